@@ -1,0 +1,52 @@
+# The two commands a new user needs: `make run` and `make test`.
+BUILD   ?= build
+ARGS    ?=
+JOBS    ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all build run test deps test-deps asan tsan clean
+
+all: build
+
+deps:
+	@scripts/install-deps base
+
+test-deps:
+	@scripts/install-deps test
+
+build: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	./$(BUILD)/vorlix $(ARGS)
+
+test: test-deps build
+	cd $(BUILD) && ctest --output-on-failure --timeout 600
+
+# The whole suite under a sanitizer, each in its own build folder.
+asan:
+	$(MAKE) test BUILD=build-asan CMAKE_FLAGS="-DVORLIX_SANITIZE=address -DCMAKE_BUILD_TYPE=Debug"
+
+tsan:
+	$(MAKE) test BUILD=build-tsan CMAKE_FLAGS="-DVORLIX_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug"
+
+clean:
+	rm -rf build build-asan build-tsan build-windows
+
+# Windows build, cross-compiled with MinGW-w64 against a static wxWidgets that
+# scripts/build-wx-msw builds once and caches outside the clone.
+WIN_BUILD ?= build-windows
+
+.PHONY: windows
+windows: res/vorlix.ico
+	@scripts/install-deps windows
+	@prefix=$$(scripts/build-wx-msw | tail -n 1) && test -x "$$prefix/bin/wx-config" && \
+	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake \
+		-DwxWidgets_CONFIG_EXECUTABLE=$$prefix/bin/wx-config -DwxWidgets_USE_STATIC=ON \
+		-DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake --build $(WIN_BUILD) -j $(JOBS)
+	@ls -l $(WIN_BUILD)/Vorlix.exe
+
+res/vorlix.ico: scripts/make-ico $(wildcard res/icons/vorlix-*.png)
+	scripts/make-ico

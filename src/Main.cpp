@@ -1,0 +1,197 @@
+#include "Main.h"
+
+#include <wx/dir.h>
+#include <wx/filename.h>
+#include <wx/log.h>
+#include <wx/settings.h>
+
+#include <iostream>
+#include <set>
+
+#include "HandOffMessage.h"
+#include "MainFrame.h"
+#include "MyCustomEvent.h"
+#include "platform/FolderId.h"
+#include "platform/HandOffEndpoint.h"
+
+wxDEFINE_EVENT(EVT_HAND_OFF, wxThreadEvent);
+
+MainFrame* mainFrame = nullptr;
+
+// A log record that names its function with its class, as readers of the log
+// expect, and is built only when the level is enabled.
+#define VORLIX_LOG(level, function)                         \
+    if (!wxLog::IsLevelEnabled(level, wxLOG_COMPONENT)) { \
+    } else                                                  \
+        wxLogger(level, __FILE__, __LINE__, function, wxLOG_COMPONENT)
+
+namespace {
+
+// How long a later instance waits for the running one to take its path.
+const int sendTimeoutSeconds = 5;
+
+// Paths in console lines are in the locale's encoding; where it cannot
+// represent them, UTF-8 still says which file was meant.
+std::string Narrow(const wxString& text)
+{
+    const wxScopedCharBuffer local = text.mb_str();
+    if (local.length() > 0 || text.empty())
+        return std::string(local.data(), local.length());
+    return HandOffMessage::Encode(text);
+}
+
+}  // namespace
+
+MyApp::~MyApp()
+{
+    // OnExit has joined the listener on every path that started it.
+    wxASSERT(!handOffListener.joinable());
+}
+
+bool MyApp::OnInit()
+{
+    if (!instanceLock.Acquire()) {
+        if (argc < 2)
+            return false;
+        SendToRunningInstance(argv[1]);
+        return false;
+    }
+
+    // Sockets must be set up on the GUI thread before the listener uses them.
+    wxSocketBase::Initialize();
+    if (std::unique_ptr<wxSockAddress> address = HandOffEndpoint::Address()) {
+        HandOffEndpoint::PrepareToListen();
+        // Blocking sockets with bounded waits: the listener runs on its own thread,
+        // where non-blocking toolkit sockets are not safe.
+        handOffServer = new wxSocketServer(*address, wxSOCKET_BLOCK);
+    }
+    if (!wxSocketBase::IsInitialized()) {
+        delete handOffServer;
+        handOffServer = nullptr;
+        VORLIX_LOG(wxLOG_Error, "MyApp::OnInit").Log("Failed to initialize server.");
+        return false;
+    }
+
+    mainFrame = new MainFrame("Vorlix");
+    mainFrame->Show(true);
+    mainFrame->CenterOnScreen(wxBOTH);
+    mainFrame->SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW));
+
+    if (argc > 1) {
+        mainFrame->DisableControls();
+        mainFrame->SetStatusText("Adding files, please wait...", 0);
+        for (int i = 1; i < argc; ++i)
+            mainFrame->wipeQueue.AddPath(argv[i]);
+        mainFrame->RefreshQueueList();
+        mainFrame->EnableControls();
+    }
+
+    handOffListener = std::thread(&MyApp::ListenForHandOffs, this);
+    return true;
+}
+
+int MyApp::OnExit()
+{
+    StopListening();
+    return wxApp::OnExit();
+}
+
+void MyApp::StopListening()
+{
+    stopListening = true;
+    if (handOffListener.joinable())
+        handOffListener.join();
+}
+
+bool MyApp::SendToRunningInstance(const wxString& argument)
+{
+    // The running instance has its own working folder: send what this one means.
+    wxString path = argument;
+    if (!path.empty() && wxFileName(path).IsRelative())
+        path = wxFileName::GetCwd() + wxFILE_SEP_PATH + path;
+
+    wxSocketBase::Initialize();
+    std::unique_ptr<wxSockAddress> address = HandOffEndpoint::Address();
+    wxSocketClient client(wxSOCKET_WAITALL | wxSOCKET_BLOCK);
+    client.SetTimeout(sendTimeoutSeconds);
+    if (!address || !client.Connect(*address, true)) {
+        VORLIX_LOG(wxLOG_Message, "MyApp::OnInit").Log("Failed to communicate with the running instance.");
+        return false;
+    }
+    const std::string bytes = HandOffMessage::Encode(path);
+    if (!bytes.empty())
+        client.Write(bytes.data(), static_cast<wxUint32>(bytes.size()));
+    client.Close();
+    std::cout << "Param sent to main instance " << Narrow(path) << std::flush;
+    return true;
+}
+
+void MyApp::ListenForHandOffs()
+{
+    while (!stopListening) {
+        wxString path;
+        if (handOffServer && handOffServer->IsOk()) {
+            if (handOffServer->WaitForAccept(1, 0)) {
+                if (wxSocketBase* connection = handOffServer->Accept(false)) {
+                    path = HandOffMessage::Receive(*connection, stopListening);
+                    connection->Destroy();
+                }
+            }
+        } else {
+            // Nothing to wait on (the endpoint could not be bound): sleep out the
+            // accept wait instead of spinning.
+            for (int i = 0; i < 10 && !stopListening; ++i)
+                wxMilliSleep(100);
+        }
+        if (!path.empty() && mainFrame)
+            wxQueueEvent(mainFrame, new MyCustomEvent(path));
+        wxMilliSleep(100);
+    }
+    if (handOffServer) {
+        handOffServer->Destroy();
+        handOffServer = nullptr;
+    }
+}
+
+namespace FileUtil {
+
+namespace {
+
+void Walk(const wxString& folder, WipeQueue& queue, std::set<wxString>& entered)
+{
+    const wxString id = FolderId::Of(folder);
+    if (!id.empty() && !entered.insert(id).second)
+        return;  // reached again through a link: its files are already queued
+
+    wxDir dir;
+    bool opened;
+    {
+        wxLogNull quiet;  // the record below is the one the user should see
+        opened = dir.Open(folder);
+    }
+    if (!opened) {
+        VORLIX_LOG(wxLOG_Error, "FileUtil::RecursiveAddFiles").Log("Failed to open directory: %s", folder);
+        return;
+    }
+
+    const wxString prefix = wxFileName::DirName(folder).GetPath(wxPATH_GET_VOLUME | wxPATH_GET_SEPARATOR);
+    wxString name;
+    for (bool more = dir.GetFirst(&name, wxEmptyString, wxDIR_FILES | wxDIR_DIRS | wxDIR_HIDDEN); more;
+         more = dir.GetNext(&name)) {
+        const wxString path = prefix + name;
+        if (wxDirExists(path))
+            Walk(path, queue, entered);
+        else
+            queue.AddPath(path);
+    }
+}
+
+}  // namespace
+
+void RecursiveAddFiles(const wxString& folder, WipeQueue& queue)
+{
+    std::set<wxString> entered;
+    Walk(folder, queue, entered);
+}
+
+}  // namespace FileUtil

@@ -1,0 +1,407 @@
+#include "MainFrame.h"
+
+#include <wx/bitmap.h>
+#include <wx/dirdlg.h>
+#include <wx/filedlg.h>
+#include <wx/msgdlg.h>
+#include <wx/settings.h>
+#include <wx/sizer.h>
+#include <wx/statbmp.h>
+#include <wx/stattext.h>
+#include <wx/statusbr.h>
+
+#include <iostream>
+
+#include "Main.h"
+#include "MyCustomEvent.h"
+#include "MyDropTarget.h"
+#include "QueueListCtrl.h"
+#include "engine/DoDWiper.h"
+#include "engine/RandomWiper.h"
+#include "engine/WipeThread.h"
+#include "platform/AppIcon.h"
+#include "vorlix_logo.xpm"
+
+namespace {
+
+const char* const homePage = "https://vorlix.example.org";
+const char* const randomChoice =
+    "Overwrite with Random - Fastest (Default) - Suitable for Home/Organization";
+const char* const dodChoice =
+    "US DoD 5220.22-M - Slowest - Highly recommended for TOP SECRET materials";
+// How many of the files that could not be wiped the end-of-run box names.
+const size_t failedListLimit = 20;
+
+}  // namespace
+
+MainFrame::MainFrame(const wxString& title)
+    : wxFrame(nullptr, wxID_ANY, title, wxDefaultPosition, wxSize(538, 550),
+              wxCAPTION | wxCLOSE_BOX | wxSYSTEM_MENU | wxCLIP_CHILDREN)
+{
+    SetIcons(AppIcon::Load());
+
+    CreateStatusBar(2, wxSTB_DEFAULT_STYLE, 0);
+    SetStatusText("Ready", 0);
+    SetStatusText(homePage, 1);
+
+    std::cout << "Created a new socket server";
+
+    SetSizeHints(wxDefaultSize, wxDefaultSize);
+    SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
+
+    auto* topSizer = new wxBoxSizer(wxVERTICAL);
+    wxBitmap logoBitmap(vorlix_logo_xpm);
+    auto* logo = new wxStaticBitmap(this, wxID_ANY, wxBitmapBundle(logoBitmap), wxDefaultPosition,
+                                    wxDefaultSize, 0);
+
+    auto* headerRow = new wxBoxSizer(wxHORIZONTAL);
+    headerRow->SetMinSize(wxSize(-1, 20));
+    auto* queueLabel = new wxStaticText(this, wxID_ANY, _("Queue"), wxDefaultPosition, wxDefaultSize, 0);
+    queueLabel->Wrap(-1);
+    headerRow->Add(queueLabel, 0, wxALIGN_BOTTOM | wxLEFT, 5);
+    headerRow->Add(0, 0, 1, wxEXPAND, 5);
+    addFilesButton = new wxButton(this, wxID_ANY, _("Add file(s)"), wxDefaultPosition, wxDefaultSize, 0);
+    addFilesButton->Bind(wxEVT_BUTTON, &MainFrame::OnAddFiles, this);
+    headerRow->Add(addFilesButton, 0, wxALL, 5);
+    addFolderButton = new wxButton(this, wxID_ANY, _("Add folder"), wxDefaultPosition, wxDefaultSize, 0);
+    addFolderButton->Bind(wxEVT_BUTTON, &MainFrame::OnAddFolder, this);
+    headerRow->Add(addFolderButton, 0, wxALL, 5);
+    removeButton = new wxButton(this, wxID_ANY, _("Remove"), wxDefaultPosition, wxDefaultSize, 0);
+    removeButton->Bind(wxEVT_BUTTON, &MainFrame::OnRemove, this);
+    headerRow->Add(removeButton, 0, wxALL, 5);
+
+    auto* listRow = new wxBoxSizer(wxHORIZONTAL);
+    queueList = new QueueListCtrl(this);
+    listRow->Add(queueList, 1, wxALL | wxEXPAND, 5);
+    queueList->InsertColumn(0, "File name", wxLIST_FORMAT_LEFT, -1);
+    queueList->InsertColumn(1, "Directory", wxLIST_FORMAT_LEFT, -1);
+    queueList->InsertColumn(2, "Size", wxLIST_FORMAT_LEFT, -1);
+    queueList->SetColumnWidth(0, 150);
+    queueList->SetColumnWidth(1, 250);
+    queueList->SetColumnWidth(2, 90);
+
+    auto* algorithmColumn = new wxBoxSizer(wxVERTICAL);
+    auto* algorithmLabel =
+        new wxStaticText(this, wxID_ANY, _("Algorithm"), wxDefaultPosition, wxDefaultSize, 0);
+    algorithmLabel->Wrap(-1);
+    algorithmColumn->Add(algorithmLabel, 1, wxTOP | wxLEFT, 5);
+    const wxString choices[] = {randomChoice, dodChoice};
+    algorithmChoice = new wxComboBox(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+                                     2, choices, wxCB_READONLY);
+    algorithmChoice->SetSelection(0);
+    algorithmColumn->Add(algorithmChoice, 0, wxALL | wxEXPAND, 5);
+    progressGauge = new wxGauge(this, wxID_ANY, 100, wxDefaultPosition, wxSize(-1, 30),
+                                wxGA_HORIZONTAL | wxGA_PROGRESS | wxGA_SMOOTH | wxBORDER_NONE);
+    progressGauge->SetValue(0);
+    algorithmColumn->Add(progressGauge, 0, wxALL | wxEXPAND, 5);
+
+    auto* buttonRow = new wxBoxSizer(wxHORIZONTAL);
+    aboutButton = new wxButton(this, wxID_ANY, _("About"), wxDefaultPosition, wxDefaultSize, 0);
+    buttonRow->Add(aboutButton, 0, wxALL, 5);
+    buttonRow->Add(0, 0, 1, wxEXPAND, 5);
+    startButton = new wxButton(this, wxID_ANY, _("Start Wipe!"), wxDefaultPosition, wxDefaultSize, 0);
+    buttonRow->Add(startButton, 0, wxALL, 5);
+    closeButton = new wxButton(this, wxID_ANY, _("Close"), wxDefaultPosition, wxDefaultSize, 0);
+    buttonRow->Add(closeButton, 0, wxALL, 5);
+    aboutButton->Bind(wxEVT_BUTTON, &MainFrame::OnAbout, this);
+    closeButton->Bind(wxEVT_BUTTON, &MainFrame::OnClose, this);
+    startButton->Bind(wxEVT_BUTTON, &MainFrame::OnStartWipe, this);
+
+    topSizer->Add(logo, 0, wxBOTTOM, 5);
+    topSizer->Add(headerRow, 0, wxEXPAND, 0);
+    topSizer->Add(listRow, 1, wxEXPAND, 5);
+    topSizer->Add(algorithmColumn, 0, wxEXPAND, 5);
+    topSizer->Add(buttonRow, 0, wxEXPAND, 5);
+    SetSizer(topSizer, true);
+    Layout();
+
+    queueList->SetDropTarget(new MyDropTarget(&wipeQueue, this));
+    algorithmChoice->Bind(wxEVT_COMBOBOX, &MainFrame::OnAlgorithmChanged, this);
+    wipeQueue.algorithm = 1;
+
+    progressTimer.SetOwner(this, PROGRESS_TIMER_ID);
+    Bind(wxEVT_TIMER, &MainFrame::OnTimer, this, PROGRESS_TIMER_ID);
+    Bind(EVT_HAND_OFF, &MainFrame::OnHandOff, this);
+    // The close box must not destroy the queue under a running wipe.
+    Bind(wxEVT_CLOSE_WINDOW, &MainFrame::OnCloseWindow, this);
+}
+
+MainFrame::~MainFrame()
+{
+    Unbind(wxEVT_TIMER, &MainFrame::OnTimer, this, PROGRESS_TIMER_ID);
+    progressTimer.Stop();
+    if (mainFrame == this)
+        mainFrame = nullptr;
+}
+
+void MainFrame::RefreshQueueList()
+{
+    queueList->SetRows(wipeQueue.Snapshot());
+    SetStatusText(wxString::Format("No. of files in queue: %zu", wipeQueue.Count()), 0);
+}
+
+void MainFrame::DisableControls()
+{
+    addFilesButton->Enable(false);
+    addFolderButton->Enable(false);
+    removeButton->Enable(false);
+    aboutButton->Enable(false);
+    startButton->Enable(false);
+    closeButton->Enable(false);
+    queueList->Enable(false);
+}
+
+void MainFrame::EnableControls()
+{
+    addFilesButton->Enable(true);
+    addFolderButton->Enable(true);
+    removeButton->Enable(true);
+    aboutButton->Enable(true);
+    startButton->Enable(true);
+    closeButton->Enable(true);
+    queueList->Enable(true);
+}
+
+void MainFrame::AddPaths(const wxArrayString& paths)
+{
+    DisableControls();
+    SetStatusText("Adding files, please wait...", 0);
+    for (const wxString& path : paths) {
+        if (wxDirExists(path))
+            FileUtil::RecursiveAddFiles(path, wipeQueue);
+        else
+            wipeQueue.AddPath(path);
+    }
+    EnableControls();
+    RefreshQueueList();
+}
+
+void MainFrame::OnAddFiles(wxCommandEvent&)
+{
+    wxFileDialog dialog(this, "Select file(s)", wxEmptyString, wxEmptyString,
+                        wxString("All files (*.*)|") + wxFileSelectorDefaultWildcardStr,
+                        wxFD_OPEN | wxFD_MULTIPLE);
+    if (dialog.ShowModal() == wxID_CANCEL)
+        return;
+    wxArrayString paths;
+    dialog.GetPaths(paths);
+    AddPaths(paths);
+}
+
+void MainFrame::OnAddFolder(wxCommandEvent&)
+{
+    wxDirDialog dialog(this, "Select a folder", wxEmptyString, wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+    if (dialog.ShowModal() == wxID_CANCEL)
+        return;
+    const wxString folder = dialog.GetPath();
+    DisableControls();
+    SetStatusText("Adding files, please wait...", 0);
+    FileUtil::RecursiveAddFiles(folder, wipeQueue);
+    EnableControls();
+    RefreshQueueList();
+}
+
+void MainFrame::OnRemove(wxCommandEvent&)
+{
+    DisableControls();
+    SetStatusText("Removing file(s) from queue", 0);
+    const std::vector<long> selected = queueList->SelectedRows();
+    for (auto it = selected.rbegin(); it != selected.rend(); ++it)
+        wipeQueue.RemovePath(queueList->Row(*it).path);
+    queueList->DeleteRows(selected);
+    SetStatusText(wxString::Format("No. of files in queue: %zu", size_t(queueList->GetItemCount())), 0);
+    EnableControls();
+}
+
+void MainFrame::OnAbout(wxCommandEvent&)
+{
+    const wxString text = wxString("Vorlix - version 1.0.0\n") + "\n" + "Author:\n" +
+                          "The Vorlix developers\n" + "\n" + "Home page:\n" + homePage + "\n" + "\n";
+    wxMessageBox(text, "About Vorlix", wxOK | wxICON_INFORMATION);
+}
+
+void MainFrame::OnClose(wxCommandEvent&)
+{
+    Close(true);
+}
+
+void MainFrame::OnAlgorithmChanged(wxCommandEvent&)
+{
+    wipeQueue.algorithm = algorithmChoice->GetSelection() == 0 ? 1 : 2;
+}
+
+void MainFrame::OnHandOff(wxThreadEvent& event)
+{
+    const wxString path = static_cast<MyCustomEvent&>(event).path;
+    wipeQueue.AddPath(path);
+    RefreshQueueList();
+    Raise();
+}
+
+void MainFrame::OnStartWipe(wxCommandEvent&)
+{
+    if (wipeQueue.Count() == 0) {
+        wxMessageBox("No files are in queue!", "Empty!", wxOK | wxICON_EXCLAMATION);
+        return;
+    }
+    // A thread that the window gave up on may still be working on this queue.
+    if (IsWipeThreadAlive()) {
+        SetStatusText("The previous wipe is still finishing, please wait...", 0);
+        return;
+    }
+    retiredWiper.reset();
+
+    SetStatusText("Processing...", 0);
+    DisableControls();
+    Wiper* wiper = wipeQueue.algorithm == 2 ? static_cast<Wiper*>(new DoDWiper)
+                                            : static_cast<Wiper*>(new RandomWiper);
+    wipeQueue.wiper = wiper;
+    Wiper::ResetRun();
+
+    auto* thread = new WipeThread(&wipeQueue);
+    const char* failure = nullptr;
+    if (thread->Create(0) != wxTHREAD_NO_ERROR)
+        failure = "Failed to create wipe thread!";
+    else if (thread->Run() != wxTHREAD_NO_ERROR)
+        failure = "Failed to run wipe thread!";
+    if (failure) {
+        std::cerr << failure << std::endl;
+        delete thread;
+        // No run happened: back to Idle without a completion report.
+        Wiper::FinishRun();
+        wipeQueue.wiper = nullptr;
+        delete wiper;
+        EnableControls();
+        RefreshQueueList();
+        wxMessageBox("The wipe could not be started, please try again!", "Error!", wxOK | wxICON_ERROR);
+        return;
+    }
+    if (!progressTimer.IsRunning())
+        progressTimer.Start(500, wxTIMER_CONTINUOUS);
+}
+
+void MainFrame::OnTimer(wxTimerEvent&)
+{
+    Wiper* wiper = wipeQueue.wiper;
+    if (!wiper)
+        return;
+    try {
+        std::cout << "Progress %: " << wiper->GetBytesProcessed().GetValue() << " / "
+                  << wiper->GetTotalBytes().GetValue() << std::endl;
+
+        // Read the end flag first: counters read after it are the run's last ones.
+        const bool finished = Wiper::IsRunFinished();
+        const wxULongLong processed = wiper->GetBytesProcessed();
+        const wxULongLong total = wiper->GetTotalBytes();
+        if (total != 0) {
+            const double percentage = ProgressPercentage(processed, total, finished);
+            progressGauge->SetValue(static_cast<int>(percentage));
+            SetStatusText(wxString::Format("Progress: %.2f%%", percentage), 0);
+        } else {
+            progressGauge->SetValue(0);
+            SetStatusText("Ready", 0);
+        }
+        if (finished)
+            EndRun();
+    } catch (...) {
+        wxMessageBox("There has been some error while wiping, please try again!", "Error!",
+                     wxOK | wxICON_ERROR);
+        AbandonRun();
+        std::cout << "Exception caught: " << std::endl;
+        EnableControls();
+        RefreshQueueList();
+    }
+}
+
+double MainFrame::ProgressPercentage(wxULongLong processed, wxULongLong total, bool finished)
+{
+    double percentage = processed.ToDouble() * 100.0 / total.ToDouble();
+    // Entries added during a run can push the count past the total, and
+    // 100 % belongs to a run that has really finished.
+    if (percentage > 100.0)
+        percentage = 100.0;
+    if (!finished && percentage > 99.99)
+        percentage = 99.99;
+    return percentage;
+}
+
+bool MainFrame::IsWipeThreadAlive() const
+{
+    return IsRunning() || (retiredWiper && !Wiper::IsRunFinished());
+}
+
+void MainFrame::EndRun()
+{
+    progressTimer.Stop();
+    const std::vector<wxString> failed = Wiper::GetFailedPaths();
+    delete wipeQueue.wiper.exchange(nullptr);
+    if (closePending) {
+        FinishClosing();
+        return;
+    }
+    EnableControls();
+    wipeQueue.Clear();
+    RefreshQueueList();
+    progressGauge->SetValue(0);
+    SetStatusText("Completed", 0);
+    ShowRunResult(failed);
+}
+
+void MainFrame::AbandonRun()
+{
+    progressTimer.Stop();
+    Wiper* wiper = wipeQueue.wiper.exchange(nullptr);
+    if (Wiper::IsRunFinished()) {
+        delete wiper;
+    } else {
+        Wiper::RequestStop();
+        retiredWiper.reset(wiper);
+    }
+}
+
+void MainFrame::ShowRunResult(const std::vector<wxString>& failed)
+{
+    if (failed.empty()) {
+        wxMessageBox("Wiping process completed!", "Completed!", wxOK | wxICON_INFORMATION);
+        return;
+    }
+    wxString text = wxString::Format("Wiping process completed!\n\n%zu file(s) could not be wiped "
+                                     "and were left in place:\n",
+                                     failed.size());
+    for (size_t i = 0; i < failed.size() && i < failedListLimit; ++i)
+        text += "\n" + failed[i];
+    if (failed.size() > failedListLimit)
+        text += wxString::Format("\nand %zu more", failed.size() - failedListLimit);
+    wxMessageBox(text, "Completed!", wxOK | wxICON_WARNING);
+}
+
+void MainFrame::OnCloseWindow(wxCloseEvent&)
+{
+    if (IsWipeThreadAlive()) {
+        // Let the engine finish the file it is on; the timer closes the window
+        // once the run has ended. The window stays painted meanwhile.
+        Wiper::RequestStop();
+        closePending = true;
+        SetStatusText("Stopping after the current file...", 0);
+        if (!IsRunning()) {
+            wipeQueue.wiper = retiredWiper.release();
+        }
+        if (!progressTimer.IsRunning())
+            progressTimer.Start(100, wxTIMER_CONTINUOUS);
+        return;
+    }
+    FinishClosing();
+}
+
+void MainFrame::FinishClosing()
+{
+    // No hand-off may reach the window once it is gone; stopping the listener
+    // takes up to a second, so the window leaves the screen first.
+    Hide();
+    if (mainFrame == this) {
+        if (auto* app = dynamic_cast<MyApp*>(wxTheApp))
+            app->StopListening();
+        mainFrame = nullptr;
+    }
+    Destroy();
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <wx/button.h>
+#include <wx/combobox.h>
+#include <wx/frame.h>
+#include <wx/gauge.h>
+#include <wx/timer.h>
+
+#include <memory>
+
+#include "WipeQueue.h"
+
+class QueueListCtrl;
+class Wiper;
+
+constexpr int PROGRESS_TIMER_ID = 1001;
+
+// The program's one window: the wipe queue, its controls and the run's progress.
+class MainFrame : public wxFrame {
+public:
+    explicit MainFrame(const wxString& title);
+    ~MainFrame() override;
+
+    // Rebuilds the list from the queue and shows the count.
+    void RefreshQueueList();
+    void DisableControls();
+    void EnableControls();
+    // Queues files and walks folders for one adding action: controls off, one
+    // rebuild of the list at the end.
+    void AddPaths(const wxArrayString& paths);
+    bool IsRunning() const { return wipeQueue.wiper != nullptr; }
+    // The share of a run that is done, as the gauge and status bar show it;
+    // total must not be 0.
+    static double ProgressPercentage(wxULongLong processed, wxULongLong total, bool finished);
+
+    WipeQueue wipeQueue;
+    QueueListCtrl* queueList = nullptr;
+    wxButton* addFilesButton = nullptr;
+    wxButton* addFolderButton = nullptr;
+    wxButton* removeButton = nullptr;
+    wxComboBox* algorithmChoice = nullptr;
+    wxButton* aboutButton = nullptr;
+    wxButton* startButton = nullptr;
+    wxButton* closeButton = nullptr;
+    wxGauge* progressGauge = nullptr;
+    wxTimer progressTimer;
+
+private:
+    void OnAddFiles(wxCommandEvent& event);
+    void OnAddFolder(wxCommandEvent& event);
+    void OnRemove(wxCommandEvent& event);
+    void OnAbout(wxCommandEvent& event);
+    void OnClose(wxCommandEvent& event);
+    void OnStartWipe(wxCommandEvent& event);
+    void OnAlgorithmChanged(wxCommandEvent& event);
+    void OnTimer(wxTimerEvent& event);
+    void OnHandOff(wxThreadEvent& event);
+    void OnCloseWindow(wxCloseEvent& event);
+
+    // Returns to Idle after the engine has finished the run.
+    void EndRun();
+    // Leaves the run on the window's side after a failure; the engine is asked
+    // to stop and its Wiper is kept until it has.
+    void AbandonRun();
+    // A run is going on, or a thread the window gave up on is still finishing.
+    bool IsWipeThreadAlive() const;
+    void FinishClosing();
+    void ShowRunResult(const std::vector<wxString>& failed);
+
+    // A Wiper whose thread was still finishing when the window gave up on it.
+    std::unique_ptr<Wiper> retiredWiper;
+    // The user closed the window during a run: close once the engine has stopped.
+    bool closePending = false;
+};

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <wx/longlong.h>
+#include <wx/string.h>
+
+#include <atomic>
+#include <list>
+#include <map>
+#include <mutex>
+#include <vector>
+
+class Wiper;
+
+// One queued file: its path exactly as it was given and its size when it was queued.
+struct QueueEntry {
+    // Stored for a path that did not exist when it was queued.
+    static const wxULongLong unknownSize;
+
+    wxString path;
+    wxULongLong size;
+
+    // "%.2f %s" in B, KB, MB, GB or TB, as the queue list shows it.
+    wxString SizeText() const;
+};
+
+// The files the next wipe run overwrites and deletes, in the order they were added.
+// Shared between the GUI thread and the wipe thread: every operation takes the
+// queue's own lock, so no caller needs one.
+class WipeQueue {
+public:
+    // 1 = RandomWiper, 2 = DoDWiper. Read and written on the GUI thread only.
+    int algorithm = 1;
+    // The current run's algorithm; not owned. Set before the wipe thread starts.
+    std::atomic<Wiper*> wiper{nullptr};
+
+    WipeQueue() = default;
+    WipeQueue(const WipeQueue&) = delete;
+    WipeQueue& operator=(const WipeQueue&) = delete;
+
+    // Appends the path with its present size unless the exact same text is queued.
+    void AddPath(const wxString& path);
+    // Removes the entry whose path is exactly this text; nothing if there is none.
+    void RemovePath(const wxString& path);
+    void Clear();
+    size_t Count() const;
+    bool IsEmpty() const;
+    bool Contains(const wxString& path) const;
+    // A copy of every entry, in queue order, taken under the lock.
+    std::vector<QueueEntry> Snapshot() const;
+
+private:
+    using EntryList = std::list<QueueEntry>;
+
+    mutable std::mutex mutex;  // guards entries and paths
+    EntryList entries;
+    // Path -> its entry, so that the duplicate test and removal are logarithmic
+    // even for a queue of a hundred thousand files.
+    std::map<wxString, EntryList::iterator> paths;
+};

@@ -1,0 +1,7 @@
+#include "AppIcon.h"
+
+wxIconBundle AppIcon::Load()
+{
+    // Every image of the icon group in res/vorlix.rc; no module means the .exe.
+    return wxIconBundle(wxT("VorlixLogo"), nullptr);
+}

@@ -1,0 +1,28 @@
+#include "InstanceLock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "RuntimeFolder.h"
+
+bool InstanceLock::Acquire()
+{
+    const wxString folder = RuntimeFolder::Path();
+    if (folder.empty())
+        return true;
+    const wxString path = folder + "/vorlix.lock";
+    // The kernel drops a flock when its holder ends, however it ends.
+    const int fd = open(path.fn_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return true;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const bool held = errno == EWOULDBLOCK;
+        close(fd);
+        return !held;
+    }
+    handle = fd;
+    return true;
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+class TempDir;
+
+// The files and the folder the application was started with.
+extern TempDir* commandLineDir;
+extern std::vector<std::string> commandLinePaths;

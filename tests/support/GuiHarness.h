@@ -1,0 +1,134 @@
+#pragma once
+
+// Runs GoogleTest inside the real application: the toolkit is started with
+// MyApp and its real OnInit, every modal dialog is intercepted, and the tests
+// pump the event loop themselves.
+
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/dialog.h>
+#include <wx/modalhook.h>
+#include <wx/msgdlg.h>
+#include <wx/stopwatch.h>
+#include <wx/utils.h>
+#include <wx/weakref.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Main.h"
+#include "MainFrame.h"
+
+struct ShownMessage {
+    wxString message;
+    wxString caption;
+    long style;
+};
+
+// Answers every message box with OK and remembers it. Any other modal dialog
+// goes to `onOtherDialog`, or fails the test: an unanswered dialog would wait
+// forever for a user who is not there.
+class DialogRecorder : public wxModalDialogHook {
+public:
+    std::vector<ShownMessage> messages;
+    std::function<int(wxDialog*)> onOtherDialog;
+
+protected:
+    int Enter(wxDialog* dialog) override
+    {
+        if (auto* box = dynamic_cast<wxMessageDialogBase*>(dialog)) {
+            messages.push_back({box->GetMessage(), box->GetCaption(), box->GetMessageDialogStyle()});
+            return wxID_OK;
+        }
+        if (onOtherDialog)
+            return onOtherDialog(dialog);
+        ADD_FAILURE() << "unexpected modal dialog: " << dialog->GetTitle();
+        return wxID_CANCEL;
+    }
+    void Exit(wxDialog*) override {}
+};
+
+inline DialogRecorder& Dialogs()
+{
+    static DialogRecorder recorder;
+    return recorder;
+}
+
+// Runs the event loop until `done` holds or the time is up; true if it held.
+inline bool PumpUntil(const std::function<bool()>& done, long timeoutMs = 10000)
+{
+    wxStopWatch clock;
+    while (!done()) {
+        if (clock.Time() > timeoutMs)
+            return false;
+        wxTheApp->Yield(true);
+        wxMilliSleep(5);
+    }
+    return true;
+}
+
+inline void Pump(long ms)
+{
+    PumpUntil([] { return false; }, ms);
+}
+
+inline void Click(wxButton* button)
+{
+    wxCommandEvent event(wxEVT_BUTTON, button->GetId());
+    event.SetEventObject(button);
+    button->ProcessWindowEvent(event);
+}
+
+// A shown main window for one test, destroyed with it unless it closed itself.
+struct Frame {
+    Frame() : frame(new MainFrame("Vorlix")) { frame->Show(); }
+    ~Frame()
+    {
+        if (frame)
+            frame->Destroy();
+        Pump(20);
+    }
+    MainFrame* operator->() const { return frame; }
+    wxWeakRef<MainFrame> frame;
+};
+
+// main() of a GUI test program: `appArgs` is the application's command line
+// after the program name.
+inline int RunGuiTests(int argc, char** argv, const std::vector<std::string>& appArgs)
+{
+    testing::InitGoogleTest(&argc, argv);
+    wxSetAssertHandler([](const wxString& file, int line, const wxString& func, const wxString& cond,
+                          const wxString& msg) {
+        ADD_FAILURE() << "wx assertion " << cond << " (" << msg << ") in " << func << " at " << file << ":"
+                      << line;
+    });
+    Dialogs().Register();
+
+    std::vector<std::string> storage{argv[0]};
+    storage.insert(storage.end(), appArgs.begin(), appArgs.end());
+    std::vector<char*> appArgv;
+    for (std::string& arg : storage)
+        appArgv.push_back(&arg[0]);
+    appArgv.push_back(nullptr);
+    int appArgc = static_cast<int>(storage.size());
+
+    wxApp::SetInstance(new MyApp);
+    if (!wxEntryStart(appArgc, appArgv.data())) {
+        fprintf(stderr, "cannot start the toolkit\n");
+        return 1;
+    }
+    if (!wxTheApp->CallOnInit()) {
+        fprintf(stderr, "the application did not start\n");
+        wxEntryCleanup();
+        return 1;
+    }
+    const int result = RUN_ALL_TESTS();
+    // As when the user closes the window: the listener stops, the windows go.
+    if (mainFrame)
+        mainFrame->Close(true);
+    Pump(200);
+    wxTheApp->OnExit();
+    wxEntryCleanup();
+    return result;
+}

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# The real program, as a user meets it: one window per user however many times
+# it is started, a lock that a killed instance does not keep, an orderly close.
+# Usage: single_instance.sh <vorlix binary>
+set -uo pipefail
+bin=$1
+if [ -z "${DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+fi
+export LC_ALL=C.UTF-8
+tmp=$(mktemp -d)
+cleanup() { kill -9 $(jobs -p) 2>/dev/null; rm -rf "$tmp"; }
+trap cleanup EXIT
+failures=0
+passes=0
+check() {  # check "what" command...
+    local what=$1; shift
+    if "$@"; then passes=$((passes + 1)); echo "ok: $what"; else failures=$((failures + 1)); echo "FAILED: $what"; fi
+}
+windows() { xdotool search --onlyvisible --name "$1" 2>/dev/null | wc -l; }
+wait_window() { timeout 10 xdotool search --sync --onlyvisible --name "$1" >/dev/null 2>&1; }
+gone_within() {  # gone_within SECONDS PID
+    local end=$((SECONDS + $1))
+    while kill -0 "$2" 2>/dev/null; do
+        [ $SECONDS -ge $end ] && return 1
+        sleep 0.1
+    done
+}
+
+runtime=/run/user/$(id -u)
+if [ ! -d "$runtime" ] || [ "$(stat -c %u "$runtime")" != "$(id -u)" ]; then runtime=/tmp/vorlix-$(id -u); fi
+
+"$bin" >"$tmp/first.out" 2>&1 &
+first=$!
+check "the first instance shows its window" wait_window '^Vorlix$'
+
+started=$SECONDS
+timeout 10 "$bin" >"$tmp/second.out" 2>&1
+status=$?
+check "a second instance ends at once, as a failed start" test "$status" -ne 0 -a "$status" -ne 124 -a $((SECONDS - started)) -le 3
+check "and shows no window of its own" test "$(windows '^Vorlix$')" -eq 1
+check "the lock lives in the private runtime folder" test -O "$runtime" -a "$(stat -c %a "$runtime")" = 700 -o "$runtime" = "/run/user/$(id -u)"
+
+kill -9 "$first"
+wait "$first" 2>/dev/null
+"$bin" >"$tmp/again.out" 2>&1 &
+again=$!
+check "after the first was killed, a new one starts as the first" wait_window '^Vorlix$'
+sleep 0.5
+check "and keeps running" kill -0 "$again"
+
+# The Close button: the window is centred, the button sits at its bottom right.
+win=$(xdotool search --onlyvisible --name '^Vorlix$' | head -1)
+xdotool mousemove --window "$win" 490 505 click 1
+check "closing the window ends the process" gone_within 5 "$again"
+wait "$again"
+check "with a normal exit status" test $? -eq 0
+check "after writing its start-up text" grep -q "Created a new socket server" "$tmp/again.out"
+
+# An instance that holds the lock but no longer listens (it is shutting down).
+flock "$runtime/vorlix.lock" sleep 30 &
+sleep 0.3
+"$bin" /etc/hostname >"$tmp/lost.out" 2>&1 &
+lost=$!
+check "a later instance that cannot reach it tells the user" wait_window 'Information$'
+box=$(xdotool search --onlyvisible --name 'Information$' | head -1)
+xdotool windowfocus --sync "$box" key Return
+check "and then ends" gone_within 5 "$lost"
+check "without a main window" test "$(windows '^Vorlix$')" -eq 0
+
+echo "$passes passed, $failures failed"
+[ "$failures" -eq 0 ]

@@ -194,6 +194,8 @@ void MainFrame::OnAddFolder(wxCommandEvent&)
     if (dialog.ShowModal() == wxID_CANCEL)
         return;
     const wxString folder = dialog.GetPath();
+    if (folder.empty())
+        return;
     DisableControls();
     SetStatusText("Adding files, please wait...", 0);
     FileUtil::RecursiveAddFiles(folder, wipeQueue);

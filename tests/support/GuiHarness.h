@@ -19,6 +19,7 @@
 
 #include "Main.h"
 #include "MainFrame.h"
+#include "support/Printing.h"
 
 struct ShownMessage {
     wxString message;
@@ -41,8 +42,11 @@ protected:
             messages.push_back({box->GetMessage(), box->GetCaption(), box->GetMessageDialogStyle()});
             return wxID_OK;
         }
-        if (onOtherDialog)
-            return onOtherDialog(dialog);
+        if (onOtherDialog) {
+            // The handler may replace itself while it runs.
+            const std::function<int(wxDialog*)> handler = onOtherDialog;
+            return handler(dialog);
+        }
         ADD_FAILURE() << "unexpected modal dialog: " << dialog->GetTitle();
         return wxID_CANCEL;
     }

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+
+#include "support/Printing.h"
 #include <fstream>
 #include <string>
 

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+#include <wx/log.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "Main.h"
+#include "WipeQueue.h"
+#include "support/TempDir.h"
+
+namespace {
+
+struct Record {
+    wxLogLevel level;
+    wxString text;
+    wxString file;
+    wxString function;
+};
+
+// Keeps the log records made while it lives.
+class LogCapture : public wxLog {
+public:
+    LogCapture() : previous(wxLog::SetActiveTarget(this)) {}
+    ~LogCapture() override { wxLog::SetActiveTarget(previous); }
+    std::vector<Record> records;
+
+protected:
+    void DoLogRecord(wxLogLevel level, const wxString& text, const wxLogRecordInfo& info) override
+    {
+        records.push_back({level, text, info.filename, info.func});
+    }
+
+private:
+    wxLog* previous;
+};
+
+std::vector<wxString> Sorted(const WipeQueue& queue)
+{
+    std::vector<wxString> paths;
+    for (const QueueEntry& entry : queue.Snapshot())
+        paths.push_back(entry.path);
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+}  // namespace
+
+TEST(FolderWalk, QueuesEveryFileAtEveryDepthWithHiddenOnesAndNoFolders)
+{
+    TempDir dir;
+    dir.Folder("top");
+    dir.Folder("top/.hidden-folder");
+    dir.Folder("top/a");
+    dir.Folder("top/a/b");
+    dir.Folder("top/empty");
+    dir.Folder("top/empty/also-empty");
+    const std::vector<wxString> files{dir.File("top/.hidden-file"), dir.File("top/.hidden-folder/x"),
+                                      dir.File("top/a/b/deep"), dir.File("top/a/one"), dir.File("top/plain")};
+    WipeQueue queue;
+    FileUtil::RecursiveAddFiles(dir.path + "/top", queue);
+    EXPECT_EQ(Sorted(queue), files);
+
+    // Walking the same folder again, even by another spelling, adds nothing.
+    FileUtil::RecursiveAddFiles(dir.path + "/top/", queue);
+    FileUtil::RecursiveAddFiles(dir.path + "/top", queue);
+    EXPECT_EQ(queue.Count(), files.size());
+
+    WipeQueue onlyEmpty;
+    FileUtil::RecursiveAddFiles(dir.path + "/top/empty", onlyEmpty);
+    EXPECT_EQ(onlyEmpty.Count(), 0u);
+}
+
+TEST(FolderWalk, FollowsLinksButEntersEachFolderOnce)
+{
+    TempDir dir;
+    dir.Folder("tree");
+    dir.Folder("tree/sub");
+    const wxString file = dir.File("tree/sub/file");
+    dir.Folder("elsewhere");
+    const wxString outside = dir.File("elsewhere/reached-through-a-link");
+    ASSERT_EQ(symlink((dir.path + "/tree").c_str(), (dir.path + "/tree/sub/loop").c_str()), 0);
+    ASSERT_EQ(symlink((dir.path + "/elsewhere").c_str(), (dir.path + "/tree/link").c_str()), 0);
+
+    WipeQueue queue;
+    FileUtil::RecursiveAddFiles(dir.path + "/tree", queue);  // must end
+    EXPECT_EQ(Sorted(queue), (std::vector<wxString>{dir.path + "/tree/link/reached-through-a-link", file}));
+    (void)outside;
+}
+
+TEST(FolderWalk, LogsAFolderItCannotOpenAndGoesOn)
+{
+    TempDir dir;
+    LogCapture log;
+    WipeQueue queue;
+    FileUtil::RecursiveAddFiles(dir.path + "/missing", queue);
+    EXPECT_EQ(queue.Count(), 0u);
+    ASSERT_EQ(log.records.size(), 1u);
+    EXPECT_EQ(log.records[0].level, wxLOG_Error);
+    EXPECT_EQ(log.records[0].text, "Failed to open directory: " + dir.path + "/missing");
+    EXPECT_EQ(log.records[0].file, "src/Main.cpp");
+    EXPECT_EQ(log.records[0].function, "FileUtil::RecursiveAddFiles");
+}
+
+TEST(FolderWalk, SkipsAnUnreadableFolderAndKeepsWhatItFound)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to switch to an unprivileged user";
+    TempDir dir;
+    chmod(dir.path.c_str(), 0755);
+    dir.Folder("tree");
+    dir.Folder("tree/closed");
+    dir.Folder("tree/open");
+    dir.File("tree/closed/secret");
+    const std::string visible = dir.File("tree/open/visible");
+    chmod((dir.path + "/tree/closed").c_str(), 0700);
+
+    // Root reads every folder; the walk runs as nobody in a child process.
+    int result[2];
+    ASSERT_EQ(pipe(result), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(2);
+        LogCapture log;
+        WipeQueue queue;
+        FileUtil::RecursiveAddFiles(dir.path + "/tree", queue);
+        std::string report;
+        for (const QueueEntry& entry : queue.Snapshot())
+            report += "queued " + entry.path.ToStdString() + "\n";
+        for (const Record& record : log.records)
+            report += "logged " + record.text.ToStdString() + "\n";
+        ssize_t written = write(result[1], report.data(), report.size());
+        _exit(written == ssize_t(report.size()) ? 0 : 3);
+    }
+    close(result[1]);
+    std::string report;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(result[0], buffer, sizeof buffer)) > 0)
+        report.append(buffer, size_t(n));
+    close(result[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(report, "queued " + visible + "\nlogged Failed to open directory: " + dir.path + "/tree/closed\n");
+}

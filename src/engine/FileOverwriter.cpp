@@ -1,0 +1,100 @@
+#include "engine/FileOverwriter.h"
+
+#include "platform/InPlaceFile.h"
+
+#include <wx/filefn.h>
+#include <wx/wxcrt.h>
+
+#include <algorithm>
+#include <iostream>
+#include <type_traits>
+
+std::function<void(const wxString& path)> FileOverwriter::afterPass;
+
+namespace {
+
+// A path as narrow text in the locale's encoding, or as UTF-8 should the locale
+// not be able to spell it: an empty name in an error line helps nobody.
+std::string NarrowPath(const wxString& path)
+{
+    const wxScopedCharBuffer narrow = path.mb_str();
+    if (narrow.length() != 0 || path.empty())
+        return std::string(narrow.data(), narrow.length());
+    const wxScopedCharBuffer utf8 = path.utf8_str();
+    return std::string(utf8.data(), utf8.length());
+}
+
+void Report(const char* what, const wxString& path)
+{
+    std::cerr << what << NarrowPath(path) << std::endl;
+}
+
+}  // namespace
+
+FileOverwriter::FileOverwriter(const wxString& path, uint64_t queuedSize,
+                               std::atomic<uint64_t>& processed)
+    : path(path), queuedSize(queuedSize), processed(processed)
+{
+}
+
+FileOverwriter::~FileOverwriter()
+{
+    if (fd >= 0)
+        wxClose(fd);
+}
+
+bool FileOverwriter::Open()
+{
+    uint64_t presentSize = 0;
+    fd = InPlaceFile::Open(path, presentSize);
+    if (fd < 0) {
+        Report("Failed to open file for writing: ", path);
+        return false;
+    }
+    const bool sizeKnown = queuedSize != QueueEntry::unknownSize.GetValue();
+    passSize = sizeKnown ? std::max(queuedSize, presentSize) : presentSize;
+    return true;
+}
+
+bool FileOverwriter::CloseAndDelete()
+{
+    // A failed close can mean that written bytes never reached the file.
+    const int closed = wxClose(fd);
+    fd = -1;
+    if (closed != 0)
+        return Failed("Failed to overwrite file: ");
+    if (wxRemove(path) != 0) {
+        Report("Failed to delete file: ", path);
+        return false;
+    }
+    return true;
+}
+
+bool FileOverwriter::Rewind()
+{
+    return wxSeek(fd, 0, SEEK_SET) == 0 || Failed("Failed to overwrite file: ");
+}
+
+bool FileOverwriter::WriteBlock(const unsigned char* block, size_t n)
+{
+    const auto written = wxWrite(fd, block, static_cast<unsigned>(n));
+    if (written > 0)
+        processed.fetch_add(static_cast<uint64_t>(written), std::memory_order_relaxed);
+    return written == static_cast<std::remove_const_t<decltype(written)>>(n) || Failed("Failed to overwrite file: ");
+}
+
+bool FileOverwriter::EndPass()
+{
+    // Nothing was written for an empty file, so there is nothing to push.
+    if (passSize != 0 && !InPlaceFile::Sync(fd))
+        return Failed("Failed to overwrite file: ");
+    if (afterPass)
+        afterPass(path);
+    return true;
+}
+
+bool FileOverwriter::Failed(const char* what)
+{
+    Report(what, path);
+    return false;
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+#include "engine/Wiper.h"
+
+// One pass of pseudo-random bytes over each file, then deletion.
+class RandomWiper : public Wiper {
+public:
+    void Wipe(WipeQueue* queue) override;
+};

@@ -1,0 +1,139 @@
+#include "engine/Wiper.h"
+
+#include "engine/FileOverwriter.h"
+
+#include <iostream>
+#include <mutex>
+
+std::atomic<uint64_t> Wiper::bytesProcessed{0};
+std::atomic<uint64_t> Wiper::totalBytes{UINT64_MAX};
+
+namespace {
+
+std::atomic<bool> runFinished{false};
+std::atomic<bool> stopRequested{false};
+
+std::mutex failedMutex;  // guards failedPaths
+std::vector<wxString> failedPaths;
+
+void RecordFailure(const wxString& path)
+{
+    std::lock_guard<std::mutex> lock(failedMutex);
+    failedPaths.push_back(path);
+}
+
+}  // namespace
+
+wxULongLong Wiper::GetBytesProcessed()
+{
+    return bytesProcessed.load();
+}
+
+wxULongLong Wiper::GetTotalBytes()
+{
+    return totalBytes.load();
+}
+
+bool Wiper::IsCompleted()
+{
+    return bytesProcessed.load() == totalBytes.load();
+}
+
+void Wiper::ResetRun()
+{
+    bytesProcessed = 0;
+    totalBytes = UINT64_MAX;
+    {
+        std::lock_guard<std::mutex> lock(failedMutex);
+        failedPaths.clear();
+    }
+    stopRequested = false;
+    runFinished = false;
+}
+
+bool Wiper::IsRunFinished()
+{
+    return runFinished.load();
+}
+
+std::vector<wxString> Wiper::GetFailedPaths()
+{
+    std::lock_guard<std::mutex> lock(failedMutex);
+    return failedPaths;
+}
+
+void Wiper::RequestStop()
+{
+    stopRequested = true;
+}
+
+std::vector<QueueEntry> Wiper::BeginRun(WipeQueue* queue, unsigned passesPerFile)
+{
+    // Also when nobody called ResetRun, the run is not over before it began.
+    // The stop request is left alone: it may have come before this thread ran.
+    runFinished = false;
+    {
+        std::lock_guard<std::mutex> lock(failedMutex);
+        failedPaths.clear();
+    }
+
+    bytesProcessed = 0;
+    std::vector<QueueEntry> batch = queue->Snapshot();
+    uint64_t total = 0;
+    for (const QueueEntry& entry : batch) {
+        // A path that did not exist when queued adds its present size when opened.
+        if (entry.size != QueueEntry::unknownSize)
+            total += entry.size.GetValue() * passesPerFile;
+    }
+    totalBytes = total;
+    std::cout << "Total file size to be wiped: " << total << " bytes" << std::endl;
+    return batch;
+}
+
+void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned passesPerFile,
+                       const PassesFunction& passes)
+{
+    // Entries of the first batch are in totalBytes with their queued size,
+    // later ones are not in it at all.
+    bool firstBatch = true;
+    while (!batch.empty()) {
+        size_t done = 0;
+        for (const QueueEntry& entry : batch) {
+            if (stopRequested)
+                break;
+            ++done;
+            FileOverwriter file(entry.path, entry.size.GetValue(), bytesProcessed);
+            if (!file.Open()) {
+                RecordFailure(entry.path);
+                continue;
+            }
+            // Count what the passes will really write, so that a run whose
+            // files all succeed still ends with both counters equal.
+            const bool counted = firstBatch && entry.size != QueueEntry::unknownSize;
+            const uint64_t countedSize = counted ? entry.size.GetValue() : 0;
+            if (file.PassSize() > countedSize)
+                totalBytes += (file.PassSize() - countedSize) * passesPerFile;
+
+            if (!passes(file) || !file.CloseAndDelete())
+                RecordFailure(entry.path);
+        }
+        // Unreached entries of a stopped run stay queued, untouched.
+        for (size_t i = 0; i < done; ++i)
+            queue->RemovePath(batch[i].path);
+        if (stopRequested)
+            break;
+        batch = queue->Snapshot();
+        firstBatch = false;
+    }
+}
+
+void Wiper::EndRun(const char* finalLine)
+{
+    std::cout << finalLine << std::endl;
+    runFinished = true;
+}
+
+void Wiper::FinishRun()
+{
+    runFinished = true;
+}

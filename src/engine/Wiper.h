@@ -1,0 +1,64 @@
+#pragma once
+
+#include "WipeQueue.h"
+
+#include <wx/longlong.h>
+#include <wx/string.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class FileOverwriter;
+
+// Block size of every pass; one write call per block.
+constexpr size_t WIPE_BLOCK_SIZE = 1024;
+
+// One overwrite algorithm. The progress state is class-wide: one run at a time
+// per process, and the window polls it from its timer without a lock.
+class Wiper {
+public:
+    virtual ~Wiper() = default;
+
+    // Runs on the wipe thread: overwrites, deletes and dequeues every queued file,
+    // batch by batch, until the queue is empty (or a stop was requested).
+    virtual void Wipe(WipeQueue* queue) = 0;
+
+    virtual wxULongLong GetBytesProcessed();
+    virtual wxULongLong GetTotalBytes();
+    // True exactly when both counters are equal.
+    virtual bool IsCompleted();
+
+    // Called on the GUI thread before a run's thread starts, so that a poller never
+    // takes the previous run's equal counters for this run's end.
+    static void ResetRun();
+    // True once the current run's Wipe has written its final line.
+    static bool IsRunFinished();
+    // Paths that were not wiped in the last run (open, overwrite or delete failed,
+    // or refused). Meaningful once IsRunFinished() is true.
+    static std::vector<wxString> GetFailedPaths();
+    // Marks the run as ended without a Wipe, when its thread could not start.
+    static void FinishRun();
+    // Asks the running Wipe to stop after the file it is working on.
+    static void RequestStop();
+
+protected:
+    // Runs every pass of one algorithm over one opened file; false once a pass
+    // has failed (the failure is already reported).
+    using PassesFunction = std::function<bool(FileOverwriter& file)>;
+
+    // The start of every run: resets the counters, sums the queued sizes times
+    // passesPerFile into totalBytes, writes the total line and returns the first
+    // batch, the queue as it was summed.
+    static std::vector<QueueEntry> BeginRun(WipeQueue* queue, unsigned passesPerFile);
+    // The batch loop, starting with firstBatch: wipes and dequeues batch after
+    // batch until the queue is empty or a stop was requested.
+    static void RunBatches(WipeQueue* queue, std::vector<QueueEntry> firstBatch,
+                           unsigned passesPerFile, const PassesFunction& passes);
+    // Writes the algorithm's final line and marks the run finished.
+    static void EndRun(const char* finalLine);
+
+    static std::atomic<uint64_t> bytesProcessed;
+    static std::atomic<uint64_t> totalBytes;
+};

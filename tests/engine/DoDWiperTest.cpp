@@ -1,0 +1,111 @@
+#include "EngineTestSupport.h"
+
+#include "engine/DoDWiper.h"
+
+#include <gtest/gtest.h>
+
+
+namespace {
+
+// The first 1024 values of the generator of a thread that never seeded it.
+std::string UnseededBlock(size_t index = 0)
+{
+    return RandomBytes(1, index * 1024, 1024);
+}
+
+}  // namespace
+
+TEST(DoDWiper, ReportsThreeTimesTheTotalAndTheEnd)
+{
+    TempFolder dir;
+    WriteFile(dir.Path("a"), Pattern(100));
+    WriteFile(dir.Path("b"), Pattern(200));
+    WipeQueue queue;
+    queue.AddPath(dir.Path("a"));
+    queue.AddPath(dir.Path("b"));
+
+    DoDWiper wiper;
+    const RunResult run = RunOnFreshThread(wiper, queue);
+
+    EXPECT_EQ(run.out, "Total file size to be wiped: 900 bytes\n"
+                       "[US DoD]Secure file deletion completed.\n");
+    EXPECT_EQ(run.err, "");
+    EXPECT_FALSE(Exists(dir.Path("a")));
+    EXPECT_FALSE(Exists(dir.Path("b")));
+    EXPECT_TRUE(queue.IsEmpty());
+    EXPECT_EQ(wiper.GetBytesProcessed().GetValue(), 900u);
+    EXPECT_TRUE(wiper.IsCompleted());
+}
+
+// Each pass reaches the file before the next starts, from the first byte, never
+// past the file's size; the last repeats one random block, so a 1500-byte file
+// ends as the block and the block's first 476 bytes.
+TEST(DoDWiper, PassesZerosThenOnesThenOneRandomBlockRepeated)
+{
+    TempFolder dir;
+    WriteFile(dir.Path("file"), Pattern(1500));
+    HeldFile held(dir.Path("file"));
+    WipeQueue queue;
+    queue.AddPath(dir.Path("file"));
+
+    std::vector<std::string> afterPass;
+    std::vector<uint64_t> processedAfterPass;
+    DoDWiper wiper;
+    {
+        AfterPassHook hook([&](const wxString&) {
+            afterPass.push_back(held.Read());
+            processedAfterPass.push_back(wiper.GetBytesProcessed().GetValue());
+        });
+        RunOnFreshThread(wiper, queue);
+    }
+
+    const std::string block = UnseededBlock();
+    ASSERT_EQ(afterPass.size(), 3u);
+    EXPECT_EQ(afterPass[0], Bytes(1500, '\x00'));
+    EXPECT_EQ(afterPass[1], Bytes(1500, '\xFF'));
+    EXPECT_EQ(afterPass[2], block + block.substr(0, 476));
+    EXPECT_EQ(processedAfterPass, (std::vector<uint64_t>{1500, 3000, 4500}));
+    EXPECT_FALSE(Exists(dir.Path("file")));
+}
+
+// The random block is drawn for every opened file, also an empty one, and not
+// for a file that could not be opened.
+TEST(DoDWiper, RandomBlocksFollowTheOpenedFiles)
+{
+    TempFolder dir;
+    WriteFile(dir.Path("empty"), "");
+    WriteFile(dir.Path("file"), Pattern(1024));
+    HeldFile held(dir.Path("file"));
+    WipeQueue queue;
+    queue.AddPath(dir.Path("missing"));
+    queue.AddPath(dir.Path("empty"));
+    queue.AddPath(dir.Path("file"));
+
+    DoDWiper wiper;
+    const RunResult run = RunOnFreshThread(wiper, queue);
+
+    EXPECT_EQ(held.Read(), UnseededBlock(1));
+    EXPECT_FALSE(Exists(dir.Path("empty")));
+    EXPECT_EQ(run.err, "Failed to open file for writing: " + dir.Path("missing") + "\n");
+}
+
+// The generator is never seeded, so every run on a new wipe thread writes the
+// same third pass.
+TEST(DoDWiper, EveryRunWritesTheSameRandomBlock)
+{
+    std::string contents[2];
+    for (std::string& content : contents) {
+        TempFolder dir;
+        WriteFile(dir.Path("file"), Pattern(1024));
+        HeldFile held(dir.Path("file"));
+        WipeQueue queue;
+        queue.AddPath(dir.Path("file"));
+        DoDWiper wiper;
+        const RunResult run = RunOnWipeThread(wiper, queue);
+        ASSERT_TRUE(Wiper::IsRunFinished());
+        EXPECT_EQ(run.err, "");
+        content = held.Read();
+    }
+    EXPECT_EQ(contents[0], UnseededBlock());
+    EXPECT_EQ(contents[1], contents[0]);
+}

@@ -1,0 +1,195 @@
+#include "EngineTestSupport.h"
+
+#include "engine/DoDWiper.h"
+#include "engine/RandomWiper.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <csignal>
+
+namespace {
+
+std::string OpenFailure(const std::string& path)
+{
+    return "Failed to open file for writing: " + path + "\n";
+}
+
+}  // namespace
+
+// Only a regular file with a single name is overwritten: anything else is
+// reported as not opened, left exactly as it was, counted as failed, and the
+// run goes on. A FIFO must not make the run wait for a reader.
+TEST(RefusedEntries, AreReportedAndLeftUntouched)
+{
+    TempFolder dir;
+    WriteFile(dir.Path("target"), Pattern(700));
+    ASSERT_EQ(::symlink(dir.Path("target").c_str(), dir.Path("link").c_str()), 0);
+    WriteFile(dir.Path("linked"), Pattern(800));
+    ASSERT_EQ(::link(dir.Path("linked").c_str(), dir.Path("other-name").c_str()), 0);
+    ASSERT_EQ(::mkdir(dir.Path("folder").c_str(), 0755), 0);
+    WriteFile(dir.Path("folder/inside"), Pattern(10));
+    ASSERT_EQ(::mkfifo(dir.Path("fifo").c_str(), 0644), 0);
+    ASSERT_EQ(::mkfifo(dir.Path("fifo-with-reader").c_str(), 0644), 0);
+    const int reader = ::open(dir.Path("fifo-with-reader").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    dir.Path("socket").copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    // A device node only root can make: the null device under another name.
+    const bool haveDevice = ::mknod(dir.Path("device").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+
+    std::vector<std::string> refused = {dir.Path("missing"), dir.Path("folder"),   dir.Path("link"),
+                                        dir.Path("linked"),  dir.Path("fifo"),     dir.Path("fifo-with-reader"),
+                                        dir.Path("socket")};
+    if (haveDevice)
+        refused.push_back(dir.Path("device"));
+    WipeQueue queue;
+    for (bool dod : {false, true}) {
+        SCOPED_TRACE(dod ? "DoDWiper" : "RandomWiper");
+        WriteFile(dir.Path("plain"), Pattern(300));
+        for (const std::string& path : refused)
+            queue.AddPath(path);
+        queue.AddPath(dir.Path("plain"));
+        RandomWiper random;
+        DoDWiper threePass;
+        Wiper& wiper = dod ? static_cast<Wiper&>(threePass) : random;
+
+        const auto start = std::chrono::steady_clock::now();
+        const RunResult run = RunOnFreshThread(wiper, queue);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+
+        std::string expectedErr;
+        std::vector<wxString> expectedFailed;
+        for (const std::string& path : refused) {
+            expectedErr += OpenFailure(path);
+            expectedFailed.push_back(path);
+        }
+        EXPECT_EQ(run.err, expectedErr);
+        EXPECT_EQ(run.failed, expectedFailed);
+        EXPECT_TRUE(queue.IsEmpty());
+        EXPECT_FALSE(Exists(dir.Path("plain")));
+        EXPECT_EQ(wiper.GetBytesProcessed().GetValue(), dod ? 900u : 300u);
+        EXPECT_TRUE(Wiper::IsRunFinished());
+
+        EXPECT_EQ(ReadFile(dir.Path("target")), Pattern(700));
+        EXPECT_EQ(ReadFile(dir.Path("link")), Pattern(700));
+        EXPECT_EQ(ReadFile(dir.Path("linked")), Pattern(800));
+        EXPECT_EQ(ReadFile(dir.Path("other-name")), Pattern(800));
+        EXPECT_EQ(ReadFile(dir.Path("folder/inside")), Pattern(10));
+        for (const char* name : {"fifo", "fifo-with-reader", "socket"}) {
+            EXPECT_TRUE(Exists(dir.Path(name))) << name;
+        }
+        if (haveDevice) {
+            EXPECT_TRUE(Exists(dir.Path("device")));
+        }
+    }
+    char nothing;
+    EXPECT_LE(::read(reader, &nothing, 1), 0);  // nothing was written into the FIFO
+    ::close(reader);
+    ::close(sock);
+}
+
+// The kernel's permission checks, seen by a user who owns neither root's files
+// nor, through root's rights, everything else.
+TEST(RefusedEntries, ReadOnlyFileAndFileInReadOnlyFolderAsUnprivilegedUser)
+{
+    TempFolder dir;
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
+    const std::string writable = dir.Path("writable");
+    const std::string locked = dir.Path("locked");
+    ASSERT_EQ(::mkdir(writable.c_str(), 0777), 0);
+    ASSERT_EQ(::mkdir(locked.c_str(), 0777), 0);
+    WriteFile(writable + "/read-only", Pattern(400));
+    WriteFile(locked + "/file", Pattern(500));
+    for (const std::string& path : {writable, locked, writable + "/read-only", locked + "/file"})
+        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), ::geteuid() == 0 ? 0 : -1);
+    ASSERT_EQ(::chmod((writable + "/read-only").c_str(), 0444), 0);
+    ASSERT_EQ(::chmod((locked + "/file").c_str(), 0644), 0);
+    ASSERT_EQ(::chmod(locked.c_str(), 0555), 0);
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to hand the files to an unprivileged user";
+
+    const int status = RunUnprivileged(
+        [&] {
+            WipeQueue queue;
+            queue.AddPath(writable + "/read-only");
+            queue.AddPath(locked + "/file");
+            Wiper::ResetRun();
+            RandomWiper().Wipe(&queue);
+            return static_cast<int>(Wiper::GetFailedPaths().size() * 10 + queue.Count());
+        },
+        dir.Path("out"), dir.Path("err"));
+    if (status == -1)
+        GTEST_SKIP() << "could not drop privileges";
+
+    EXPECT_EQ(status, 20);  // both failed, queue empty
+    EXPECT_EQ(ReadFile(dir.Path("err")), OpenFailure(writable + "/read-only")
+                                             + "Failed to delete file: " + locked + "/file\n");
+    EXPECT_EQ(ReadFile(writable + "/read-only"), Pattern(400));
+    // Overwritten (the bytes are gone) but still there under its name.
+    const std::string kept = ReadFile(locked + "/file");
+    EXPECT_EQ(kept.size(), 500u);
+    EXPECT_EQ(kept.find("kkkk"), std::string::npos);
+}
+
+// A write that fails leaves the file in place and the run going. The file is a
+// sparse one beyond 4 GiB, whose size the counters must hold in full; a file
+// size limit makes the write past its first MiB fail, so that the test does
+// not have to write 4 GiB.
+TEST(RefusedEntries, FailedWriteKeepsAFileBeyondFourGiB)
+{
+    TempFolder dir;
+    const uint64_t size = (uint64_t(1) << 32) + 1500;
+    const std::string big = dir.Path("big");
+    WriteFile(big, "");
+    ASSERT_EQ(::truncate(big.c_str(), static_cast<off_t>(size)), 0);
+    WriteFile(dir.Path("after"), Pattern(100));
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(big.c_str(), 0666), 0);
+    ASSERT_EQ(::chmod(dir.Path("after").c_str(), 0666), 0);
+
+    const uint64_t limit = 1 << 20;
+    // Processed bytes and total in the exit status as: processed in MiB * 4
+    // + (total correct) * 2 + (after deleted).
+    const int status = RunUnprivileged(
+        [&] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit fileSize{limit, limit};
+            if (::setrlimit(RLIMIT_FSIZE, &fileSize) != 0)
+                return 99;
+            WipeQueue queue;
+            queue.AddPath(wxString::FromUTF8(big));
+            queue.AddPath(wxString::FromUTF8(dir.Path("after")));
+            RandomWiper wiper;
+            Wiper::ResetRun();
+            wiper.Wipe(&queue);
+            const bool totalRight = wiper.GetTotalBytes().GetValue() == size + 100;
+            const bool afterGone = !Exists(dir.Path("after"));
+            const uint64_t processed = wiper.GetBytesProcessed().GetValue();
+            if (processed != limit + 100 || Wiper::GetFailedPaths().size() != 1)
+                return 98;
+            return int(totalRight) * 2 + int(afterGone);
+        },
+        dir.Path("out"), dir.Path("err"));
+    if (status == -1)
+        GTEST_SKIP() << "could not drop privileges";
+
+    EXPECT_EQ(status, 3);
+    EXPECT_EQ(ReadFile(dir.Path("out")), "Total file size to be wiped: 4294968896 bytes\n"
+                                         "[PseudoRandom] Secure file deletion completed.\n");
+    EXPECT_EQ(ReadFile(dir.Path("err")), "Failed to overwrite file: " + big + "\n");
+    struct stat st;
+    ASSERT_EQ(::stat(big.c_str(), &st), 0);
+    EXPECT_EQ(uint64_t(st.st_size), size);
+}

@@ -1,0 +1,172 @@
+#include "EngineTestSupport.h"
+
+#include "engine/DoDWiper.h"
+#include "engine/RandomWiper.h"
+#include "engine/WipeThread.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// What a poller sees of the class-wide run state at one moment.
+struct Progress {
+    uint64_t processed;
+    uint64_t total;
+    bool completed;
+    bool finished;
+    bool operator==(const Progress& other) const
+    {
+        return processed == other.processed && total == other.total && completed == other.completed
+               && finished == other.finished;
+    }
+};
+
+std::ostream& operator<<(std::ostream& out, const Progress& p)
+{
+    return out << "{" << p.processed << "/" << p.total << (p.completed ? " completed" : "")
+               << (p.finished ? " finished" : "") << "}";
+}
+
+Progress Poll(Wiper& wiper)
+{
+    return {wiper.GetBytesProcessed().GetValue(), wiper.GetTotalBytes().GetValue(), wiper.IsCompleted(),
+            Wiper::IsRunFinished()};
+}
+
+class ExposedWipeThread : public WipeThread {
+public:
+    using WipeThread::WipeThread;
+    using WipeThread::Entry;
+};
+
+}  // namespace
+
+// The window's view of a run on the wipe thread: nothing is completed before
+// the run, the counters climb pass by pass while it runs, and both the counters
+// and the finished flag say so at its end.
+TEST(RunControl, CountersAndFlagsBeforeDuringAndAfterARun)
+{
+    TempFolder dir;
+    WriteFile(dir.Path("a"), Pattern(3000));
+    WriteFile(dir.Path("b"), Pattern(1000));
+    WipeQueue queue;
+    queue.AddPath(dir.Path("a"));
+    queue.AddPath(dir.Path("b"));
+    DoDWiper wiper;
+
+    Wiper::ResetRun();
+    EXPECT_EQ(Poll(wiper), (Progress{0, UINT64_MAX, false, false}));
+
+    std::vector<Progress> during;
+    {
+        AfterPassHook hook([&](const wxString&) { during.push_back(Poll(wiper)); });
+        const RunResult run = RunOnWipeThread(wiper, queue);
+        EXPECT_EQ(run.out, "Total file size to be wiped: 12000 bytes\n"
+                           "[US DoD]Secure file deletion completed.\n");
+    }
+
+    const std::vector<Progress> expected = {
+        {3000, 12000, false, false}, {6000, 12000, false, false},  {9000, 12000, false, false},
+        {10000, 12000, false, false}, {11000, 12000, false, false}, {12000, 12000, true, false}};
+    EXPECT_EQ(during, expected);
+    EXPECT_EQ(Poll(wiper), (Progress{12000, 12000, true, true}));
+    EXPECT_TRUE(queue.IsEmpty());
+    EXPECT_FALSE(Exists(dir.Path("a")));
+    EXPECT_FALSE(Exists(dir.Path("b")));
+
+    // Until the next run starts, the last one's end stays visible; ResetRun
+    // clears it so that a poller cannot take it for the next run's end.
+    EXPECT_TRUE(wiper.IsCompleted());
+    Wiper::ResetRun();
+    EXPECT_EQ(Poll(wiper), (Progress{0, UINT64_MAX, false, false}));
+}
+
+// A path handed over while a run goes on is wiped in a later batch of the same
+// run, after the first batch has left the queue; the total grows by it when it
+// is opened, so the run still ends with equal counters.
+TEST(RunControl, EntryAddedDuringARunIsWipedInALaterBatch)
+{
+    TempFolder dir;
+    WriteFile(dir.Path("first"), Pattern(2000));
+    WriteFile(dir.Path("second"), Pattern(100));
+    WriteFile(dir.Path("late"), Pattern(500));
+    WipeQueue queue;
+    queue.AddPath(dir.Path("first"));
+    queue.AddPath(dir.Path("second"));
+    RandomWiper wiper;
+
+    std::vector<std::string> order;
+    bool firstBatchGoneBeforeLate = false;
+    {
+        AfterPassHook hook([&](const wxString& path) {
+            order.push_back(path.ToStdString());
+            if (path == dir.Path("first"))
+                queue.AddPath(dir.Path("late"));
+            if (path == dir.Path("late"))
+                firstBatchGoneBeforeLate = queue.Count() == 1 && !queue.Contains(dir.Path("first"));
+        });
+        const RunResult run = RunOnWipeThread(wiper, queue);
+        EXPECT_EQ(run.out, "Total file size to be wiped: 2100 bytes\n"
+                           "[PseudoRandom] Secure file deletion completed.\n");
+    }
+
+    EXPECT_EQ(order, (std::vector<std::string>{dir.Path("first"), dir.Path("second"), dir.Path("late")}));
+    EXPECT_TRUE(firstBatchGoneBeforeLate);
+    EXPECT_FALSE(Exists(dir.Path("late")));
+    EXPECT_TRUE(queue.IsEmpty());
+    EXPECT_EQ(Poll(wiper), (Progress{2600, 2600, true, true}));
+}
+
+// A stop ends the run after the file being wiped, never in the middle of it:
+// the rest stays queued and untouched, and the run still ends properly.
+TEST(RunControl, StopRequestEndsTheRunAfterTheCurrentFile)
+{
+    TempFolder dir;
+    for (const char* name : {"a", "b", "c"})
+        WriteFile(dir.Path(name), Pattern(1500));
+    WipeQueue queue;
+    for (const char* name : {"a", "b", "c"})
+        queue.AddPath(dir.Path(name));
+    DoDWiper wiper;
+
+    int passes = 0;
+    {
+        AfterPassHook hook([&](const wxString&) {
+            if (++passes == 1)
+                Wiper::RequestStop();
+        });
+        const RunResult run = RunOnWipeThread(wiper, queue);
+        EXPECT_EQ(run.out, "Total file size to be wiped: 13500 bytes\n"
+                           "[US DoD]Secure file deletion completed.\n");
+        EXPECT_TRUE(run.failed.empty());
+    }
+
+    EXPECT_EQ(passes, 3);
+    EXPECT_FALSE(Exists(dir.Path("a")));
+    EXPECT_EQ(ReadFile(dir.Path("b")), Pattern(1500));
+    EXPECT_EQ(ReadFile(dir.Path("c")), Pattern(1500));
+    EXPECT_EQ(queue.Count(), 2u);
+    EXPECT_TRUE(queue.Contains(dir.Path("b")) && queue.Contains(dir.Path("c")));
+    EXPECT_EQ(Poll(wiper), (Progress{4500, 13500, false, true}));
+
+    // The next run starts without the old request and wipes the rest.
+    RunOnWipeThread(wiper, queue);
+    EXPECT_TRUE(queue.IsEmpty());
+    EXPECT_FALSE(Exists(dir.Path("b")));
+    EXPECT_FALSE(Exists(dir.Path("c")));
+}
+
+TEST(RunControl, ThreadWithoutAWiperReturnsAtOnce)
+{
+    TempFolder dir;
+    WriteFile(dir.Path("a"), Pattern(100));
+    WipeQueue queue;
+    queue.AddPath(dir.Path("a"));
+    ExposedWipeThread thread(&queue);
+    wxThread::ExitCode code = reinterpret_cast<wxThread::ExitCode>(1);
+    const RunResult run = Capture([&] { code = thread.Entry(); });
+    EXPECT_EQ(code, nullptr);
+    EXPECT_EQ(run.out + run.err, "");
+    EXPECT_EQ(ReadFile(dir.Path("a")), Pattern(100));
+    EXPECT_EQ(queue.Count(), 1u);
+}

@@ -1,0 +1,82 @@
+#include "engine/ThreadRandom.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <thread>
+#include <vector>
+
+// The Windows runtime's rand() after srand(1): these values are what a file
+// wiped on Windows holds, and every platform must write the same.
+TEST(ThreadRandom, UnseededThreadDrawsTheRuntimeSequenceOfSeedOne)
+{
+    std::vector<int> values;
+    std::thread([&] {
+        for (int i = 0; i < 5; ++i)
+            values.push_back(ThreadRandom::Next());
+    }).join();
+    EXPECT_EQ(values, (std::vector<int>{41, 18467, 6334, 26500, 19169}));
+}
+
+TEST(ThreadRandom, EachThreadHasItsOwnState)
+{
+    int first = -1;
+    int second = -1;
+    std::thread([&] {
+        ThreadRandom::Seed(12345);
+        ThreadRandom::Next();
+        std::thread([&] { second = ThreadRandom::Next(); }).join();
+        first = ThreadRandom::Next();
+    }).join();
+    EXPECT_EQ(second, 41);  // untouched by the parent's seed and draws
+    int expected = -1;
+    std::thread([&] {
+        ThreadRandom::Seed(12345);
+        ThreadRandom::Next();
+        expected = ThreadRandom::Next();
+    }).join();
+    EXPECT_EQ(first, expected);
+}
+
+// Fill jumps several steps at a time; every length, start and split must give
+// what the same number of Next() calls gives.
+TEST(ThreadRandom, FillGivesTheLowBytesOfSuccessiveDraws)
+{
+    std::vector<std::string> mismatches;
+    std::thread([&] {
+        for (uint32_t seed : {0u, 1u, 0xFFFFFFFFu, 1733000000u}) {
+            for (size_t n : {0, 1, 31, 32, 33, 100, 476, 1024}) {
+                ThreadRandom::Seed(seed);
+                std::vector<unsigned char> expected(n + 1);
+                for (auto& byte : expected)
+                    byte = static_cast<unsigned char>(ThreadRandom::Next() & 0xFF);
+
+                ThreadRandom::Seed(seed);
+                std::vector<unsigned char> filled(n + 1, 0xAA);
+                ThreadRandom::Fill(filled.data(), n);
+                // The draw after the fill continues the sequence.
+                filled[n] = static_cast<unsigned char>(ThreadRandom::Next() & 0xFF);
+                if (filled != expected)
+                    mismatches.push_back("seed " + std::to_string(seed) + ", " + std::to_string(n));
+            }
+        }
+    }).join();
+    EXPECT_TRUE(mismatches.empty()) << mismatches.front();
+}
+
+TEST(ThreadRandom, ValuesCoverTheWholeRange)
+{
+    int lowest = ThreadRandom::maxValue;
+    int highest = 0;
+    std::thread([&] {
+        ThreadRandom::Seed(7);
+        for (int i = 0; i < 200000; ++i) {
+            const int value = ThreadRandom::Next();
+            lowest = std::min(lowest, value);
+            highest = std::max(highest, value);
+        }
+    }).join();
+    EXPECT_EQ(lowest, 0);
+    EXPECT_EQ(highest, ThreadRandom::maxValue);
+}

@@ -11,6 +11,7 @@
 #include <wx/statusbr.h>
 
 #include <iostream>
+#include <map>
 
 #include "Main.h"
 #include "MyCustomEvent.h"
@@ -20,6 +21,7 @@
 #include "engine/RandomWiper.h"
 #include "engine/WipeThread.h"
 #include "platform/AppIcon.h"
+#include "platform/OverwriteCaveat.h"
 #include "vorlix_logo.xpm"
 
 namespace {
@@ -252,6 +254,8 @@ void MainFrame::OnStartWipe(wxCommandEvent&)
         return;
     }
     retiredWiper.reset();
+    if (!ConfirmOverwriteReachesData())
+        return;
 
     SetStatusText("Processing...", 0);
     DisableControls();
@@ -313,6 +317,29 @@ void MainFrame::OnTimer(wxTimerEvent&)
         EnableControls();
         RefreshQueueList();
     }
+}
+
+bool MainFrame::ConfirmOverwriteReachesData()
+{
+    std::map<wxString, size_t> kinds;
+    for (const QueueEntry& entry : wipeQueue.Snapshot()) {
+        const wxString kind = OverwriteCaveat::For(entry.path);
+        if (!kind.empty())
+            ++kinds[kind];
+    }
+    if (kinds.empty())
+        return true;
+    wxString names;
+    size_t files = 0;
+    for (const auto& kind : kinds) {
+        names += (names.empty() ? "" : ", ") + kind.first;
+        files += kind.second;
+    }
+    const wxString text = wxString::Format(
+        "%zu of the queued files are on a %s filesystem. There, overwriting a file writes "
+        "the new bytes to new places, and the old data may stay readable.\n\nWipe anyway?",
+        files, names);
+    return wxMessageBox(text, "Filesystem warning", wxYES_NO | wxNO_DEFAULT | wxICON_WARNING) == wxYES;
 }
 
 double MainFrame::ProgressPercentage(wxULongLong processed, wxULongLong total, bool finished)

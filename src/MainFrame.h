@@ -65,6 +65,9 @@ private:
     // A run is going on, or a thread the window gave up on is still finishing.
     bool IsWipeThreadAlive() const;
     void FinishClosing();
+    // Warns once when queued files live where overwriting cannot reach their
+    // old data; false when the user then declines.
+    bool ConfirmOverwriteReachesData();
     void ShowRunResult(const std::vector<wxString>& failed);
 
     // A Wiper whose thread was still finishing when the window gave up on it.

@@ -58,8 +58,8 @@ check "with a normal exit status" test $? -eq 0
 check "after writing its start-up text" grep -q "Created a new socket server" "$tmp/again.out"
 
 # An instance that holds the lock but no longer listens (it is shutting down).
-flock "$runtime/vorlix.lock" sleep 30 &
-sleep 0.3
+exec 9>"$runtime/vorlix.lock"
+flock 9
 "$bin" /etc/hostname >"$tmp/lost.out" 2>&1 &
 lost=$!
 check "a later instance that cannot reach it tells the user" wait_window 'Information$'
@@ -67,6 +67,7 @@ box=$(xdotool search --onlyvisible --name 'Information$' | head -1)
 xdotool windowfocus --sync "$box" key Return
 check "and then ends" gone_within 5 "$lost"
 check "without a main window" test "$(windows '^Vorlix$')" -eq 0
+exec 9>&-
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -33,6 +33,8 @@ struct ShownMessage {
 class DialogRecorder : public wxModalDialogHook {
 public:
     std::vector<ShownMessage> messages;
+    // Answers for the next questions (Yes/No boxes), in order; Yes when none is left.
+    std::vector<int> answers;
     std::function<int(wxDialog*)> onOtherDialog;
 
 protected:
@@ -40,7 +42,13 @@ protected:
     {
         if (auto* box = dynamic_cast<wxMessageDialogBase*>(dialog)) {
             messages.push_back({box->GetMessage(), box->GetCaption(), box->GetMessageDialogStyle()});
-            return wxID_OK;
+            if (!(box->GetMessageDialogStyle() & wxYES_NO))
+                return wxID_OK;
+            if (answers.empty())
+                return wxID_YES;
+            const int answer = answers.front();
+            answers.erase(answers.begin());
+            return answer;
         }
         if (onOtherDialog) {
             // The handler may replace itself while it runs.

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <wx/string.h>
+
+// Where overwriting a file in place cannot reach its old bytes: copy-on-write
+// and log-structured filesystems write the new bytes elsewhere, a network
+// filesystem's server decides where they go, and on Windows compressed,
+// sparse or encrypted files are stored apart from what is written to them.
+class OverwriteCaveat {
+public:
+    // The kind of storage that defeats overwriting for this file (such as
+    // "btrfs"), or empty when overwriting reaches the old bytes or the file
+    // cannot be examined.
+    static wxString For(const wxString& path);
+};

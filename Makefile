@@ -4,7 +4,9 @@ ARGS    ?=
 JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all build run test deps test-deps asan tsan clean
+PREFIX  ?= /usr/local
+
+.PHONY: all build run test deps test-deps asan tsan install package clean
 
 all: build
 
@@ -23,6 +25,13 @@ run: build
 
 test: test-deps build
 	cd $(BUILD) && ctest --output-on-failure --timeout 600
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package that installs the same files under /usr.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 # The whole suite under a sanitizer, each in its own build folder.
 asan:

@@ -2,6 +2,7 @@
 #include "engine/DoDWiper.h"
 #include "engine/RandomWiper.h"
 #include "engine/Wiper.h"
+#include "support/LoopFilesystem.h"
 
 #include <gtest/gtest.h>
 
@@ -19,11 +20,6 @@
 // ext4 filesystem: nothing of the wiped files, everything of the others.
 
 namespace {
-
-bool Run(const std::string& command)
-{
-    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
 
 std::string ReadAll(const std::string& path)
 {
@@ -51,51 +47,6 @@ size_t CountOccurrences(const std::string& haystack, const std::string& needle)
         ++count;
     return count;
 }
-
-// A 64 MiB ext4 image mounted on a loop device, unmounted and removed at the end.
-class LoopFilesystem {
-public:
-    LoopFilesystem()
-    {
-        char pattern[] = "/tmp/vorlix-forensic-XXXXXX";
-        if (!::mkdtemp(pattern))
-            return;
-        folder = pattern;
-        image = folder + "/image";
-        mountPoint = folder + "/mnt";
-        usable = ::mkdir(mountPoint.c_str(), 0755) == 0
-                 && Run("truncate -s 64M '" + image + "'")
-                 && Run("mkfs.ext4 -q -F '" + image + "'") && Mount();
-    }
-    ~LoopFilesystem()
-    {
-        if (mounted)
-            Unmount();
-        if (!folder.empty())
-            Run("rm -rf '" + folder + "'");
-    }
-    bool Usable() const { return usable; }
-    std::string Path(const std::string& name) const { return mountPoint + "/" + name; }
-    const std::string& Image() const { return image; }
-
-    bool Mount()
-    {
-        mounted = Run("mount -o loop '" + image + "' '" + mountPoint + "'");
-        return mounted;
-    }
-    bool Unmount()
-    {
-        mounted = !Run("umount '" + mountPoint + "'");
-        return !mounted;
-    }
-
-private:
-    std::string folder;
-    std::string image;
-    std::string mountPoint;
-    bool usable = false;
-    bool mounted = false;
-};
 
 // 100 KB of one short text, unique to this run, that occurs nowhere else.
 std::string Marker(const std::string& name, std::string& unit)

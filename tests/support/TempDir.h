@@ -28,8 +28,12 @@ public:
     std::string File(const std::string& name, const std::string& content = "data") const
     {
         const std::string full = path + "/" + name;
-        std::ofstream(full, std::ios::binary) << content;
+        Write(full, content);
         return full;
+    }
+    static void Write(const std::string& file, const std::string& content)
+    {
+        std::ofstream(file, std::ios::binary) << content;
     }
     std::string Folder(const std::string& name) const
     {

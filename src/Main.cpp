@@ -8,6 +8,7 @@
 #include <iostream>
 #include <set>
 
+#include "ConsoleText.h"
 #include "HandOffMessage.h"
 #include "MainFrame.h"
 #include "MyCustomEvent.h"
@@ -29,16 +30,6 @@ namespace {
 
 // How long a later instance waits for the running one to take its path.
 const int sendTimeoutSeconds = 5;
-
-// Paths in console lines are in the locale's encoding; where it cannot
-// represent them, UTF-8 still says which file was meant.
-std::string Narrow(const wxString& text)
-{
-    const wxScopedCharBuffer local = text.mb_str();
-    if (local.length() > 0 || text.empty())
-        return std::string(local.data(), local.length());
-    return HandOffMessage::Encode(text);
-}
 
 }  // namespace
 
@@ -122,7 +113,7 @@ bool MyApp::SendToRunningInstance(const wxString& argument)
     if (!bytes.empty())
         client.Write(bytes.data(), static_cast<wxUint32>(bytes.size()));
     client.Close();
-    std::cout << "Param sent to main instance " << Narrow(path) << std::flush;
+    std::cout << "Param sent to main instance " << ConsoleText::Of(path) << std::flush;
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "engine/FileOverwriter.h"
 
+#include "ConsoleText.h"
+
 #include "platform/InPlaceFile.h"
 
 #include <wx/filefn.h>
@@ -13,20 +15,9 @@ std::function<void(const wxString& path)> FileOverwriter::afterPass;
 
 namespace {
 
-// A path as narrow text in the locale's encoding, or as UTF-8 should the locale
-// not be able to spell it: an empty name in an error line helps nobody.
-std::string NarrowPath(const wxString& path)
-{
-    const wxScopedCharBuffer narrow = path.mb_str();
-    if (narrow.length() != 0 || path.empty())
-        return std::string(narrow.data(), narrow.length());
-    const wxScopedCharBuffer utf8 = path.utf8_str();
-    return std::string(utf8.data(), utf8.length());
-}
-
 void Report(const char* what, const wxString& path)
 {
-    std::cerr << what << NarrowPath(path) << std::endl;
+    std::cerr << what << ConsoleText::Of(path) << std::endl;
 }
 
 }  // namespace

@@ -59,3 +59,16 @@ windows: res/vorlix.ico
 
 res/vorlix.ico: scripts/make-ico $(wildcard res/icons/vorlix-*.png)
 	scripts/make-ico
+
+# The Windows build checked under Wine on a private Xvfb display.
+.PHONY: windows-check windows-zip
+windows-check: windows
+	@scripts/install-deps windows
+	bash tests/windows/wine_check.sh $(WIN_BUILD)/Vorlix.exe
+
+WIN_ZIP := Vorlix-1.0.0-win64.zip
+
+windows-zip: windows
+	rm -f $(WIN_ZIP)
+	zip -j -X $(WIN_ZIP) $(WIN_BUILD)/Vorlix.exe dist/README-windows.txt
+	unzip -l $(WIN_ZIP)

@@ -1,0 +1,277 @@
+#!/usr/bin/env bash
+# The Windows build checked from two sides: what the file itself carries (PE
+# header, icon, manifest, version record), and the real Vorlix.exe run under
+# Wine on a private display: single instance hand-off and a wipe run.
+# Usage: wine_check.sh <path to Vorlix.exe>
+set -uo pipefail
+if [ $# -ne 1 ] || [ ! -f "$1" ]; then
+    echo "usage: $0 <path to Vorlix.exe>" >&2
+    exit 2
+fi
+exe=$(realpath "$1")
+# A display given by the caller must show no other window titled Vorlix.
+if [ -z "${DISPLAY:-}" ]; then
+    # The outer bound catches a hang that slipped past every inner one.
+    exec timeout -k 10 600 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$exe"
+fi
+export LC_ALL=C.UTF-8 WINEDEBUG=-all
+# No Mono or Gecko install prompt in a fresh prefix; Vorlix needs neither.
+export WINEDLLOVERRIDES="mscoree=;mshtml="
+
+tmp=$(mktemp -d /tmp/vorlix-wine.XXXXXX)
+export WINEPREFIX=$tmp/prefix
+first=""
+cleanup() {
+    [ -n "$first" ] && kill -9 "$first" 2>/dev/null
+    timeout 20 wineserver -k 2>/dev/null
+    timeout 20 wineserver -w 2>/dev/null
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+passes=0
+failures=0
+check() {
+    local what=$1; shift
+    if "$@"; then passes=$((passes + 1)); echo "ok: $what"; return 0; fi
+    failures=$((failures + 1)); echo "FAILED: $what"; return 1
+}
+# Runs "$@" until it succeeds or $1 seconds have passed.
+within() {
+    local end=$((SECONDS + $1)); shift
+    until "$@"; do
+        [ $SECONDS -ge $end ] && return 1
+        sleep 0.2
+    done
+}
+winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
+
+# --- What the file carries ------------------------------------------------
+
+pe_is_gui64() {
+    local dump
+    dump=$(x86_64-w64-mingw32-objdump -p "$exe") || return 1
+    grep -Eq '^Magic[[:space:]]+020b' <<<"$dump" || { echo "  not PE32+"; return 1; }
+    grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$dump" || { echo "  not the Windows GUI subsystem"; return 1; }
+}
+
+# Resource records are parsed with the standard library only; wrestool
+# pulls them out of the file.
+read -r -d '' resources_py <<'PY'
+import struct, subprocess, sys, xml.etree.ElementTree as ET
+
+exe, what = sys.argv[1], sys.argv[2]
+def res(*args):
+    return subprocess.run(["wrestool", "-x", "--raw", *args, exe], check=True, capture_output=True).stdout
+def fail(text):
+    print("  " + text)
+    sys.exit(1)
+
+if what == "icons":
+    # Resource names are stored upper-case; LoadIcon matches them without case.
+    listing = subprocess.run(["wrestool", "-l", exe], check=True, capture_output=True, text=True).stdout
+    groups = [l.split()[1] for l in listing.splitlines() if l.startswith("--type=14 ")]
+    if not groups or groups[0] != "--name='VORLIXLOGO'":
+        fail("VorlixLogo is not the first icon group (Explorer shows the first): %s" % groups[:3])
+    group = res("--type=14", "--name=VORLIXLOGO")
+    reserved, kind, count = struct.unpack_from("<HHH", group)
+    if (reserved, kind) != (0, 1) or len(group) != 6 + 14 * count:
+        fail("icon group header is malformed")
+    sizes = []
+    for i in range(count):
+        w, h, colours, _, planes, bpp, length, ident = struct.unpack_from("<BBBBHHIH", group, 6 + 14 * i)
+        size = w or 256
+        sizes.append(size)
+        image = res("--type=3", "--name=%d" % ident)
+        if len(image) != length:
+            fail("%d px image: %d bytes, the group says %d" % (size, len(image), length))
+        if bpp != 32 or (h or 256) != size:
+            fail("%d px entry: %dx%d at %d bpp" % (size, w, h, bpp))
+        if size == 256:
+            if image[:8] != b"\x89PNG\r\n\x1a\n":
+                fail("256 px image is not PNG-compressed")
+            pw, ph, depth, colour_type = struct.unpack_from(">IIBB", image, 16)
+            if (pw, ph, depth, colour_type) != (256, 256, 8, 6):
+                fail("256 px PNG is %dx%d, depth %d, colour type %d" % (pw, ph, depth, colour_type))
+        else:
+            header, bw, bh, _, bbpp = struct.unpack_from("<IiiHH", image)
+            # An icon bitmap is twice as high: the colour part, then the mask.
+            if (header, bw, bh, bbpp) != (40, size, 2 * size, 32):
+                fail("%d px bitmap header says %dx%d at %d bpp" % (size, bw, bh, bbpp))
+    if sizes != [16, 32, 48, 96, 128, 256]:
+        fail("icon sizes are %s" % sizes)
+
+elif what == "manifest":
+    # Only the manifest with ID 1 is read by the loader of a process.
+    root = ET.fromstring(res("--type=24", "--name=1"))
+    ns = {"v1": "urn:schemas-microsoft-com:asm.v1", "v3": "urn:schemas-microsoft-com:asm.v3",
+          "ws": "http://schemas.microsoft.com/SMI/2005/WindowsSettings"}
+    controls = [a for a in root.findall(".//v1:dependentAssembly/v1:assemblyIdentity", ns)
+                if a.get("name") == "Microsoft.Windows.Common-Controls"]
+    if not controls or controls[0].get("version") != "6.0.0.0":
+        fail("no dependency on common controls 6.0.0.0")
+    levels = [e.get("level") for e in root.iter("{%s}requestedExecutionLevel" % ns["v3"])]
+    if levels != ["asInvoker"]:
+        fail("execution level is %s" % levels)
+    dpi = [(e.text or "").strip().lower() for e in root.iter("{%s}dpiAware" % ns["ws"])]
+    if dpi != ["true"]:
+        fail("dpiAware is %s" % dpi)
+
+elif what == "version":
+    data = res("--type=16", "--name=1")
+    def node(offset):
+        # wLength, wValueLength, wType, a UTF-16 key, then value and children
+        # each aligned to 32 bits.
+        length, value_length, kind = struct.unpack_from("<HHH", data, offset)
+        end = offset + 6
+        while data[end:end + 2] != b"\0\0":
+            end += 2
+        key = data[offset + 6:end].decode("utf-16-le")
+        value = (end + 2 + 3) & ~3
+        size = value_length * 2 if kind == 1 else value_length
+        children, child = [], (value + size + 3) & ~3
+        while child < offset + length:
+            children.append(node(child))
+            child = (child + struct.unpack_from("<H", data, child)[0] + 3) & ~3
+        return key, data[value:value + size], kind, children
+    key, fixed, _, children = node(0)
+    if key != "VS_VERSION_INFO" or len(fixed) != 52:
+        fail("no VS_VERSION_INFO record")
+    signature, _, ms, ls, pms, pls = struct.unpack_from("<IIIIII", fixed)
+    if signature != 0xFEEF04BD or (ms, ls, pms, pls) != (0x10000, 0, 0x10000, 0):
+        fail("fixed file info is not version 1.0.0.0")
+    strings = {}
+    for info_key, _, _, tables in children:
+        if info_key == "StringFileInfo":
+            for _, _, _, entries in tables:
+                for name, value, kind, _ in entries:
+                    strings[name] = value.decode("utf-16-le").rstrip("\0") if kind == 1 else None
+    want = {"FileDescription": None, "InternalName": None, "ProductName": "Vorlix",
+            "OriginalFilename": "Vorlix.exe", "FileVersion": "1.0.0", "ProductVersion": "1.0.0"}
+    for name, expected in want.items():
+        got = strings.get(name)
+        if not got or (expected is not None and got != expected):
+            fail("%s is %r, want %r" % (name, got, expected or "not empty"))
+PY
+resource() { python3 -c "$resources_py" "$exe" "$1"; }
+
+check "PE32+ executable for the Windows GUI subsystem" pe_is_gui64
+check "icon group VorlixLogo: 16, 32, 48, 96, 128, 256 px at 32 bpp, 256 px as PNG" resource icons
+check "manifest: common controls 6.0.0.0, asInvoker, dpiAware true" resource manifest
+check "version record: names, Vorlix.exe, 1.0.0" resource version
+
+# --- The program under Wine -----------------------------------------------
+
+files=$tmp/files
+mkdir -p "$files"
+head -c 3000 /dev/urandom >"$files/queued.bin"
+head -c 5000 /dev/urandom >"$files/handed.bin"
+head -c 7000 /dev/urandom >"$files/bystander.bin"
+bystander_sum=$(sha256sum <"$files/bystander.bin")
+queued=$(winpath "$files/queued.bin")
+handed=$(winpath "$files/handed.bin")
+
+report_logs() {
+    echo "  --- first instance stdout:"; tr -d '\r' <"$tmp/out1" | tail -n 20 | sed 's/^/  /'
+    echo "  --- first instance stderr:"; tail -n 20 "$tmp/err1" | sed 's/^/  /'
+}
+finish() {
+    echo "$passes passed, $failures failed"
+    [ "$failures" -eq 0 ] && exit 0
+    exit 1
+}
+
+# Another Vorlix on the hand-off port would take this run's hand-off.
+if timeout 3 bash -c 'exec 3<>/dev/tcp/127.0.0.1/255' 2>/dev/null; then
+    check "TCP 127.0.0.1:255 is free for this run" false
+    finish
+fi
+
+prefix_ready() {
+    timeout 180 wine wineboot -i >"$tmp/wineboot.log" 2>&1
+    timeout 60 wineserver -w
+    [ -d "$WINEPREFIX/drive_c/windows" ] || { tail -n 20 "$tmp/wineboot.log"; return 1; }
+}
+check "fresh Wine prefix" prefix_ready || finish
+
+: >"$tmp/out1"; : >"$tmp/err1"
+(cd "$tmp" && exec wine "$exe" "$queued") >"$tmp/out1" 2>"$tmp/err1" &
+first=$!
+window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Vorlix$' 2>/dev/null | head -n 1)
+check "the window titled Vorlix appears" test -n "$window"
+[ -n "$window" ] || { report_logs; finish; }
+
+vorlix_windows() { xdotool search --onlyvisible --name '^Vorlix$' 2>/dev/null | wc -l; }
+
+# A second start with a path hands it over and ends without a window.
+second_out=$(timeout 60 wine "$exe" "$handed" 2>"$tmp/err2")
+second_status=$?
+expected="Param sent to main instance $handed"
+hand_off_printed() {
+    [ "$second_out" = "$expected" ] || { printf '  stdout: %q\n  wanted: %q\n' "$second_out" "$expected"; return 1; }
+}
+check "second instance prints exactly 'Param sent to main instance <path>'" hand_off_printed
+check "second instance exits with a non-zero status (got $second_status)" \
+    test "$second_status" -ne 0 -a "$second_status" -ne 124 -a "$second_status" -ne 137
+check "still one Vorlix window" test "$(vorlix_windows)" -eq 1
+# The listener takes the path at once; give its event time to reach the queue.
+sleep 2
+
+eval "$(xdotool getwindowgeometry --shell "$window")"
+# Bottom row, right-aligned: Start Wipe! then Close, the same distances from
+# the window's lower right corner at any window size.
+click_at() {
+    timeout 10 xdotool mousemove --window "$window" $((WIDTH - $1)) $((HEIGHT - $2)) click 1
+}
+run_started() { grep -q 'Total file size to be wiped' "$tmp/out1"; }
+started=false
+for attempt in 1 2 3; do
+    click_at 133 38
+    # A click that came too early is lost; the disabled controls make a
+    # repeated one harmless.
+    if within 10 run_started; then started=true; break; fi
+done
+check "Start Wipe! starts a run" $started
+
+box=$(timeout 60 xdotool search --sync --onlyvisible --name '^Completed!$' 2>/dev/null | head -n 1)
+check "the run ends with the Completed! box" test -n "$box"
+if [ -n "$box" ]; then
+    box_gone() { ! xdotool search --onlyvisible --name '^Completed!$' >/dev/null 2>&1; }
+    for attempt in 1 2 3; do
+        timeout 10 xdotool windowfocus --sync "$box" 2>/dev/null
+        timeout 10 xdotool key Return
+        within 5 box_gone && break
+    done
+    check "Return closes the Completed! box" box_gone
+fi
+
+absent() { [ ! -e "$1" ]; }
+check "the file queued on the command line is gone" absent "$files/queued.bin"
+check "the handed-over file is gone" absent "$files/handed.bin"
+check "the file beside them that was not queued is intact" \
+    test "$(sha256sum <"$files/bystander.bin" 2>/dev/null)" = "$bystander_sum"
+# Both files in one total: the hand-off reached the queue before the run.
+check "stdout: 'Total file size to be wiped: 8000 bytes'" \
+    grep -q 'Total file size to be wiped: 8000 bytes' "$tmp/out1"
+check "stdout: the completion line" grep -qF '[PseudoRandom] Secure file deletion completed.' "$tmp/out1"
+
+first_running() { kill -0 "$first" 2>/dev/null; }
+click_at 43 38
+if ! within 15 eval '! first_running'; then
+    echo "  note: the Close click did not end the program; closing with alt+F4"
+    timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null
+    timeout 10 xdotool key alt+F4
+    within 15 eval '! first_running'
+fi
+if first_running; then
+    check "closing the window ends the program" false
+    kill -9 "$first" 2>/dev/null
+else
+    wait "$first"
+    first_status=$?
+    check "closing the window ends the program with status 0 (got $first_status)" test "$first_status" -eq 0
+fi
+first=""
+[ "$failures" -eq 0 ] || report_logs
+finish

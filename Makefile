@@ -41,7 +41,7 @@ tsan:
 	$(MAKE) test BUILD=build-tsan CMAKE_FLAGS="-DVORLIX_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug"
 
 clean:
-	rm -rf build build-asan build-tsan build-windows
+	rm -rf build build-asan build-tsan build-windows Vorlix-1.0.0-win64.zip
 
 # Windows build, cross-compiled with MinGW-w64 against a static wxWidgets that
 # scripts/build-wx-msw builds once and caches outside the clone.

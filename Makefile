@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 
 PREFIX  ?= /usr/local
 
-.PHONY: all build run test deps test-deps asan tsan install package clean
+.PHONY: all configure build run test deps test-deps asan tsan install package clean
 
 all: build
 
@@ -16,11 +16,14 @@ deps:
 test-deps:
 	@scripts/install-deps test
 
-build: deps
+configure: deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+
+build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+run: configure
+	cmake --build $(BUILD) -j $(JOBS) --target vorlix
 	./$(BUILD)/vorlix $(ARGS)
 
 test: test-deps build

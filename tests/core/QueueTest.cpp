@@ -3,17 +3,10 @@
 #include <thread>
 
 #include "WipeQueue.h"
+#include "support/QueuedPaths.h"
 #include "support/TempDir.h"
 
 namespace {
-
-std::vector<wxString> Paths(const WipeQueue& queue)
-{
-    std::vector<wxString> paths;
-    for (const QueueEntry& entry : queue.Snapshot())
-        paths.push_back(entry.path);
-    return paths;
-}
 
 wxString SizeText(wxULongLong size)
 {
@@ -32,13 +25,13 @@ TEST(WipeQueue, KeepsAddingOrderAndRefusesExactDuplicatesOnly)
     queue.AddPath(b);
     queue.AddPath(upper);
     queue.AddPath(dir.path + "//a.txt");  // another text for the same file is another entry
-    EXPECT_EQ(Paths(queue), (std::vector<wxString>{b, a, upper, dir.path + "//a.txt"}));
+    EXPECT_EQ(QueuedPaths(queue), (std::vector<wxString>{b, a, upper, dir.path + "//a.txt"}));
     EXPECT_EQ(queue.Count(), 4u);
 
     queue.RemovePath(b);
     queue.RemovePath("not queued");
     queue.AddPath(b);
-    EXPECT_EQ(Paths(queue), (std::vector<wxString>{a, upper, dir.path + "//a.txt", b}));
+    EXPECT_EQ(QueuedPaths(queue), (std::vector<wxString>{a, upper, dir.path + "//a.txt", b}));
 
     queue.Clear();
     EXPECT_EQ(queue.Count(), 0u);

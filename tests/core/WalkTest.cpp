@@ -9,6 +9,7 @@
 
 #include "Main.h"
 #include "WipeQueue.h"
+#include "support/QueuedPaths.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -39,9 +40,7 @@ private:
 
 std::vector<wxString> Sorted(const WipeQueue& queue)
 {
-    std::vector<wxString> paths;
-    for (const QueueEntry& entry : queue.Snapshot())
-        paths.push_back(entry.path);
+    std::vector<wxString> paths = QueuedPaths(queue);
     std::sort(paths.begin(), paths.end());
     return paths;
 }

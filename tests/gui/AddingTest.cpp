@@ -7,17 +7,10 @@
 #include "MainFrame.h"
 #include "QueueListCtrl.h"
 #include "support/GuiHarness.h"
+#include "support/QueuedPaths.h"
 #include "support/TempDir.h"
 
 namespace {
-
-std::vector<wxString> Queued(Frame& frame)
-{
-    std::vector<wxString> paths;
-    for (const QueueEntry& entry : frame->wipeQueue.Snapshot())
-        paths.push_back(entry.path);
-    return paths;
-}
 
 // Answers the next file dialog by choosing `path` in it, the way a
 // user would, or cancels any dialog when `path` is empty. GTK takes the choice over
@@ -51,7 +44,7 @@ TEST(Adding, TheFileDialogQueuesTheChosenFile)
     const wxString file = dir.File("chosen.txt", "1234");
     AnswerNextChooser(file);
     Click(frame->addFilesButton);
-    EXPECT_EQ(Queued(frame), std::vector<wxString>{file});
+    EXPECT_EQ(QueuedPaths(frame->wipeQueue), std::vector<wxString>{file});
     EXPECT_EQ(frame->queueList->GetItemText(0, 2), "4.00 B");
     EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "No. of files in queue: 1");
     EXPECT_TRUE(frame->addFilesButton->IsEnabled());
@@ -100,7 +93,7 @@ TEST(Adding, ADropQueuesFilesAndWalksFoldersInTheOrderDropped)
     ASSERT_NE(target, nullptr);
     EXPECT_EQ(frame->GetDropTarget(), nullptr);  // only the list takes drops
     EXPECT_TRUE(target->OnDropFiles(0, 0, drop));
-    EXPECT_EQ(Queued(frame), (std::vector<wxString>{first, inside, last}));
+    EXPECT_EQ(QueuedPaths(frame->wipeQueue), (std::vector<wxString>{first, inside, last}));
     EXPECT_EQ(frame->queueList->GetItemCount(), 3);
     EXPECT_TRUE(frame->removeButton->IsEnabled());
 

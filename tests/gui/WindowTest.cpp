@@ -7,17 +7,10 @@
 #include "MainFrame.h"
 #include "QueueListCtrl.h"
 #include "support/GuiHarness.h"
+#include "support/QueuedPaths.h"
 #include "support/TempDir.h"
 
 namespace {
-
-std::vector<wxString> QueuedPaths(const WipeQueue& queue)
-{
-    std::vector<wxString> paths;
-    for (const QueueEntry& entry : queue.Snapshot())
-        paths.push_back(entry.path);
-    return paths;
-}
 
 std::vector<wxButton*> Buttons(MainFrame* frame)
 {

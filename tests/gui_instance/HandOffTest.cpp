@@ -9,6 +9,7 @@
 #include "platform/RuntimeFolder.h"
 #include "support/GuiHarness.h"
 #include "support/Process.h"
+#include "support/QueuedPaths.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -20,14 +21,6 @@ ProcessResult StartLaterInstance(const std::vector<std::string>& args, const std
     std::vector<std::string> command{VORLIX_BINARY};
     command.insert(command.end(), args.begin(), args.end());
     return RunProcess(command, cwd, 20000, [] { wxTheApp->Yield(true); });
-}
-
-std::vector<wxString> Queued()
-{
-    std::vector<wxString> paths;
-    for (const QueueEntry& entry : mainFrame->wipeQueue.Snapshot())
-        paths.push_back(entry.path);
-    return paths;
 }
 
 bool Arrives(const wxString& path)
@@ -85,7 +78,7 @@ TEST_F(HandOff, ALaterInstanceHandsOverItsFirstPathAndExitsWithoutAWindow)
     EXPECT_EQ(later.out, label + first);
     ASSERT_TRUE(Arrives(first));
     Pump(300);
-    EXPECT_EQ(Queued(), std::vector<wxString>{first});
+    EXPECT_EQ(QueuedPaths(mainFrame->wipeQueue), std::vector<wxString>{first});
     EXPECT_EQ(mainFrame->queueList->GetItemCount(), 1);
     EXPECT_EQ(mainFrame->GetStatusBar()->GetStatusText(0), "No. of files in queue: 1");
 }
@@ -95,7 +88,7 @@ TEST_F(HandOff, WithoutAPathNothingIsSentOrPrinted)
     const ProcessResult later = StartLaterInstance({});
     EXPECT_EQ(later.out, "");
     Pump(1300);
-    EXPECT_TRUE(Queued().empty());
+    EXPECT_TRUE(QueuedPaths(mainFrame->wipeQueue).empty());
 }
 
 TEST_F(HandOff, AnEmptyPathIsSentAsNothingAndIgnored)
@@ -103,7 +96,7 @@ TEST_F(HandOff, AnEmptyPathIsSentAsNothingAndIgnored)
     const ProcessResult later = StartLaterInstance({""});
     EXPECT_EQ(later.out, label);
     Pump(1300);
-    EXPECT_TRUE(Queued().empty());
+    EXPECT_TRUE(QueuedPaths(mainFrame->wipeQueue).empty());
 }
 
 TEST_F(HandOff, PathsArriveWholeAndUnchanged)
@@ -117,7 +110,7 @@ TEST_F(HandOff, PathsArriveWholeAndUnchanged)
         EXPECT_EQ(later.out, label + path);
         EXPECT_TRUE(Arrives(wxString::FromUTF8(path))) << path.size();
     }
-    EXPECT_EQ(Queued().size(), 2u);
+    EXPECT_EQ(QueuedPaths(mainFrame->wipeQueue).size(), 2u);
 }
 
 TEST_F(HandOff, ARelativePathNamesTheFileInTheLaterInstancesFolder)
@@ -138,7 +131,7 @@ TEST_F(HandOff, ABurstOfLaterInstancesArrivesInOrder)
         EXPECT_EQ(StartLaterInstance({path}).out, label + path);
     }
     ASSERT_TRUE(PumpUntil([] { return mainFrame->wipeQueue.Count() == 10; }, 10000));
-    EXPECT_EQ(Queued(), expected);
+    EXPECT_EQ(QueuedPaths(mainFrame->wipeQueue), expected);
 }
 
 TEST_F(HandOff, MalformedOversizedAndSilentClientsAreIgnoredAndDoNotBlock)
@@ -160,7 +153,7 @@ TEST_F(HandOff, MalformedOversizedAndSilentClientsAreIgnoredAndDoNotBlock)
     close(stuck);
     close(stalled);
     Pump(500);
-    EXPECT_EQ(Queued(), std::vector<wxString>{"/nonexistent/after-the-bad-ones"});
+    EXPECT_EQ(QueuedPaths(mainFrame->wipeQueue), std::vector<wxString>{"/nonexistent/after-the-bad-ones"});
 }
 
 TEST_F(HandOff, AFolderHandedOverIsOneEntry)
@@ -172,5 +165,5 @@ TEST_F(HandOff, AFolderHandedOverIsOneEntry)
     ASSERT_TRUE(Arrives(dir.path + "/folder"));
     EXPECT_EQ(mainFrame->queueList->GetItemText(0, 0), "folder");
     EXPECT_EQ(mainFrame->queueList->GetItemText(0, 1), dir.path);
-    EXPECT_EQ(Queued().size(), 1u);
+    EXPECT_EQ(QueuedPaths(mainFrame->wipeQueue).size(), 1u);
 }

@@ -369,7 +369,9 @@ void MainFrame::EndRun()
         return;
     }
     EnableControls();
-    wipeQueue.Clear();
+    // The engine has taken every entry it saw off the queue, wiped or not.
+    // Anything still queued arrived after its last look (a late hand-off) and
+    // was never wiped: it stays listed instead of silently disappearing.
     RefreshQueueList();
     progressGauge->SetValue(0);
     SetStatusText("Completed", 0);

@@ -13,6 +13,7 @@
 #include "engine/RandomWiper.h"
 #include "engine/Wiper.h"
 #include "support/GuiHarness.h"
+#include "support/QueuedPaths.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -149,6 +150,27 @@ TEST(StartWipe, AFileThatCannotBeWipedIsNamedAndLeftInPlace)
     EXPECT_EQ(Content(target), "linked content");
     EXPECT_FALSE(Exists(plain));
     ExpectIdleAfterARun(frame);
+}
+
+TEST(StartWipe, AFileQueuedAfterTheEngineFinishedStaysQueued)
+{
+    TempDir dir;
+    Frame frame;
+    Queue(frame, {dir.File("wiped", "x")});
+    Dialogs().messages.clear();
+    Click(frame->startButton);
+    // The engine is done, the window has not looked yet: a hand-off lands now.
+    wxStopWatch clock;
+    while (!Wiper::IsRunFinished() && clock.Time() < 10000)
+        wxMilliSleep(1);
+    const std::string late = dir.File("late", "not wiped");
+    frame->wipeQueue.AddPath(late);
+    ASSERT_TRUE(PumpUntil(Completed, 10000));
+    EXPECT_EQ(QueuedPaths(frame->wipeQueue), std::vector<wxString>{late});
+    EXPECT_EQ(frame->queueList->GetItemCount(), 1);
+    EXPECT_EQ(Content(late), "not wiped");
+    EXPECT_FALSE(frame->IsRunning());
+    EXPECT_TRUE(frame->startButton->IsEnabled());
 }
 
 TEST(StartWipe, TheBoxNamesTwentyFailuresAndCountsTheRest)

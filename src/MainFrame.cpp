@@ -310,9 +310,10 @@ void MainFrame::OnTimer(wxTimerEvent&)
         if (finished)
             EndRun();
     } catch (...) {
+        // The timer stops before the box: its modal loop would run more ticks.
+        AbandonRun();
         wxMessageBox("There has been some error while wiping, please try again!", "Error!",
                      wxOK | wxICON_ERROR);
-        AbandonRun();
         std::cout << "Exception caught: " << std::endl;
         EnableControls();
         RefreshQueueList();

@@ -17,7 +17,7 @@ std::string UnseededBlock(size_t index = 0)
 
 TEST(DoDWiper, ReportsThreeTimesTheTotalAndTheEnd)
 {
-    TempFolder dir;
+    TempDir dir;
     WriteFile(dir.Path("a"), Pattern(100));
     WriteFile(dir.Path("b"), Pattern(200));
     WipeQueue queue;
@@ -42,7 +42,7 @@ TEST(DoDWiper, ReportsThreeTimesTheTotalAndTheEnd)
 // ends as the block and the block's first 476 bytes.
 TEST(DoDWiper, PassesZerosThenOnesThenOneRandomBlockRepeated)
 {
-    TempFolder dir;
+    TempDir dir;
     WriteFile(dir.Path("file"), Pattern(1500));
     HeldFile held(dir.Path("file"));
     WipeQueue queue;
@@ -72,7 +72,7 @@ TEST(DoDWiper, PassesZerosThenOnesThenOneRandomBlockRepeated)
 // for a file that could not be opened.
 TEST(DoDWiper, RandomBlocksFollowTheOpenedFiles)
 {
-    TempFolder dir;
+    TempDir dir;
     WriteFile(dir.Path("empty"), "");
     WriteFile(dir.Path("file"), Pattern(1024));
     HeldFile held(dir.Path("file"));
@@ -95,7 +95,7 @@ TEST(DoDWiper, EveryRunWritesTheSameRandomBlock)
 {
     std::string contents[2];
     for (std::string& content : contents) {
-        TempFolder dir;
+        TempDir dir;
         WriteFile(dir.Path("file"), Pattern(1024));
         HeldFile held(dir.Path("file"));
         WipeQueue queue;

@@ -19,42 +19,6 @@
 #include <thread>
 #include <unistd.h>
 
-TempFolder::TempFolder()
-{
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/vorlix-engine-XXXXXX";
-    if (!::mkdtemp(&pattern[0]))
-        throw std::runtime_error("mkdtemp failed");
-    path = pattern;
-}
-
-TempFolder::~TempFolder()
-{
-    // Tests may leave read-only folders behind; make them removable first.
-    const std::string command = "chmod -R u+rwx '" + path + "' 2>/dev/null; rm -rf '" + path + "'";
-    if (std::system(command.c_str()) != 0)
-        std::cerr << "could not remove " << path << std::endl;
-}
-
-void WriteFile(const std::string& path, const std::string& content)
-{
-    std::ofstream(path, std::ios::binary) << content;
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-bool Exists(const std::string& path)
-{
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
 std::string Bytes(size_t n, char fill)
 {
     return std::string(n, fill);

@@ -2,31 +2,13 @@
 
 #include "WipeQueue.h"
 #include "engine/Wiper.h"
+#include "support/TempDir.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
-// A fresh folder under the system's temporary folder, removed with everything
-// in it at the end of the test.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    std::string Path(const std::string& name) const { return path + "/" + name; }
-    const std::string& Path() const { return path; }
-
-private:
-    std::string path;
-};
-
-void WriteFile(const std::string& path, const std::string& content);
-std::string ReadFile(const std::string& path);
-bool Exists(const std::string& path);
 std::string Bytes(size_t n, char fill);
 // Content that no pass of either algorithm can produce by chance.
 std::string Pattern(size_t n);

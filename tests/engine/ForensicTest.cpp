@@ -3,6 +3,7 @@
 #include "engine/RandomWiper.h"
 #include "engine/Wiper.h"
 #include "support/LoopFilesystem.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -20,14 +21,6 @@
 // ext4 filesystem: nothing of the wiped files, everything of the others.
 
 namespace {
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 // Writes content and pushes it to the device, as a file would be long before
 // anyone wipes it.
@@ -119,7 +112,7 @@ TEST(Forensic, WipedFilesLeaveNoTraceAndOthersKeepTheirBytes)
     EXPECT_EQ(WipeOnFreshThread(dod, dodQueue), "");
 
     ASSERT_TRUE(fs.Unmount());
-    const std::string raw = ReadAll(fs.Image());
+    const std::string raw = ReadFile(fs.Image());
     ASSERT_EQ(raw.size(), size_t(64) << 20);
     for (const File& file : wiped)
         EXPECT_EQ(CountOccurrences(raw, file.unit), 0u) << file.name << " left traces on the device";
@@ -130,9 +123,9 @@ TEST(Forensic, WipedFilesLeaveNoTraceAndOthersKeepTheirBytes)
     ASSERT_TRUE(fs.Mount());
     for (const File& file : wiped)
         EXPECT_NE(::access(fs.Path(file.name).c_str(), F_OK), 0) << file.name;
-    EXPECT_EQ(ReadAll(fs.Path("beside")), kept[0].content);
-    EXPECT_EQ(ReadAll(fs.Path("link")), kept[1].content);
-    EXPECT_EQ(ReadAll(fs.Path("link-target")), kept[1].content);
-    EXPECT_EQ(ReadAll(fs.Path("linked")), kept[2].content);
-    EXPECT_EQ(ReadAll(fs.Path("other-name")), kept[2].content);
+    EXPECT_EQ(ReadFile(fs.Path("beside")), kept[0].content);
+    EXPECT_EQ(ReadFile(fs.Path("link")), kept[1].content);
+    EXPECT_EQ(ReadFile(fs.Path("link-target")), kept[1].content);
+    EXPECT_EQ(ReadFile(fs.Path("linked")), kept[2].content);
+    EXPECT_EQ(ReadFile(fs.Path("other-name")), kept[2].content);
 }

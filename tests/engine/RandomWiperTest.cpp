@@ -24,7 +24,7 @@ std::string MatchingRun(const std::string& content, time_t from, time_t to, size
 
 TEST(RandomWiper, ReportsTheTotalAndTheEndAndDeletesEveryFile)
 {
-    TempFolder dir;
+    TempDir dir;
     WriteFile(dir.Path("a"), Pattern(100));
     WriteFile(dir.Path("b"), Pattern(200));
     WriteFile(dir.Path("empty"), "");
@@ -54,7 +54,7 @@ TEST(RandomWiper, ReportsTheTotalAndTheEndAndDeletesEveryFile)
 // byte; an empty file draws nothing.
 TEST(RandomWiper, OverwritesInPlaceWithOneDrawPerByte)
 {
-    TempFolder dir;
+    TempDir dir;
     WriteFile(dir.Path("first"), Pattern(1500));
     WriteFile(dir.Path("empty"), "");
     WriteFile(dir.Path("second"), Pattern(2048));
@@ -81,7 +81,7 @@ TEST(RandomWiper, OverwritesInPlaceWithOneDrawPerByte)
 // counters follow what is really written.
 TEST(RandomWiper, GrownAndShrunkFilesAreOverwrittenCompletely)
 {
-    TempFolder dir;
+    TempDir dir;
     WriteFile(dir.Path("grown"), Pattern(100));
     WriteFile(dir.Path("shrunk"), Pattern(5000));
     WipeQueue queue;
@@ -109,7 +109,7 @@ TEST(RandomWiper, GrownAndShrunkFilesAreOverwrittenCompletely)
 
 TEST(RandomWiper, EntryQueuedBeforeItsFileExistedIsWipedAtItsPresentSize)
 {
-    TempFolder dir;
+    TempDir dir;
     WipeQueue queue;
     queue.AddPath(dir.Path("late"));
     ASSERT_EQ(queue.Snapshot().at(0).size, QueueEntry::unknownSize);

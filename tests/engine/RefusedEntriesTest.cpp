@@ -30,7 +30,7 @@ std::string OpenFailure(const std::string& path)
 // run goes on. A FIFO must not make the run wait for a reader.
 TEST(RefusedEntries, AreReportedAndLeftUntouched)
 {
-    TempFolder dir;
+    TempDir dir;
     WriteFile(dir.Path("target"), Pattern(700));
     ASSERT_EQ(::symlink(dir.Path("target").c_str(), dir.Path("link").c_str()), 0);
     WriteFile(dir.Path("linked"), Pattern(800));
@@ -104,7 +104,7 @@ TEST(RefusedEntries, AreReportedAndLeftUntouched)
 // nor, through root's rights, everything else.
 TEST(RefusedEntries, ReadOnlyFileAndFileInReadOnlyFolderAsUnprivilegedUser)
 {
-    TempFolder dir;
+    TempDir dir;
     ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
     const std::string writable = dir.Path("writable");
     const std::string locked = dir.Path("locked");
@@ -149,7 +149,7 @@ TEST(RefusedEntries, ReadOnlyFileAndFileInReadOnlyFolderAsUnprivilegedUser)
 // not have to write 4 GiB.
 TEST(RefusedEntries, FailedWriteKeepsAFileBeyondFourGiB)
 {
-    TempFolder dir;
+    TempDir dir;
     const uint64_t size = (uint64_t(1) << 32) + 1500;
     const std::string big = dir.Path("big");
     WriteFile(big, "");

@@ -46,7 +46,7 @@ public:
 // and the finished flag say so at its end.
 TEST(RunControl, CountersAndFlagsBeforeDuringAndAfterARun)
 {
-    TempFolder dir;
+    TempDir dir;
     WriteFile(dir.Path("a"), Pattern(3000));
     WriteFile(dir.Path("b"), Pattern(1000));
     WipeQueue queue;
@@ -86,7 +86,7 @@ TEST(RunControl, CountersAndFlagsBeforeDuringAndAfterARun)
 // is opened, so the run still ends with equal counters.
 TEST(RunControl, EntryAddedDuringARunIsWipedInALaterBatch)
 {
-    TempFolder dir;
+    TempDir dir;
     WriteFile(dir.Path("first"), Pattern(2000));
     WriteFile(dir.Path("second"), Pattern(100));
     WriteFile(dir.Path("late"), Pattern(500));
@@ -121,7 +121,7 @@ TEST(RunControl, EntryAddedDuringARunIsWipedInALaterBatch)
 // the rest stays queued and untouched, and the run still ends properly.
 TEST(RunControl, StopRequestEndsTheRunAfterTheCurrentFile)
 {
-    TempFolder dir;
+    TempDir dir;
     for (const char* name : {"a", "b", "c"})
         WriteFile(dir.Path(name), Pattern(1500));
     WipeQueue queue;
@@ -158,7 +158,7 @@ TEST(RunControl, StopRequestEndsTheRunAfterTheCurrentFile)
 
 TEST(RunControl, ThreadWithoutAWiperReturnsAtOnce)
 {
-    TempFolder dir;
+    TempDir dir;
     WriteFile(dir.Path("a"), Pattern(100));
     WipeQueue queue;
     queue.AddPath(dir.Path("a"));

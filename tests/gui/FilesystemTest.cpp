@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include "MainFrame.h"
 #include "platform/OverwriteCaveat.h"
 #include "support/GuiHarness.h"
@@ -25,12 +23,6 @@ const ShownMessage* Box(const wxString& caption)
     return nullptr;
 }
 
-bool Exists(const std::string& path)
-{
-    struct stat info;
-    return stat(path.c_str(), &info) == 0;
-}
-
 }  // namespace
 
 TEST(FilesystemWarning, NamesACopyOnWriteFilesystemAndLetsTheUserCancel)
@@ -39,7 +31,7 @@ TEST(FilesystemWarning, NamesACopyOnWriteFilesystemAndLetsTheUserCancel)
     if (!btrfs.Usable())
         GTEST_SKIP() << "needs root, loop devices and mkfs.btrfs";
     const std::string file = btrfs.Path("on-btrfs.txt");
-    TempDir::Write(file, "old data");
+    WriteFile(file, "old data");
     EXPECT_EQ(OverwriteCaveat::For(file), "btrfs");
 
     Frame frame;
@@ -71,7 +63,7 @@ TEST(FilesystemWarning, IsNotShownForAFileOnExt4)
     if (!ext4.Usable())
         GTEST_SKIP() << "needs root and loop devices";
     const std::string file = ext4.Path("on-ext4.txt");
-    TempDir::Write(file, "old data");
+    WriteFile(file, "old data");
     EXPECT_EQ(OverwriteCaveat::For(file), "");
 
     Frame frame;

@@ -4,8 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <sstream>
 
 #include "MainFrame.h"
 #include "QueueListCtrl.h"
@@ -17,20 +15,6 @@
 #include "support/TempDir.h"
 
 namespace {
-
-bool Exists(const std::string& path)
-{
-    struct stat info;
-    return lstat(path.c_str(), &info) == 0;
-}
-
-std::string Content(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
 
 void Queue(Frame& frame, const std::vector<std::string>& paths)
 {
@@ -108,7 +92,7 @@ TEST(StartWipe, EachAlgorithmWipesEveryQueuedFileAndReturnsToIdle)
         EXPECT_TRUE(box.style & wxICON_INFORMATION);
         for (const std::string& file : files)
             EXPECT_FALSE(Exists(file)) << file;
-        EXPECT_EQ(Content(bystander), "keep me");
+        EXPECT_EQ(ReadFile(bystander), "keep me");
         ExpectIdleAfterARun(frame);
     }
 }
@@ -147,7 +131,7 @@ TEST(StartWipe, AFileThatCannotBeWipedIsNamedAndLeftInPlace)
 
     EXPECT_TRUE(Exists(link));
     EXPECT_TRUE(Exists(fifo));
-    EXPECT_EQ(Content(target), "linked content");
+    EXPECT_EQ(ReadFile(target), "linked content");
     EXPECT_FALSE(Exists(plain));
     ExpectIdleAfterARun(frame);
 }
@@ -168,7 +152,7 @@ TEST(StartWipe, AFileQueuedAfterTheEngineFinishedStaysQueued)
     ASSERT_TRUE(PumpUntil(Completed, 10000));
     EXPECT_EQ(QueuedPaths(frame->wipeQueue), std::vector<wxString>{late});
     EXPECT_EQ(frame->queueList->GetItemCount(), 1);
-    EXPECT_EQ(Content(late), "not wiped");
+    EXPECT_EQ(ReadFile(late), "not wiped");
     EXPECT_FALSE(frame->IsRunning());
     EXPECT_TRUE(frame->startButton->IsEnabled());
 }
@@ -266,8 +250,8 @@ TEST(Closing, DuringARunStopsAfterTheCurrentFileAndLeavesTheRestUntouched)
 
     // The file being wiped was wiped whole and deleted, or not touched at all.
     if (Exists(big)) {
-        EXPECT_EQ(Content(big), std::string(256 << 20, 'B'));
+        EXPECT_EQ(ReadFile(big), std::string(256 << 20, 'B'));
     }
-    EXPECT_EQ(Content(later), "not reached");
+    EXPECT_EQ(ReadFile(later), "not reached");
     EXPECT_TRUE(Wiper::IsRunFinished());
 }

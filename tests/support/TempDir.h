@@ -4,10 +4,31 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
 
 #include "support/Printing.h"
-#include <fstream>
-#include <string>
+
+inline void WriteFile(const std::string& path, const std::string& content)
+{
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+inline std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+// True for anything at path, a dangling link included.
+inline bool Exists(const std::string& path)
+{
+    struct stat info;
+    return lstat(path.c_str(), &info) == 0;
+}
 
 // A folder of real files for one test, removed with everything in it.
 class TempDir {
@@ -25,21 +46,18 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
+    const std::string& Path() const { return path; }
+    std::string Path(const std::string& name) const { return path + "/" + name; }
+
     std::string File(const std::string& name, const std::string& content = "data") const
     {
-        const std::string full = path + "/" + name;
-        Write(full, content);
-        return full;
-    }
-    static void Write(const std::string& file, const std::string& content)
-    {
-        std::ofstream(file, std::ios::binary) << content;
+        WriteFile(Path(name), content);
+        return Path(name);
     }
     std::string Folder(const std::string& name) const
     {
-        const std::string full = path + "/" + name;
-        mkdir(full.c_str(), 0755);
-        return full;
+        mkdir(Path(name).c_str(), 0755);
+        return Path(name);
     }
 
     std::string path;

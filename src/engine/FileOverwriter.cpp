@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <iostream>
-#include <type_traits>
 
 std::function<void(const wxString& path)> FileOverwriter::afterPass;
 
@@ -68,10 +67,11 @@ bool FileOverwriter::Rewind()
 
 bool FileOverwriter::WriteBlock(const unsigned char* block, size_t n)
 {
-    const auto written = wxWrite(fd, block, static_cast<unsigned>(n));
+    // wxWrite gives ssize_t on POSIX and int on Windows; both fit.
+    const long long written = wxWrite(fd, block, static_cast<unsigned>(n));
     if (written > 0)
         processed.fetch_add(static_cast<uint64_t>(written), std::memory_order_relaxed);
-    return written == static_cast<std::remove_const_t<decltype(written)>>(n) || Failed("Failed to overwrite file: ");
+    return written == static_cast<long long>(n) || Failed("Failed to overwrite file: ");
 }
 
 bool FileOverwriter::EndPass()

@@ -1,6 +1,6 @@
 #include "WipeQueue.h"
 
-#include <wx/filename.h>
+#include "platform/InPlaceFile.h"
 
 const wxULongLong QueueEntry::unknownSize = wxULongLong(0xFFFFFFFFul, 0xFFFFFFFFul);
 
@@ -16,28 +16,28 @@ wxString QueueEntry::SizeText() const
     return wxString::Format("%.2f %s", x, sizeUnits[unit]);
 }
 
-void WipeQueue::AddPath(const wxString& path)
+bool WipeQueue::AddPath(const wxString& path)
 {
     {
         std::lock_guard<std::mutex> lock(mutex);
         if (paths.count(path))
-            return;
+            return true;
     }
     // Ask the filesystem without holding the lock: a slow or hung mount must not
     // stall the wipe thread, which needs the lock between files.
-    wxFileName name(path);
-    wxULongLong size = QueueEntry::unknownSize;
-    if (name.Exists(wxFILE_EXISTS_ANY)) {
-        wxULongLong known = name.GetSize();
-        if (known != wxInvalidSize)
-            size = known;
-    }
+    QueueEntry entry{path, QueueEntry::unknownSize, wxString(), wxString()};
+    uint64_t size = 0;
+    if (!InPlaceFile::Locate(path, entry.folder, entry.name, size))
+        return false;
+    if (size != UINT64_MAX)
+        entry.size = size;
 
     std::lock_guard<std::mutex> lock(mutex);
     if (paths.count(path))
-        return;
-    auto it = entries.insert(entries.end(), QueueEntry{path, size});
+        return true;
+    auto it = entries.insert(entries.end(), std::move(entry));
     paths.emplace(path, it);
+    return true;
 }
 
 void WipeQueue::RemovePath(const wxString& path)

@@ -13,11 +13,15 @@ class Wiper;
 
 // One queued file: its path exactly as it was given and its size when it was queued.
 struct QueueEntry {
-    // Stored for a path that did not exist when it was queued.
+    // Stored for a path that was not a regular file when it was queued.
     static const wxULongLong unknownSize;
 
     wxString path;
     wxULongLong size;
+    // Where the file's folder really was when it was queued, and the file's own
+    // name: the wipe reaches exactly that place again, following no link.
+    wxString folder;
+    wxString name;
 
     // "%.2f %s" in B, KB, MB, GB or TB, as the queue list shows it.
     wxString SizeText() const;
@@ -37,8 +41,10 @@ public:
     WipeQueue(const WipeQueue&) = delete;
     WipeQueue& operator=(const WipeQueue&) = delete;
 
-    // Appends the path with its present size unless the exact same text is queued.
-    void AddPath(const wxString& path);
+    // Appends the path with its present size unless the exact same text is
+    // queued. False, with nothing queued, for a path that names no file exactly
+    // (no exact native form, or no file name such as "dir/..").
+    bool AddPath(const wxString& path);
     // Removes the entry whose path is exactly this text; nothing if there is none.
     void RemovePath(const wxString& path);
     void Clear();

@@ -2,12 +2,12 @@
 
 #include "ConsoleText.h"
 
-#include "platform/InPlaceFile.h"
-
 #include <wx/filefn.h>
 #include <wx/wxcrt.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 
 std::function<void(const wxString& path)> FileOverwriter::afterPass;
@@ -21,48 +21,40 @@ void Report(const char* what, const wxString& path)
 
 }  // namespace
 
-FileOverwriter::FileOverwriter(const wxString& path, uint64_t queuedSize,
-                               std::atomic<uint64_t>& processed)
-    : path(path), queuedSize(queuedSize), processed(processed)
+FileOverwriter::FileOverwriter(const QueueEntry& entry, std::atomic<uint64_t>& processed)
+    : entry(entry), path(entry.path), processed(processed)
 {
-}
-
-FileOverwriter::~FileOverwriter()
-{
-    if (fd >= 0)
-        wxClose(fd);
 }
 
 bool FileOverwriter::Open()
 {
     uint64_t presentSize = 0;
-    fd = InPlaceFile::Open(path, presentSize);
-    if (fd < 0) {
+    failure = file.Open(entry.folder, entry.name, presentSize, failureDetail);
+    if (failure != WipeFailure::None) {
         Report("Failed to open file for writing: ", path);
         return false;
     }
-    const bool sizeKnown = queuedSize != QueueEntry::unknownSize.GetValue();
+    fd = file.Descriptor();
+    const uint64_t queuedSize = entry.size.GetValue();
+    const bool sizeKnown = entry.size != QueueEntry::unknownSize;
     passSize = sizeKnown ? std::max(queuedSize, presentSize) : presentSize;
     return true;
 }
 
 bool FileOverwriter::CloseAndDelete()
 {
-    // A failed close can mean that written bytes never reached the file.
-    const int closed = wxClose(fd);
+    failure = file.CloseAndDelete(failureDetail);
     fd = -1;
-    if (closed != 0)
-        return Failed("Failed to overwrite file: ");
-    if (wxRemove(path) != 0) {
-        Report("Failed to delete file: ", path);
-        return false;
+    switch (failure) {
+    case WipeFailure::None: return true;
+    case WipeFailure::OverwriteFailed: Report("Failed to overwrite file: ", path); return false;
+    default: Report("Failed to delete file: ", path); return false;
     }
-    return true;
 }
 
 bool FileOverwriter::Rewind()
 {
-    return wxSeek(fd, 0, SEEK_SET) == 0 || Failed("Failed to overwrite file: ");
+    return wxSeek(fd, 0, SEEK_SET) == 0 || Failed("Failed to overwrite file: ", WipeFailure::OverwriteFailed);
 }
 
 bool FileOverwriter::WriteBlock(const unsigned char* block, size_t n)
@@ -71,21 +63,27 @@ bool FileOverwriter::WriteBlock(const unsigned char* block, size_t n)
     const long long written = wxWrite(fd, block, static_cast<unsigned>(n));
     if (written > 0)
         processed.fetch_add(static_cast<uint64_t>(written), std::memory_order_relaxed);
-    return written == static_cast<long long>(n) || Failed("Failed to overwrite file: ");
+    if (written == static_cast<long long>(n))
+        return true;
+    if (written >= 0)
+        errno = ENOSPC;  // a short write is what a full disk looks like
+    return Failed("Failed to overwrite file: ", WipeFailure::OverwriteFailed);
 }
 
 bool FileOverwriter::EndPass()
 {
     // Nothing was written for an empty file, so there is nothing to push.
     if (passSize != 0 && !InPlaceFile::Sync(fd))
-        return Failed("Failed to overwrite file: ");
+        return Failed("Failed to overwrite file: ", WipeFailure::OverwriteFailed);
     if (afterPass)
         afterPass(path);
     return true;
 }
 
-bool FileOverwriter::Failed(const char* what)
+bool FileOverwriter::Failed(const char* what, WipeFailure reason)
 {
+    failure = reason;
+    failureDetail = wxString(std::strerror(errno));
     Report(what, path);
     return false;
 }

@@ -12,14 +12,15 @@ namespace {
 
 std::atomic<bool> runFinished{false};
 std::atomic<bool> stopRequested{false};
+std::atomic<bool> stopNowRequested{false};
 
-std::mutex failedMutex;  // guards failedPaths
-std::vector<wxString> failedPaths;
+std::mutex failedMutex;  // guards failures
+std::vector<FailedEntry> failures;
 
-void RecordFailure(const wxString& path)
+void RecordFailure(const wxString& path, WipeFailure reason, const wxString& detail)
 {
     std::lock_guard<std::mutex> lock(failedMutex);
-    failedPaths.push_back(path);
+    failures.push_back(FailedEntry{path, reason, detail});
 }
 
 }  // namespace
@@ -45,9 +46,10 @@ void Wiper::ResetRun()
     totalBytes = UINT64_MAX;
     {
         std::lock_guard<std::mutex> lock(failedMutex);
-        failedPaths.clear();
+        failures.clear();
     }
     stopRequested = false;
+    stopNowRequested = false;
     runFinished = false;
 }
 
@@ -58,13 +60,32 @@ bool Wiper::IsRunFinished()
 
 std::vector<wxString> Wiper::GetFailedPaths()
 {
+    std::vector<wxString> paths;
+    for (const FailedEntry& failure : GetFailures())
+        paths.push_back(failure.path);
+    return paths;
+}
+
+std::vector<FailedEntry> Wiper::GetFailures()
+{
     std::lock_guard<std::mutex> lock(failedMutex);
-    return failedPaths;
+    return failures;
 }
 
 void Wiper::RequestStop()
 {
     stopRequested = true;
+}
+
+void Wiper::RequestStopNow()
+{
+    stopNowRequested = true;
+    stopRequested = true;
+}
+
+bool Wiper::IsStopNowRequested()
+{
+    return stopNowRequested.load(std::memory_order_relaxed);
 }
 
 std::vector<QueueEntry> Wiper::BeginRun(WipeQueue* queue, unsigned passesPerFile)
@@ -74,7 +95,7 @@ std::vector<QueueEntry> Wiper::BeginRun(WipeQueue* queue, unsigned passesPerFile
     runFinished = false;
     {
         std::lock_guard<std::mutex> lock(failedMutex);
-        failedPaths.clear();
+        failures.clear();
     }
 
     bytesProcessed = 0;
@@ -102,9 +123,9 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
             if (stopRequested)
                 break;
             ++done;
-            FileOverwriter file(entry.path, entry.size.GetValue(), bytesProcessed);
+            FileOverwriter file(entry, bytesProcessed);
             if (!file.Open()) {
-                RecordFailure(entry.path);
+                RecordFailure(entry.path, file.Failure(), file.FailureDetail());
                 continue;
             }
             // Count what the passes will really write, so that a run whose
@@ -115,7 +136,7 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
                 totalBytes += (file.PassSize() - countedSize) * passesPerFile;
 
             if (!passes(file) || !file.CloseAndDelete())
-                RecordFailure(entry.path);
+                RecordFailure(entry.path, file.Failure(), file.FailureDetail());
         }
         // Unreached entries of a stopped run stay queued, untouched.
         for (size_t i = 0; i < done; ++i)

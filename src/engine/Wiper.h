@@ -1,6 +1,7 @@
 #pragma once
 
 #include "WipeQueue.h"
+#include "engine/WipeFailure.h"
 
 #include <wx/longlong.h>
 #include <wx/string.h>
@@ -38,10 +39,16 @@ public:
     // Paths that were not wiped in the last run (open, overwrite or delete failed,
     // or refused). Meaningful once IsRunFinished() is true.
     static std::vector<wxString> GetFailedPaths();
+    // The same entries with the reason each was not wiped, in the order met.
+    static std::vector<FailedEntry> GetFailures();
     // Marks the run as ended without a Wipe, when its thread could not start.
     static void FinishRun();
     // Asks the running Wipe to stop after the file it is working on.
     static void RequestStop();
+    // Asks the running Wipe to stop at once: the file being overwritten is left
+    // as it is, not deleted, and reported as stopped.
+    static void RequestStopNow();
+    static bool IsStopNowRequested();
 
 protected:
     // Runs every pass of one algorithm over one opened file; false once a pass

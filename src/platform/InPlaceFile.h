@@ -3,21 +3,60 @@
 #include <wx/string.h>
 
 #include <cstdint>
+#include <vector>
 
-// Opening a file so that its own blocks can be overwritten, and pushing the new
-// bytes to the device. The only part of the wipe engine that differs by system.
+#include "engine/WipeFailure.h"
+
+// A queued file opened so that its own blocks can be overwritten, and deleted
+// afterwards only if its name still names that same file. The only part of the
+// wipe engine that differs by system.
+//
+// A path is bound when it is queued: Locate resolves the folder it is in
+// (links in that folder's path are followed then, once; the file's own name
+// never is). When it is wiped, Open walks down to that folder again without
+// following any link, so a folder swapped for a link since is refused instead
+// of leading elsewhere.
 class InPlaceFile {
 public:
-    // Opens the existing file at path for writing, without creating it, cutting
-    // it or following a link, and stores its present size in size. Refuses, and
-    // returns -1 for, anything that is not a regular file with a single name:
-    // writing through a link or another name would destroy a file nobody queued,
-    // and opening a FIFO or a device can block or act on the device. Otherwise
-    // returns a descriptor for wxFile::Attach, in blocking mode.
-    static int Open(const wxString& path, uint64_t& size);
+    InPlaceFile() = default;
+    InPlaceFile(const InPlaceFile&) = delete;
+    InPlaceFile& operator=(const InPlaceFile&) = delete;
+    ~InPlaceFile();
+
+    // Splits path into the real place of its folder and its own name, and
+    // stores the file's size (UINT64_MAX unless it is a regular file). A folder
+    // that does not exist is kept as written, made absolute, and may then hold
+    // no link at all. False when path has no exact native form or no file name
+    // (such as "dir/..").
+    static bool Locate(const wxString& path, wxString& folder, wxString& name, uint64_t& size);
+
+    // Opens name in folder (as Locate gave them) for writing, without creating
+    // it, cutting it or following a link, and stores its present size. Refuses
+    // anything that is not a regular file with a single name: writing through a
+    // link or another name would destroy a file nobody queued, and opening a
+    // FIFO or a device can block or act on the device. On failure returns the
+    // reason and stores the system's text in detail.
+    WipeFailure Open(const wxString& folder, const wxString& name, uint64_t& size, wxString& detail);
+
+    // The open file's descriptor, in blocking mode; -1 when none is open.
+    int Descriptor() const { return fd; }
 
     // Asks the system to put every byte written so far on the device. Without it
     // a later pass or the deletion can drop the earlier bytes in the cache, and
     // the old content stays on the disk.
     static bool Sync(int fd);
+
+    // Closes the file and deletes it, provided its name still names the file
+    // that was opened. Changed when the name now names something else (which is
+    // left alone); OverwriteFailed when closing fails; DeleteFailed when the
+    // file itself cannot be deleted.
+    WipeFailure CloseAndDelete(wxString& detail);
+
+private:
+    int fd = -1;
+    // The folder the file was opened in (on Windows every folder above it,
+    // held so that none can be renamed or replaced meanwhile).
+    std::vector<intptr_t> folders;
+    wxString fileName;
+    uint64_t device = 0, inode = 0;  // what was opened, to recognise it at deletion
 };

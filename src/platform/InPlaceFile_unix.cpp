@@ -4,46 +4,238 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/NativePath.h"
+
 namespace {
 
-bool IsLoneRegularFile(const struct stat& st)
+WipeFailure ReasonFor(int error)
 {
-    return S_ISREG(st.st_mode) && st.st_nlink == 1;
+    switch (error) {
+    case ENOENT: return WipeFailure::NotFound;
+    case ELOOP: return WipeFailure::Link;
+    case EACCES:
+    case EPERM:
+    case EROFS: return WipeFailure::AccessDenied;
+    case ETXTBSY:
+    case EBUSY: return WipeFailure::InUse;
+    case EISDIR:
+    case ENXIO:
+    case ENODEV: return WipeFailure::NotRegular;
+    default: return WipeFailure::OverwriteFailed;
+    }
+}
+
+WipeFailure Refuse(int error, wxString& detail)
+{
+    detail = wxString(std::strerror(error));
+    return ReasonFor(error);
+}
+
+WipeFailure Kind(const struct stat& st)
+{
+    if (S_ISLNK(st.st_mode))
+        return WipeFailure::Link;
+    if (!S_ISREG(st.st_mode))
+        return WipeFailure::NotRegular;
+    if (st.st_nlink != 1)
+        return WipeFailure::HardLinks;
+    return WipeFailure::None;
+}
+
+// Splits an absolute path into its components, dropping empty ones and ".".
+// ".." stays: in a path with no links it means what it says.
+std::vector<std::string> Components(const std::string& path)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        std::string part = path.substr(start, end - start);
+        if (!part.empty() && part != ".")
+            parts.push_back(std::move(part));
+        start = end + 1;
+    }
+    return parts;
+}
+
+// Lexically normalised absolute form of a folder that does not exist (yet).
+std::string Absolute(const std::string& folder)
+{
+    std::string absolute = folder;
+    if (absolute.empty() || absolute[0] != '/') {
+        char cwd[PATH_MAX];
+        if (!getcwd(cwd, sizeof cwd))
+            return std::string();
+        absolute = std::string(cwd) + "/" + absolute;
+    }
+    std::vector<std::string> kept;
+    for (std::string& part : Components(absolute)) {
+        if (part == "..") {
+            if (!kept.empty())
+                kept.pop_back();
+        } else {
+            kept.push_back(std::move(part));
+        }
+    }
+    std::string result;
+    for (const std::string& part : kept)
+        result += "/" + part;
+    return result.empty() ? "/" : result;
+}
+
+// Opens folder (absolute) one component at a time, never following a link.
+int OpenFolderWithoutLinks(const std::string& folder, int& error)
+{
+    int dir = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) {
+        error = errno;
+        return -1;
+    }
+    for (const std::string& part : Components(folder)) {
+        const int next = ::openat(dir, part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        error = errno;
+        ::close(dir);
+        if (next < 0) {
+            // A link where a folder was resolved means it was swapped since.
+            if (error == ELOOP || error == ENOTDIR)
+                error = ELOOP;
+            return -1;
+        }
+        dir = next;
+    }
+    return dir;
 }
 
 }  // namespace
 
-int InPlaceFile::Open(const wxString& path, uint64_t& size)
+InPlaceFile::~InPlaceFile()
 {
-    // The same conversion as wxFile and wxRemoveFile use, so that the file
-    // overwritten is the one deleted afterwards.
-    const auto name = path.fn_str();
-    if (!name.data() || !*name.data())
-        return -1;
+    if (fd >= 0)
+        ::close(fd);
+    for (intptr_t folder : folders)
+        ::close(static_cast<int>(folder));
+}
+
+bool InPlaceFile::Locate(const wxString& path, wxString& folder, wxString& name, uint64_t& size)
+{
+    std::string native;
+    if (!NativePath::Encode(path, native) || native.empty())
+        return false;
+    const size_t slash = native.find_last_of('/');
+    const std::string base = slash == std::string::npos ? native : native.substr(slash + 1);
+    if (base.empty() || base == "." || base == "..")
+        return false;
+    std::string parent = slash == std::string::npos ? "." : native.substr(0, slash);
+    if (parent.empty())
+        parent = "/";
+
+    std::string real;
+    if (char* resolved = ::realpath(parent.c_str(), nullptr)) {
+        real = resolved;
+        std::free(resolved);
+    } else {
+        real = Absolute(parent);
+        if (real.empty())
+            return false;
+    }
+    struct stat st;
+    size = ::lstat(native.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : UINT64_MAX;
+    folder = NativePath::Decode(real);
+    name = NativePath::Decode(base);
+    return true;
+}
+
+WipeFailure InPlaceFile::Open(const wxString& folder, const wxString& name, uint64_t& size,
+                              wxString& detail)
+{
+    std::string nativeFolder, nativeName;
+    if (!NativePath::Encode(folder, nativeFolder) || !NativePath::Encode(name, nativeName)
+        || nativeName.find('/') != std::string::npos)
+        return WipeFailure::NotFound;
+
+    int error = 0;
+    const int dir = OpenFolderWithoutLinks(nativeFolder, error);
+    if (dir < 0) {
+        const WipeFailure reason = Refuse(error, detail);
+        return reason == WipeFailure::Link ? WipeFailure::Changed : reason;
+    }
+    folders.push_back(dir);
 
     // Look before opening: opening a device can act on it by itself.
     struct stat st;
-    if (::lstat(name, &st) != 0 || !IsLoneRegularFile(st))
-        return -1;
+    if (::fstatat(dir, nativeName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return Refuse(errno, detail);
+    if (const WipeFailure kind = Kind(st); kind != WipeFailure::None)
+        return kind;
 
     // O_NONBLOCK: should the name have become a FIFO since, the open must not
     // wait for a reader.
-    const int fd = ::open(name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
+    const int opened = ::openat(dir, nativeName.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (opened < 0)
+        return Refuse(errno, detail);
+    fd = opened;
 
     // Check again what was really opened; the name may have changed meanwhile.
     const int flags = ::fcntl(fd, F_GETFL);
-    if (::fstat(fd, &st) != 0 || !IsLoneRegularFile(st) || flags == -1
-        || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        ::close(fd);
-        return -1;
-    }
+    if (::fstat(fd, &st) != 0 || flags == -1 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return Refuse(errno, detail);
+    if (const WipeFailure kind = Kind(st); kind != WipeFailure::None)
+        return kind;
+    fileName = name;
+    device = static_cast<uint64_t>(st.st_dev);
+    inode = static_cast<uint64_t>(st.st_ino);
     size = static_cast<uint64_t>(st.st_size);
-    return fd;
+    return WipeFailure::None;
 }
 
 bool InPlaceFile::Sync(int fd)
 {
     return ::fsync(fd) == 0;
+}
+
+WipeFailure InPlaceFile::CloseAndDelete(wxString& detail)
+{
+    std::string nativeName;
+    NativePath::Encode(fileName, nativeName);
+    const int dir = static_cast<int>(folders.back());
+
+    // The name must still name the file that was overwritten; anything put in
+    // its place since is not ours to delete.
+    struct stat st;
+    if (::fstatat(dir, nativeName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        detail = wxString(std::strerror(errno));
+        ::close(fd);
+        fd = -1;
+        return WipeFailure::Changed;
+    }
+    if (static_cast<uint64_t>(st.st_dev) != device || static_cast<uint64_t>(st.st_ino) != inode) {
+        ::close(fd);
+        fd = -1;
+        return WipeFailure::Changed;
+    }
+    if (::unlinkat(dir, nativeName.c_str(), 0) != 0) {
+        detail = wxString(std::strerror(errno));
+        ::close(fd);
+        fd = -1;
+        return WipeFailure::DeleteFailed;
+    }
+    // A swap between the check and the unlink removes another name instead;
+    // the opened file then still has its name, and that must not pass as wiped.
+    const bool gone = ::fstat(fd, &st) == 0 && st.st_nlink == 0;
+    // A failed close can mean that written bytes never reached the file.
+    const int closed = ::close(fd);
+    fd = -1;
+    if (closed != 0) {
+        detail = wxString(std::strerror(errno));
+        return WipeFailure::OverwriteFailed;
+    }
+    return gone ? WipeFailure::None : WipeFailure::Changed;
 }

@@ -10,7 +10,7 @@ namespace {
 
 wxString SizeText(wxULongLong size)
 {
-    return QueueEntry{"x", size}.SizeText();
+    return QueueEntry{"x", size, "", ""}.SizeText();
 }
 
 }  // namespace

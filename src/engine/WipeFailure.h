@@ -1,0 +1,28 @@
+#pragma once
+
+#include <wx/string.h>
+
+// Why an entry was not wiped. Each is set where the failure happens, so that
+// the end of a run can tell the user what to do about it.
+enum class WipeFailure {
+    None,
+    NotFound,         // nothing at the path
+    Link,             // a symbolic link, junction or other reparse point
+    HardLinks,        // more than one name: the other names would keep pointing at it
+    NotRegular,       // a folder, FIFO, socket or device
+    AccessDenied,     // no permission, or read-only
+    InUse,            // held open by another program
+    Changed,          // the file, or a folder above it, was replaced after it was queued
+    Growing,          // kept growing while it was being overwritten
+    OverwriteFailed,  // a write or the sync failed: the content may be partly old
+    DeleteFailed,     // overwritten, but it could not be deleted
+    Stopped,          // the run was stopped while it was being overwritten
+};
+
+// One entry that a run did not wipe. detail holds the system's own error text
+// where there is one.
+struct FailedEntry {
+    wxString path;
+    WipeFailure reason = WipeFailure::None;
+    wxString detail;
+};

@@ -1,11 +1,34 @@
 #include "HandOffMessage.h"
 
+#include <wx/filename.h>
 #include <wx/stopwatch.h>
+
+#include "Utf8.h"
+
+namespace {
+
+bool IsStrictUtf8(const std::string& bytes)
+{
+    for (size_t at = 0; at < bytes.size();) {
+        char32_t code;
+        const size_t length = Utf8::Sequence(bytes, at, code);
+        if (length == 0)
+            return false;
+        at += length;
+    }
+    return true;
+}
+
+}  // namespace
 
 std::string HandOffMessage::Encode(const wxString& path)
 {
     const wxScopedCharBuffer utf8 = path.utf8_str();
-    return std::string(utf8.data(), utf8.length());
+    std::string bytes(utf8.data(), utf8.length());
+    // A name holding bytes that are not UTF-8 has no UTF-8 form to send.
+    if (!IsStrictUtf8(bytes) || wxString::FromUTF8(bytes.data(), bytes.size()) != path)
+        return std::string();
+    return bytes;
 }
 
 wxString HandOffMessage::Decode(const std::string& bytes)
@@ -15,8 +38,14 @@ wxString HandOffMessage::Decode(const std::string& bytes)
     // An embedded NUL cannot be part of a path and would cut it short later.
     if (bytes.find('\0') != std::string::npos)
         return wxString();
-    // FromUTF8 yields an empty string for anything that is not valid UTF-8.
-    return wxString::FromUTF8(bytes.data(), bytes.size());
+    if (!IsStrictUtf8(bytes))
+        return wxString();
+    const wxString path = wxString::FromUTF8(bytes.data(), bytes.size());
+    // The sender makes its paths absolute; a relative one would be read
+    // against this instance's working folder and name another file.
+    if (!wxFileName(path).IsAbsolute())
+        return wxString();
+    return path;
 }
 
 wxString HandOffMessage::Receive(wxSocketBase& socket, const std::atomic<bool>& stop)

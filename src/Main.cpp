@@ -1,19 +1,18 @@
 #include "Main.h"
 
-#include <wx/dir.h>
 #include <wx/filename.h>
 #include <wx/log.h>
 #include <wx/settings.h>
 
 #include <iostream>
-#include <set>
 
 #include "ConsoleText.h"
 #include "HandOffMessage.h"
 #include "MainFrame.h"
 #include "MyCustomEvent.h"
-#include "platform/FolderId.h"
+#include "platform/FolderWalk.h"
 #include "platform/HandOffEndpoint.h"
+#include "platform/NativePath.h"
 
 wxDEFINE_EVENT(EVT_HAND_OFF, wxThreadEvent);
 
@@ -146,43 +145,14 @@ void MyApp::ListenForHandOffs()
 
 namespace FileUtil {
 
-namespace {
-
-void Walk(const wxString& folder, WipeQueue& queue, std::set<wxString>& entered)
-{
-    const wxString id = FolderId::Of(folder);
-    if (!id.empty() && !entered.insert(id).second)
-        return;  // reached again through a link: its files are already queued
-
-    wxDir dir;
-    bool opened;
-    {
-        wxLogNull quiet;  // the record below is the one the user should see
-        opened = dir.Open(folder);
-    }
-    if (!opened) {
-        VORLIX_LOG(wxLOG_Error, "FileUtil::RecursiveAddFiles").Log("Failed to open directory: %s", folder);
-        return;
-    }
-
-    const wxString prefix = wxFileName::DirName(folder).GetPath(wxPATH_GET_VOLUME | wxPATH_GET_SEPARATOR);
-    wxString name;
-    for (bool more = dir.GetFirst(&name, wxEmptyString, wxDIR_FILES | wxDIR_DIRS | wxDIR_HIDDEN); more;
-         more = dir.GetNext(&name)) {
-        const wxString path = prefix + name;
-        if (wxDirExists(path))
-            Walk(path, queue, entered);
-        else
-            queue.AddPath(path);
-    }
-}
-
-}  // namespace
-
 void RecursiveAddFiles(const wxString& folder, WipeQueue& queue)
 {
-    std::set<wxString> entered;
-    Walk(folder, queue, entered);
+    FolderWalk::Run(
+        folder, [&queue](const wxString& path) { queue.AddPath(path); },
+        [](const wxString& unreadable) {
+            VORLIX_LOG(wxLOG_Error, "FileUtil::RecursiveAddFiles")
+                .Log("Failed to open directory: %s", NativePath::Display(unreadable));
+        });
 }
 
 }  // namespace FileUtil

@@ -42,7 +42,7 @@ private:
 wxDECLARE_APP(MyApp);
 
 namespace FileUtil {
-// Queues every file below the folder, depth first, following links but never
-// entering a folder twice. Folders that cannot be listed are logged and skipped.
+// Queues every file below the folder, depth first, never going through a link
+// inside it. Folders that cannot be listed are logged and skipped.
 void RecursiveAddFiles(const wxString& folder, WipeQueue& queue);
 }

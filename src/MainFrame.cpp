@@ -21,6 +21,8 @@
 #include "engine/RandomWiper.h"
 #include "engine/WipeThread.h"
 #include "platform/AppIcon.h"
+#include "platform/FolderWalk.h"
+#include "platform/NativePath.h"
 #include "platform/OverwriteCaveat.h"
 #include "vorlix_logo.xpm"
 
@@ -164,18 +166,40 @@ void MainFrame::EnableControls()
     queueList->Enable(true);
 }
 
-void MainFrame::AddPaths(const wxArrayString& paths)
+bool MainFrame::AddPaths(const wxArrayString& paths)
 {
+    // The queue the engine is working through is not the user's to change:
+    // a file added now could be wiped, and one removed now still would be.
+    if (IsWipeThreadAlive())
+        return false;
     DisableControls();
     SetStatusText("Adding files, please wait...", 0);
-    for (const wxString& path : paths) {
-        if (wxDirExists(path))
+    std::vector<wxString> refused;
+    for (const wxString& given : paths) {
+        const wxString path = NativePath::FromToolkit(given);
+        if (path.empty() || !NativePath::IsExact(path))
+            refused.push_back(given);
+        else if (FolderWalk::IsFolder(path))
             FileUtil::RecursiveAddFiles(path, wipeQueue);
-        else
-            wipeQueue.AddPath(path);
+        else if (!wipeQueue.AddPath(path))
+            refused.push_back(path);
     }
     EnableControls();
     RefreshQueueList();
+    ShowRefused(refused);
+    return true;
+}
+
+void MainFrame::ShowRefused(const std::vector<wxString>& refused)
+{
+    if (refused.empty())
+        return;
+    wxString text = "These paths were not queued: they do not name one file exactly.\n";
+    for (size_t i = 0; i < refused.size() && i < failedListLimit; ++i)
+        text += "\n" + NativePath::Display(refused[i]);
+    if (refused.size() > failedListLimit)
+        text += wxString::Format("\nand %zu more", refused.size() - failedListLimit);
+    wxMessageBox(text, "Not queued", wxOK | wxICON_WARNING);
 }
 
 void MainFrame::OnAddFiles(wxCommandEvent&)
@@ -198,15 +222,13 @@ void MainFrame::OnAddFolder(wxCommandEvent&)
     const wxString folder = dialog.GetPath();
     if (folder.empty())
         return;
-    DisableControls();
-    SetStatusText("Adding files, please wait...", 0);
-    FileUtil::RecursiveAddFiles(folder, wipeQueue);
-    EnableControls();
-    RefreshQueueList();
+    AddPaths(wxArrayString(1, &folder));
 }
 
 void MainFrame::OnRemove(wxCommandEvent&)
 {
+    if (IsWipeThreadAlive())
+        return;
     DisableControls();
     SetStatusText("Removing file(s) from queue", 0);
     const std::vector<long> selected = queueList->SelectedRows();

@@ -26,8 +26,8 @@ public:
     void DisableControls();
     void EnableControls();
     // Queues files and walks folders for one adding action: controls off, one
-    // rebuild of the list at the end.
-    void AddPaths(const wxArrayString& paths);
+    // rebuild of the list at the end. Refused (false) while a run goes on.
+    bool AddPaths(const wxArrayString& paths);
     bool IsRunning() const { return wipeQueue.wiper != nullptr; }
     // The share of a run that is done, as the gauge and status bar show it;
     // total must not be 0.
@@ -69,6 +69,8 @@ private:
     // old data; false when the user then declines.
     bool ConfirmOverwriteReachesData();
     void ShowRunResult(const std::vector<wxString>& failed);
+    // Names the paths an adding action could not queue.
+    void ShowRefused(const std::vector<wxString>& refused);
 
     // A Wiper whose thread was still finishing when the window gave up on it.
     std::unique_ptr<Wiper> retiredWiper;

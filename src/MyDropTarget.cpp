@@ -5,6 +5,5 @@
 bool MyDropTarget::OnDropFiles(wxCoord, wxCoord, const wxArrayString& filenames)
 {
     wxASSERT(queue == &frame->wipeQueue);
-    frame->AddPaths(filenames);
-    return true;
+    return frame->AddPaths(filenames);
 }

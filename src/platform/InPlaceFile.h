@@ -3,6 +3,7 @@
 #include <wx/string.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "engine/WipeFailure.h"
@@ -53,6 +54,10 @@ public:
     WipeFailure CloseAndDelete(wxString& detail);
 
 private:
+#ifndef __WINDOWS__
+    WipeFailure DeleteOpenedName(int folder, const std::string& name, wxString& detail);
+#endif
+
     int fd = -1;
     // The folder the file was opened in (on Windows every folder above it,
     // held so that none can be renamed or replaced meanwhile).

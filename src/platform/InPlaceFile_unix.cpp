@@ -7,7 +7,10 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <random>
+#include <string>
 #include <vector>
 
 #include "platform/NativePath.h"
@@ -169,26 +172,42 @@ WipeFailure InPlaceFile::Open(const wxString& folder, const wxString& name, uint
     }
     folders.push_back(dir);
 
-    // Look before opening: opening a device can act on it by itself.
+    // Take hold of the entry itself first (O_PATH opens nothing: no device acts,
+    // no FIFO waits, no other program sees an open), check what it is, and only
+    // then open that same inode for writing through /proc: a name swapped in
+    // between cannot get another file opened.
+    const int held = ::openat(dir, nativeName.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (held < 0)
+        return Refuse(errno, detail);
     struct stat st;
-    if (::fstatat(dir, nativeName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return Refuse(errno, detail);
-    if (const WipeFailure kind = Kind(st); kind != WipeFailure::None)
+    if (::fstat(held, &st) != 0) {
+        const int error = errno;
+        ::close(held);
+        return Refuse(error, detail);
+    }
+    if (const WipeFailure kind = Kind(st); kind != WipeFailure::None) {
+        ::close(held);
         return kind;
-
-    // O_NONBLOCK: should the name have become a FIFO since, the open must not
-    // wait for a reader.
-    const int opened = ::openat(dir, nativeName.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    }
+    const std::string reopen = "/proc/self/fd/" + std::to_string(held);
+    int opened = ::open(reopen.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (opened < 0 && errno == ENOENT)  // no /proc: open by name, and check below
+        opened = ::openat(dir, nativeName.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int openError = errno;
+    ::close(held);
     if (opened < 0)
-        return Refuse(errno, detail);
+        return Refuse(openError, detail);
     fd = opened;
 
-    // Check again what was really opened; the name may have changed meanwhile.
+    // Check again what was really opened, and that it is what was looked at.
+    const uint64_t lookedDevice = static_cast<uint64_t>(st.st_dev), lookedInode = static_cast<uint64_t>(st.st_ino);
     const int flags = ::fcntl(fd, F_GETFL);
     if (::fstat(fd, &st) != 0 || flags == -1 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
         return Refuse(errno, detail);
     if (const WipeFailure kind = Kind(st); kind != WipeFailure::None)
         return kind;
+    if (static_cast<uint64_t>(st.st_dev) != lookedDevice || static_cast<uint64_t>(st.st_ino) != lookedInode)
+        return WipeFailure::Changed;
     fileName = name;
     device = static_cast<uint64_t>(st.st_dev);
     inode = static_cast<uint64_t>(st.st_ino);
@@ -206,36 +225,56 @@ WipeFailure InPlaceFile::CloseAndDelete(wxString& detail)
     std::string nativeName;
     NativePath::Encode(fileName, nativeName);
     const int dir = static_cast<int>(folders.back());
-
-    // The name must still name the file that was overwritten; anything put in
-    // its place since is not ours to delete.
-    struct stat st;
-    if (::fstatat(dir, nativeName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        detail = wxString(std::strerror(errno));
-        ::close(fd);
-        fd = -1;
-        return WipeFailure::Changed;
-    }
-    if (static_cast<uint64_t>(st.st_dev) != device || static_cast<uint64_t>(st.st_ino) != inode) {
-        ::close(fd);
-        fd = -1;
-        return WipeFailure::Changed;
-    }
-    if (::unlinkat(dir, nativeName.c_str(), 0) != 0) {
-        detail = wxString(std::strerror(errno));
-        ::close(fd);
-        fd = -1;
-        return WipeFailure::DeleteFailed;
-    }
-    // A swap between the check and the unlink removes another name instead;
-    // the opened file then still has its name, and that must not pass as wiped.
-    const bool gone = ::fstat(fd, &st) == 0 && st.st_nlink == 0;
+    const WipeFailure deleted = DeleteOpenedName(dir, nativeName, detail);
     // A failed close can mean that written bytes never reached the file.
     const int closed = ::close(fd);
     fd = -1;
-    if (closed != 0) {
+    if (deleted == WipeFailure::None && closed != 0) {
         detail = wxString(std::strerror(errno));
         return WipeFailure::OverwriteFailed;
     }
-    return gone ? WipeFailure::None : WipeFailure::Changed;
+    return deleted;
+}
+
+WipeFailure InPlaceFile::DeleteOpenedName(int dir, const std::string& name, wxString& detail)
+{
+    const auto isOpened = [this](const struct stat& st) {
+        return static_cast<uint64_t>(st.st_dev) == device && static_cast<uint64_t>(st.st_ino) == inode;
+    };
+    // The name must still name the file that was overwritten; anything put in
+    // its place since is not ours to delete.
+    struct stat st;
+    if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        detail = wxString(std::strerror(errno));
+        return WipeFailure::Changed;
+    }
+    if (!isOpened(st))
+        return WipeFailure::Changed;
+
+    // Between that look and an unlink by name, the name could be swapped for
+    // another file's. So the entry is first moved to a name nobody can guess,
+    // checked there, and deleted there; if it is not ours it goes back.
+    std::random_device random;
+    const std::string hidden = ".vorlix-" + std::to_string(random()) + std::to_string(random());
+    const char* victim = name.c_str();
+    if (::renameat2(dir, name.c_str(), dir, hidden.c_str(), RENAME_NOREPLACE) == 0) {
+        if (::fstatat(dir, hidden.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !isOpened(st)) {
+            ::renameat2(dir, hidden.c_str(), dir, name.c_str(), RENAME_NOREPLACE);
+            return WipeFailure::Changed;
+        }
+        victim = hidden.c_str();
+    } else if (errno != EINVAL && errno != ENOSYS) {  // else: no such rename here, unlink by name
+        detail = wxString(std::strerror(errno));
+        return WipeFailure::DeleteFailed;
+    }
+    if (::unlinkat(dir, victim, 0) != 0) {
+        detail = wxString(std::strerror(errno));
+        if (victim != name.c_str())
+            ::renameat2(dir, victim, dir, name.c_str(), RENAME_NOREPLACE);
+        return WipeFailure::DeleteFailed;
+    }
+    // Whatever name was removed, the opened file must now have none.
+    if (::fstat(fd, &st) != 0 || st.st_nlink != 0)
+        return WipeFailure::Changed;
+    return WipeFailure::None;
 }

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include "Utf8.h"
+
 namespace {
 
 const wxUniChar::value_type escapeBase = 0xDC00;  // + byte, for a byte that is not UTF-8
@@ -10,66 +12,6 @@ const wxUniChar::value_type toolkitBase = 0x100000;  // the toolkit's own mark f
 bool IsEscape(wxUniChar::value_type c)
 {
     return c >= escapeBase + 0x80 && c <= escapeBase + 0xFF;
-}
-
-// Length of the valid UTF-8 sequence at s[i] and its code point, or 0 when the
-// byte there does not start one. Strict: no overlong forms, no surrogates,
-// nothing above U+10FFFF.
-size_t ValidSequence(const std::string& s, size_t i, wxUniChar::value_type& code)
-{
-    const auto byte = [&s](size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char b0 = byte(i);
-    if (b0 < 0x80) {
-        code = b0;
-        return 1;
-    }
-    size_t length;
-    wxUniChar::value_type min;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        length = 2;
-        code = b0 & 0x1F;
-        min = 0x80;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        length = 3;
-        code = b0 & 0x0F;
-        min = 0x800;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        length = 4;
-        code = b0 & 0x07;
-        min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (s.size() - i < length)
-        return 0;
-    for (size_t k = 1; k < length; ++k) {
-        const unsigned char b = byte(i + k);
-        if ((b & 0xC0) != 0x80)
-            return 0;
-        code = (code << 6) | (b & 0x3F);
-    }
-    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-        return 0;
-    return length;
-}
-
-void AppendUtf8(std::string& out, wxUniChar::value_type c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 bool EntryExists(const std::string& native)
@@ -85,8 +27,8 @@ wxString NativePath::Decode(const String& native)
     wxString text;
     text.reserve(native.size());
     for (size_t i = 0; i < native.size();) {
-        wxUniChar::value_type code;
-        const size_t length = ValidSequence(native, i, code);
+        char32_t code;
+        const size_t length = Utf8::Sequence(native, i, code);
         if (length == 0) {
             text += wxUniChar(escapeBase + static_cast<unsigned char>(native[i]));
             ++i;
@@ -111,7 +53,7 @@ bool NativePath::Encode(const wxString& path, String& native)
         else if (c >= 0xD800 && c <= 0xDFFF)
             return false;
         else
-            AppendUtf8(bytes, c);
+            Utf8::Append(bytes, c);
     }
     // Escaped bytes that happen to form UTF-8 would read back as other text.
     if (Decode(bytes) != path)

@@ -9,6 +9,7 @@
 
 #include "Main.h"
 #include "WipeQueue.h"
+#include "engine/RandomWiper.h"
 #include "support/QueuedPaths.h"
 #include "support/TempDir.h"
 
@@ -72,21 +73,30 @@ TEST(FolderWalk, QueuesEveryFileAtEveryDepthWithHiddenOnesAndNoFolders)
     EXPECT_EQ(onlyEmpty.Count(), 0u);
 }
 
-TEST(FolderWalk, FollowsLinksButEntersEachFolderOnce)
+TEST(FolderWalk, NeverGoesThroughALinkInsideTheTreeSoAWipeLeavesTheirTargetsAlone)
 {
     TempDir dir;
     dir.Folder("tree");
     dir.Folder("tree/sub");
     const wxString file = dir.File("tree/sub/file");
-    dir.Folder("elsewhere");
-    const wxString outside = dir.File("elsewhere/reached-through-a-link");
+    dir.Folder("photos");
+    const std::string family = dir.File("photos/family.jpg", "holiday");
+    const std::string note = dir.File("note.txt", "keep");
     ASSERT_EQ(symlink((dir.path + "/tree").c_str(), (dir.path + "/tree/sub/loop").c_str()), 0);
-    ASSERT_EQ(symlink((dir.path + "/elsewhere").c_str(), (dir.path + "/tree/link").c_str()), 0);
+    ASSERT_EQ(symlink("../photos", (dir.path + "/tree/photos-link").c_str()), 0);
+    ASSERT_EQ(symlink(note.c_str(), (dir.path + "/tree/note-link").c_str()), 0);
+    // The folder the user chose may itself be a link.
+    ASSERT_EQ(symlink((dir.path + "/tree").c_str(), (dir.path + "/chosen").c_str()), 0);
 
     WipeQueue queue;
-    FileUtil::RecursiveAddFiles(dir.path + "/tree", queue);  // must end
-    EXPECT_EQ(Sorted(queue), (std::vector<wxString>{dir.path + "/tree/link/reached-through-a-link", file}));
-    (void)outside;
+    FileUtil::RecursiveAddFiles(dir.path + "/chosen", queue);
+    EXPECT_EQ(Sorted(queue), (std::vector<wxString>{dir.path + "/chosen/sub/file"}));
+
+    RandomWiper().Wipe(&queue);
+    EXPECT_FALSE(Exists(file.ToStdString()));
+    EXPECT_EQ(ReadFile(family), "holiday");
+    EXPECT_EQ(ReadFile(note), "keep");
+    EXPECT_TRUE(Exists(dir.path + "/tree/photos-link") && Exists(dir.path + "/tree/note-link"));
 }
 
 TEST(FolderWalk, LogsAFolderItCannotOpenAndGoesOn)

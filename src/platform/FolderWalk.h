@@ -1,0 +1,22 @@
+#pragma once
+
+#include <wx/string.h>
+
+#include <functional>
+
+// The walk behind "Add folder" and dropped folders. Like rm -r and find, it
+// never goes through a link met inside the tree: a link to a folder would
+// bring in files the user never chose (a junction such as "Application Data"
+// leads into a whole other tree). The folder the user chose may itself be one.
+class FolderWalk {
+public:
+    using FileFound = std::function<void(const wxString& path)>;
+    using FolderFailed = std::function<void(const wxString& folder)>;
+
+    // Reports every entry below folder that is neither a folder nor a link,
+    // depth first, and every folder that cannot be listed. Each folder is
+    // entered once, also where a mount shows it twice.
+    static void Run(const wxString& folder, const FileFound& onFile, const FolderFailed& onUnreadable);
+    // True when path is a folder or a link to one: what Run would walk.
+    static bool IsFolder(const wxString& path);
+};

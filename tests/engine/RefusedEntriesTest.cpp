@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -14,7 +15,11 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
 
 namespace {
 
@@ -192,4 +197,127 @@ TEST(RefusedEntries, FailedWriteKeepsAFileBeyondFourGiB)
     struct stat st;
     ASSERT_EQ(::stat(big.c_str(), &st), 0);
     EXPECT_EQ(uint64_t(st.st_size), size);
+}
+
+// The wipe reaches the folder where a queued file was when it was queued, never
+// through a link put in place of that folder since: before the run, between two
+// files, or between the passes over one file.
+TEST(RefusedEntries, AFolderSwappedForALinkLeadsToNoOtherFile)
+{
+    TempDir dir;
+    dir.Folder("q");
+    dir.Folder("other");
+    const auto swapForLink = [&dir] {
+        ASSERT_EQ(::rename(dir.Path("q/sub").c_str(), dir.Path("q/old").c_str()), 0);
+        ASSERT_EQ(::symlink("../other", dir.Path("q/sub").c_str()), 0);
+    };
+    const auto reset = [&dir] {
+        std::system(("rm -rf '" + dir.Path("q") + "'/* '" + dir.Path("other") + "'/*").c_str());
+        dir.Folder("q/sub");
+        for (const char* name : {"secret.txt", "second.txt"}) {
+            WriteFile(dir.Path(std::string("q/sub/") + name), Pattern(3000));
+            WriteFile(dir.Path(std::string("other/") + name), "someone else's " + std::string(name));
+        }
+    };
+    const auto queueBoth = [&dir](WipeQueue& queue) {
+        queue.AddPath(dir.Path("q/sub/secret.txt"));
+        queue.AddPath(dir.Path("q/sub/second.txt"));
+    };
+    const auto othersUntouched = [&dir] {
+        EXPECT_EQ(ReadFile(dir.Path("other/secret.txt")), "someone else's secret.txt");
+        EXPECT_EQ(ReadFile(dir.Path("other/second.txt")), "someone else's second.txt");
+    };
+
+    {
+        SCOPED_TRACE("swapped before the run");
+        reset();
+        WipeQueue queue;
+        queueBoth(queue);
+        swapForLink();
+        RandomWiper wiper;
+        RunOnFreshThread(wiper, queue);
+        othersUntouched();
+        const std::vector<FailedEntry> failures = Wiper::GetFailures();
+        ASSERT_EQ(failures.size(), 2u);
+        EXPECT_EQ(failures[0].reason, WipeFailure::Changed);
+        EXPECT_EQ(ReadFile(dir.Path("q/old/secret.txt")), Pattern(3000));
+    }
+    {
+        SCOPED_TRACE("swapped between passes over one file, and before the next file");
+        reset();
+        WipeQueue queue;
+        queueBoth(queue);
+        bool swapped = false;
+        AfterPassHook hook([&](const wxString&) {
+            if (!swapped) {
+                swapped = true;
+                swapForLink();
+            }
+        });
+        DoDWiper wiper;
+        RunOnFreshThread(wiper, queue);
+        othersUntouched();
+        // The file already open was wiped and deleted where it really was.
+        EXPECT_FALSE(Exists(dir.Path("q/old/secret.txt")));
+        EXPECT_EQ(ReadFile(dir.Path("q/old/second.txt")), Pattern(3000));
+        const std::vector<FailedEntry> failures = Wiper::GetFailures();
+        ASSERT_EQ(failures.size(), 1u);
+        EXPECT_EQ(failures[0].path, dir.Path("q/sub/second.txt"));
+        EXPECT_EQ(failures[0].reason, WipeFailure::Changed);
+    }
+}
+
+// A local attacker keeps exchanging the queued name with a link to a victim
+// and with a second name of the victim while files are wiped there. Whatever
+// the timing, the victim is never opened, written or deleted.
+TEST(RefusedEntries, ANameSwappedUnderTheWipeNeverReachesAnotherFile)
+{
+    TempDir dir;
+    dir.Folder("q");
+    const std::string victim = dir.File("victim", "the victim's own bytes");
+    const std::string name = dir.Path("q/f"), link = dir.Path("q/link"), hard = dir.Path("q/hard");
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, victim.c_str(), IN_OPEN | IN_MODIFY | IN_DELETE_SELF), 0);
+
+    std::atomic<bool> swapping{false}, done{false};
+    std::thread attacker([&] {
+        unsigned turn = 0;
+        while (!done) {
+            if (!swapping) {
+                std::this_thread::yield();
+                continue;
+            }
+            ::renameat2(AT_FDCWD, name.c_str(), AT_FDCWD, (++turn % 2 ? link : hard).c_str(), RENAME_EXCHANGE);
+        }
+    });
+    int rounds = 0, wiped = 0;
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+         std::chrono::steady_clock::now() < end; ++rounds) {
+        for (const std::string& path : {name, link, hard})
+            ::unlink(path.c_str());
+        WriteFile(name, Pattern(4096));
+        ASSERT_EQ(::symlink(victim.c_str(), link.c_str()), 0);
+        ASSERT_EQ(::link(victim.c_str(), hard.c_str()), 0);
+        WipeQueue queue;
+        queue.AddPath(name);
+        swapping = true;
+        Wiper::ResetRun();
+        RandomWiper().Wipe(&queue);
+        swapping = false;
+        wiped += Wiper::GetFailures().empty();
+        // Whatever the names hold now, the victim kept both its names (the
+        // setup's own link and unlink are the only changes to its count).
+        struct stat st;
+        ASSERT_EQ(::stat(victim.c_str(), &st), 0);
+        ASSERT_EQ(st.st_nlink, 2u) << "round " << rounds;
+    }
+    done = true;
+    attacker.join();
+    inotify_event events[16];
+    EXPECT_LE(::read(watch, events, sizeof events), 0) << "the victim was opened or changed";
+    ::close(watch);
+    EXPECT_EQ(ReadFile(victim), "the victim's own bytes");
+    EXPECT_GT(rounds, 10);
+    EXPECT_GT(wiped, 0);  // the swaps did not simply stop every wipe
 }

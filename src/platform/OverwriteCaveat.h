@@ -4,8 +4,10 @@
 
 // Where overwriting a file in place cannot reach its old bytes: copy-on-write
 // and log-structured filesystems write the new bytes elsewhere, a network
-// filesystem's server decides where they go, and on Windows compressed,
-// sparse or encrypted files are stored apart from what is written to them.
+// filesystem's server decides where they go, an ext4 journal that keeps data
+// (data=journal, or a small file stored inline) keeps copies of it, and on
+// Windows compressed, sparse or encrypted files are stored apart from what is
+// written to them.
 class OverwriteCaveat {
 public:
     // The kind of storage that defeats overwriting for this file (such as

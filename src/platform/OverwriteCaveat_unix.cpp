@@ -1,8 +1,19 @@
 #include "OverwriteCaveat.h"
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/vfs.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "NativePath.h"
 
 namespace {
 
@@ -21,17 +32,60 @@ const Kind caveats[] = {
     {0x65735546, "FUSE"},
 };
 
+const uint32_t ext4Magic = 0xEF53;
+
+// True when the ext4 filesystem on device is mounted with data=journal: its
+// journal then keeps copies of the data written, the old bytes included.
+bool JournalsData(dev_t device)
+{
+    std::ifstream mounts("/proc/self/mountinfo");
+    const std::string wanted = std::to_string(major(device)) + ":" + std::to_string(minor(device));
+    std::string line;
+    while (std::getline(mounts, line)) {
+        std::istringstream fields(line);
+        std::string id, parent, numbers;
+        fields >> id >> parent >> numbers;
+        if (numbers != wanted)
+            continue;
+        const size_t separator = line.find(" - ");
+        if (separator != std::string::npos && line.find("data=journal", separator) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+// True for a small ext4 file kept inside its inode, whose every change goes
+// through the journal.
+bool HasInlineData(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    long flags = 0;
+    const bool inlined = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_INLINE_DATA_FL);
+    ::close(fd);
+    return inlined;
+}
+
 }  // namespace
 
 wxString OverwriteCaveat::For(const wxString& path)
 {
+    std::string native;
     struct statfs info;
-    if (statfs(path.fn_str(), &info) != 0)
+    if (!NativePath::Encode(path, native) || statfs(native.c_str(), &info) != 0)
         return wxString();
     const uint32_t magic = static_cast<uint32_t>(info.f_type);
     for (const Kind& kind : caveats) {
         if (kind.magic == magic)
             return kind.name;
+    }
+    struct stat st;
+    if (magic == ext4Magic && ::lstat(native.c_str(), &st) == 0) {
+        if (JournalsData(st.st_dev))
+            return "ext4 (data=journal)";
+        if (S_ISREG(st.st_mode) && HasInlineData(native))
+            return "ext4 (inline data)";
     }
     return wxString();
 }

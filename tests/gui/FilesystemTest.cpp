@@ -57,7 +57,7 @@ TEST(FilesystemWarning, NamesACopyOnWriteFilesystemAndLetsTheUserCancel)
     EXPECT_FALSE(Exists(file));
 }
 
-TEST(FilesystemWarning, IsNotShownForAFileOnExt4)
+TEST(FilesystemWarning, IsNotShownForAFileOnExt4UnlessItsJournalKeepsData)
 {
     LoopFilesystem ext4("ext4");
     if (!ext4.Usable())
@@ -73,4 +73,14 @@ TEST(FilesystemWarning, IsNotShownForAFileOnExt4)
     ASSERT_TRUE(PumpUntil([] { return Box("Completed!") != nullptr; }, 30000));
     EXPECT_EQ(Box("Filesystem warning"), nullptr);
     EXPECT_EQ(Dialogs().messages.size(), 1u);
+
+    // The journal keeps copies of what it writes: with data=journal, and for a
+    // small file kept inside its inode.
+    ASSERT_TRUE(ext4.Unmount() && ext4.Mount("data=journal"));
+    WriteFile(file, "old data");
+    EXPECT_EQ(OverwriteCaveat::For(file), "ext4 (data=journal)");
+    LoopFilesystem inlined("ext4", "64M", "-O inline_data");
+    ASSERT_TRUE(inlined.Usable());
+    WriteFile(inlined.Path("small"), std::string(50, 's'));
+    EXPECT_EQ(OverwriteCaveat::For(inlined.Path("small")), "ext4 (inline data)");
 }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <wx/dnd.h>
 #include <wx/statusbr.h>
 
 #include <sys/stat.h>
@@ -244,6 +245,19 @@ TEST(Closing, DuringARunStopsAfterTheCurrentFileAndLeavesTheRestUntouched)
     Dialogs().messages.clear();
     Click(frame->startButton);
     Pump(100);
+
+    // The queue under a run is not the user's to change: a drop is refused and
+    // switches nothing on, and Remove takes nothing out of what will be wiped.
+    const std::string dropped = dir.File("dropped", "never queued");
+    auto* target = dynamic_cast<wxFileDropTarget*>(frame->queueList->GetDropTarget());
+    EXPECT_FALSE(target->OnDropFiles(0, 0, wxArrayString(1, dropped.c_str())));
+    EXPECT_FALSE(frame->wipeQueue.Contains(dropped));
+    EXPECT_FALSE(frame->startButton->IsEnabled());
+    EXPECT_FALSE(frame->removeButton->IsEnabled());
+    frame->queueList->SetItemState(1, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+    Click(frame->removeButton);
+    EXPECT_TRUE(frame->wipeQueue.Contains(later));
+
     frame->Close();  // the caption's close box
     ASSERT_TRUE(PumpUntil([&] { return !alive; }, 120000));
     EXPECT_TRUE(Dialogs().messages.empty());

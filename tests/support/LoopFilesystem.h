@@ -10,7 +10,8 @@
 // root, no loop devices, no mkfs for the type).
 class LoopFilesystem {
 public:
-    explicit LoopFilesystem(const std::string& type = "ext4", const std::string& size = "64M")
+    explicit LoopFilesystem(const std::string& type = "ext4", const std::string& size = "64M",
+                            const std::string& mkfsOptions = "")
     {
         char pattern[] = "/tmp/vorlix-loop-XXXXXX";
         if (geteuid() != 0 || !::mkdtemp(pattern))
@@ -18,7 +19,7 @@ public:
         folder = pattern;
         image = folder + "/image";
         mountPoint = folder + "/mnt";
-        const std::string format = type == "ext4" ? "mkfs.ext4 -q -F" : "mkfs." + type + " -q -f";
+        const std::string format = (type == "ext4" ? "mkfs.ext4 -q -F" : "mkfs." + type + " -q -f") + " " + mkfsOptions;
         usable = Run("mkdir '" + mountPoint + "'") && Run("truncate -s " + size + " '" + image + "'")
                  && Run(format + " '" + image + "'") && Mount();
     }
@@ -36,9 +37,9 @@ public:
     std::string Path(const std::string& name) const { return mountPoint + "/" + name; }
     const std::string& Image() const { return image; }
 
-    bool Mount()
+    bool Mount(const std::string& options = "")
     {
-        mounted = Run("mount -o loop '" + image + "' '" + mountPoint + "'");
+        mounted = Run("mount -o loop" + (options.empty() ? "" : "," + options) + " '" + image + "' '" + mountPoint + "'");
         return mounted;
     }
     bool Unmount()

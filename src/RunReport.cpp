@@ -86,8 +86,8 @@ wxString RunReport::ReasonText(WipeFailure reason)
     case WipeFailure::None: break;
     case WipeFailure::NotFound: return "not found";
     case WipeFailure::Link: return "a link, which is never followed";
-    case WipeFailure::HardLinks: return "has more than one name (hard links)";
-    case WipeFailure::NotRegular: return "not a regular file (a folder, pipe, socket or device)";
+    case WipeFailure::HardLinks: return "a hard link: the file has other names too";
+    case WipeFailure::NotRegular: return "not a regular file but a folder, pipe, socket or device";
     case WipeFailure::AccessDenied: return "permission denied or read-only";
     case WipeFailure::InUse: return "in use by another program";
     case WipeFailure::Changed: return "changed or replaced after it was queued";

@@ -118,6 +118,8 @@ MainFrame::MainFrame(const wxString& title)
 
     queueList->SetDropTarget(new MyDropTarget(&wipeQueue, this));
     algorithmChoice->Bind(wxEVT_COMBOBOX, &MainFrame::OnAlgorithmChanged, this);
+    algorithmChoice->Bind(wxEVT_SIZE, &MainFrame::OnAlgorithmChoiceSize, this);
+    algorithmChoice->SetToolTip(randomChoice);
     wipeQueue.algorithm = 1;
 
     progressTimer.SetOwner(this, PROGRESS_TIMER_ID);
@@ -232,6 +234,20 @@ void MainFrame::OnClose(wxCommandEvent&)
 void MainFrame::OnAlgorithmChanged(wxCommandEvent&)
 {
     wipeQueue.algorithm = algorithmChoice->GetSelection() == 0 ? 1 : 2;
+    algorithmChoice->SetToolTip(algorithmChoice->GetStringSelection());
+}
+
+void MainFrame::OnAlgorithmChoiceSize(wxSizeEvent& event)
+{
+    // The window's width is fixed: a smaller font, rather than a cut, shows
+    // the longest name whole. Its width is final only once it is shown.
+    wxFont font = algorithmChoice->GetFont();
+    while (algorithmChoice->GetBestSize().x > event.GetSize().x && font.GetPointSize() > 6) {
+        font.SetPointSize(font.GetPointSize() - 1);
+        algorithmChoice->SetFont(font);
+        algorithmChoice->InvalidateBestSize();
+    }
+    event.Skip();
 }
 
 void MainFrame::OnHandOff(wxThreadEvent& event)

@@ -53,6 +53,7 @@ private:
     void OnClose(wxCommandEvent& event);
     void OnStartWipe(wxCommandEvent& event);
     void OnAlgorithmChanged(wxCommandEvent& event);
+    void OnAlgorithmChoiceSize(wxSizeEvent& event);
     void OnTimer(wxTimerEvent& event);
     void OnHandOff(wxThreadEvent& event);
     void OnCloseWindow(wxCloseEvent& event);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <string>
 
 namespace {
 
@@ -62,9 +63,7 @@ wxString RunReport::StatusText() const
 
 wxString RunReport::SummaryLine() const
 {
-    const wxString files = totals.filesWiped == 1
-                               ? wxString("1 file")
-                               : wxString::Format("%llu files", static_cast<unsigned long long>(totals.filesWiped));
+    const wxString files = std::to_string(totals.filesWiped) + (totals.filesWiped == 1 ? " file" : " files");
     const wxString bytes = wxFileName::GetHumanReadableSize(wxULongLong(totals.bytesOverwritten), "0 B", 2,
                                                             wxSIZE_CONV_TRADITIONAL);
     return wxString::Format("%s wiped, %s overwritten, in %s.", files, bytes, DurationText(totals.elapsedMs));
@@ -76,8 +75,8 @@ wxString RunReport::DurationText(long long ms)
         return wxString::Format("%.1f s", static_cast<double>(ms) / 1000.0);
     const long long seconds = ms / 1000;
     if (seconds < 3600)
-        return wxString::Format("%lld min %lld s", seconds / 60, seconds % 60);
-    return wxString::Format("%lld h %lld min", seconds / 3600, seconds / 60 % 60);
+        return std::to_string(seconds / 60) + " min " + std::to_string(seconds % 60) + " s";
+    return std::to_string(seconds / 3600) + " h " + std::to_string(seconds / 60 % 60) + " min";
 }
 
 wxString RunReport::ReasonText(WipeFailure reason)

@@ -5,15 +5,15 @@
 #include <wx/socket.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
-
-#include "platform/InstanceLock.h"
+#include <vector>
 
 class MainFrame;
 class WipeQueue;
 
-// The hand-off event: one path handed over by a later instance.
+// The hand-off event: the paths handed over by later instances in one burst.
 wxDECLARE_EVENT(EVT_HAND_OFF, wxThreadEvent);
 
 // The one main window; the hand-off listener posts to it while it is set.
@@ -21,6 +21,14 @@ extern MainFrame* mainFrame;
 
 class MyApp : public wxApp {
 public:
+    // The process's work before the toolkit connects to the display: the
+    // single-instance test and, for a later instance, the hand-off of every
+    // path. `startToolkit` (wxEntry) runs only for the first instance, or to
+    // tell the user that the running one could not be reached. Returns the
+    // process's exit status. `paths` are the command line after the program's
+    // name, as exact path text.
+    static int Main(const std::vector<wxString>& paths, const std::function<int()>& startToolkit);
+
     ~MyApp() override;
     bool OnInit() override;
     int OnExit() override;
@@ -31,9 +39,11 @@ public:
 
 private:
     void ListenForHandOffs();
-    bool SendToRunningInstance(const wxString& path);
 
-    InstanceLock instanceLock;
+    // Set by Main before the toolkit starts.
+    static std::vector<wxString> commandLine;
+    static bool reportUnreachable;
+
     wxSocketServer* handOffServer = nullptr;  // used only by the listener once it runs
     std::thread handOffListener;
     std::atomic<bool> stopListening{false};

@@ -32,6 +32,8 @@ public:
     // The share of a run that is done, as the gauge and status bar show it;
     // total must not be 0.
     static double ProgressPercentage(wxULongLong processed, wxULongLong total, bool finished);
+    // Says that later starts of the program cannot hand their files to this window.
+    void ShowHandOffUnavailable();
 
     WipeQueue wipeQueue;
     QueueListCtrl* queueList = nullptr;
@@ -74,4 +76,6 @@ private:
     std::unique_ptr<Wiper> retiredWiper;
     // The user closed the window during a run: close once the engine has stopped.
     bool closePending = false;
+    // Handed-off paths are queued; the list is rebuilt once they stop coming.
+    bool handOffRefreshPending = false;
 };

@@ -10,12 +10,10 @@
 #include <set>
 
 #include "HandOffMessage.h"
-#include "LaterInstance.h"
 #include "MainFrame.h"
 #include "MyCustomEvent.h"
 #include "platform/FolderId.h"
 #include "platform/HandOffEndpoint.h"
-#include "platform/InstanceLock.h"
 
 wxDEFINE_EVENT(EVT_HAND_OFF, wxThreadEvent);
 
@@ -33,9 +31,6 @@ bool MyApp::reportUnreachable = false;
 
 namespace {
 
-// Held by the first instance until the process ends.
-InstanceLock instanceLock;
-
 // A burst of hand-offs reaches the window in events of at most this many
 // paths, or this often, so that a long one still shows its progress.
 const size_t burstPaths = 500;
@@ -43,24 +38,10 @@ const long burstMs = 250;
 
 }  // namespace
 
-int MyApp::Main(const std::vector<wxString>& paths, const std::function<int()>& startToolkit)
+void MyApp::Prepare(const std::vector<wxString>& paths, bool unreachable)
 {
     commandLine = paths;
-    if (instanceLock.Acquire())
-        return startToolkit();
-    switch (LaterInstance::HandOver(paths)) {
-    case LaterInstance::Outcome::AllSent:
-        return 0;
-    case LaterInstance::Outcome::SomeCannotTravel:
-        return 1;
-    case LaterInstance::Outcome::Unreachable:
-        break;
-    }
-    // Started from a file manager, the user sees no terminal: only this needs the GUI.
-    std::cerr << "Failed to communicate with the running instance." << std::endl;
-    reportUnreachable = true;
-    startToolkit();
-    return 1;
+    reportUnreachable = unreachable;
 }
 
 MyApp::~MyApp()

@@ -5,7 +5,6 @@
 #include <wx/socket.h>
 
 #include <atomic>
-#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -21,13 +20,10 @@ extern MainFrame* mainFrame;
 
 class MyApp : public wxApp {
 public:
-    // The process's work before the toolkit connects to the display: the
-    // single-instance test and, for a later instance, the hand-off of every
-    // path. `startToolkit` (wxEntry) runs only for the first instance, or to
-    // tell the user that the running one could not be reached. Returns the
-    // process's exit status. `paths` are the command line after the program's
-    // name, as exact path text.
-    static int Main(const std::vector<wxString>& paths, const std::function<int()>& startToolkit);
+    // Called by the process entry before the toolkit starts (see StartUp):
+    // the command line's paths, or that this process only reports a running
+    // instance it could not reach.
+    static void Prepare(const std::vector<wxString>& paths, bool reportUnreachable);
 
     ~MyApp() override;
     bool OnInit() override;
@@ -40,7 +36,7 @@ public:
 private:
     void ListenForHandOffs();
 
-    // Set by Main before the toolkit starts.
+    // Set by Prepare before the toolkit starts.
     static std::vector<wxString> commandLine;
     static bool reportUnreachable;
 

@@ -8,6 +8,7 @@
 
 #include "Main.h"
 #include "NativePath.h"
+#include "StartUp.h"
 
 wxIMPLEMENT_APP_NO_MAIN(MyApp);
 
@@ -20,5 +21,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int show)
             paths.push_back(NativePath::Decode(args[i]));
         ::LocalFree(args);
     }
-    return MyApp::Main(paths, [=] { return wxEntry(instance, previous, nullptr, show); });
+    return StartUp::Run(paths, [&](bool reportUnreachable) {
+        MyApp::Prepare(paths, reportUnreachable);
+        return wxEntry(instance, previous, nullptr, show);
+    });
 }

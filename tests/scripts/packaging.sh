@@ -23,7 +23,8 @@ check "a Debian package is built" test -n "$deb"
 if [ -z "$deb" ]; then cat "$tmp/cpack.log"; echo "$passes passed, $failures failed"; exit 1; fi
 contents=$(dpkg-deb -c "$deb")
 for file in ./usr/bin/vorlix ./usr/share/applications/vorlix.desktop ./usr/share/man/man1/vorlix.1 \
-    ./usr/share/icons/hicolor/16x16/apps/vorlix.png ./usr/share/icons/hicolor/256x256/apps/vorlix.png; do
+    ./usr/share/icons/hicolor/16x16/apps/vorlix.png ./usr/share/icons/hicolor/256x256/apps/vorlix.png \
+    "./usr/lib.*/vorlix/vorlix-window.so"; do
     check "the package holds $file" grep -q " $file\$" <<<"$contents"
 done
 check "it depends on the toolkit's runtime" grep -q 'libwx_gtk3u_core-3.2\|libwxgtk3.2' <<<"$(dpkg-deb -f "$deb" Depends)"

@@ -22,6 +22,7 @@
 
 #include "Main.h"
 #include "MainFrame.h"
+#include "StartUp.h"
 #include "platform/NativePath.h"
 #include "support/Printing.h"
 #include "support/TempDir.h"
@@ -138,7 +139,8 @@ inline int RunGuiTests(int argc, char** argv, const std::vector<std::string>& ap
     for (const std::string& arg : appArgs)
         paths.push_back(NativePath::Decode(arg));
     int result = 1;
-    MyApp::Main(paths, [&] {
+    StartUp::Run(paths, [&](bool reportUnreachable) {
+        MyApp::Prepare(paths, reportUnreachable);
         int appArgc = 1;
         char* appArgv[] = {argv[0], nullptr};
         wxApp::SetInstance(new MyApp);

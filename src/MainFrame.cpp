@@ -251,7 +251,7 @@ void MainFrame::OnHandOff(wxThreadEvent& event)
 
 void MainFrame::ShowHandOffUnavailable()
 {
-    SetStatusText("Files opened from now on cannot reach this window", 0);
+    SetStatusText("Not reachable by later starts", 0);
 }
 
 void MainFrame::OnStartWipe(wxCommandEvent&)

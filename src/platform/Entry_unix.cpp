@@ -46,7 +46,8 @@ int main(int argc, char** argv)
         auto* run = handle ? reinterpret_cast<WindowModule::RunFunction*>(dlsym(handle, WindowModule::runName))
                            : nullptr;
         if (!run) {
-            std::cerr << "Cannot load the window: " << dlerror() << std::endl;
+            const char* why = dlerror();
+            std::cerr << "Cannot load the window: " << (why ? why : module.c_str()) << std::endl;
             return 1;
         }
         return run(argv[0], paths, reportUnreachable);

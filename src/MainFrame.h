@@ -32,6 +32,8 @@ public:
     // The share of a run that is done, as the gauge and status bar show it;
     // total must not be 0.
     static double ProgressPercentage(wxULongLong processed, wxULongLong total, bool finished);
+    // Says that later starts of the program cannot hand their files to this window.
+    void ShowHandOffUnavailable();
 
     WipeQueue wipeQueue;
     QueueListCtrl* queueList = nullptr;
@@ -80,4 +82,6 @@ private:
     bool closePending = false;
     // The user asked the run to stop; the notice stays until it has.
     bool stopping = false;
+    // Handed-off paths are queued; the list is rebuilt once they stop coming.
+    bool handOffRefreshPending = false;
 };

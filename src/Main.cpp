@@ -80,10 +80,14 @@ bool MyApp::OnInit()
     if (!commandLine.empty()) {
         mainFrame->DisableControls();
         mainFrame->SetStatusText("Adding files, please wait...", 0);
-        for (const wxString& path : commandLine)
-            mainFrame->wipeQueue.AddPath(path);
+        std::vector<wxString> refused;
+        for (const wxString& path : commandLine) {
+            if (!mainFrame->wipeQueue.AddPath(path))
+                refused.push_back(path);
+        }
         mainFrame->RefreshQueueList();
         mainFrame->EnableControls();
+        mainFrame->ShowRefused(refused);
     }
     if (!handOffServer || !handOffServer->IsOk())
         mainFrame->ShowHandOffUnavailable();

@@ -28,6 +28,8 @@ public:
     // Queues files and walks folders for one adding action: controls off, one
     // rebuild of the list at the end. Refused (false) while a run goes on.
     bool AddPaths(const wxArrayString& paths);
+    // Names the paths an adding action could not queue.
+    void ShowRefused(const std::vector<wxString>& refused);
     bool IsRunning() const { return wipeQueue.wiper != nullptr; }
     // The share of a run that is done, as the gauge and status bar show it;
     // total must not be 0.
@@ -73,8 +75,6 @@ private:
     // Warns once when queued files live where overwriting cannot reach their
     // old data; false when the user then declines.
     bool ConfirmOverwriteReachesData();
-    // Names the paths an adding action could not queue.
-    void ShowRefused(const std::vector<wxString>& refused);
 
     // A Wiper whose thread was still finishing when the window gave up on it.
     std::unique_ptr<Wiper> retiredWiper;

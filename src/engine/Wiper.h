@@ -13,7 +13,7 @@
 
 class FileOverwriter;
 
-// Block size of every pass; one write call per block.
+// Block size of every pass: the unit in which its bytes are made.
 constexpr size_t WIPE_BLOCK_SIZE = 1024;
 
 // One overwrite algorithm. The progress state is class-wide: one run at a time

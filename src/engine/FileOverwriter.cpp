@@ -64,6 +64,8 @@ void FileOverwriter::CountIn(std::atomic<uint64_t>& into, unsigned passes, uint6
     into += (perPass - countedPerPass) * passes;
 }
 
+// The stretches every pass writes, found on first use: the data of the first
+// passSize bytes, and whatever lies between the present end and passSize.
 const std::vector<InPlaceFile::Range>& FileOverwriter::Ranges()
 {
     if (rangesFound)
@@ -104,6 +106,7 @@ bool FileOverwriter::Seek(uint64_t offset)
     return wxSeek(fd, to, SEEK_SET) == to || Failed("Failed to overwrite file: ", WipeFailure::OverwriteFailed);
 }
 
+// Writes the first n bytes of the buffer where the file's position is.
 bool FileOverwriter::WriteGathered(size_t n)
 {
     const unsigned char* data = buffer.get();
@@ -136,6 +139,9 @@ bool FileOverwriter::EndRound(bool wrote)
     return true;
 }
 
+// Sets grown if the file now ends past passSize, and then adds its new data to
+// the stretches and to the total. False, after the line, if its size cannot be
+// told.
 bool FileOverwriter::CheckGrowth(bool& grown)
 {
     const long long size = PresentSize();

@@ -50,10 +50,11 @@ public:
     // One pass over the first PassSize() bytes: the stretches that hold data
     // (a sparse file's holes are skipped) and all that lies past the present
     // end. nextBlock(offset, n) returns the n bytes to write from file offset
-    // `offset` on; it is called in file order for blocks that never cross a
-    // multiple of WIPE_BLOCK_SIZE, and processed advances by what each write
-    // call wrote. If the file has grown meanwhile, the pass goes on over the new
-    // bytes; still growing after growthRounds such rounds, it is left alone as
+    // `offset` on; it is called in file order, only for bytes that are
+    // written, for blocks that never cross a multiple of WIPE_BLOCK_SIZE.
+    // processed advances by what each write call wrote. If the file has grown
+    // meanwhile, the pass goes on over the new bytes with the same nextBlock;
+    // still growing after growthRounds such rounds, the file is left alone as
     // Growing. The pass is pushed to the device before this returns. False,
     // after "Failed to overwrite file: ", if a write, the position or the sync
     // fails or the file keeps growing, and (with no line) when the run is
@@ -76,15 +77,19 @@ public:
     // passes. Set only while no wipe runs.
     static std::function<void(const wxString& path)> afterPass;
 
-    static constexpr unsigned growthRounds = 3;
-
 private:
     using Range = InPlaceFile::Range;
 
+    // Rounds over new bytes a pass gives a file that grows while it is
+    // overwritten (a log still being written, say) before giving up on it.
+    static constexpr unsigned growthRounds = 3;
+
     // Blocks are written this many at a time: one write call per 1024-byte
     // block spent most of a pass in the kernel's per-call path, while calls of
-    // 64 KiB write as fast as the device takes them. The bytes and the order of
-    // the generator's calls stay those of one block at a time.
+    // 64 KiB write as fast as the device takes them (larger ones measured no
+    // faster) and the buffer stays in the processor's cache between being
+    // filled and being copied. The bytes and the order of the generator's calls
+    // stay those of one block at a time.
     static constexpr size_t gatherSize = 64 * WIPE_BLOCK_SIZE;
 
     template <class NextBlock>
@@ -107,11 +112,13 @@ private:
     int fd = -1;
     WipeFailure failure = WipeFailure::None;
     wxString failureDetail;
-    // What every pass writes, found once, before the first pass.
+    // What every pass writes: found once, before the first pass, so that all
+    // passes write the same bytes; grows with the file.
     std::vector<Range> ranges;
     bool rangesFound = false;
-    std::unique_ptr<unsigned char[]> buffer;
+    std::unique_ptr<unsigned char[]> buffer;  // blocks gathered for one write call
     size_t bufferSize = 0;
+    // Where growth is counted (CountIn), for the passes not yet done.
     std::atomic<uint64_t>* total = nullptr;
     unsigned passesPerFile = 0;
     unsigned passesDone = 0;

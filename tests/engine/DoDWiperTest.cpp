@@ -150,3 +150,25 @@ TEST(DoDWiper, BytesAppendedDuringAPassGetThatPassAndTheLaterOnes)
     EXPECT_TRUE(wiper.IsCompleted());
     EXPECT_FALSE(Exists(dir.Path("file")));
 }
+
+// A stop at once takes effect before the next write call: the file keeps what
+// the passes so far left, stays in place and is reported as stopped.
+TEST(DoDWiper, StopAtOnceLeavesTheFileAsThePassesSoFarLeftIt)
+{
+    TempDir dir;
+    WriteFile(dir.Path("file"), Pattern(200000));
+    WipeQueue queue;
+    queue.AddPath(dir.Path("file"));
+
+    DoDWiper wiper;
+    {
+        AfterPassHook hook([](const wxString&) { Wiper::RequestStopNow(); });
+        RunOnFreshThread(wiper, queue);
+    }
+
+    const std::vector<FailedEntry> failures = Wiper::GetFailures();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].reason, WipeFailure::Stopped);
+    EXPECT_EQ(ReadFile(dir.Path("file")), Bytes(200000, '\x00'));
+    EXPECT_EQ(wiper.GetBytesProcessed().GetValue(), 200000u);
+}

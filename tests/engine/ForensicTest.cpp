@@ -19,7 +19,6 @@
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>

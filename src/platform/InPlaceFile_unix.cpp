@@ -211,6 +211,10 @@ std::vector<InPlaceFile::Range> InPlaceFile::AllocatedRanges(int fd, uint64_t fr
     if (::fstat(fd, &st) != 0)
         return {Range{from, to - from}};
     const uint64_t end = std::min(to, static_cast<uint64_t>(st.st_size));
+    // As many blocks as bytes: no hole worth looking for (preallocated blocks
+    // count too, and writing them is harmless).
+    if (static_cast<uint64_t>(st.st_blocks) * 512 >= static_cast<uint64_t>(st.st_size))
+        return from < end ? std::vector<Range>{Range{from, end - from}} : ranges;
     for (uint64_t at = from; at < end;) {
         const off_t data = ::lseek(fd, static_cast<off_t>(at), SEEK_DATA);
         if (data < 0 && errno == ENXIO)

@@ -1,4 +1,5 @@
 #include "EngineTestSupport.h"
+#include "RunReport.h"
 
 #include "engine/RandomWiper.h"
 
@@ -150,7 +151,9 @@ TEST(RandomWiper, FileStillGrowingAfterThreeRoundsIsLeftAndReported)
     }
 
     EXPECT_EQ(rounds, 4);
-    EXPECT_EQ(run.err, "Failed to overwrite file: " + dir.Path("growing") + "\n");
+    EXPECT_EQ(run.err, "Failed to overwrite file: " + dir.Path("growing") + "\n"
+                           + RunReport::LogLine(FailedEntry{dir.Path("growing"), WipeFailure::Growing, ""})
+                           + "\n");
     const std::vector<FailedEntry> failures = Wiper::GetFailures();
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_EQ(failures[0].reason, WipeFailure::Growing);

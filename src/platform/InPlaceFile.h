@@ -70,6 +70,7 @@ public:
 private:
 #ifndef __WINDOWS__
     WipeFailure DeleteOpenedName(int folder, const std::string& name, wxString& detail);
+    static bool MappedRanges(int fd, uint64_t from, uint64_t end, std::vector<Range>& ranges);
 #endif
 
     int fd = -1;

@@ -1,6 +1,9 @@
 #include "platform/InPlaceFile.h"
 
 #include <fcntl.h>
+#include <linux/fiemap.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -237,6 +240,9 @@ std::vector<InPlaceFile::Range> InPlaceFile::AllocatedRanges(int fd, uint64_t fr
     // count too, and writing them is harmless).
     if (static_cast<uint64_t>(st.st_blocks) * 512 >= static_cast<uint64_t>(st.st_size))
         return from < end ? std::vector<Range>{Range{from, end - from}} : ranges;
+    if (MappedRanges(fd, from, end, ranges))
+        return ranges;
+    ranges.clear();
     for (uint64_t at = from; at < end;) {
         const off_t data = ::lseek(fd, static_cast<off_t>(at), SEEK_DATA);
         if (data < 0 && errno == ENXIO)
@@ -255,6 +261,45 @@ std::vector<InPlaceFile::Range> InPlaceFile::AllocatedRanges(int fd, uint64_t fr
         at = last;
     }
     return ranges;
+}
+
+// The file's extents as the filesystem maps them. Unlike SEEK_DATA, this
+// includes unwritten extents (fallocate, FALLOC_FL_ZERO_RANGE): they read as
+// zeros but their blocks still hold the old bytes. False where the
+// filesystem has no such map.
+bool InPlaceFile::MappedRanges(int fd, uint64_t from, uint64_t end, std::vector<Range>& ranges)
+{
+    constexpr unsigned count = 64;
+    std::vector<unsigned char> space(sizeof(fiemap) + count * sizeof(fiemap_extent));
+    for (uint64_t at = from; at < end;) {
+        std::fill(space.begin(), space.end(), 0);
+        auto* map = reinterpret_cast<fiemap*>(space.data());
+        map->fm_start = at;
+        map->fm_length = end - at;
+        map->fm_flags = FIEMAP_FLAG_SYNC;
+        map->fm_extent_count = count;
+        if (::ioctl(fd, FS_IOC_FIEMAP, map) != 0)
+            return false;
+        if (map->fm_mapped_extents == 0)
+            break;
+        bool last = false;
+        for (unsigned i = 0; i < map->fm_mapped_extents; ++i) {
+            const fiemap_extent& extent = map->fm_extents[i];
+            const uint64_t first = std::max(at, static_cast<uint64_t>(extent.fe_logical));
+            const uint64_t stop = std::min(end, static_cast<uint64_t>(extent.fe_logical + extent.fe_length));
+            if (first < stop) {
+                if (!ranges.empty() && ranges.back().offset + ranges.back().length == first)
+                    ranges.back().length += stop - first;
+                else
+                    ranges.push_back(Range{first, stop - first});
+            }
+            at = std::max(at, stop);
+            last = last || (extent.fe_flags & FIEMAP_EXTENT_LAST);
+        }
+        if (last)
+            break;
+    }
+    return true;
 }
 
 WipeFailure InPlaceFile::CloseAndDelete(wxString& detail)

@@ -224,6 +224,10 @@ TEST(Forensic, SparseAndAppendedDataLeaveNoTrace)
         ASSERT_EQ(::pwrite(fd, head.data(), head.size(), 0), ssize_t(head.size()));
         ASSERT_EQ(::pwrite(fd, tail.data(), tail.size(), sparseSize - off_t(tail.size())), ssize_t(tail.size()));
         ASSERT_EQ(::fsync(fd), 0);
+        // Zeroed blocks stay allocated, unwritten, with the old bytes in them:
+        // they read as zeros and SEEK_DATA calls them a hole.
+        ASSERT_EQ(::fallocate(fd, FALLOC_FL_ZERO_RANGE, 0, 16 << 10), 0);
+        ASSERT_EQ(::fsync(fd), 0);
         ::close(fd);
     }
     WriteSynced(fs.Path("grown"), Marker("grown", grownUnit));

@@ -7,7 +7,9 @@ build=$2
 # Installing for real changes the machine: only as root, and never over a
 # copy that somebody installed on purpose. 77: skipped.
 if [ "$(id -u)" -ne 0 ]; then echo "skipped: installing a package needs root"; exit 77; fi
-if dpkg -s vorlix >/dev/null 2>&1; then echo "skipped: a vorlix package is already installed"; exit 77; fi
+if dpkg-query -W -f='${Status}' vorlix 2>/dev/null | grep -q 'ok installed'; then
+    echo "skipped: a vorlix package is already installed"; exit 77
+fi
 # A display and a runtime folder of its own: the user's Vorlix is never touched.
 if [ -z "${VORLIX_TEST_DISPLAY:-}" ]; then
     VORLIX_TEST_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
@@ -37,8 +39,8 @@ if [ -z "$deb" ]; then cat "$tmp/cpack.log"; echo "FAILED: a Debian package is b
 
 check "dpkg installs it" logged dpkg -i "$deb"
 check "the installed vorlix starts and shows its window" starts
-check "dpkg removes it again" logged dpkg -r vorlix
-check "leaving nothing behind" test ! -e /usr/bin/vorlix
+check "dpkg removes it again" logged dpkg --purge vorlix
+check "leaving nothing behind" bash -c '! test -e /usr/bin/vorlix && ! dpkg -s vorlix >/dev/null 2>&1' 
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

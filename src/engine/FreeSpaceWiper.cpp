@@ -24,7 +24,8 @@ bool FreeSpaceWiper::Inspect(const wxString& folder, Check& check, wxString& det
     check = Check();
     if (!FreeSpace::Examine(folder, check.filesystem, detail))
         return false;
-    const wxString caveat = OverwriteCaveat::For(folder);
+    const wxString caveat =
+        check.filesystem.caveat.empty() ? OverwriteCaveat::For(folder) : check.filesystem.caveat;
     // An ext4 journal that keeps data is pushed round by the fill itself;
     // elsewhere the new bytes never land where the old ones are.
     if (!caveat.empty() && !caveat.StartsWith("ext4")) {
@@ -74,11 +75,14 @@ void FreeSpaceWiper::Run()
         const FreeSpace::Filesystem& fs = check.filesystem;
         // At the top of the filesystem where allowed, so that the next run
         // finds what an interrupted one left, whichever folder it is given.
-        const wxString base = FreeSpace::CanCreateIn(fs.root) ? fs.root : folder;
-        workFolder = FreeSpace::Join(base, workFolderName);
+        workFolder = FreeSpace::Join(fs.root, workFolderName);
         if (!FreeSpace::MakeHiddenFolder(workFolder, detail)) {
+            workFolder = FreeSpace::Join(folder, workFolderName);
+            if (!FreeSpace::MakeHiddenFolder(workFolder, detail))
+                workFolder.clear();
+        }
+        if (workFolder.empty()) {
             Fail("Cannot create the work folder: ", detail);
-            workFolder.clear();
         } else {
             FreeSpace::Filesystem now;
             if (FreeSpace::Examine(folder, now, detail))

@@ -16,6 +16,9 @@ public:
         uint64_t freeBytes = 0;       // every free block, those reserved for the system included
         uint64_t writableBytes = 0;   // the part of it this process may fill
         uint32_t blockSize = 4096;
+        // Set where the system itself tells that overwriting cannot reach old
+        // data there (a network drive); the kind of it.
+        wxString caveat;
     };
 
     // Describes the filesystem folder is on; false, with the system's text in
@@ -25,9 +28,6 @@ public:
     // True when the system's journal keeps copies of metadata (folder blocks
     // with names in them) and of small files for a while.
     static bool IsJournalled(const wxString& type);
-
-    // True when a folder can be created in folder by this process.
-    static bool CanCreateIn(const wxString& folder);
 
     // Creates folder, hidden, readable by its owner only; false (detail set)
     // if it exists already or cannot be made.

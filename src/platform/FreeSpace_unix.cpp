@@ -133,12 +133,6 @@ bool FreeSpace::IsJournalled(const wxString& type)
     return type == "ext3" || type == "ext4" || type == "xfs" || type == "jfs" || type == "reiserfs";
 }
 
-bool FreeSpace::CanCreateIn(const wxString& folder)
-{
-    std::string native;
-    return NativePath::Encode(folder, native) && ::access(native.c_str(), W_OK | X_OK) == 0;
-}
-
 bool FreeSpace::MakeHiddenFolder(const wxString& folder, wxString& detail)
 {
     std::string native;

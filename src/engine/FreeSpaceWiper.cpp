@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <utility>
 
 const char* const FreeSpaceWiper::workFolderName = ".vorlix-free-space";
 
@@ -14,6 +15,8 @@ namespace {
 
 // One write call; large, as nothing but the fill files are in the way.
 constexpr size_t writeSize = 1 << 20;
+// From this size on, random chunks are made ahead on a thread of their own.
+constexpr size_t aheadSize = 256 << 10;
 // Each fill file stays below the size limit of FAT32 and similar.
 constexpr uint64_t fillFileLimit = uint64_t(1) << 30;
 
@@ -43,7 +46,7 @@ bool FreeSpaceWiper::Inspect(const wxString& folder, Check& check, wxString& det
 }
 
 FreeSpaceWiper::FreeSpaceWiper(const wxString& folder, Algorithm algorithm)
-    : folder(folder), algorithm(algorithm), buffer(writeSize)
+    : folder(folder), algorithm(algorithm), buffer(writeSize), spare(writeSize)
 {
 }
 
@@ -63,7 +66,8 @@ void FreeSpaceWiper::Run()
     const std::vector<Pattern> passes = algorithm == Algorithm::DoD
         ? std::vector<Pattern>{Pattern::Zeros, Pattern::Ones, Pattern::RandomBlock}
         : std::vector<Pattern>{Pattern::Random};
-    ThreadRandom::Seed(static_cast<uint32_t>(std::time(nullptr)));
+    seedBase = static_cast<uint32_t>(std::time(nullptr));
+    ThreadRandom::Seed(seedBase);
 
     Check check;
     wxString detail;
@@ -87,7 +91,7 @@ void FreeSpaceWiper::Run()
             FreeSpace::Filesystem now;
             if (FreeSpace::Examine(folder, now, detail))
                 totalBytes = now.writableBytes * passes.size();
-            if (Fill(passes) && FillReserve(fs, passes)) {
+            if (Fill(passes, {writeSize}) && FillTheRest(fs, passes)) {
                 // Measured while full: what no file could take.
                 if (FreeSpace::Examine(folder, now, detail)) {
                     std::lock_guard<std::mutex> lock(resultMutex);
@@ -124,14 +128,19 @@ bool FreeSpaceWiper::RemoveLeftovers(const FreeSpace::Filesystem& filesystem)
     return true;
 }
 
-bool FreeSpaceWiper::FillReserve(const FreeSpace::Filesystem& filesystem, const std::vector<Pattern>& passes)
+bool FreeSpaceWiper::FillTheRest(const FreeSpace::Filesystem& filesystem, const std::vector<Pattern>& passes)
 {
+    // ext4 refuses a large write while smaller ones still find room (a few
+    // free blocks here and there), down to one byte; on NTFS a file that small
+    // lives in a free entry of the file table. Each refusal costs ext4 a
+    // journal commit, hence few steps.
+    const std::vector<size_t> chunks{64 << 10, 4096, 1024, 512, 128, 1};
     uint64_t reserve = 0;
     if (!FreeSpace::GetReserve(filesystem, reserve) || reserve == 0 || !FreeSpace::SetReserve(filesystem, 0))
-        return true;
+        return Fill(passes, chunks);
     // Only while full anyway: other programs' writes fail meanwhile, as they
     // would without it.
-    const bool filled = Fill(passes);
+    const bool filled = Fill(passes, {writeSize}) && Fill(passes, chunks);
     FreeSpace::SetReserve(filesystem, reserve);
     return filled;
 }
@@ -147,13 +156,9 @@ FillFile::Outcome FreeSpaceWiper::CreateNext(FillFile& file)
     return outcome;
 }
 
-bool FreeSpaceWiper::Fill(const std::vector<Pattern>& passes)
+bool FreeSpaceWiper::Fill(const std::vector<Pattern>& passes, const std::vector<size_t>& chunks)
 {
-    // Once ext4 refuses a large write, smaller ones still find room, down to
-    // one byte (on NTFS, a file that small lives in a free entry of the file
-    // table). Full means full only when a new file takes nothing in writes
-    // of one byte.
-    for (size_t chunk = writeSize; chunk != 0;) {
+    for (size_t level = 0; level < chunks.size();) {
         if (ShouldStop())
             return false;
         FillFile file;
@@ -161,12 +166,12 @@ bool FreeSpaceWiper::Fill(const std::vector<Pattern>& passes)
         if (created != FillFile::Outcome::Written)
             return created == FillFile::Outcome::Full;
         uint64_t size = 0;
-        if (!WritePasses(file, passes, chunk, size))
+        if (!WritePasses(file, passes, chunks[level], size))
             return false;
         if (!file.Close())
             return Fail("Cannot write a fill file: ", file.Detail());
         if (size == 0)
-            chunk /= 2;
+            ++level;
     }
     return true;
 }
@@ -186,13 +191,24 @@ bool FreeSpaceWiper::WritePasses(FillFile& file, const std::vector<Pattern>& pas
             return Fail("Cannot write a fill file: ", file.Detail());
         // The first pass finds the size; the others write over the same bytes.
         const uint64_t target = pass == 0 ? fillFileLimit : size;
+        // Large random chunks are made on another thread while the previous
+        // one is written: the generator would otherwise add a fifth to the time.
+        const bool ahead = pattern == Pattern::Random && chunk >= aheadSize;
+        std::future<void> next;
+        if (ahead)
+            next = FillAhead(chunk);
         uint64_t done = 0;
         while (done < target) {
             if (ShouldStop())
                 return false;
             const size_t n = static_cast<size_t>(std::min<uint64_t>(target - done, chunk));
-            if (pattern == Pattern::Random)
+            if (ahead) {
+                next.get();
+                std::swap(buffer, spare);
+                next = FillAhead(chunk);
+            } else if (pattern == Pattern::Random) {
                 ThreadRandom::Fill(buffer.data(), n);
+            }
             size_t written = 0;
             const FillFile::Outcome outcome = file.Write(buffer.data(), n, written);
             done += written;
@@ -205,10 +221,21 @@ bool FreeSpaceWiper::WritePasses(FillFile& file, const std::vector<Pattern>& pas
         if (pass == 0)
             size = done;
         // Unsynced, a later pass would only replace the earlier one in the cache.
-        if (!file.Sync())
+        if (size != 0 && !file.Sync())
             return Fail("Cannot write a fill file: ", file.Detail());
     }
     return true;
+}
+
+std::future<void> FreeSpaceWiper::FillAhead(size_t n)
+{
+    // Each chunk from a seed of its own: a new thread's generator starts afresh.
+    const uint32_t seed = seedBase + 0x9E3779B9u * ++chunksFilled;
+    unsigned char* bytes = spare.data();
+    return std::async(std::launch::async, [bytes, n, seed] {
+        ThreadRandom::Seed(seed);
+        ThreadRandom::Fill(bytes, n);
+    });
 }
 
 bool FreeSpaceWiper::Fail(const wxString& what, const wxString& detail)

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <future>
 #include <mutex>
 #include <vector>
 
@@ -79,18 +80,22 @@ private:
     bool ShouldStop() const;
     // Removes the work folders of earlier runs at root and in the chosen folder.
     bool RemoveLeftovers(const FreeSpace::Filesystem& filesystem);
-    // Files of up to fillFileLimit bytes each, written in ever smaller
-    // calls, until the filesystem takes nothing more.
-    bool Fill(const std::vector<Pattern>& passes);
-    // Where the filesystem keeps free blocks back even from root and lets
-    // this process lift that, fills them too, then puts the reserve back.
-    bool FillReserve(const FreeSpace::Filesystem& filesystem, const std::vector<Pattern>& passes);
+    // New files of up to fillFileLimit bytes each, written in calls of
+    // chunks[0] bytes until a new file takes nothing, then of chunks[1] and so
+    // on.
+    bool Fill(const std::vector<Pattern>& passes, const std::vector<size_t>& chunks);
+    // Once large writes are refused: the rest in ever smaller writes. Where
+    // the filesystem keeps free blocks back even from root and lets this
+    // process lift that, fills those too, then puts the reserve back.
+    bool FillTheRest(const FreeSpace::Filesystem& filesystem, const std::vector<Pattern>& passes);
     // Creates the next file; Full when not even an empty one fits.
     FillFile::Outcome CreateNext(FillFile& file);
     // Writes every pass over one file in calls of chunk bytes, the first until
     // the file's limit or the filesystem is full (size is then what it took),
     // the others over the same bytes; each is synced before the next.
     bool WritePasses(FillFile& file, const std::vector<Pattern>& passes, size_t chunk, uint64_t& size);
+    // Starts filling spare with n random bytes on another thread.
+    std::future<void> FillAhead(size_t n);
     bool Fail(const wxString& what, const wxString& detail);
     void DeleteWhatWasMade();
 
@@ -98,7 +103,10 @@ private:
     const Algorithm algorithm;
     wxString workFolder;
     std::vector<wxString> made;  // worker thread only
-    std::vector<unsigned char> buffer;
+    std::vector<unsigned char> buffer;  // the chunk being written
+    std::vector<unsigned char> spare;   // the next random chunk, while it is made
+    uint32_t seedBase = 0;
+    uint32_t chunksFilled = 0;
     unsigned char randomBlock[1024];
 
     std::atomic<bool> stopRequested{false};

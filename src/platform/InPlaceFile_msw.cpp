@@ -75,6 +75,9 @@ bool InPlaceFile::Locate(const wxString& path, wxString& folder, wxString& name,
     if (length == 0 || length >= 32768)
         return false;
     std::wstring absolute(full, length);
+    // "dir\" names dir itself.
+    while (absolute.size() > 3 && IsSeparator(absolute.back()))
+        absolute.pop_back();
     const size_t separator = absolute.find_last_of(L"\\/");
     if (separator == std::wstring::npos || separator + 1 >= absolute.size())
         return false;

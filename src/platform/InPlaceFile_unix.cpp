@@ -132,6 +132,9 @@ bool InPlaceFile::Locate(const wxString& path, wxString& folder, wxString& name,
     std::string native;
     if (!NativePath::Encode(path, native) || native.empty())
         return false;
+    // "dir/" names dir itself.
+    while (native.size() > 1 && native.back() == '/')
+        native.pop_back();
     const size_t slash = native.find_last_of('/');
     const std::string base = slash == std::string::npos ? native : native.substr(slash + 1);
     if (base.empty() || base == "." || base == "..")

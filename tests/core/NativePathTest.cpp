@@ -70,6 +70,14 @@ TEST(NativePath, CraftedNamesWipeExactlyTheirOwnFile)
             RandomWiper().Wipe(&queue);
             EXPECT_FALSE(Exists(target));
         }
+        // The toolkit's dialogs and drops mark a byte that is not UTF-8 as
+        // U+100000 + byte; that reading is taken only where it names a file.
+        const wxString marked = NativePath::Decode(dir.Path("home/bad")) + wxUniChar(0x1000FF);
+        WriteFile(notUtf8, "not UTF-8");
+        EXPECT_EQ(NativePath::FromToolkit(marked), NativePath::Decode(notUtf8));
+        const wxString lookAlike = NativePath::Decode(crafted);
+        EXPECT_EQ(NativePath::FromToolkit(lookAlike), lookAlike);
+
         EXPECT_EQ(ReadFile(key), privateKey);
         EXPECT_EQ(ReadFile(a), "plain A");
         EXPECT_EQ(ReadFile(latin), "mojibake");

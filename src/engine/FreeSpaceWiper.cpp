@@ -253,7 +253,10 @@ void FreeSpaceWiper::DeleteWhatWasMade()
     for (const wxString& path : made)
         FillFile::Remove(path);
     wxString detail;
-    if (!FreeSpace::RemoveFolder(workFolder, detail))
+    if (!FreeSpace::RemoveFolder(workFolder, detail)) {
         Fail("Cannot remove the work folder: ", detail);
+        std::lock_guard<std::mutex> lock(resultMutex);
+        result.removedAll = false;
+    }
     FreeSpace::Sync(folder);
 }

@@ -44,6 +44,8 @@ public:
         // Folders of earlier interrupted runs removed before this one.
         unsigned leftoversRemoved = 0;
         bool stopped = false;
+        // False when something it made could not be deleted.
+        bool removedAll = true;
         // Why the run did not finish; empty when it did (or was stopped).
         wxString failure;
     };

@@ -101,6 +101,8 @@ void FreeSpaceWiper::Run()
         }
     }
     DeleteWhatWasMade();
+    if (!workFolder.empty() && !ShouldStop() && GetResult().failure.empty())
+        PushJournal(check.filesystem);
     {
         std::lock_guard<std::mutex> lock(resultMutex);
         result.bytesWritten = bytesWritten.load();
@@ -134,7 +136,7 @@ bool FreeSpaceWiper::FillTheRest(const FreeSpace::Filesystem& filesystem, const 
     // free blocks here and there), down to one byte; on NTFS a file that small
     // lives in a free entry of the file table. Each refusal costs ext4 a
     // journal commit, hence few steps.
-    const std::vector<size_t> chunks{64 << 10, 4096, 1024, 512, 128, 1};
+    const std::vector<size_t> chunks{4096, 512, 1};
     uint64_t reserve = 0;
     if (!FreeSpace::GetReserve(filesystem, reserve) || reserve == 0 || !FreeSpace::SetReserve(filesystem, 0))
         return Fill(passes, chunks);
@@ -225,6 +227,31 @@ bool FreeSpaceWiper::WritePasses(FillFile& file, const std::vector<Pattern>& pas
             return Fail("Cannot write a fill file: ", file.Detail());
     }
     return true;
+}
+
+void FreeSpaceWiper::PushJournal(const FreeSpace::Filesystem& filesystem)
+{
+    const uint64_t journalBlocks = FreeSpace::JournalBlocks(filesystem);
+    wxString detail;
+    if (journalBlocks == 0 || !FreeSpace::MakeHiddenFolder(workFolder, detail))
+        return;
+    // Each new folder takes a block of its own, which the journal logs as it
+    // commits; a quarter more than the journal holds goes round it once.
+    constexpr unsigned foldersPerCommit = 1024;
+    for (uint64_t logged = 0; logged < journalBlocks + journalBlocks / 4 && !ShouldStop();
+         logged += foldersPerCommit) {
+        for (unsigned i = 0; i < foldersPerCommit; ++i)
+            FreeSpace::MakeHiddenFolder(FreeSpace::Join(workFolder, wxString::Format(".j%u", i)), detail);
+        FreeSpace::Sync(workFolder);
+        FreeSpace::RemoveFolder(workFolder, detail);
+        FreeSpace::MakeHiddenFolder(workFolder, detail);
+    }
+    if (!FreeSpace::RemoveFolder(workFolder, detail)) {
+        Fail("Cannot remove the work folder: ", detail);
+        std::lock_guard<std::mutex> lock(resultMutex);
+        result.removedAll = false;
+    }
+    FreeSpace::Sync(folder);
 }
 
 std::future<void> FreeSpaceWiper::FillAhead(size_t n)

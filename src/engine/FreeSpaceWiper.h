@@ -96,6 +96,10 @@ private:
     // the file's limit or the filesystem is full (size is then what it took),
     // the others over the same bytes; each is synced before the next.
     bool WritePasses(FillFile& file, const std::vector<Pattern>& passes, size_t chunk, uint64_t& size);
+    // After the fill: pushes the journal round once (where its size can be
+    // told), so that it no longer holds old copies of folder blocks with the
+    // names of deleted files in them.
+    void PushJournal(const FreeSpace::Filesystem& filesystem);
     // Starts filling spare with n random bytes on another thread.
     std::future<void> FillAhead(size_t n);
     bool Fail(const wxString& what, const wxString& detail);

@@ -33,8 +33,9 @@ public:
     // if it exists already or cannot be made.
     static bool MakeHiddenFolder(const wxString& folder, wxString& detail);
 
-    // Deletes every file in folder, then folder itself; folders inside it are
-    // not entered. True when nothing is left (also when there was nothing).
+    // Deletes every file and empty folder in folder, then folder itself;
+    // folders inside it are not entered. True when nothing is left (also when
+    // there was nothing).
     static bool RemoveFolder(const wxString& folder, wxString& detail);
 
     // Pushes the filesystem's pending changes to the device, so that the space
@@ -47,6 +48,10 @@ public:
     // changes it; lowered, the last of the free space can be filled.
     static bool GetReserve(const Filesystem& filesystem, uint64_t& reserve);
     static bool SetReserve(const Filesystem& filesystem, uint64_t reserve);
+
+    // About how many blocks the filesystem's journal holds, as an upper
+    // bound; 0 when it has none or it cannot be told.
+    static uint64_t JournalBlocks(const Filesystem& filesystem);
 
     // The separator between a folder and a name in it.
     static wxString Join(const wxString& folder, const wxString& name);

@@ -113,7 +113,8 @@ bool FreeSpace::RemoveFolder(const wxString& folder, wxString& detail)
                     continue;
                 const std::wstring path = base + name;
                 ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                if (!::DeleteFileW(path.c_str()))
+                const bool folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+                if (!(folder ? ::RemoveDirectoryW(path.c_str()) : ::DeleteFileW(path.c_str())))
                     ok = Fail(detail);
             } while (::FindNextFileW(find, &entry));
             ::FindClose(find);
@@ -140,6 +141,12 @@ bool FreeSpace::GetReserve(const Filesystem&, uint64_t&)
 bool FreeSpace::SetReserve(const Filesystem&, uint64_t)
 {
     return false;
+}
+
+uint64_t FreeSpace::JournalBlocks(const Filesystem&)
+{
+    // NTFS keeps its log in $LogFile, whose size no plain call tells.
+    return 0;
 }
 
 wxString FreeSpace::Join(const wxString& folder, const wxString& name)

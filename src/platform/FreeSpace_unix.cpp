@@ -80,11 +80,9 @@ std::string MountType(dev_t device, const std::string& root)
     return fallback.empty() ? "unknown" : fallback;
 }
 
-// ext4's tunable for its reserved clusters, for the device the filesystem is on.
-std::string ReserveFile(const FreeSpace::Filesystem& filesystem)
+// The kernel's name for the block device the filesystem is on ("sda1").
+std::string DeviceName(const FreeSpace::Filesystem& filesystem)
 {
-    if (filesystem.type != "ext4")
-        return std::string();
     const dev_t device = static_cast<dev_t>(filesystem.id);
     const std::string link = "/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
     char target[PATH_MAX];
@@ -92,7 +90,14 @@ std::string ReserveFile(const FreeSpace::Filesystem& filesystem)
     if (length <= 0)
         return std::string();
     const std::string path(target, static_cast<size_t>(length));
-    return "/sys/fs/ext4/" + path.substr(path.rfind('/') + 1) + "/reserved_clusters";
+    return path.substr(path.rfind('/') + 1);
+}
+
+// ext4's tunable for its reserved clusters.
+std::string ReserveFile(const FreeSpace::Filesystem& filesystem)
+{
+    const std::string device = filesystem.type == "ext4" ? DeviceName(filesystem) : std::string();
+    return device.empty() ? device : "/sys/fs/ext4/" + device + "/reserved_clusters";
 }
 
 }  // namespace
@@ -165,7 +170,8 @@ bool FreeSpace::RemoveFolder(const wxString& folder, wxString& detail)
         if (name == "." || name == "..")
             continue;
         // Only the names of this folder go: a link is removed, not followed.
-        if (::unlinkat(fd, name.c_str(), 0) != 0)
+        if (::unlinkat(fd, name.c_str(), 0) != 0
+            && (errno != EISDIR || ::unlinkat(fd, name.c_str(), AT_REMOVEDIR) != 0))
             ok = Fail(detail);
     }
     ::closedir(dir);
@@ -201,6 +207,21 @@ bool FreeSpace::SetReserve(const Filesystem& filesystem, uint64_t reserve)
     std::ofstream out(file);
     out << reserve << std::flush;
     return static_cast<bool>(out);
+}
+
+uint64_t FreeSpace::JournalBlocks(const Filesystem& filesystem)
+{
+    if (filesystem.type != "ext3" && filesystem.type != "ext4")
+        return 0;
+    const std::string device = DeviceName(filesystem);
+    // "N transactions (M requested), each up to L blocks": jbd2 caps a
+    // transaction at a quarter of the journal or less.
+    std::ifstream info("/proc/fs/jbd2/" + device + "-8/info");
+    std::string line;
+    if (device.empty() || !std::getline(info, line))
+        return 0;
+    const size_t at = line.find("each up to ");
+    return at == std::string::npos ? 0 : 4 * std::strtoull(line.c_str() + at + 11, nullptr, 10);
 }
 
 wxString FreeSpace::Join(const wxString& folder, const wxString& name)

@@ -36,10 +36,15 @@ bool FreeSpaceWiper::Inspect(const wxString& folder, Check& check, wxString& det
             "This is a %s filesystem: it writes new data to new places and never over the "
             "old, so filling its free space cannot reach what was deleted there.",
             caveat);
+    } else if (FreeSpace::JournalBlocks(check.filesystem) != 0) {
+        check.note = wxString::Format(
+            "The %s journal keeps older copies of folder entries and small files for a while; "
+            "at the end, Vorlix writes enough to push it round once.",
+            check.filesystem.type);
     } else if (!caveat.empty() || FreeSpace::IsJournalled(check.filesystem.type)) {
         check.note = wxString::Format(
             "The %s journal may still hold older copies of folder entries and small files "
-            "for a while; the fill pushes most of them out.",
+            "for a while after the wipe.",
             check.filesystem.type);
     }
     return true;

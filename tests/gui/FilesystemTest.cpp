@@ -133,6 +133,7 @@ TEST(FreeSpaceWipe, AsksNamingTheFilesystemRunsToTheEndAndClosingMidwayRemovesEv
         EXPECT_TRUE(frame->IsWipingFreeSpace());
         EXPECT_FALSE(frame->freeSpaceButton->IsEnabled());
         EXPECT_FALSE(frame->startButton->IsEnabled());
+        EXPECT_FALSE(frame->WipeFreeSpace(ext4.Path("docs")));  // one run at a time, asking nothing
 
         ASSERT_TRUE(PumpUntil([] { return Dialogs().messages.size() == 2; }, 60000));
         EXPECT_TRUE(Dialogs().messages[1].message.StartsWith("Free space wiped: ")) << Dialogs().messages[1].message;

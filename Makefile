@@ -26,15 +26,24 @@ run: configure
 	cmake --build $(BUILD) -j $(JOBS) --target vorlix
 	./$(BUILD)/vorlix $(ARGS)
 
+# The last line names the tests that did not run (most need root) and why.
 test: test-deps build
-	cd $(BUILD) && ctest --output-on-failure --timeout 600
+	@cd $(BUILD) && { ctest --output-on-failure --timeout 600; status=$$?; \
+		$(CURDIR)/scripts/test-summary .; exit $$status; }
 
-install: build
+# `sudo make install`: the build itself runs as the owner of the clone, so
+# that no file in it becomes root's.
+install:
+	@mkdir -p $(PREFIX) 2>/dev/null; [ -w $(PREFIX) ] || { echo "$(PREFIX) is not writable: run sudo make install"; exit 1; }
+	@owner=$$(stat -c %U .); \
+	if [ "$$(id -u)" -eq 0 ] && [ "$$owner" != root ]; then runuser -u "$$owner" -- $(MAKE) build; else $(MAKE) build; fi
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 # A Debian package that installs the same files under /usr.
 package: build
-	cd $(BUILD) && cpack -G DEB
+	@scripts/install-deps package
+	cd $(BUILD) && rm -f vorlix_*.deb && cpack -G DEB
+	lintian --fail-on error $(BUILD)/vorlix_*.deb
 
 # The whole suite under a sanitizer, each in its own build folder.
 asan:

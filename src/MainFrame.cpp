@@ -18,6 +18,7 @@
 #include "MyCustomEvent.h"
 #include "MyDropTarget.h"
 #include "QueueListCtrl.h"
+#include "RunReport.h"
 #include "engine/DoDWiper.h"
 #include "engine/RandomWiper.h"
 #include "engine/WipeThread.h"
@@ -34,8 +35,8 @@ const char* const randomChoice =
     "Overwrite with Random - Fastest (Default) - Suitable for Home/Organization";
 const char* const dodChoice =
     "US DoD 5220.22-M - Slowest - Highly recommended for TOP SECRET materials";
-// How many of the files that could not be wiped the end-of-run box names.
-const size_t failedListLimit = 20;
+// How many of the paths an adding action refused its box names.
+const size_t refusedListLimit = 20;
 
 }  // namespace
 
@@ -125,6 +126,8 @@ MainFrame::MainFrame(const wxString& title)
 
     queueList->SetDropTarget(new MyDropTarget(&wipeQueue, this));
     algorithmChoice->Bind(wxEVT_COMBOBOX, &MainFrame::OnAlgorithmChanged, this);
+    algorithmChoice->Bind(wxEVT_SIZE, &MainFrame::OnAlgorithmChoiceSize, this);
+    algorithmChoice->SetToolTip(randomChoice);
     wipeQueue.algorithm = 1;
 
     progressTimer.SetOwner(this, PROGRESS_TIMER_ID);
@@ -168,6 +171,7 @@ void MainFrame::EnableControls()
     aboutButton->Enable(true);
     freeSpaceButton->Enable(true);
     startButton->Enable(true);
+    startButton->SetLabel("Start Wipe!");
     closeButton->Enable(true);
     queueList->Enable(true);
 }
@@ -201,10 +205,10 @@ void MainFrame::ShowRefused(const std::vector<wxString>& refused)
     if (refused.empty())
         return;
     wxString text = "These paths were not queued: they do not name one file exactly.\n";
-    for (size_t i = 0; i < refused.size() && i < failedListLimit; ++i)
+    for (size_t i = 0; i < refused.size() && i < refusedListLimit; ++i)
         text += "\n" + NativePath::Display(refused[i]);
-    if (refused.size() > failedListLimit)
-        text += wxString::Format("\nand %zu more", refused.size() - failedListLimit);
+    if (refused.size() > refusedListLimit)
+        text += wxString::Format("\nand %zu more", refused.size() - refusedListLimit);
     wxMessageBox(text, "Not queued", wxOK | wxICON_WARNING);
 }
 
@@ -290,6 +294,8 @@ bool MainFrame::WipeFreeSpace(const wxString& folder)
         return false;
     }
     DisableControls();
+    startButton->SetLabel("Stop");
+    startButton->Enable(true);
     SetStatusText("Wiping free space...", 0);
     if (!progressTimer.IsRunning())
         progressTimer.Start(500, wxTIMER_CONTINUOUS);
@@ -304,7 +310,7 @@ void MainFrame::PollFreeSpaceRun()
     if (total != 0) {
         const double percentage = ProgressPercentage(freeSpaceRun->BytesWritten(), total, finished);
         progressGauge->SetValue(static_cast<int>(percentage));
-        if (!closePending)
+        if (!stopping)
             SetStatusText(wxString::Format("Wiping free space: %.2f%%", percentage), 0);
     }
     if (!finished)
@@ -312,6 +318,7 @@ void MainFrame::PollFreeSpaceRun()
     progressTimer.Stop();
     const FreeSpaceWiper::Result result = freeSpaceRun->Finish();
     freeSpaceRun.reset();
+    stopping = false;
     if (closePending) {
         FinishClosing();
         return;
@@ -332,6 +339,20 @@ void MainFrame::OnClose(wxCommandEvent&)
 void MainFrame::OnAlgorithmChanged(wxCommandEvent&)
 {
     wipeQueue.algorithm = algorithmChoice->GetSelection() == 0 ? 1 : 2;
+    algorithmChoice->SetToolTip(algorithmChoice->GetStringSelection());
+}
+
+void MainFrame::OnAlgorithmChoiceSize(wxSizeEvent& event)
+{
+    // The window's width is fixed: a smaller font, rather than a cut, shows
+    // the longest name whole. Its width is final only once it is shown.
+    wxFont font = algorithmChoice->GetFont();
+    while (algorithmChoice->GetBestSize().x > event.GetSize().x && font.GetPointSize() > 6) {
+        font.SetPointSize(font.GetPointSize() - 1);
+        algorithmChoice->SetFont(font);
+        algorithmChoice->InvalidateBestSize();
+    }
+    event.Skip();
 }
 
 void MainFrame::OnHandOff(wxThreadEvent& event)
@@ -344,6 +365,11 @@ void MainFrame::OnHandOff(wxThreadEvent& event)
 
 void MainFrame::OnStartWipe(wxCommandEvent&)
 {
+    // During a run the button reads "Stop".
+    if (IsRunning() || freeSpaceRun) {
+        StopRun();
+        return;
+    }
     if (wipeQueue.Count() == 0) {
         wxMessageBox("No files are in queue!", "Empty!", wxOK | wxICON_EXCLAMATION);
         return;
@@ -382,6 +408,8 @@ void MainFrame::OnStartWipe(wxCommandEvent&)
         wxMessageBox("The wipe could not be started, please try again!", "Error!", wxOK | wxICON_ERROR);
         return;
     }
+    startButton->SetLabel("Stop");
+    startButton->Enable(true);
     if (!progressTimer.IsRunning())
         progressTimer.Start(500, wxTIMER_CONTINUOUS);
 }
@@ -403,14 +431,17 @@ void MainFrame::OnTimer(wxTimerEvent&)
         const bool finished = Wiper::IsRunFinished();
         const wxULongLong processed = wiper->GetBytesProcessed();
         const wxULongLong total = wiper->GetTotalBytes();
+        wxString text = "Ready";
+        int gauge = 0;
         if (total != 0) {
             const double percentage = ProgressPercentage(processed, total, finished);
-            progressGauge->SetValue(static_cast<int>(percentage));
-            SetStatusText(wxString::Format("Progress: %.2f%%", percentage), 0);
-        } else {
-            progressGauge->SetValue(0);
-            SetStatusText("Ready", 0);
+            gauge = static_cast<int>(percentage);
+            text = wxString::Format("Progress: %.2f%%", percentage);
         }
+        progressGauge->SetValue(gauge);
+        // The stop notice stays until the run has ended.
+        if (!stopping)
+            SetStatusText(text, 0);
         if (finished)
             EndRun();
     } catch (...) {
@@ -464,11 +495,24 @@ bool MainFrame::IsWipeThreadAlive() const
     return IsRunning() || freeSpaceRun || (retiredWiper && !Wiper::IsRunFinished());
 }
 
+void MainFrame::StopRun()
+{
+    Wiper::RequestStopNow();
+    if (freeSpaceRun)
+        freeSpaceRun->Stop();
+    stopping = true;
+    startButton->Enable(false);
+    SetStatusText("Stopping, please wait...", 0);
+    // The engine stops within a block; look often so that Idle follows at once.
+    progressTimer.Start(100, wxTIMER_CONTINUOUS);
+}
+
 void MainFrame::EndRun()
 {
     progressTimer.Stop();
-    const std::vector<wxString> failed = Wiper::GetFailedPaths();
+    const RunReport report(Wiper::GetFailures(), Wiper::GetTotals(), stopping);
     delete wipeQueue.wiper.exchange(nullptr);
+    stopping = false;
     if (closePending) {
         FinishClosing();
         return;
@@ -479,13 +523,15 @@ void MainFrame::EndRun()
     // was never wiped: it stays listed instead of silently disappearing.
     RefreshQueueList();
     progressGauge->SetValue(0);
-    SetStatusText("Completed", 0);
-    ShowRunResult(failed);
+    SetStatusText(report.StatusText(), 0);
+    wxMessageBox(report.Message(), report.Caption(),
+                 wxOK | (report.AllWiped() ? wxICON_INFORMATION : wxICON_WARNING));
 }
 
 void MainFrame::AbandonRun()
 {
     progressTimer.Stop();
+    stopping = false;
     Wiper* wiper = wipeQueue.wiper.exchange(nullptr);
     if (Wiper::IsRunFinished()) {
         delete wiper;
@@ -495,47 +541,31 @@ void MainFrame::AbandonRun()
     }
 }
 
-void MainFrame::ShowRunResult(const std::vector<wxString>& failed)
+void MainFrame::OnCloseWindow(wxCloseEvent& event)
 {
-    if (failed.empty()) {
-        wxMessageBox("Wiping process completed!", "Completed!", wxOK | wxICON_INFORMATION);
+    if (!IsWipeThreadAlive()) {
+        FinishClosing();
         return;
     }
-    wxString text = wxString::Format("Wiping process completed!\n\n%zu file(s) could not be wiped "
-                                     "and were left in place:\n",
-                                     failed.size());
-    for (size_t i = 0; i < failed.size() && i < failedListLimit; ++i)
-        text += "\n" + failed[i];
-    if (failed.size() > failedListLimit)
-        text += wxString::Format("\nand %zu more", failed.size() - failedListLimit);
-    wxMessageBox(text, "Completed!", wxOK | wxICON_WARNING);
-}
-
-void MainFrame::OnCloseWindow(wxCloseEvent&)
-{
-    if (freeSpaceRun) {
-        // Its files are deleted before it ends; the timer then closes the window.
-        freeSpaceRun->Stop();
-        closePending = true;
-        SetStatusText("Stopping and removing the fill files...", 0);
-        if (!progressTimer.IsRunning())
-            progressTimer.Start(100, wxTIMER_CONTINUOUS);
-        return;
-    }
-    if (IsWipeThreadAlive()) {
-        // Let the engine finish the file it is on; the timer closes the window
-        // once the run has ended. The window stays painted meanwhile.
-        Wiper::RequestStop();
-        closePending = true;
-        SetStatusText("Stopping after the current file...", 0);
-        if (!IsRunning()) {
-            wipeQueue.wiper = retiredWiper.release();
+    // A forced close (the session ending) is not asked about, nor a free-space
+    // run, which loses nothing by stopping. The timer stops during the
+    // question: its modal loop would otherwise end the run under it.
+    if (IsRunning() && !stopping && event.CanVeto()) {
+        progressTimer.Stop();
+        if (wxMessageBox("A wipe is running. Stop it now and close?\n\nThe file being overwritten "
+                         "is left partly overwritten; files not reached stay as they are.",
+                         "Stop wiping?", wxYES_NO | wxICON_QUESTION) != wxYES) {
+            progressTimer.Start(500, wxTIMER_CONTINUOUS);
+            event.Veto();
+            return;
         }
-        if (!progressTimer.IsRunning())
-            progressTimer.Start(100, wxTIMER_CONTINUOUS);
-        return;
     }
-    FinishClosing();
+    // The timer closes the window once the engine has ended; the window stays
+    // painted meanwhile.
+    closePending = true;
+    if (!IsRunning())
+        wipeQueue.wiper = retiredWiper.release();
+    StopRun();
 }
 
 void MainFrame::FinishClosing()

@@ -60,11 +60,14 @@ private:
     void OnClose(wxCommandEvent& event);
     void OnStartWipe(wxCommandEvent& event);
     void OnAlgorithmChanged(wxCommandEvent& event);
+    void OnAlgorithmChoiceSize(wxSizeEvent& event);
     void OnTimer(wxTimerEvent& event);
     void OnHandOff(wxThreadEvent& event);
     void OnCloseWindow(wxCloseEvent& event);
 
-    // Returns to Idle after the engine has finished the run.
+    // Asks the engine to stop at once; the timer ends the run when it has.
+    void StopRun();
+    // Returns to Idle after the engine has finished the run, and reports it.
     void EndRun();
     // Polls the free-space run; at its end shows what it did.
     void PollFreeSpaceRun();
@@ -78,7 +81,6 @@ private:
     // Warns once when queued files live where overwriting cannot reach their
     // old data; false when the user then declines.
     bool ConfirmOverwriteReachesData();
-    void ShowRunResult(const std::vector<wxString>& failed);
     // Names the paths an adding action could not queue.
     void ShowRefused(const std::vector<wxString>& refused);
 
@@ -88,4 +90,6 @@ private:
     std::unique_ptr<FreeSpaceRun> freeSpaceRun;
     // The user closed the window during a run: close once the engine has stopped.
     bool closePending = false;
+    // The user asked the run to stop; the notice stays until it has.
+    bool stopping = false;
 };

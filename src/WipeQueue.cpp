@@ -6,6 +6,8 @@ const wxULongLong QueueEntry::unknownSize = wxULongLong(0xFFFFFFFFul, 0xFFFFFFFF
 
 wxString QueueEntry::SizeText() const
 {
+    if (size == unknownSize)
+        return "-";
     static const char* const sizeUnits[] = {"B", "KB", "MB", "GB", "TB"};
     double x = size.ToDouble();
     int unit = 0;

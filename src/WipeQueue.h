@@ -23,7 +23,8 @@ struct QueueEntry {
     wxString folder;
     wxString name;
 
-    // "%.2f %s" in B, KB, MB, GB or TB, as the queue list shows it.
+    // "%.2f %s" in B, KB, MB, GB or TB, as the queue list shows it; "-" for
+    // unknownSize.
     wxString SizeText() const;
 };
 

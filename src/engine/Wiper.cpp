@@ -1,7 +1,10 @@
 #include "engine/Wiper.h"
 
+#include "ConsoleText.h"
+#include "RunReport.h"
 #include "engine/FileOverwriter.h"
 
+#include <chrono>
 #include <iostream>
 #include <mutex>
 
@@ -14,13 +17,35 @@ std::atomic<bool> runFinished{false};
 std::atomic<bool> stopRequested{false};
 std::atomic<bool> stopNowRequested{false};
 
-std::mutex failedMutex;  // guards failures
+std::mutex failedMutex;  // guards failures, totals and runStart
 std::vector<FailedEntry> failures;
+RunTotals totals;
+std::chrono::steady_clock::time_point runStart;
 
+// The line written before it, if any, says which step failed; this one says
+// why, in the words of the end-of-run box.
 void RecordFailure(const wxString& path, WipeFailure reason, const wxString& detail)
 {
+    const FailedEntry entry{path, reason, detail};
+    std::cerr << ConsoleText::Of(RunReport::LogLine(entry)) << std::endl;
     std::lock_guard<std::mutex> lock(failedMutex);
-    failures.push_back(FailedEntry{path, reason, detail});
+    failures.push_back(entry);
+}
+
+void RecordWiped(uint64_t size)
+{
+    std::lock_guard<std::mutex> lock(failedMutex);
+    ++totals.filesWiped;
+    totals.bytesOverwritten += size;
+}
+
+// Clears what the last run left: its failures and totals.
+void ClearRunRecord()
+{
+    std::lock_guard<std::mutex> lock(failedMutex);
+    failures.clear();
+    totals = RunTotals();
+    runStart = std::chrono::steady_clock::now();
 }
 
 }  // namespace
@@ -44,10 +69,7 @@ void Wiper::ResetRun()
 {
     bytesProcessed = 0;
     totalBytes = UINT64_MAX;
-    {
-        std::lock_guard<std::mutex> lock(failedMutex);
-        failures.clear();
-    }
+    ClearRunRecord();
     stopRequested = false;
     stopNowRequested = false;
     runFinished = false;
@@ -72,6 +94,12 @@ std::vector<FailedEntry> Wiper::GetFailures()
     return failures;
 }
 
+RunTotals Wiper::GetTotals()
+{
+    std::lock_guard<std::mutex> lock(failedMutex);
+    return totals;
+}
+
 void Wiper::RequestStop()
 {
     stopRequested = true;
@@ -93,10 +121,7 @@ std::vector<QueueEntry> Wiper::BeginRun(WipeQueue* queue, unsigned passesPerFile
     // Also when nobody called ResetRun, the run is not over before it began.
     // The stop request is left alone: it may have come before this thread ran.
     runFinished = false;
-    {
-        std::lock_guard<std::mutex> lock(failedMutex);
-        failures.clear();
-    }
+    ClearRunRecord();
 
     bytesProcessed = 0;
     std::vector<QueueEntry> batch = queue->Snapshot();
@@ -135,10 +160,13 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
             if (file.PassSize() > countedSize)
                 totalBytes += (file.PassSize() - countedSize) * passesPerFile;
 
-            if (!passes(file) || !file.CloseAndDelete())
+            if (passes(file) && file.CloseAndDelete())
+                RecordWiped(file.PassSize());
+            else
                 RecordFailure(entry.path, file.Failure(), file.FailureDetail());
         }
-        // Unreached entries of a stopped run stay queued, untouched.
+        // A file stopped halfway leaves the queue like every file reached: it
+        // is reported as stopped. Unreached entries stay queued, untouched.
         for (size_t i = 0; i < done; ++i)
             queue->RemovePath(batch[i].path);
         if (stopRequested)
@@ -151,6 +179,12 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
 void Wiper::EndRun(const char* finalLine)
 {
     std::cout << finalLine << std::endl;
+    {
+        std::lock_guard<std::mutex> lock(failedMutex);
+        totals.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now() - runStart)
+                               .count();
+    }
     runFinished = true;
 }
 

@@ -13,6 +13,13 @@
 
 class FileOverwriter;
 
+// What one run did, for its summary line.
+struct RunTotals {
+    uint64_t filesWiped = 0;        // overwritten and deleted
+    uint64_t bytesOverwritten = 0;  // their sizes, each once however many passes
+    long long elapsedMs = 0;        // from the run's start to its end
+};
+
 // Block size of every pass; one write call per block.
 constexpr size_t WIPE_BLOCK_SIZE = 1024;
 
@@ -41,6 +48,8 @@ public:
     static std::vector<wxString> GetFailedPaths();
     // The same entries with the reason each was not wiped, in the order met.
     static std::vector<FailedEntry> GetFailures();
+    // Meaningful once IsRunFinished() is true.
+    static RunTotals GetTotals();
     // Marks the run as ended without a Wipe, when its thread could not start.
     static void FinishRun();
     // Asks the running Wipe to stop after the file it is working on.

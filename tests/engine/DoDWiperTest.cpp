@@ -86,7 +86,8 @@ TEST(DoDWiper, RandomBlocksFollowTheOpenedFiles)
 
     EXPECT_EQ(held.Read(), UnseededBlock(1));
     EXPECT_FALSE(Exists(dir.Path("empty")));
-    EXPECT_EQ(run.err, "Failed to open file for writing: " + dir.Path("missing") + "\n");
+    EXPECT_EQ(run.err, "Failed to open file for writing: " + dir.Path("missing") + "\n"
+                       "Not wiped (not found): " + dir.Path("missing") + "\n");
 }
 
 // The generator is never seeded, so every run on a new wipe thread writes the

@@ -1,5 +1,6 @@
 #include "EngineTestSupport.h"
 
+#include "RunReport.h"
 #include "engine/DoDWiper.h"
 #include "engine/RandomWiper.h"
 
@@ -23,9 +24,16 @@
 
 namespace {
 
-std::string OpenFailure(const std::string& path)
+// The step that failed, then why.
+std::string Failure(const std::string& step, const std::string& path, WipeFailure reason,
+                    const std::string& detail = "")
 {
-    return "Failed to open file for writing: " + path + "\n";
+    return step + path + "\n" + RunReport::LogLine(FailedEntry{path, reason, detail}).ToStdString() + "\n";
+}
+
+std::string OpenFailure(const std::string& path, WipeFailure reason, const std::string& detail = "")
+{
+    return Failure("Failed to open file for writing: ", path, reason, detail);
 }
 
 }  // namespace
@@ -54,17 +62,19 @@ TEST(RefusedEntries, AreReportedAndLeftUntouched)
     // A device node only root can make: the null device under another name.
     const bool haveDevice = ::mknod(dir.Path("device").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
 
-    std::vector<std::string> refused = {dir.Path("missing"), dir.Path("folder"),   dir.Path("link"),
-                                        dir.Path("linked"),  dir.Path("fifo"),     dir.Path("fifo-with-reader"),
-                                        dir.Path("socket")};
+    std::vector<std::pair<std::string, WipeFailure>> refused = {
+        {dir.Path("missing"), WipeFailure::NotFound},   {dir.Path("folder"), WipeFailure::NotRegular},
+        {dir.Path("link"), WipeFailure::Link},          {dir.Path("linked"), WipeFailure::HardLinks},
+        {dir.Path("fifo"), WipeFailure::NotRegular},    {dir.Path("fifo-with-reader"), WipeFailure::NotRegular},
+        {dir.Path("socket"), WipeFailure::NotRegular}};
     if (haveDevice)
-        refused.push_back(dir.Path("device"));
+        refused.push_back({dir.Path("device"), WipeFailure::NotRegular});
     WipeQueue queue;
     for (bool dod : {false, true}) {
         SCOPED_TRACE(dod ? "DoDWiper" : "RandomWiper");
         WriteFile(dir.Path("plain"), Pattern(300));
-        for (const std::string& path : refused)
-            queue.AddPath(path);
+        for (const auto& entry : refused)
+            queue.AddPath(entry.first);
         queue.AddPath(dir.Path("plain"));
         RandomWiper random;
         DoDWiper threePass;
@@ -76,9 +86,9 @@ TEST(RefusedEntries, AreReportedAndLeftUntouched)
 
         std::string expectedErr;
         std::vector<wxString> expectedFailed;
-        for (const std::string& path : refused) {
-            expectedErr += OpenFailure(path);
-            expectedFailed.push_back(path);
+        for (const auto& entry : refused) {
+            expectedErr += OpenFailure(entry.first, entry.second);
+            expectedFailed.push_back(entry.first);
         }
         EXPECT_EQ(run.err, expectedErr);
         EXPECT_EQ(run.failed, expectedFailed);
@@ -139,8 +149,10 @@ TEST(RefusedEntries, ReadOnlyFileAndFileInReadOnlyFolderAsUnprivilegedUser)
         GTEST_SKIP() << "could not drop privileges";
 
     EXPECT_EQ(status, 20);  // both failed, queue empty
-    EXPECT_EQ(ReadFile(dir.Path("err")), OpenFailure(writable + "/read-only")
-                                             + "Failed to delete file: " + locked + "/file\n");
+    EXPECT_EQ(ReadFile(dir.Path("err")),
+              OpenFailure(writable + "/read-only", WipeFailure::AccessDenied, "Permission denied")
+                  + Failure("Failed to delete file: ", locked + "/file", WipeFailure::DeleteFailed,
+                            "Permission denied"));
     EXPECT_EQ(ReadFile(writable + "/read-only"), Pattern(400));
     // Overwritten (the bytes are gone) but still there under its name.
     const std::string kept = ReadFile(locked + "/file");
@@ -193,7 +205,8 @@ TEST(RefusedEntries, FailedWriteKeepsAFileBeyondFourGiB)
     EXPECT_EQ(status, 3);
     EXPECT_EQ(ReadFile(dir.Path("out")), "Total file size to be wiped: 4294968896 bytes\n"
                                          "[PseudoRandom] Secure file deletion completed.\n");
-    EXPECT_EQ(ReadFile(dir.Path("err")), "Failed to overwrite file: " + big + "\n");
+    EXPECT_EQ(ReadFile(dir.Path("err")),
+              Failure("Failed to overwrite file: ", big, WipeFailure::OverwriteFailed, "File too large"));
     struct stat st;
     ASSERT_EQ(::stat(big.c_str(), &st), 0);
     EXPECT_EQ(uint64_t(st.st_size), size);

@@ -110,7 +110,7 @@ uint64_t FirstFillFileSize(const LoopFilesystem& fs)
 
 }  // namespace
 
-TEST(FreeSpaceWipe, AsksNamingTheFilesystemRunsToTheEndAndClosingMidwayRemovesEverythingItMade)
+TEST(FreeSpaceWipe, AsksNamingTheFilesystemRunsToTheEndAndStopOrCloseMidwayRemovesEverythingItMade)
 {
     LoopFilesystem ext4("ext4", "256M");
     if (!ext4.Usable())
@@ -132,7 +132,8 @@ TEST(FreeSpaceWipe, AsksNamingTheFilesystemRunsToTheEndAndClosingMidwayRemovesEv
         EXPECT_TRUE(question.message.Contains("other programs writing to it may fail")) << question.message;
         EXPECT_TRUE(frame->IsWipingFreeSpace());
         EXPECT_FALSE(frame->freeSpaceButton->IsEnabled());
-        EXPECT_FALSE(frame->startButton->IsEnabled());
+        EXPECT_TRUE(frame->startButton->IsEnabled());
+        EXPECT_EQ(frame->startButton->GetLabel(), "Stop");
         EXPECT_FALSE(frame->WipeFreeSpace(ext4.Path("docs")));  // one run at a time, asking nothing
 
         ASSERT_TRUE(PumpUntil([] { return Dialogs().messages.size() == 2; }, 60000));
@@ -142,6 +143,21 @@ TEST(FreeSpaceWipe, AsksNamingTheFilesystemRunsToTheEndAndClosingMidwayRemovesEv
         EXPECT_TRUE(frame->freeSpaceButton->IsEnabled());
         EXPECT_TRUE(frame->startButton->IsEnabled());
         EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "Completed");
+        EXPECT_FALSE(Exists(work));
+        EXPECT_EQ(FreeBlocks(ext4.Path("")), freeBefore);
+    }
+
+    {
+        // Stopped half-way with the Stop control.
+        Frame frame;
+        Dialogs().messages.clear();
+        ASSERT_TRUE(frame->WipeFreeSpace(ext4.Path("docs")));
+        ASSERT_TRUE(PumpUntil([&] { return FirstFillFileSize(ext4) > (8u << 20); }, 30000));
+        Click(frame->startButton);
+        ASSERT_TRUE(PumpUntil([] { return Dialogs().messages.size() == 2; }, 30000));
+        EXPECT_TRUE(Dialogs().messages[1].message.Contains("stopped")) << Dialogs().messages[1].message;
+        EXPECT_EQ(frame->startButton->GetLabel(), "Start Wipe!");
+        EXPECT_TRUE(frame->freeSpaceButton->IsEnabled());
         EXPECT_FALSE(Exists(work));
         EXPECT_EQ(FreeBlocks(ext4.Path("")), freeBefore);
     }

@@ -2,16 +2,22 @@
 #include <wx/dnd.h>
 #include <wx/statusbr.h>
 
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
+#include <fstream>
 
 #include "MainFrame.h"
 #include "QueueListCtrl.h"
+#include "RunReport.h"
 #include "engine/DoDWiper.h"
 #include "engine/RandomWiper.h"
 #include "engine/Wiper.h"
 #include "support/GuiHarness.h"
+#include "support/LoopFilesystem.h"
 #include "support/QueuedPaths.h"
 #include "support/TempDir.h"
 
@@ -41,6 +47,54 @@ ShownMessage RunToCompletion(Frame& frame)
     EXPECT_TRUE(PumpUntil(Completed, 60000));
     return Dialogs().messages.empty() ? ShownMessage{} : Dialogs().messages.back();
 }
+
+// The box's heading for the files not wiped for this reason.
+wxString Heading(WipeFailure reason, size_t count)
+{
+    wxString text = RunReport::ReasonText(reason);
+    text[0] = wxToupper(text[0]);
+    return wxString::Format("%s (%zu):", text, count);
+}
+
+size_t Occurrences(const wxString& text, const wxString& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != wxString::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+std::string ReadPart(const std::string& path, std::streamoff offset, size_t n)
+{
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(offset);
+    std::string part(n, '\0');
+    in.read(&part[0], static_cast<std::streamsize>(n));
+    return part;
+}
+
+// A copy of a program, running: the system refuses to open its file for writing.
+struct RunningProgram {
+    explicit RunningProgram(const std::string& path)
+    {
+        std::system(("cp /bin/sleep '" + path + "'").c_str());
+        pid = fork();
+        if (pid == 0) {
+            execl(path.c_str(), "sleep", "60", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        // Wait until the copy is really the one running.
+        const std::string exe = "/proc/" + std::to_string(pid) + "/exe";
+        char target[PATH_MAX] = {};
+        PumpUntil([&] { return readlink(exe.c_str(), target, sizeof target - 1) > 0 && path == target; });
+    }
+    ~RunningProgram()
+    {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    pid_t pid;
+};
 
 void ExpectIdleAfterARun(Frame& frame)
 {
@@ -89,7 +143,11 @@ TEST(StartWipe, EachAlgorithmWipesEveryQueuedFileAndReturnsToIdle)
         Queue(frame, files);
 
         const ShownMessage box = RunToCompletion(frame);
-        EXPECT_EQ(box.message, "Wiping process completed!");
+        // Each file once, whatever the passes: 1500 + 300000 + 0 bytes.
+        EXPECT_TRUE(box.message.StartsWith("Wiping process completed!\n"
+                                           "3 files wiped, 294.43 KB overwritten, in "))
+            << box.message;
+        EXPECT_FALSE(box.message.Contains("could not be wiped")) << box.message;
         EXPECT_EQ(box.caption, "Completed!");
         EXPECT_TRUE(box.style & wxICON_INFORMATION);
         for (const std::string& file : files)
@@ -105,35 +163,90 @@ TEST(StartWipe, ARunOfEmptyFilesCompletes)
     Frame frame;
     Queue(frame, {dir.File("empty1", ""), dir.File("empty2", "")});
     const ShownMessage box = RunToCompletion(frame);
-    EXPECT_EQ(box.message, "Wiping process completed!");
+    EXPECT_TRUE(box.message.StartsWith("Wiping process completed!\n2 files wiped, 0 B overwritten, in "))
+        << box.message;
     EXPECT_FALSE(Exists(dir.path + "/empty1"));
     ExpectIdleAfterARun(frame);
 }
 
-TEST(StartWipe, AFileThatCannotBeWipedIsNamedAndLeftInPlace)
+// One file for every reason a system can give here, each named once under its
+// reason with its count. A stopped file is the Stop test's; nothing makes a
+// file keep growing on cue. The reasons that need ext4 attributes and a full
+// disk run on a filesystem of their own, where there is one.
+TEST(StartWipe, EachFileNotWipedIsNamedUnderItsReasonAndLeftInPlace)
 {
     TempDir dir;
     Frame frame;
     const std::string target = dir.File("target", "linked content");
-    const std::string link = dir.path + "/link";
+    const std::string link = dir.Path("link");
     ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
-    const std::string fifo = dir.path + "/fifo";
+    const std::string linked = dir.File("linked", "two names");
+    ASSERT_EQ(::link(linked.c_str(), dir.Path("other name").c_str()), 0);
+    const std::string fifo = dir.Path("fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    dir.Folder("moved");
+    const std::string changed = dir.File("moved/changed", "still here");
+    const RunningProgram running(dir.Path("running"));
     const std::string plain = dir.File("plain", "wipe me");
-    Queue(frame, {link, plain, fifo, dir.path + "/vanished"});
+    std::vector<std::pair<std::string, WipeFailure>> failing = {
+        {link, WipeFailure::Link},          {linked, WipeFailure::HardLinks},
+        {fifo, WipeFailure::NotRegular},    {dir.Path("vanished"), WipeFailure::NotFound},
+        {changed, WipeFailure::Changed},    {dir.Path("running"), WipeFailure::InUse}};
+
+    LoopFilesystem ext4("ext4", "16M");
+    const bool withExt4 = ext4.Usable();
+    if (withExt4) {
+        const std::string immutable = ext4.Path("immutable");
+        WriteFile(immutable, "locked");
+        mkdir(ext4.Path("append-only").c_str(), 0755);
+        const std::string kept = ext4.Path("append-only/kept");
+        WriteFile(kept, "overwritten but kept");
+        // Larger than the filesystem: its holes cannot all be filled.
+        const std::string sparse = ext4.Path("sparse");
+        WriteFile(sparse, "");
+        ASSERT_EQ(truncate(sparse.c_str(), 32 << 20), 0);
+        ASSERT_EQ(std::system(("chattr +i '" + immutable + "'").c_str()), 0);
+        failing.push_back({immutable, WipeFailure::AccessDenied});
+        failing.push_back({kept, WipeFailure::DeleteFailed});
+        failing.push_back({sparse, WipeFailure::OverwriteFailed});
+    }
+    std::vector<std::string> queued;
+    for (const auto& entry : failing)
+        queued.push_back(entry.first);
+    queued.push_back(plain);
+    Queue(frame, queued);
+    // Changed after queueing: a link now stands where its folder was.
+    ASSERT_EQ(rename(dir.Path("moved").c_str(), dir.Path("elsewhere").c_str()), 0);
+    ASSERT_EQ(symlink(dir.Path("elsewhere").c_str(), dir.Path("moved").c_str()), 0);
+    if (withExt4) {
+        ASSERT_EQ(std::system(("chattr +a '" + ext4.Path("append-only") + "'").c_str()), 0);
+    }
 
     const ShownMessage box = RunToCompletion(frame);
     EXPECT_EQ(box.caption, "Completed!");
     EXPECT_TRUE(box.style & wxICON_WARNING);
-    EXPECT_TRUE(box.message.StartsWith("Wiping process completed!")) << box.message;
-    EXPECT_TRUE(box.message.Contains("3 file(s) could not be wiped")) << box.message;
-    EXPECT_TRUE(box.message.Contains(link));
-    EXPECT_TRUE(box.message.Contains(fifo));
+    EXPECT_TRUE(box.message.StartsWith("Wiping process completed!\n1 file wiped, 7 B overwritten, in "))
+        << box.message;
+    EXPECT_TRUE(box.message.Contains(wxString::Format("\n%zu file(s) could not be wiped:", failing.size())))
+        << box.message;
+    for (const auto& entry : failing) {
+        EXPECT_EQ(Occurrences(box.message, Heading(entry.second, 1)), 1u) << entry.first << "\n" << box.message;
+        EXPECT_TRUE(box.message.Contains(Heading(entry.second, 1) + "\n" + entry.first)) << box.message;
+    }
     EXPECT_FALSE(box.message.Contains(plain));
+    if (withExt4) {
+        EXPECT_TRUE(box.message.Contains(ext4.Path("sparse") + " (No space left on device)")) << box.message;
+        EXPECT_EQ(std::system(("chattr -i '" + ext4.Path("immutable") + "'; chattr -a '"
+                               + ext4.Path("append-only") + "'").c_str()), 0);
+        EXPECT_EQ(ReadFile(ext4.Path("immutable")), "locked");
+        EXPECT_NE(ReadFile(ext4.Path("append-only/kept")), "overwritten but kept");
+    }
 
     EXPECT_TRUE(Exists(link));
     EXPECT_TRUE(Exists(fifo));
     EXPECT_EQ(ReadFile(target), "linked content");
+    EXPECT_EQ(ReadFile(linked), "two names");
+    EXPECT_EQ(ReadFile(dir.Path("elsewhere/changed")), "still here");
     EXPECT_FALSE(Exists(plain));
     ExpectIdleAfterARun(frame);
 }
@@ -204,7 +317,6 @@ TEST(StartWipe, AnAlgorithmChosenDuringARunCountsFromTheNextRun)
     ASSERT_TRUE(frame->IsRunning());
     EXPECT_NE(dynamic_cast<DoDWiper*>(frame->wipeQueue.wiper.load()), nullptr);
     EXPECT_TRUE(frame->algorithmChoice->IsEnabled());
-    EXPECT_FALSE(frame->startButton->IsEnabled());
     frame->algorithmChoice->SetSelection(0);
     frame->algorithmChoice->ProcessWindowEvent(choose);
     EXPECT_NE(dynamic_cast<DoDWiper*>(frame->wipeQueue.wiper.load()), nullptr);
@@ -230,7 +342,58 @@ TEST(AboutBox, ShowsVersionAuthorAndHomePage)
     EXPECT_TRUE(Dialogs().messages[0].style & wxICON_INFORMATION);
 }
 
-TEST(Closing, DuringARunStopsAfterTheCurrentFileAndLeavesTheRestUntouched)
+// Stop leaves the file being overwritten where it is, partly overwritten, and
+// the files not reached queued and untouched; the box says what happened.
+TEST(StopButton, StopsWithinASecondMidFileAndLeavesTheRestQueued)
+{
+    TempDir dir;
+    Frame frame;
+    const std::string first = dir.File("first", std::string(3000, 'f'));
+    const std::string big = dir.File("big", std::string(256 << 20, 'B'));
+    const std::string later = dir.File("later", "not reached");
+    const std::string last = dir.File("last", "nor this");
+    Queue(frame, {first, big, later, last});
+
+    Dialogs().messages.clear();
+    Click(frame->startButton);
+    ASSERT_TRUE(frame->IsRunning());
+    EXPECT_EQ(frame->startButton->GetLabel(), "Stop");
+    EXPECT_TRUE(frame->startButton->IsEnabled());
+    // Well into the big file, far from its end.
+    ASSERT_TRUE(PumpUntil([&] {
+        Wiper* wiper = frame->wipeQueue.wiper.load();
+        return wiper && wiper->GetBytesProcessed() > 3000 + 4096;
+    }));
+    Click(frame->startButton);
+    EXPECT_FALSE(frame->startButton->IsEnabled());
+    EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "Stopping, please wait...");
+    ASSERT_TRUE(PumpUntil([&] { return !frame->IsRunning(); }, 1000));
+
+    ASSERT_EQ(Dialogs().messages.size(), 1u);
+    const ShownMessage& box = Dialogs().messages[0];
+    EXPECT_EQ(box.caption, "Stopped!");
+    EXPECT_TRUE(box.message.StartsWith("Wiping process stopped!\n1 file wiped, 2.93 KB overwritten, in "))
+        << box.message;
+    EXPECT_TRUE(box.message.EndsWith(Heading(WipeFailure::Stopped, 1) + "\n" + big)) << box.message;
+    EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "Stopped");
+    EXPECT_EQ(frame->startButton->GetLabel(), "Start Wipe!");
+    EXPECT_TRUE(frame->startButton->IsEnabled());
+
+    EXPECT_FALSE(Exists(first));
+    struct stat st;
+    ASSERT_EQ(stat(big.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 256 << 20);
+    EXPECT_NE(ReadPart(big, 0, 4096), std::string(4096, 'B'));
+    EXPECT_EQ(ReadPart(big, (256 << 20) - 4096, 4096), std::string(4096, 'B'));
+    EXPECT_EQ(QueuedPaths(frame->wipeQueue), (std::vector<wxString>{later, last}));
+    EXPECT_EQ(frame->queueList->GetItemCount(), 2);
+    EXPECT_EQ(ReadFile(later), "not reached");
+    EXPECT_EQ(ReadFile(last), "nor this");
+}
+
+// Closing during a run asks first: No keeps the run going, Yes stops it at
+// once and the window closes when the engine has ended.
+TEST(Closing, DuringARunAsksAndStopsAtOnceOnlyWhenTheUserAgrees)
 {
     TempDir dir;
     auto* frame = new MainFrame("Vorlix");
@@ -253,20 +416,28 @@ TEST(Closing, DuringARunStopsAfterTheCurrentFileAndLeavesTheRestUntouched)
     auto* target = dynamic_cast<wxFileDropTarget*>(frame->queueList->GetDropTarget());
     EXPECT_FALSE(target->OnDropFiles(0, 0, wxArrayString(1, dropped.c_str())));
     EXPECT_FALSE(frame->wipeQueue.Contains(dropped));
-    EXPECT_FALSE(frame->startButton->IsEnabled());
+    EXPECT_FALSE(frame->addFilesButton->IsEnabled());
     EXPECT_FALSE(frame->removeButton->IsEnabled());
     frame->queueList->SetItemState(1, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
     Click(frame->removeButton);
     EXPECT_TRUE(frame->wipeQueue.Contains(later));
 
+    Dialogs().answers = {wxID_NO};
     frame->Close();  // the caption's close box
-    ASSERT_TRUE(PumpUntil([&] { return !alive; }, 120000));
-    EXPECT_TRUE(Dialogs().messages.empty());
+    ASSERT_EQ(Dialogs().messages.size(), 1u);
+    EXPECT_EQ(Dialogs().messages[0].caption, "Stop wiping?");
+    EXPECT_TRUE(Dialogs().messages[0].style & wxYES_NO);
+    Pump(20);
+    ASSERT_TRUE(alive);
+    EXPECT_TRUE(frame->IsRunning());
+    EXPECT_TRUE(frame->progressTimer.IsRunning());
 
-    // The file being wiped was wiped whole and deleted, or not touched at all.
-    if (Exists(big)) {
-        EXPECT_EQ(ReadFile(big), std::string(256 << 20, 'B'));
-    }
+    Dialogs().answers = {wxID_YES};
+    frame->Close();
+    ASSERT_TRUE(PumpUntil([&] { return !alive; }, 10000));
+    EXPECT_EQ(Dialogs().messages.size(), 2u);
+    EXPECT_TRUE(Exists(big));
+    EXPECT_EQ(ReadPart(big, (256 << 20) - 4096, 4096), std::string(4096, 'B'));
     EXPECT_EQ(ReadFile(later), "not reached");
     EXPECT_TRUE(Wiper::IsRunFinished());
 }

@@ -38,6 +38,7 @@ TEST(StartUp, QueuesTheCommandLinePathsInOrderWithAFolderAsOneEntry)
     EXPECT_EQ(list->GetItemText(0, 1), commandLineDir->path);
     EXPECT_EQ(list->GetItemText(0, 2), "100.00 B");
     EXPECT_EQ(list->GetItemText(1, 0), "folder");
+    EXPECT_EQ(list->GetItemText(1, 2), "-");
     EXPECT_EQ(list->GetItemText(2, 2), "2.00 KB");
 }
 
@@ -90,6 +91,9 @@ TEST(MainWindow, LooksAsDescribedWhenConstructed)
     EXPECT_EQ(choice->GetString(0), "Overwrite with Random - Fastest (Default) - Suitable for Home/Organization");
     EXPECT_EQ(choice->GetString(1), "US DoD 5220.22-M - Slowest - Highly recommended for TOP SECRET materials");
     EXPECT_EQ(choice->GetSelection(), 0);
+    // Both names show whole in the window's width.
+    EXPECT_LE(choice->GetBestSize().x, choice->GetSize().x);
+    EXPECT_EQ(frame->GetSize(), wxSize(538, 550));
     EXPECT_EQ(frame->progressGauge->GetRange(), 100);
     EXPECT_EQ(frame->progressGauge->GetValue(), 0);
     EXPECT_EQ(frame->progressGauge->GetSize().GetHeight(), 30);
@@ -110,8 +114,10 @@ TEST(MainWindow, AlgorithmChoiceSetsTheCodeBothWays)
     };
     choose(1);
     EXPECT_EQ(frame->wipeQueue.algorithm, 2);
+    EXPECT_EQ(frame->algorithmChoice->GetToolTipText(), frame->algorithmChoice->GetString(1));
     choose(0);
     EXPECT_EQ(frame->wipeQueue.algorithm, 1);
+    EXPECT_EQ(frame->algorithmChoice->GetToolTipText(), frame->algorithmChoice->GetString(0));
 }
 
 TEST(MainWindow, DisablingLeavesTheAlgorithmAndGaugeAlone)

@@ -1,0 +1,119 @@
+#include "RunReport.h"
+
+#include <wx/filename.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+
+namespace {
+
+// About this many paths fit in a message box; every group names at least a few.
+const size_t listedPathsLimit = 20;
+const size_t pathsPerGroupMinimum = 3;
+
+wxString Capitalised(const wxString& text)
+{
+    return text.empty() ? text : text.Left(1).Upper() + text.Mid(1);
+}
+
+}  // namespace
+
+RunReport::RunReport(std::vector<FailedEntry> failures, const RunTotals& totals, bool stopped)
+    : failures(std::move(failures)), totals(totals), stopped(stopped)
+{
+}
+
+wxString RunReport::Message() const
+{
+    wxString text = stopped ? "Wiping process stopped!" : "Wiping process completed!";
+    text += "\n" + SummaryLine();
+    if (failures.empty())
+        return text;
+
+    std::map<WipeFailure, std::vector<const FailedEntry*>> groups;
+    for (const FailedEntry& entry : failures)
+        groups[entry.reason].push_back(&entry);
+    const size_t perGroup = std::max(pathsPerGroupMinimum, listedPathsLimit / groups.size());
+
+    text += wxString::Format("\n\n%zu file(s) could not be wiped:", failures.size());
+    for (const auto& group : groups) {
+        const std::vector<const FailedEntry*>& entries = group.second;
+        text += wxString::Format("\n\n%s (%zu):", Capitalised(ReasonText(group.first)), entries.size());
+        for (size_t i = 0; i < entries.size() && i < perGroup; ++i) {
+            text += "\n" + entries[i]->path;
+            if (ShowsDetail(entries[i]->reason) && !entries[i]->detail.empty())
+                text += " (" + entries[i]->detail + ")";
+        }
+        if (entries.size() > perGroup)
+            text += wxString::Format("\nand %zu more", entries.size() - perGroup);
+    }
+    return text;
+}
+
+wxString RunReport::Caption() const
+{
+    return stopped ? "Stopped!" : "Completed!";
+}
+
+wxString RunReport::StatusText() const
+{
+    return stopped ? "Stopped" : "Completed";
+}
+
+wxString RunReport::SummaryLine() const
+{
+    const wxString files = std::to_string(totals.filesWiped) + (totals.filesWiped == 1 ? " file" : " files");
+    const wxString bytes = wxFileName::GetHumanReadableSize(wxULongLong(totals.bytesOverwritten), "0 B", 2,
+                                                            wxSIZE_CONV_TRADITIONAL);
+    return wxString::Format("%s wiped, %s overwritten, in %s.", files, bytes, DurationText(totals.elapsedMs));
+}
+
+wxString RunReport::DurationText(long long ms)
+{
+    if (ms < 60000)
+        return wxString::Format("%.1f s", static_cast<double>(ms) / 1000.0);
+    const long long seconds = ms / 1000;
+    if (seconds < 3600)
+        return std::to_string(seconds / 60) + " min " + std::to_string(seconds % 60) + " s";
+    return std::to_string(seconds / 3600) + " h " + std::to_string(seconds / 60 % 60) + " min";
+}
+
+wxString RunReport::ReasonText(WipeFailure reason)
+{
+    switch (reason) {
+    case WipeFailure::None: break;
+    case WipeFailure::NotFound: return "not found";
+    case WipeFailure::Link: return "a link, which is never followed";
+    case WipeFailure::HardLinks: return "a hard link: the file has other names too";
+    case WipeFailure::NotRegular: return "not a regular file but a folder, pipe, socket or device";
+    case WipeFailure::AccessDenied: return "permission denied or read-only";
+    case WipeFailure::InUse: return "in use by another program";
+    case WipeFailure::Changed: return "changed or replaced after it was queued";
+    case WipeFailure::Growing: return "kept growing while it was overwritten";
+    case WipeFailure::OverwriteFailed: return "could not be overwritten, some old content may remain";
+    case WipeFailure::DeleteFailed: return "overwritten, but could not be deleted";
+    case WipeFailure::Stopped: return "stopped while being overwritten, left partly overwritten";
+    }
+    return "not wiped";
+}
+
+wxString RunReport::LogLine(const FailedEntry& entry)
+{
+    return "Not wiped (" + ReasonWithDetail(entry) + "): " + entry.path;
+}
+
+wxString RunReport::ReasonWithDetail(const FailedEntry& entry)
+{
+    wxString text = ReasonText(entry.reason);
+    if (ShowsDetail(entry.reason) && !entry.detail.empty())
+        text += ": " + entry.detail;
+    return text;
+}
+
+bool RunReport::ShowsDetail(WipeFailure reason)
+{
+    // For the others the reason says it all; the system's text would repeat it.
+    return reason == WipeFailure::AccessDenied || reason == WipeFailure::InUse
+           || reason == WipeFailure::OverwriteFailed || reason == WipeFailure::DeleteFailed;
+}

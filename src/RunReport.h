@@ -1,0 +1,42 @@
+#pragma once
+
+#include <wx/string.h>
+
+#include <vector>
+
+#include "engine/WipeFailure.h"
+#include "engine/Wiper.h"
+
+// What a finished run did and why each file it did not wipe is still there, in
+// the words of the end-of-run box and of the log. Needs no window.
+class RunReport {
+public:
+    // failures in the order the run met them; stopped when the user stopped it.
+    RunReport(std::vector<FailedEntry> failures, const RunTotals& totals, bool stopped);
+
+    // The box's text: its first line, the summary line under it, then the files
+    // not wiped, grouped by reason with a count and the first paths of each.
+    wxString Message() const;
+    wxString Caption() const;
+    // Status bar text once the run has ended.
+    wxString StatusText() const;
+    bool AllWiped() const { return failures.empty(); }
+
+    // "3 files wiped, 1.50 MB overwritten, in 2.4 s."
+    wxString SummaryLine() const;
+
+    // The reason in a few words, lower case, as it reads after a file's name.
+    static wxString ReasonText(WipeFailure reason);
+    // One line of standard error for a file not wiped: its reason and its path.
+    static wxString LogLine(const FailedEntry& entry);
+    static wxString DurationText(long long ms);
+
+private:
+    // The reason and, where it tells more, the system's own text.
+    static wxString ReasonWithDetail(const FailedEntry& entry);
+    static bool ShowsDetail(WipeFailure reason);
+
+    std::vector<FailedEntry> failures;
+    RunTotals totals;
+    bool stopped;
+};

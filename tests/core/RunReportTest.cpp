@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "RunReport.h"
+
+TEST(RunReport, GroupsTheFilesNotWipedByReasonWithACountEach)
+{
+    // In the order the run met them; only some reasons say more with the system's text.
+    const std::vector<FailedEntry> failures = {
+        {"/q/a", WipeFailure::NotFound, "No such file or directory"},
+        {"/q/stopped", WipeFailure::Stopped, ""},
+        {"/q/b", WipeFailure::NotFound, ""},
+        {"/ro/kept", WipeFailure::DeleteFailed, "Permission denied"},
+        {"/q/c", WipeFailure::NotFound, ""},
+    };
+    const RunReport report(failures, RunTotals{2, 1536, 300}, false);
+    EXPECT_EQ(report.Message(),
+              "Wiping process completed!\n"
+              "2 files wiped, 1.50 KB overwritten, in 0.3 s.\n"
+              "\n"
+              "5 file(s) could not be wiped:\n"
+              "\n"
+              "Not found (3):\n/q/a\n/q/b\n/q/c\n"
+              "\n"
+              "Overwritten, but could not be deleted (1):\n/ro/kept (Permission denied)\n"
+              "\n"
+              "Stopped while being overwritten, left partly overwritten (1):\n/q/stopped");
+    EXPECT_EQ(report.Caption(), "Completed!");
+    EXPECT_EQ(report.StatusText(), "Completed");
+    EXPECT_FALSE(report.AllWiped());
+
+    // Two groups share the box: each names its first ten.
+    std::vector<FailedEntry> many;
+    for (int i = 0; i < 23; ++i)
+        many.push_back({wxString::Format("/m/%d", i), WipeFailure::NotFound, ""});
+    many.push_back({"/m/link", WipeFailure::Link, ""});
+    const wxString text = RunReport(many, RunTotals{}, false).Message();
+    EXPECT_TRUE(text.Contains("Not found (23):\n/m/0\n")) << text;
+    EXPECT_TRUE(text.Contains("\n/m/9\nand 13 more\n\nA link, which is never followed (1):\n/m/link")) << text;
+    EXPECT_FALSE(text.Contains("/m/10\n")) << text;
+}
+
+TEST(RunReport, SummaryLineSaysFilesBytesAndTime)
+{
+    EXPECT_EQ(RunReport({}, RunTotals{1, 300, 40}, false).SummaryLine(), "1 file wiped, 300 B overwritten, in 0.0 s.");
+    EXPECT_EQ(RunReport({}, RunTotals{0, 0, 0}, false).SummaryLine(), "0 files wiped, 0 B overwritten, in 0.0 s.");
+    EXPECT_EQ(RunReport({}, RunTotals{3, 5 << 20, 125400}, false).SummaryLine(),
+              "3 files wiped, 5.00 MB overwritten, in 2 min 5 s.");
+    EXPECT_EQ(RunReport::DurationText(59949), "59.9 s");
+    EXPECT_EQ(RunReport::DurationText(3723000), "1 h 2 min");
+
+    const RunReport all({}, RunTotals{1, 10, 0}, false);
+    EXPECT_EQ(all.Message(), "Wiping process completed!\n1 file wiped, 10 B overwritten, in 0.0 s.");
+    EXPECT_TRUE(all.AllWiped());
+    const RunReport stopped({{"/big", WipeFailure::Stopped, ""}}, RunTotals{}, true);
+    EXPECT_TRUE(stopped.Message().StartsWith("Wiping process stopped!\n0 files wiped")) << stopped.Message();
+    EXPECT_EQ(stopped.Caption(), "Stopped!");
+    EXPECT_EQ(stopped.StatusText(), "Stopped");
+}
+
+TEST(RunReport, EveryReasonHasWordsOfItsOwnAndALogLine)
+{
+    std::set<wxString> texts;
+    for (int reason = int(WipeFailure::None); reason <= int(WipeFailure::Stopped); ++reason)
+        texts.insert(RunReport::ReasonText(static_cast<WipeFailure>(reason)));
+    EXPECT_EQ(texts.size(), size_t(int(WipeFailure::Stopped) + 1));
+
+    EXPECT_EQ(RunReport::LogLine({"/full/disk", WipeFailure::OverwriteFailed, "No space left on device"}),
+              "Not wiped (could not be overwritten, some old content may remain: No space left on device): "
+              "/full/disk");
+    EXPECT_EQ(RunReport::LogLine({"/gone", WipeFailure::NotFound, "No such file or directory"}),
+              "Not wiped (not found): /gone");
+}

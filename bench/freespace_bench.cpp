@@ -44,26 +44,22 @@ struct Timing {
     }
 };
 
-}  // namespace
-
-int main(int argc, char** argv)
+// The contest on one fresh image; false if it cannot be made.
+bool Contest(const char* title, const std::string& mkfsOptions, int rounds, const std::string& size,
+             const std::string& randomSource)
 {
-    wxInitializer toolkit;
-    const int rounds = argc > 1 ? std::atoi(argv[1]) : 5;
-    const std::string size = argc > 2 ? argv[2] : "512M";
-    LoopFilesystem fs("ext4", size);
+    LoopFilesystem fs("ext4", size, mkfsOptions);
     if (!fs.Usable()) {
         std::fprintf(stderr, "needs root, a loop device and mkfs.ext4\n");
-        return 1;
+        return false;
     }
     const std::string fill = fs.Path("fill");
-    const std::string randomSource = "/dev/shm/vorlix-bench-random";
-    if (std::system(("head -c " + size + " /dev/urandom > " + randomSource).c_str()) != 0) {
-        std::fprintf(stderr, "cannot write %s\n", randomSource.c_str());
-        return 1;
-    }
     const std::string ddZeros = "dd if=/dev/zero of='" + fill + "' bs=1M conv=fdatasync 2>/dev/null";
     const std::string ddRandom = "dd if=" + randomSource + " of='" + fill + "' bs=1M conv=fdatasync 2>/dev/null";
+
+    // The image is sparse: whoever writes it first also pays for its blocks
+    // in the file behind the loop device. One untimed fill takes that.
+    (void)std::system((ddZeros + "; rm -f '" + fill + "'; sync").c_str());
 
     Timing engine, dd, ddAndRemove, ddRandomBytes;
     unsigned long long engineBytes = 0, ddBytes = 0;
@@ -100,9 +96,8 @@ int main(int argc, char** argv)
             runEngine();
         }
     }
-    std::remove(randomSource.c_str());
 
-    std::printf("\n%d rounds on a %s ext4 image; engine wrote %llu bytes, dd %llu bytes\n", rounds,
+    std::printf("\n%s: %d rounds on a %s image; engine wrote %llu bytes, dd %llu bytes\n", title, rounds,
                 size.c_str(), engineBytes, ddBytes);
     engine.Print("free-space wipe (random, 1 pass)");
     dd.Print("dd bs=1M conv=fdatasync");
@@ -111,5 +106,25 @@ int main(int argc, char** argv)
     std::printf("median ratio: %.2fx dd, %.2fx dd with its removal, %.2fx dd of random bytes\n",
                 engine.Median() / dd.Median(), engine.Median() / ddAndRemove.Median(),
                 engine.Median() / ddRandomBytes.Median());
-    return 0;
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    wxInitializer toolkit;
+    const int rounds = argc > 1 ? std::atoi(argv[1]) : 5;
+    const std::string size = argc > 2 ? argv[2] : "512M";
+    const std::string randomSource = "/dev/shm/vorlix-bench-random";
+    if (std::system(("head -c " + size + " /dev/urandom > " + randomSource).c_str()) != 0) {
+        std::fprintf(stderr, "cannot write %s\n", randomSource.c_str());
+        return 1;
+    }
+    // Without a journal there is nothing to push round: the fill alone.
+    const bool ok = Contest("ext4", "", rounds, size, randomSource)
+                    && Contest("ext4 without a journal (the fill alone)", "-O ^has_journal", rounds, size,
+                               randomSource);
+    std::remove(randomSource.c_str());
+    return ok ? 0 : 1;
 }

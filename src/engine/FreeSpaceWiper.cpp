@@ -241,9 +241,9 @@ void FreeSpaceWiper::PushJournal(const FreeSpace::Filesystem& filesystem)
     if (journalBlocks == 0 || !FreeSpace::MakeHiddenFolder(workFolder, detail))
         return;
     // Each new folder takes a block of its own, which the journal logs as it
-    // commits; a quarter more than the journal holds goes round it once.
+    // commits (with the blocks of the folders' entries, not counted here).
     constexpr unsigned foldersPerCommit = 1024;
-    for (uint64_t logged = 0; logged < journalBlocks + journalBlocks / 4 && !ShouldStop();
+    for (uint64_t logged = 0; logged < journalBlocks && !ShouldStop();
          logged += foldersPerCommit) {
         for (unsigned i = 0; i < foldersPerCommit; ++i)
             FreeSpace::MakeHiddenFolder(FreeSpace::Join(workFolder, wxString::Format(".j%u", i)), detail);

@@ -1,4 +1,5 @@
 #include "engine/FreeSpaceWiper.h"
+#include "engine/Wiper.h"
 #include "support/LoopFilesystem.h"
 #include "support/TempDir.h"
 
@@ -105,6 +106,7 @@ Space FreeOn(const std::string& path)
 
 FreeSpaceWiper::Result RunOnThread(FreeSpaceWiper& wiper)
 {
+    Wiper::ResetRun();  // a stop left by another test would end it at once
     std::thread([&] { wiper.Run(); }).join();
     EXPECT_TRUE(wiper.IsFinished());
     return wiper.GetResult();
@@ -211,6 +213,7 @@ TEST(FreeSpaceWipe, AStoppedRunLeavesNothingOfItsOwnAndAnEarlierRunsLeftoversGo)
     WriteSynced(leftover + "/fill-000000", std::string(8 << 20, 'x'));
 
     FreeSpaceWiper wiper(fs.Path("docs"), FreeSpaceWiper::Algorithm::DoD);
+    Wiper::ResetRun();
     std::thread run([&] { wiper.Run(); });
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (wiper.BytesWritten() < (16u << 20) && !wiper.IsFinished() && std::chrono::steady_clock::now() < deadline)

@@ -121,7 +121,12 @@ void ExpectNothingOfItsOwn(const LoopFilesystem& fs)
 
 }  // namespace
 
-TEST(FreeSpaceWipe, LeavesNoDeletedMarkerOutsideTheJournalAndKeepsEveryOtherFile)
+class FreeSpaceWipeWith : public testing::TestWithParam<FreeSpaceWiper::Algorithm> {};
+
+INSTANTIATE_TEST_SUITE_P(FreeSpaceWipe, FreeSpaceWipeWith,
+                         testing::Values(FreeSpaceWiper::Algorithm::Random, FreeSpaceWiper::Algorithm::DoD));
+
+TEST_P(FreeSpaceWipeWith, NoDeletedMarkerLeftOutsideTheJournalAndEveryOtherFileKept)
 {
     LoopFilesystem fs;
     if (!fs.Usable())
@@ -159,11 +164,12 @@ TEST(FreeSpaceWipe, LeavesNoDeletedMarkerOutsideTheJournalAndKeepsEveryOtherFile
     EXPECT_TRUE(check.refusal.empty());
     EXPECT_FALSE(check.note.empty());
 
-    FreeSpaceWiper wiper(fs.Path("docs"), FreeSpaceWiper::Algorithm::Random);
+    FreeSpaceWiper wiper(fs.Path("docs"), GetParam());
     const FreeSpaceWiper::Result result = RunOnThread(wiper);
     EXPECT_EQ(result.failure, "");
     EXPECT_FALSE(result.stopped);
-    EXPECT_GE(result.bytesWritten, before.blocks * before.blockSize * 9 / 10);
+    const unsigned passes = GetParam() == FreeSpaceWiper::Algorithm::DoD ? 3 : 1;
+    EXPECT_GE(result.bytesWritten, before.blocks * before.blockSize * 9 / 10 * passes);
     EXPECT_LT(result.unreachedBytes, uint64_t(1) << 20);  // root reaches the reserved blocks
     EXPECT_EQ(FreeOn(fs.Path("")), before);
     ExpectNothingOfItsOwn(fs);

@@ -29,6 +29,8 @@ public:
     // Queues files and walks folders for one adding action: controls off, one
     // rebuild of the list at the end. Refused (false) while a run goes on.
     bool AddPaths(const wxArrayString& paths);
+    // Names the paths an adding action could not queue.
+    void ShowRefused(const std::vector<wxString>& refused);
     bool IsRunning() const { return wipeQueue.wiper != nullptr; }
     // Asks about wiping the free space of the filesystem folder is on and
     // starts it; false when refused, declined or not started.
@@ -37,6 +39,8 @@ public:
     // The share of a run that is done, as the gauge and status bar show it;
     // total must not be 0.
     static double ProgressPercentage(wxULongLong processed, wxULongLong total, bool finished);
+    // Says that later starts of the program cannot hand their files to this window.
+    void ShowHandOffUnavailable();
 
     WipeQueue wipeQueue;
     QueueListCtrl* queueList = nullptr;
@@ -81,8 +85,6 @@ private:
     // Warns once when queued files live where overwriting cannot reach their
     // old data; false when the user then declines.
     bool ConfirmOverwriteReachesData();
-    // Names the paths an adding action could not queue.
-    void ShowRefused(const std::vector<wxString>& refused);
 
     // A Wiper whose thread was still finishing when the window gave up on it.
     std::unique_ptr<Wiper> retiredWiper;
@@ -92,4 +94,6 @@ private:
     bool closePending = false;
     // The user asked the run to stop; the notice stays until it has.
     bool stopping = false;
+    // Handed-off paths are queued; the list is rebuilt once they stop coming.
+    bool handOffRefreshPending = false;
 };

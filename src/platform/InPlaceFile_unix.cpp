@@ -1,9 +1,13 @@
 #include "platform/InPlaceFile.h"
 
 #include <fcntl.h>
+#include <linux/fiemap.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -220,7 +224,82 @@ WipeFailure InPlaceFile::Open(const wxString& folder, const wxString& name, uint
 
 bool InPlaceFile::Sync(int fd)
 {
-    return ::fsync(fd) == 0;
+    return ::fdatasync(fd) == 0;
+}
+
+std::vector<InPlaceFile::Range> InPlaceFile::AllocatedRanges(int fd, uint64_t from, uint64_t to)
+{
+    std::vector<Range> ranges;
+    struct stat st;
+    if (from >= to)
+        return ranges;
+    if (::fstat(fd, &st) != 0)
+        return {Range{from, to - from}};
+    const uint64_t end = std::min(to, static_cast<uint64_t>(st.st_size));
+    // As many blocks as bytes: no hole worth looking for (preallocated blocks
+    // count too, and writing them is harmless).
+    if (static_cast<uint64_t>(st.st_blocks) * 512 >= static_cast<uint64_t>(st.st_size))
+        return from < end ? std::vector<Range>{Range{from, end - from}} : ranges;
+    if (MappedRanges(fd, from, end, ranges))
+        return ranges;
+    ranges.clear();
+    for (uint64_t at = from; at < end;) {
+        const off_t data = ::lseek(fd, static_cast<off_t>(at), SEEK_DATA);
+        if (data < 0 && errno == ENXIO)
+            break;  // only a hole from here to the end
+        const off_t hole = data < 0 ? data : ::lseek(fd, data, SEEK_HOLE);
+        if (hole < 0) {
+            // The filesystem cannot tell: take the rest as data.
+            ranges.push_back(Range{at, end - at});
+            break;
+        }
+        const uint64_t first = static_cast<uint64_t>(data);
+        if (first >= end)
+            break;
+        const uint64_t last = std::min(end, static_cast<uint64_t>(hole));
+        ranges.push_back(Range{first, last - first});
+        at = last;
+    }
+    return ranges;
+}
+
+// The file's extents as the filesystem maps them. Unlike SEEK_DATA, this
+// includes unwritten extents (fallocate, FALLOC_FL_ZERO_RANGE): they read as
+// zeros but their blocks still hold the old bytes. False where the
+// filesystem has no such map.
+bool InPlaceFile::MappedRanges(int fd, uint64_t from, uint64_t end, std::vector<Range>& ranges)
+{
+    constexpr unsigned count = 64;
+    std::vector<unsigned char> space(sizeof(fiemap) + count * sizeof(fiemap_extent));
+    for (uint64_t at = from; at < end;) {
+        std::fill(space.begin(), space.end(), 0);
+        auto* map = reinterpret_cast<fiemap*>(space.data());
+        map->fm_start = at;
+        map->fm_length = end - at;
+        map->fm_flags = FIEMAP_FLAG_SYNC;
+        map->fm_extent_count = count;
+        if (::ioctl(fd, FS_IOC_FIEMAP, map) != 0)
+            return false;
+        if (map->fm_mapped_extents == 0)
+            break;
+        bool last = false;
+        for (unsigned i = 0; i < map->fm_mapped_extents; ++i) {
+            const fiemap_extent& extent = map->fm_extents[i];
+            const uint64_t first = std::max(at, static_cast<uint64_t>(extent.fe_logical));
+            const uint64_t stop = std::min(end, static_cast<uint64_t>(extent.fe_logical + extent.fe_length));
+            if (first < stop) {
+                if (!ranges.empty() && ranges.back().offset + ranges.back().length == first)
+                    ranges.back().length += stop - first;
+                else
+                    ranges.push_back(Range{first, stop - first});
+            }
+            at = std::max(at, stop);
+            last = last || (extent.fe_flags & FIEMAP_EXTENT_LAST);
+        }
+        if (last)
+            break;
+    }
+    return true;
 }
 
 WipeFailure InPlaceFile::CloseAndDelete(wxString& detail)

@@ -201,14 +201,14 @@ TEST(StartWipe, EachFileNotWipedIsNamedUnderItsReasonAndLeftInPlace)
         mkdir(ext4.Path("append-only").c_str(), 0755);
         const std::string kept = ext4.Path("append-only/kept");
         WriteFile(kept, "overwritten but kept");
-        // Larger than the filesystem: its holes cannot all be filled.
-        const std::string sparse = ext4.Path("sparse");
-        WriteFile(sparse, "");
-        ASSERT_EQ(truncate(sparse.c_str(), 32 << 20), 0);
+        // Cut after it is queued, and its room taken: the pass, which writes
+        // up to the queued size, runs out of space.
+        const std::string shrunk = ext4.Path("shrunk");
+        WriteFile(shrunk, std::string(4 << 20, 's'));
         ASSERT_EQ(std::system(("chattr +i '" + immutable + "'").c_str()), 0);
         failing.push_back({immutable, WipeFailure::AccessDenied});
         failing.push_back({kept, WipeFailure::DeleteFailed});
-        failing.push_back({sparse, WipeFailure::OverwriteFailed});
+        failing.push_back({shrunk, WipeFailure::OverwriteFailed});
     }
     std::vector<std::string> queued;
     for (const auto& entry : failing)
@@ -220,6 +220,8 @@ TEST(StartWipe, EachFileNotWipedIsNamedUnderItsReasonAndLeftInPlace)
     ASSERT_EQ(symlink(dir.Path("elsewhere").c_str(), dir.Path("moved").c_str()), 0);
     if (withExt4) {
         ASSERT_EQ(std::system(("chattr +a '" + ext4.Path("append-only") + "'").c_str()), 0);
+        ASSERT_EQ(truncate(ext4.Path("shrunk").c_str(), 0), 0);
+        std::system(("dd if=/dev/zero of='" + ext4.Path("filler") + "' bs=64k 2>/dev/null; sync").c_str());
     }
 
     const ShownMessage box = RunToCompletion(frame);
@@ -235,7 +237,7 @@ TEST(StartWipe, EachFileNotWipedIsNamedUnderItsReasonAndLeftInPlace)
     }
     EXPECT_FALSE(box.message.Contains(plain));
     if (withExt4) {
-        EXPECT_TRUE(box.message.Contains(ext4.Path("sparse") + " (No space left on device)")) << box.message;
+        EXPECT_TRUE(box.message.Contains(ext4.Path("shrunk") + " (No space left on device)")) << box.message;
         EXPECT_EQ(std::system(("chattr -i '" + ext4.Path("immutable") + "'; chattr -a '"
                                + ext4.Path("append-only") + "'").c_str()), 0);
         EXPECT_EQ(ReadFile(ext4.Path("immutable")), "locked");

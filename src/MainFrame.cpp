@@ -13,6 +13,7 @@
 #include <iostream>
 #include <map>
 
+#include "FreeSpaceRun.h"
 #include "Main.h"
 #include "MyCustomEvent.h"
 #include "MyDropTarget.h"
@@ -103,6 +104,9 @@ MainFrame::MainFrame(const wxString& title)
     auto* buttonRow = new wxBoxSizer(wxHORIZONTAL);
     aboutButton = new wxButton(this, wxID_ANY, _("About"), wxDefaultPosition, wxDefaultSize, 0);
     buttonRow->Add(aboutButton, 0, wxALL, 5);
+    freeSpaceButton = new wxButton(this, wxID_ANY, _("Wipe free space..."), wxDefaultPosition, wxDefaultSize, 0);
+    freeSpaceButton->Bind(wxEVT_BUTTON, &MainFrame::OnWipeFreeSpace, this);
+    buttonRow->Add(freeSpaceButton, 0, wxALL, 5);
     buttonRow->Add(0, 0, 1, wxEXPAND, 5);
     startButton = new wxButton(this, wxID_ANY, _("Start Wipe!"), wxDefaultPosition, wxDefaultSize, 0);
     buttonRow->Add(startButton, 0, wxALL, 5);
@@ -153,6 +157,7 @@ void MainFrame::DisableControls()
     addFolderButton->Enable(false);
     removeButton->Enable(false);
     aboutButton->Enable(false);
+    freeSpaceButton->Enable(false);
     startButton->Enable(false);
     closeButton->Enable(false);
     queueList->Enable(false);
@@ -164,6 +169,7 @@ void MainFrame::EnableControls()
     addFolderButton->Enable(true);
     removeButton->Enable(true);
     aboutButton->Enable(true);
+    freeSpaceButton->Enable(true);
     startButton->Enable(true);
     startButton->SetLabel("Start Wipe!");
     closeButton->Enable(true);
@@ -250,6 +256,81 @@ void MainFrame::OnAbout(wxCommandEvent&)
     wxMessageBox(text, "About Vorlix", wxOK | wxICON_INFORMATION);
 }
 
+void MainFrame::OnWipeFreeSpace(wxCommandEvent&)
+{
+    wxDirDialog dialog(this, "Wipe the free space of the drive that holds this folder", wxEmptyString,
+                       wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+    if (dialog.ShowModal() == wxID_CANCEL || dialog.GetPath().empty())
+        return;
+    WipeFreeSpace(NativePath::FromToolkit(dialog.GetPath()));
+}
+
+bool MainFrame::WipeFreeSpace(const wxString& folder)
+{
+    if (IsWipeThreadAlive())
+        return false;
+    retiredWiper.reset();
+    FreeSpaceWiper::Check check;
+    wxString detail;
+    if (!FreeSpaceWiper::Inspect(folder, check, detail)) {
+        wxMessageBox("The folder cannot be examined:\n" + detail, "Wipe free space", wxOK | wxICON_ERROR);
+        return false;
+    }
+    if (!check.refusal.empty()) {
+        wxMessageBox(check.refusal, "Wipe free space", wxOK | wxICON_WARNING);
+        return false;
+    }
+    const auto algorithm =
+        wipeQueue.algorithm == 2 ? FreeSpaceWiper::Algorithm::DoD : FreeSpaceWiper::Algorithm::Random;
+    if (wxMessageBox(FreeSpaceRun::Question(folder, check, algorithm), "Wipe free space",
+                     wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION)
+        != wxYES)
+        return false;
+
+    freeSpaceRun = std::make_unique<FreeSpaceRun>(folder, algorithm);
+    if (!freeSpaceRun->Start()) {
+        freeSpaceRun.reset();
+        wxMessageBox("The wipe could not be started, please try again!", "Error!", wxOK | wxICON_ERROR);
+        return false;
+    }
+    DisableControls();
+    startButton->SetLabel("Stop");
+    startButton->Enable(true);
+    SetStatusText("Wiping free space...", 0);
+    if (!progressTimer.IsRunning())
+        progressTimer.Start(500, wxTIMER_CONTINUOUS);
+    return true;
+}
+
+void MainFrame::PollFreeSpaceRun()
+{
+    // Read the end first: the counters read after it are the run's last ones.
+    const bool finished = freeSpaceRun->IsFinished();
+    const uint64_t total = freeSpaceRun->TotalBytes();
+    if (total != 0) {
+        const double percentage = ProgressPercentage(freeSpaceRun->BytesWritten(), total, finished);
+        progressGauge->SetValue(static_cast<int>(percentage));
+        if (!stopping)
+            SetStatusText(wxString::Format("Wiping free space: %.2f%%", percentage), 0);
+    }
+    if (!finished)
+        return;
+    progressTimer.Stop();
+    const FreeSpaceWiper::Result result = freeSpaceRun->Finish();
+    freeSpaceRun.reset();
+    stopping = false;
+    if (closePending) {
+        FinishClosing();
+        return;
+    }
+    EnableControls();
+    progressGauge->SetValue(0);
+    SetStatusText("Completed", 0);
+    const bool clean = result.failure.empty() && !result.stopped;
+    wxMessageBox(FreeSpaceRun::Summary(result), "Wipe free space",
+                 wxOK | (clean ? wxICON_INFORMATION : wxICON_WARNING));
+}
+
 void MainFrame::OnClose(wxCommandEvent&)
 {
     Close(true);
@@ -297,7 +378,7 @@ void MainFrame::ShowHandOffUnavailable()
 void MainFrame::OnStartWipe(wxCommandEvent&)
 {
     // During a run the button reads "Stop".
-    if (IsRunning()) {
+    if (IsRunning() || freeSpaceRun) {
         StopRun();
         return;
     }
@@ -347,6 +428,10 @@ void MainFrame::OnStartWipe(wxCommandEvent&)
 
 void MainFrame::OnTimer(wxTimerEvent&)
 {
+    if (freeSpaceRun) {
+        PollFreeSpaceRun();
+        return;
+    }
     Wiper* wiper = wipeQueue.wiper;
     if (!wiper)
         return;
@@ -419,12 +504,14 @@ double MainFrame::ProgressPercentage(wxULongLong processed, wxULongLong total, b
 
 bool MainFrame::IsWipeThreadAlive() const
 {
-    return IsRunning() || (retiredWiper && !Wiper::IsRunFinished());
+    return IsRunning() || freeSpaceRun || (retiredWiper && !Wiper::IsRunFinished());
 }
 
 void MainFrame::StopRun()
 {
     Wiper::RequestStopNow();
+    if (freeSpaceRun)
+        freeSpaceRun->Stop();
     stopping = true;
     startButton->Enable(false);
     SetStatusText("Stopping, please wait...", 0);
@@ -472,8 +559,9 @@ void MainFrame::OnCloseWindow(wxCloseEvent& event)
         FinishClosing();
         return;
     }
-    // A forced close (the session ending) is not asked about. The timer stops
-    // during the question: its modal loop would otherwise end the run under it.
+    // A forced close (the session ending) is not asked about, nor a free-space
+    // run, which loses nothing by stopping. The timer stops during the
+    // question: its modal loop would otherwise end the run under it.
     if (IsRunning() && !stopping && event.CanVeto()) {
         progressTimer.Stop();
         if (wxMessageBox("A wipe is running. Stop it now and close?\n\nThe file being overwritten "

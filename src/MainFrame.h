@@ -10,6 +10,7 @@
 
 #include "WipeQueue.h"
 
+class FreeSpaceRun;
 class QueueListCtrl;
 class Wiper;
 
@@ -31,6 +32,10 @@ public:
     // Names the paths an adding action could not queue.
     void ShowRefused(const std::vector<wxString>& refused);
     bool IsRunning() const { return wipeQueue.wiper != nullptr; }
+    // Asks about wiping the free space of the filesystem folder is on and
+    // starts it; false when refused, declined or not started.
+    bool WipeFreeSpace(const wxString& folder);
+    bool IsWipingFreeSpace() const { return freeSpaceRun != nullptr; }
     // The share of a run that is done, as the gauge and status bar show it;
     // total must not be 0.
     static double ProgressPercentage(wxULongLong processed, wxULongLong total, bool finished);
@@ -44,6 +49,7 @@ public:
     wxButton* removeButton = nullptr;
     wxComboBox* algorithmChoice = nullptr;
     wxButton* aboutButton = nullptr;
+    wxButton* freeSpaceButton = nullptr;
     wxButton* startButton = nullptr;
     wxButton* closeButton = nullptr;
     wxGauge* progressGauge = nullptr;
@@ -54,6 +60,7 @@ private:
     void OnAddFolder(wxCommandEvent& event);
     void OnRemove(wxCommandEvent& event);
     void OnAbout(wxCommandEvent& event);
+    void OnWipeFreeSpace(wxCommandEvent& event);
     void OnClose(wxCommandEvent& event);
     void OnStartWipe(wxCommandEvent& event);
     void OnAlgorithmChanged(wxCommandEvent& event);
@@ -66,10 +73,13 @@ private:
     void StopRun();
     // Returns to Idle after the engine has finished the run, and reports it.
     void EndRun();
+    // Polls the free-space run; at its end shows what it did.
+    void PollFreeSpaceRun();
     // Leaves the run on the window's side after a failure; the engine is asked
     // to stop and its Wiper is kept until it has.
     void AbandonRun();
-    // A run is going on, or a thread the window gave up on is still finishing.
+    // A run (of files or of free space) is going on, or a thread the window
+    // gave up on is still finishing.
     bool IsWipeThreadAlive() const;
     void FinishClosing();
     // Warns once when queued files live where overwriting cannot reach their
@@ -78,6 +88,8 @@ private:
 
     // A Wiper whose thread was still finishing when the window gave up on it.
     std::unique_ptr<Wiper> retiredWiper;
+    // The free-space wipe going on, if any.
+    std::unique_ptr<FreeSpaceRun> freeSpaceRun;
     // The user closed the window during a run: close once the engine has stopped.
     bool closePending = false;
     // The user asked the run to stop; the notice stays until it has.

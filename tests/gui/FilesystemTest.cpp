@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
+#include <wx/statusbr.h>
+
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 #include "MainFrame.h"
+#include "engine/FreeSpaceWiper.h"
 #include "platform/OverwriteCaveat.h"
 #include "support/GuiHarness.h"
 #include "support/LoopFilesystem.h"
@@ -83,4 +89,88 @@ TEST(FilesystemWarning, IsNotShownForAFileOnExt4UnlessItsJournalKeepsData)
     ASSERT_TRUE(inlined.Usable());
     WriteFile(inlined.Path("small"), std::string(50, 's'));
     EXPECT_EQ(OverwriteCaveat::For(inlined.Path("small")), "ext4 (inline data)");
+}
+
+namespace {
+
+uint64_t FreeBlocks(const std::string& path)
+{
+    ::sync();
+    struct statvfs vfs {};
+    ::statvfs(path.c_str(), &vfs);
+    return vfs.f_bfree;
+}
+
+uint64_t FirstFillFileSize(const LoopFilesystem& fs)
+{
+    struct stat st {};
+    const std::string path = fs.Path(FreeSpaceWiper::workFolderName) + "/fill-000000";
+    return ::stat(path.c_str(), &st) == 0 ? uint64_t(st.st_size) : 0;
+}
+
+}  // namespace
+
+TEST(FreeSpaceWipe, AsksNamingTheFilesystemRunsToTheEndAndStopOrCloseMidwayRemovesEverythingItMade)
+{
+    LoopFilesystem ext4("ext4", "256M");
+    if (!ext4.Usable())
+        GTEST_SKIP() << "needs root and loop devices";
+    ASSERT_EQ(::mkdir(ext4.Path("docs").c_str(), 0755), 0);
+    WriteFile(ext4.Path("docs/kept"), "kept");
+    const uint64_t freeBefore = FreeBlocks(ext4.Path(""));
+    const std::string work = ext4.Path(FreeSpaceWiper::workFolderName);
+
+    {
+        Frame frame;
+        Dialogs().messages.clear();
+        EXPECT_TRUE(frame->WipeFreeSpace(ext4.Path("docs")));
+        ASSERT_EQ(Dialogs().messages.size(), 1u);
+        const ShownMessage question = Dialogs().messages[0];
+        EXPECT_TRUE(question.style & wxYES_NO);
+        EXPECT_TRUE(question.message.Contains("ext4")) << question.message;
+        EXPECT_TRUE(question.message.Contains(" MB are free")) << question.message;
+        EXPECT_TRUE(question.message.Contains("other programs writing to it may fail")) << question.message;
+        EXPECT_TRUE(frame->IsWipingFreeSpace());
+        EXPECT_FALSE(frame->freeSpaceButton->IsEnabled());
+        EXPECT_TRUE(frame->startButton->IsEnabled());
+        EXPECT_EQ(frame->startButton->GetLabel(), "Stop");
+        EXPECT_FALSE(frame->WipeFreeSpace(ext4.Path("docs")));  // one run at a time, asking nothing
+
+        ASSERT_TRUE(PumpUntil([] { return Dialogs().messages.size() == 2; }, 60000));
+        EXPECT_TRUE(Dialogs().messages[1].message.StartsWith("Free space wiped: ")) << Dialogs().messages[1].message;
+        EXPECT_FALSE(frame->IsWipingFreeSpace());
+        EXPECT_FALSE(frame->progressTimer.IsRunning());
+        EXPECT_TRUE(frame->freeSpaceButton->IsEnabled());
+        EXPECT_TRUE(frame->startButton->IsEnabled());
+        EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "Completed");
+        EXPECT_FALSE(Exists(work));
+        EXPECT_EQ(FreeBlocks(ext4.Path("")), freeBefore);
+    }
+
+    {
+        // Stopped half-way with the Stop control.
+        Frame frame;
+        Dialogs().messages.clear();
+        ASSERT_TRUE(frame->WipeFreeSpace(ext4.Path("docs")));
+        ASSERT_TRUE(PumpUntil([&] { return FirstFillFileSize(ext4) > (8u << 20); }, 30000));
+        Click(frame->startButton);
+        ASSERT_TRUE(PumpUntil([] { return Dialogs().messages.size() == 2; }, 30000));
+        EXPECT_TRUE(Dialogs().messages[1].message.Contains("stopped")) << Dialogs().messages[1].message;
+        EXPECT_EQ(frame->startButton->GetLabel(), "Start Wipe!");
+        EXPECT_TRUE(frame->freeSpaceButton->IsEnabled());
+        EXPECT_FALSE(Exists(work));
+        EXPECT_EQ(FreeBlocks(ext4.Path("")), freeBefore);
+    }
+
+    // Closed half-way: the window goes only once the fill files are gone.
+    Frame frame;
+    Dialogs().messages.clear();
+    ASSERT_TRUE(frame->WipeFreeSpace(ext4.Path("docs")));
+    ASSERT_TRUE(PumpUntil([&] { return FirstFillFileSize(ext4) > (8u << 20); }, 30000));
+    frame->Close();
+    ASSERT_TRUE(PumpUntil([&] { return !frame.frame; }, 30000));
+    EXPECT_EQ(Dialogs().messages.size(), 1u);  // the question, and no box at the end
+    EXPECT_FALSE(Exists(work));
+    EXPECT_EQ(FreeBlocks(ext4.Path("")), freeBefore);
+    EXPECT_EQ(ReadFile(ext4.Path("docs/kept")), "kept");
 }

@@ -105,7 +105,8 @@ void ExpectIdleAfterARun(Frame& frame)
     EXPECT_EQ(frame->progressGauge->GetValue(), 0);
     EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "Completed");
     for (wxButton* button : {frame->addFilesButton, frame->addFolderButton, frame->removeButton,
-                             frame->aboutButton, frame->startButton, frame->closeButton})
+                             frame->aboutButton, frame->freeSpaceButton, frame->startButton,
+                             frame->closeButton})
         EXPECT_TRUE(button->IsEnabled()) << button->GetLabel();
     EXPECT_TRUE(frame->queueList->IsEnabled());
 }

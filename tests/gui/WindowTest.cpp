@@ -14,8 +14,8 @@ namespace {
 
 std::vector<wxButton*> Buttons(MainFrame* frame)
 {
-    return {frame->addFilesButton, frame->addFolderButton, frame->removeButton,
-            frame->aboutButton,    frame->startButton,     frame->closeButton};
+    return {frame->addFilesButton, frame->addFolderButton, frame->removeButton, frame->aboutButton,
+            frame->freeSpaceButton, frame->startButton,    frame->closeButton};
 }
 
 }  // namespace
@@ -58,7 +58,8 @@ TEST(MainWindow, LooksAsDescribedWhenConstructed)
     EXPECT_EQ(status->GetStatusText(0), "Ready");
     EXPECT_EQ(status->GetStatusText(1), "https://vorlix.example.org");
 
-    const std::vector<wxString> labels{"Add file(s)", "Add folder", "Remove", "About", "Start Wipe!", "Close"};
+    const std::vector<wxString> labels{"Add file(s)", "Add folder",  "Remove", "About",
+                                       "Wipe free space...", "Start Wipe!", "Close"};
     const std::vector<wxButton*> buttons = Buttons(frame.frame);
     for (size_t i = 0; i < buttons.size(); ++i) {
         EXPECT_EQ(buttons[i]->GetLabel(), labels[i]);

@@ -1,0 +1,81 @@
+#include "FreeSpaceRun.h"
+
+#include "engine/Wiper.h"
+#include "platform/NativePath.h"
+
+#include <wx/filename.h>
+
+#include <system_error>
+
+namespace {
+
+wxString Size(uint64_t bytes)
+{
+    return wxFileName::GetHumanReadableSize(wxULongLong(bytes));
+}
+
+}  // namespace
+
+FreeSpaceRun::FreeSpaceRun(const wxString& folder, FreeSpaceWiper::Algorithm algorithm)
+    : wiper(folder, algorithm)
+{
+}
+
+FreeSpaceRun::~FreeSpaceRun()
+{
+    if (thread.joinable()) {
+        wiper.RequestStop();
+        thread.join();
+    }
+}
+
+bool FreeSpaceRun::Start()
+{
+    // A stop asked of an earlier file run must not end this one at once.
+    Wiper::ResetRun();
+    try {
+        thread = std::thread([this] { wiper.Run(); });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+FreeSpaceWiper::Result FreeSpaceRun::Finish()
+{
+    if (thread.joinable())
+        thread.join();
+    return wiper.GetResult();
+}
+
+wxString FreeSpaceRun::Question(const wxString& folder, const FreeSpaceWiper::Check& check,
+                                FreeSpaceWiper::Algorithm algorithm)
+{
+    const FreeSpace::Filesystem& fs = check.filesystem;
+    wxString text = wxString::Format(
+        "Wipe the free space of the %s filesystem that holds\n%s?\n\n"
+        "%s are free there. Vorlix fills all of it with files of %s, each synced to the drive, "
+        "and then deletes them again. Files you have now are not touched.\n\n"
+        "The drive is full for a while: other programs writing to it may fail meanwhile.",
+        fs.type, NativePath::Display(folder), Size(fs.freeBytes),
+        algorithm == FreeSpaceWiper::Algorithm::DoD ? "0x00, 0xFF and random bytes, in three passes"
+                                                    : "random bytes");
+    if (!check.note.empty())
+        text += "\n\n" + check.note;
+    return text;
+}
+
+wxString FreeSpaceRun::Summary(const FreeSpaceWiper::Result& result)
+{
+    if (result.stopped)
+        return "The free-space wipe was stopped. Every file it made has been removed.";
+    if (!result.failure.empty())
+        return "The free-space wipe did not finish:\n" + result.failure
+               + (result.removedAll ? "\n\nEvery file it made has been removed." : "");
+    wxString text = wxString::Format("Free space wiped: %s written.", Size(result.bytesWritten));
+    if (result.unreachedBytes != 0)
+        text += wxString::Format("\n\n%s of free space could not be reached: mostly blocks the "
+                                 "filesystem keeps for the system, which only an administrator can fill.",
+                                 Size(result.unreachedBytes));
+    return text;
+}

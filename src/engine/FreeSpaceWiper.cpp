@@ -1,0 +1,294 @@
+#include "engine/FreeSpaceWiper.h"
+
+#include "engine/ThreadRandom.h"
+#include "engine/Wiper.h"
+#include "platform/OverwriteCaveat.h"
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <utility>
+
+const char* const FreeSpaceWiper::workFolderName = ".vorlix-free-space";
+
+namespace {
+
+// One write call; large, as nothing but the fill files are in the way.
+constexpr size_t writeSize = 1 << 20;
+// From this size on, random chunks are made ahead on a thread of their own.
+constexpr size_t aheadSize = 256 << 10;
+// Each fill file stays below the size limit of FAT32 and similar.
+constexpr uint64_t fillFileLimit = uint64_t(1) << 30;
+
+}  // namespace
+
+bool FreeSpaceWiper::Inspect(const wxString& folder, Check& check, wxString& detail)
+{
+    check = Check();
+    if (!FreeSpace::Examine(folder, check.filesystem, detail))
+        return false;
+    const wxString caveat =
+        check.filesystem.caveat.empty() ? OverwriteCaveat::For(folder) : check.filesystem.caveat;
+    // An ext4 journal that keeps data is pushed round by the fill itself;
+    // elsewhere the new bytes never land where the old ones are.
+    if (!caveat.empty() && !caveat.StartsWith("ext4")) {
+        check.refusal = wxString::Format(
+            "This is a %s filesystem: it writes new data to new places and never over the "
+            "old, so filling its free space cannot reach what was deleted there.",
+            caveat);
+    } else if (FreeSpace::JournalBlocks(check.filesystem) != 0) {
+        check.note = wxString::Format(
+            "The %s journal keeps older copies of folder entries and small files for a while; "
+            "at the end, Vorlix writes enough to push it round once.",
+            check.filesystem.type);
+    } else if (!caveat.empty() || FreeSpace::IsJournalled(check.filesystem.type)) {
+        check.note = wxString::Format(
+            "The %s journal may still hold older copies of folder entries and small files "
+            "for a while after the wipe.",
+            check.filesystem.type);
+    }
+    return true;
+}
+
+FreeSpaceWiper::FreeSpaceWiper(const wxString& folder, Algorithm algorithm)
+    : folder(folder), algorithm(algorithm), buffer(writeSize), spare(writeSize)
+{
+}
+
+FreeSpaceWiper::Result FreeSpaceWiper::GetResult() const
+{
+    std::lock_guard<std::mutex> lock(resultMutex);
+    return result;
+}
+
+bool FreeSpaceWiper::ShouldStop() const
+{
+    return stopRequested.load(std::memory_order_relaxed) || Wiper::IsStopNowRequested();
+}
+
+void FreeSpaceWiper::Run()
+{
+    const std::vector<Pattern> passes = algorithm == Algorithm::DoD
+        ? std::vector<Pattern>{Pattern::Zeros, Pattern::Ones, Pattern::RandomBlock}
+        : std::vector<Pattern>{Pattern::Random};
+    seedBase = static_cast<uint32_t>(std::time(nullptr));
+    ThreadRandom::Seed(seedBase);
+
+    Check check;
+    wxString detail;
+    if (!Inspect(folder, check, detail)) {
+        Fail("Cannot examine the folder: ", detail);
+    } else if (!check.refusal.empty()) {
+        Fail(check.refusal, wxString());
+    } else if (RemoveLeftovers(check.filesystem)) {
+        const FreeSpace::Filesystem& fs = check.filesystem;
+        // At the top of the filesystem where allowed, so that the next run
+        // finds what an interrupted one left, whichever folder it is given.
+        workFolder = FreeSpace::Join(fs.root, workFolderName);
+        if (!FreeSpace::MakeHiddenFolder(workFolder, detail)) {
+            workFolder = FreeSpace::Join(folder, workFolderName);
+            if (!FreeSpace::MakeHiddenFolder(workFolder, detail))
+                workFolder.clear();
+        }
+        if (workFolder.empty()) {
+            Fail("Cannot create the work folder: ", detail);
+        } else {
+            FreeSpace::Filesystem now;
+            if (FreeSpace::Examine(folder, now, detail))
+                totalBytes = now.writableBytes * passes.size();
+            if (Fill(passes, {writeSize}) && FillTheRest(fs, passes)) {
+                // Measured while full: what no file could take.
+                if (FreeSpace::Examine(folder, now, detail)) {
+                    std::lock_guard<std::mutex> lock(resultMutex);
+                    result.unreachedBytes = now.freeBytes;
+                }
+            }
+        }
+    }
+    DeleteWhatWasMade();
+    if (!workFolder.empty() && !ShouldStop() && GetResult().failure.empty())
+        PushJournal(check.filesystem);
+    {
+        std::lock_guard<std::mutex> lock(resultMutex);
+        result.bytesWritten = bytesWritten.load();
+        result.filesMade = made.size();
+        result.stopped = result.failure.empty() && ShouldStop();
+    }
+    finished = true;
+}
+
+bool FreeSpaceWiper::RemoveLeftovers(const FreeSpace::Filesystem& filesystem)
+{
+    for (const wxString& base : {filesystem.root, folder}) {
+        const wxString leftover = FreeSpace::Join(base, workFolderName);
+        FreeSpace::Filesystem at;
+        wxString detail;
+        if (!FreeSpace::Examine(leftover, at, detail))
+            continue;  // none there
+        if (at.id != filesystem.id)
+            continue;  // something mounted on it: not ours
+        if (!FreeSpace::RemoveFolder(leftover, detail))
+            return Fail("Cannot remove what an earlier run left behind: ", detail);
+        std::lock_guard<std::mutex> lock(resultMutex);
+        ++result.leftoversRemoved;
+    }
+    return true;
+}
+
+bool FreeSpaceWiper::FillTheRest(const FreeSpace::Filesystem& filesystem, const std::vector<Pattern>& passes)
+{
+    // ext4 refuses a large write while smaller ones still find room (a few
+    // free blocks here and there), down to one byte; on NTFS a file that small
+    // lives in a free entry of the file table. Each refusal costs ext4 a
+    // journal commit, hence few steps.
+    const std::vector<size_t> chunks{4096, 512, 1};
+    uint64_t reserve = 0;
+    if (!FreeSpace::GetReserve(filesystem, reserve) || reserve == 0 || !FreeSpace::SetReserve(filesystem, 0))
+        return Fill(passes, chunks);
+    // Only while full anyway: other programs' writes fail meanwhile, as they
+    // would without it.
+    const bool filled = Fill(passes, {writeSize}) && Fill(passes, chunks);
+    FreeSpace::SetReserve(filesystem, reserve);
+    return filled;
+}
+
+FillFile::Outcome FreeSpaceWiper::CreateNext(FillFile& file)
+{
+    const wxString path = FreeSpace::Join(workFolder, wxString::Format("fill-%06zu", made.size()));
+    const FillFile::Outcome outcome = file.Create(path);
+    if (outcome == FillFile::Outcome::Written)
+        made.push_back(path);
+    else if (outcome == FillFile::Outcome::Failed)
+        Fail("Cannot create a fill file: ", file.Detail());
+    return outcome;
+}
+
+bool FreeSpaceWiper::Fill(const std::vector<Pattern>& passes, const std::vector<size_t>& chunks)
+{
+    for (size_t level = 0; level < chunks.size();) {
+        if (ShouldStop())
+            return false;
+        FillFile file;
+        const FillFile::Outcome created = CreateNext(file);
+        if (created != FillFile::Outcome::Written)
+            return created == FillFile::Outcome::Full;
+        uint64_t size = 0;
+        if (!WritePasses(file, passes, chunks[level], size))
+            return false;
+        if (!file.Close())
+            return Fail("Cannot write a fill file: ", file.Detail());
+        if (size == 0)
+            ++level;
+    }
+    return true;
+}
+
+bool FreeSpaceWiper::WritePasses(FillFile& file, const std::vector<Pattern>& passes, size_t chunk,
+                                 uint64_t& size)
+{
+    ThreadRandom::Fill(randomBlock, sizeof randomBlock);
+    for (size_t pass = 0; pass < passes.size(); ++pass) {
+        const Pattern pattern = passes[pass];
+        if (pattern == Pattern::Zeros || pattern == Pattern::Ones)
+            std::memset(buffer.data(), pattern == Pattern::Zeros ? 0x00 : 0xFF, buffer.size());
+        else if (pattern == Pattern::RandomBlock)
+            for (size_t at = 0; at < buffer.size(); at += sizeof randomBlock)
+                std::memcpy(buffer.data() + at, randomBlock, sizeof randomBlock);
+        if (pass != 0 && !file.Rewind())
+            return Fail("Cannot write a fill file: ", file.Detail());
+        // The first pass finds the size; the others write over the same bytes.
+        const uint64_t target = pass == 0 ? fillFileLimit : size;
+        // Large random chunks are made on another thread while the previous
+        // one is written: the generator would otherwise add a fifth to the time.
+        const bool ahead = pattern == Pattern::Random && chunk >= aheadSize;
+        std::future<void> next;
+        if (ahead)
+            next = FillAhead(chunk);
+        uint64_t done = 0;
+        while (done < target) {
+            if (ShouldStop())
+                return false;
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(target - done, chunk));
+            if (ahead) {
+                next.get();
+                std::swap(buffer, spare);
+                next = FillAhead(chunk);
+            } else if (pattern == Pattern::Random) {
+                ThreadRandom::Fill(buffer.data(), n);
+            }
+            size_t written = 0;
+            const FillFile::Outcome outcome = file.Write(buffer.data(), n, written);
+            done += written;
+            bytesWritten.fetch_add(written, std::memory_order_relaxed);
+            if (outcome == FillFile::Outcome::Failed || (outcome == FillFile::Outcome::Full && pass != 0))
+                return Fail("Cannot write a fill file: ", file.Detail());
+            if (outcome == FillFile::Outcome::Full)
+                break;
+        }
+        if (pass == 0)
+            size = done;
+        // Unsynced, a later pass would only replace the earlier one in the cache.
+        if (size != 0 && !file.Sync())
+            return Fail("Cannot write a fill file: ", file.Detail());
+    }
+    return true;
+}
+
+void FreeSpaceWiper::PushJournal(const FreeSpace::Filesystem& filesystem)
+{
+    const uint64_t journalBlocks = FreeSpace::JournalBlocks(filesystem);
+    wxString detail;
+    if (journalBlocks == 0 || !FreeSpace::MakeHiddenFolder(workFolder, detail))
+        return;
+    // Each new folder takes a block of its own, which the journal logs as it
+    // commits (with the blocks of the folders' entries, not counted here).
+    constexpr unsigned foldersPerCommit = 1024;
+    for (uint64_t logged = 0; logged < journalBlocks && !ShouldStop();
+         logged += foldersPerCommit) {
+        for (unsigned i = 0; i < foldersPerCommit; ++i)
+            FreeSpace::MakeHiddenFolder(FreeSpace::Join(workFolder, wxString::Format(".j%u", i)), detail);
+        FreeSpace::Sync(workFolder);
+        FreeSpace::RemoveFolder(workFolder, detail);
+        FreeSpace::MakeHiddenFolder(workFolder, detail);
+    }
+    if (!FreeSpace::RemoveFolder(workFolder, detail)) {
+        Fail("Cannot remove the work folder: ", detail);
+        std::lock_guard<std::mutex> lock(resultMutex);
+        result.removedAll = false;
+    }
+    FreeSpace::Sync(folder);
+}
+
+std::future<void> FreeSpaceWiper::FillAhead(size_t n)
+{
+    // Each chunk from a seed of its own: a new thread's generator starts afresh.
+    const uint32_t seed = seedBase + 0x9E3779B9u * ++chunksFilled;
+    unsigned char* bytes = spare.data();
+    return std::async(std::launch::async, [bytes, n, seed] {
+        ThreadRandom::Seed(seed);
+        ThreadRandom::Fill(bytes, n);
+    });
+}
+
+bool FreeSpaceWiper::Fail(const wxString& what, const wxString& detail)
+{
+    std::lock_guard<std::mutex> lock(resultMutex);
+    if (result.failure.empty())
+        result.failure = what + detail;
+    return false;
+}
+
+void FreeSpaceWiper::DeleteWhatWasMade()
+{
+    if (workFolder.empty())
+        return;
+    for (const wxString& path : made)
+        FillFile::Remove(path);
+    wxString detail;
+    if (!FreeSpace::RemoveFolder(workFolder, detail)) {
+        Fail("Cannot remove the work folder: ", detail);
+        std::lock_guard<std::mutex> lock(resultMutex);
+        result.removedAll = false;
+    }
+    FreeSpace::Sync(folder);
+}

@@ -1,0 +1,125 @@
+#pragma once
+
+#include "platform/FillFile.h"
+#include "platform/FreeSpace.h"
+
+#include <wx/string.h>
+
+#include <atomic>
+#include <cstdint>
+#include <future>
+#include <mutex>
+#include <vector>
+
+// Overwrites the free space of the filesystem a folder is on, so that what was
+// deleted there before cannot be read back: in a hidden folder of its own it
+// writes files until the filesystem refuses more, then small files until none
+// fit, each synced to the device, and deletes all of them. One run per object;
+// Run() works on the caller's thread while the window polls the progress.
+class FreeSpaceWiper {
+public:
+    enum class Algorithm {
+        Random,  // one pass of pseudo-random bytes
+        DoD,     // 0x00, 0xFF, then a repeated pseudo-random block, each pass synced
+    };
+
+    // What the window shows before a run.
+    struct Check {
+        FreeSpace::Filesystem filesystem;
+        // Why overwriting cannot reach the old data there (copy-on-write,
+        // network); a run is refused when it is set.
+        wxString refusal;
+        // Set for a journalled filesystem: the journal may still hold copies
+        // of folder blocks and small files after the run.
+        wxString note;
+    };
+
+    // What a run did; complete once IsFinished() is true.
+    struct Result {
+        uint64_t bytesWritten = 0;
+        // Free space no file could take once the filesystem was full: the
+        // blocks reserved for the system when not run as root, and slack.
+        uint64_t unreachedBytes = 0;
+        uint64_t filesMade = 0;
+        // Folders of earlier interrupted runs removed before this one.
+        unsigned leftoversRemoved = 0;
+        bool stopped = false;
+        // False when something it made could not be deleted.
+        bool removedAll = true;
+        // Why the run did not finish; empty when it did (or was stopped).
+        wxString failure;
+    };
+
+    // The hidden folder's name; one found at the start of a run is what an
+    // interrupted earlier run left behind, and is removed.
+    static const char* const workFolderName;
+
+    // Examines the filesystem folder is on; false, with the system's text in
+    // detail, when it cannot be examined at all.
+    static bool Inspect(const wxString& folder, Check& check, wxString& detail);
+
+    FreeSpaceWiper(const wxString& folder, Algorithm algorithm);
+    FreeSpaceWiper(const FreeSpaceWiper&) = delete;
+    FreeSpaceWiper& operator=(const FreeSpaceWiper&) = delete;
+
+    // The whole run: leftovers removed, free space filled, everything it made
+    // deleted again (also when stopped or failed).
+    void Run();
+
+    // Stops the run at the next write; what it made is still deleted. The
+    // window's stop of a file run (Wiper::RequestStopNow) stops it as well.
+    void RequestStop() { stopRequested = true; }
+
+    uint64_t BytesWritten() const { return bytesWritten.load(std::memory_order_relaxed); }
+    // The free space times the passes; 0 until the run has measured it.
+    uint64_t TotalBytes() const { return totalBytes.load(); }
+    bool IsFinished() const { return finished.load(); }
+    Result GetResult() const;
+
+private:
+    enum class Pattern { Random, Zeros, Ones, RandomBlock };
+
+    bool ShouldStop() const;
+    // Removes the work folders of earlier runs at root and in the chosen folder.
+    bool RemoveLeftovers(const FreeSpace::Filesystem& filesystem);
+    // New files of up to fillFileLimit bytes each, written in calls of
+    // chunks[0] bytes until a new file takes nothing, then of chunks[1] and so
+    // on.
+    bool Fill(const std::vector<Pattern>& passes, const std::vector<size_t>& chunks);
+    // Once large writes are refused: the rest in ever smaller writes. Where
+    // the filesystem keeps free blocks back even from root and lets this
+    // process lift that, fills those too, then puts the reserve back.
+    bool FillTheRest(const FreeSpace::Filesystem& filesystem, const std::vector<Pattern>& passes);
+    // Creates the next file; Full when not even an empty one fits.
+    FillFile::Outcome CreateNext(FillFile& file);
+    // Writes every pass over one file in calls of chunk bytes, the first until
+    // the file's limit or the filesystem is full (size is then what it took),
+    // the others over the same bytes; each is synced before the next.
+    bool WritePasses(FillFile& file, const std::vector<Pattern>& passes, size_t chunk, uint64_t& size);
+    // After the fill: pushes the journal round once (where its size can be
+    // told), so that it no longer holds old copies of folder blocks with the
+    // names of deleted files in them.
+    void PushJournal(const FreeSpace::Filesystem& filesystem);
+    // Starts filling spare with n random bytes on another thread.
+    std::future<void> FillAhead(size_t n);
+    bool Fail(const wxString& what, const wxString& detail);
+    void DeleteWhatWasMade();
+
+    const wxString folder;
+    const Algorithm algorithm;
+    wxString workFolder;
+    std::vector<wxString> made;  // worker thread only
+    std::vector<unsigned char> buffer;  // the chunk being written
+    std::vector<unsigned char> spare;   // the next random chunk, while it is made
+    uint32_t seedBase = 0;
+    uint32_t chunksFilled = 0;
+    unsigned char randomBlock[1024];
+
+    std::atomic<bool> stopRequested{false};
+    std::atomic<bool> finished{false};
+    std::atomic<uint64_t> bytesWritten{0};
+    std::atomic<uint64_t> totalBytes{0};
+
+    mutable std::mutex resultMutex;  // guards result
+    Result result;
+};

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <wx/string.h>
+
+#include <cstdint>
+
+// What a free-space wipe needs to know about the filesystem a folder is on,
+// and the folder its fill files go in. Every path is handed to the system
+// through NativePath.
+class FreeSpace {
+public:
+    struct Filesystem {
+        wxString root;                // the folder the filesystem is mounted on (a volume's root)
+        wxString type;                // "ext4", "NTFS", ...
+        uint64_t id = 0;              // device number or volume serial: the same filesystem twice
+        uint64_t freeBytes = 0;       // every free block, those reserved for the system included
+        uint64_t writableBytes = 0;   // the part of it this process may fill
+        uint32_t blockSize = 4096;
+        // Set where the system itself tells that overwriting cannot reach old
+        // data there (a network drive); the kind of it.
+        wxString caveat;
+    };
+
+    // Describes the filesystem folder is on; false, with the system's text in
+    // detail, when folder cannot be examined.
+    static bool Examine(const wxString& folder, Filesystem& filesystem, wxString& detail);
+
+    // True when the system's journal keeps copies of metadata (folder blocks
+    // with names in them) and of small files for a while.
+    static bool IsJournalled(const wxString& type);
+
+    // Creates folder, hidden, readable by its owner only; false (detail set)
+    // if it exists already or cannot be made.
+    static bool MakeHiddenFolder(const wxString& folder, wxString& detail);
+
+    // Deletes every file and empty folder in folder, then folder itself;
+    // folders inside it are not entered. True when nothing is left (also when
+    // there was nothing).
+    static bool RemoveFolder(const wxString& folder, wxString& detail);
+
+    // Pushes the filesystem's pending changes to the device, so that the space
+    // of deleted files is counted free again.
+    static void Sync(const wxString& folder);
+
+    // Free blocks that the filesystem keeps back even from root (ext4's
+    // reserved clusters, for its own metadata), where this process may change
+    // that: the count is stored in reserve and true returned. SetReserve
+    // changes it; lowered, the last of the free space can be filled.
+    static bool GetReserve(const Filesystem& filesystem, uint64_t& reserve);
+    static bool SetReserve(const Filesystem& filesystem, uint64_t reserve);
+
+    // About how many blocks the filesystem's journal holds, as an upper
+    // bound; 0 when it has none or it cannot be told.
+    static uint64_t JournalBlocks(const Filesystem& filesystem);
+
+    // The separator between a folder and a name in it.
+    static wxString Join(const wxString& folder, const wxString& name);
+};

@@ -1,0 +1,230 @@
+#include "platform/FreeSpace.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/NativePath.h"
+
+namespace {
+
+bool Fail(wxString& detail)
+{
+    detail = wxString(std::strerror(errno));
+    return false;
+}
+
+// The topmost folder above path (itself included) on the same device.
+std::string MountRoot(const std::string& path, dev_t device)
+{
+    std::string root = path;
+    while (root != "/") {
+        const size_t slash = root.rfind('/');
+        const std::string parent = slash == 0 ? "/" : root.substr(0, slash);
+        struct stat st;
+        if (::stat(parent.c_str(), &st) != 0 || st.st_dev != device)
+            break;
+        root = parent;
+    }
+    return root;
+}
+
+// mountinfo writes space, tab, newline and backslash in paths as \ooo.
+std::string Unescape(const std::string& field)
+{
+    std::string text;
+    for (size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            text += static_cast<char>(std::strtol(field.substr(i + 1, 3).c_str(), nullptr, 8));
+            i += 3;
+        } else {
+            text += field[i];
+        }
+    }
+    return text;
+}
+
+// The type the kernel mounted device at root with; the device's first
+// mount when root is not among them (a bind mount).
+std::string MountType(dev_t device, const std::string& root)
+{
+    std::ifstream mounts("/proc/self/mountinfo");
+    const std::string wanted = std::to_string(major(device)) + ":" + std::to_string(minor(device));
+    std::string line, fallback;
+    while (std::getline(mounts, line)) {
+        std::istringstream fields(line);
+        std::string id, parent, numbers, source, mountPoint;
+        fields >> id >> parent >> numbers >> source >> mountPoint;
+        const size_t separator = line.find(" - ");
+        if (numbers != wanted || separator == std::string::npos)
+            continue;
+        std::istringstream rest(line.substr(separator + 3));
+        std::string type;
+        rest >> type;
+        if (Unescape(mountPoint) == root)
+            return type;
+        if (fallback.empty())
+            fallback = type;
+    }
+    return fallback.empty() ? "unknown" : fallback;
+}
+
+// The kernel's name for the block device the filesystem is on ("sda1").
+std::string DeviceName(const FreeSpace::Filesystem& filesystem)
+{
+    const dev_t device = static_cast<dev_t>(filesystem.id);
+    const std::string link = "/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
+    char target[PATH_MAX];
+    const ssize_t length = ::readlink(link.c_str(), target, sizeof target - 1);
+    if (length <= 0)
+        return std::string();
+    const std::string path(target, static_cast<size_t>(length));
+    return path.substr(path.rfind('/') + 1);
+}
+
+// ext4's tunable for its reserved clusters.
+std::string ReserveFile(const FreeSpace::Filesystem& filesystem)
+{
+    const std::string device = filesystem.type == "ext4" ? DeviceName(filesystem) : std::string();
+    return device.empty() ? device : "/sys/fs/ext4/" + device + "/reserved_clusters";
+}
+
+}  // namespace
+
+bool FreeSpace::Examine(const wxString& folder, Filesystem& filesystem, wxString& detail)
+{
+    std::string native;
+    if (!NativePath::Encode(folder, native)) {
+        detail = "The path has no exact form on this system.";
+        return false;
+    }
+    char* real = ::realpath(native.c_str(), nullptr);
+    if (!real)
+        return Fail(detail);
+    const std::string path = real;
+    std::free(real);
+    struct stat st;
+    struct statvfs vfs;
+    if (::stat(path.c_str(), &st) != 0 || ::statvfs(path.c_str(), &vfs) != 0)
+        return Fail(detail);
+    if (!S_ISDIR(st.st_mode)) {
+        errno = ENOTDIR;
+        return Fail(detail);
+    }
+    const std::string root = MountRoot(path, st.st_dev);
+    filesystem.root = NativePath::Decode(root);
+    filesystem.type = MountType(st.st_dev, root);
+    filesystem.id = st.st_dev;
+    filesystem.blockSize = static_cast<uint32_t>(vfs.f_frsize);
+    filesystem.freeBytes = uint64_t(vfs.f_bfree) * vfs.f_frsize;
+    // Blocks reserved for the system are root's to fill.
+    filesystem.writableBytes = (::geteuid() == 0 ? uint64_t(vfs.f_bfree) : uint64_t(vfs.f_bavail)) * vfs.f_frsize;
+    return true;
+}
+
+bool FreeSpace::IsJournalled(const wxString& type)
+{
+    return type == "ext3" || type == "ext4" || type == "xfs" || type == "jfs" || type == "reiserfs";
+}
+
+bool FreeSpace::MakeHiddenFolder(const wxString& folder, wxString& detail)
+{
+    std::string native;
+    if (!NativePath::Encode(folder, native)) {
+        detail = "The path has no exact form on this system.";
+        return false;
+    }
+    // The leading dot of its name hides it.
+    return ::mkdir(native.c_str(), 0700) == 0 || Fail(detail);
+}
+
+bool FreeSpace::RemoveFolder(const wxString& folder, wxString& detail)
+{
+    std::string native;
+    if (!NativePath::Encode(folder, native)) {
+        detail = "The path has no exact form on this system.";
+        return false;
+    }
+    const int fd = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT || Fail(detail);
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return Fail(detail);
+    }
+    bool ok = true;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        // Only the names of this folder go: a link is removed, not followed.
+        if (::unlinkat(fd, name.c_str(), 0) != 0
+            && (errno != EISDIR || ::unlinkat(fd, name.c_str(), AT_REMOVEDIR) != 0))
+            ok = Fail(detail);
+    }
+    ::closedir(dir);
+    return (::rmdir(native.c_str()) == 0 || Fail(detail)) && ok;
+}
+
+void FreeSpace::Sync(const wxString& folder)
+{
+    std::string native;
+    if (!NativePath::Encode(folder, native))
+        return;
+    const int fd = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::syncfs(fd);
+    ::close(fd);
+}
+
+bool FreeSpace::GetReserve(const Filesystem& filesystem, uint64_t& reserve)
+{
+    const std::string file = ReserveFile(filesystem);
+    if (file.empty() || ::access(file.c_str(), W_OK) != 0)
+        return false;
+    std::ifstream in(file);
+    return static_cast<bool>(in >> reserve);
+}
+
+bool FreeSpace::SetReserve(const Filesystem& filesystem, uint64_t reserve)
+{
+    const std::string file = ReserveFile(filesystem);
+    if (file.empty())
+        return false;
+    std::ofstream out(file);
+    out << reserve << std::flush;
+    return static_cast<bool>(out);
+}
+
+uint64_t FreeSpace::JournalBlocks(const Filesystem& filesystem)
+{
+    if (filesystem.type != "ext3" && filesystem.type != "ext4")
+        return 0;
+    const std::string device = DeviceName(filesystem);
+    // "N transactions (M requested), each up to L blocks": jbd2 caps a
+    // transaction at a quarter of the journal or less.
+    std::ifstream info("/proc/fs/jbd2/" + device + "-8/info");
+    std::string line;
+    if (device.empty() || !std::getline(info, line))
+        return 0;
+    const size_t at = line.find("each up to ");
+    return at == std::string::npos ? 0 : 4 * std::strtoull(line.c_str() + at + 11, nullptr, 10);
+}
+
+wxString FreeSpace::Join(const wxString& folder, const wxString& name)
+{
+    return folder.EndsWith("/") ? folder + name : folder + "/" + name;
+}

@@ -76,7 +76,7 @@ res/vorlix.ico: scripts/make-ico $(wildcard res/icons/vorlix-*.png)
 .PHONY: windows-check windows-zip
 windows-check: windows
 	@scripts/install-deps windows
-	bash tests/windows/wine_check.sh $(WIN_BUILD)/Vorlix.exe
+	bash tests/windows/wine_check.sh $(WIN_BUILD)/Vorlix.exe $(WIN_BUILD)/tests/windows/vorlix_windows_tests.exe
 
 WIN_ZIP := Vorlix-1.0.0-win64.zip
 

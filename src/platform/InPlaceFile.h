@@ -2,6 +2,7 @@
 
 #include <wx/string.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -23,6 +24,13 @@ public:
     InPlaceFile(const InPlaceFile&) = delete;
     InPlaceFile& operator=(const InPlaceFile&) = delete;
     ~InPlaceFile();
+
+    // Whether Open may clear a file's read-only attribute (Windows) to wipe it.
+    // The window sets it, only once the user has agreed, before a run starts.
+    static std::atomic<bool> clearReadOnly;
+    // True for a file whose read-only attribute (Windows) keeps it from being
+    // written; always false where write permission is the only guard.
+    static bool IsReadOnly(const wxString& path);
 
     // Splits path into the real place of its folder and its own name, and
     // stores the file's size (UINT64_MAX unless it is a regular file). A folder

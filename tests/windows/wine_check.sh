@@ -2,17 +2,21 @@
 # The Windows build checked from two sides: what the file itself carries (PE
 # header, icon, manifest, version record), and the real Vorlix.exe run under
 # Wine on a private display: single instance hand-off and a wipe run.
-# Usage: wine_check.sh <path to Vorlix.exe>
+# With the Windows test program, its cases run first (the read-only one also
+# as an unprivileged user: Wine run as root ignores read-only).
+# Usage: wine_check.sh <path to Vorlix.exe> [<path to vorlix_windows_tests.exe>]
 set -uo pipefail
-if [ $# -ne 1 ] || [ ! -f "$1" ]; then
-    echo "usage: $0 <path to Vorlix.exe>" >&2
+if [ $# -lt 1 ] || [ $# -gt 2 ] || [ ! -f "$1" ] || { [ $# -eq 2 ] && [ ! -f "$2" ]; }; then
+    echo "usage: $0 <path to Vorlix.exe> [<path to vorlix_windows_tests.exe>]" >&2
     exit 2
 fi
 exe=$(realpath "$1")
+tests=""
+[ $# -eq 2 ] && tests=$(realpath "$2")
 # A display given by the caller must show no other window titled Vorlix.
 if [ -z "${DISPLAY:-}" ]; then
     # The outer bound catches a hang that slipped past every inner one.
-    exec timeout -k 10 600 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$exe"
+    exec timeout -k 10 600 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$exe" ${tests:+"$tests"}
 fi
 export LC_ALL=C.UTF-8 WINEDEBUG=-all
 # No Mono or Gecko install prompt in a fresh prefix; Vorlix needs neither.
@@ -54,6 +58,15 @@ pe_is_gui64() {
     dump=$(x86_64-w64-mingw32-objdump -p "$exe") || return 1
     grep -Eq '^Magic[[:space:]]+020b' <<<"$dump" || { echo "  not PE32+"; return 1; }
     grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$dump" || { echo "  not the Windows GUI subsystem"; return 1; }
+}
+
+# Release: the terminal-server-aware flag, and no debug sections left.
+pe_is_release() {
+    local flags sections
+    flags=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/^DllCharacteristics/ {print $2}')
+    (( 0x$flags & 0x8000 )) || { echo "  DllCharacteristics $flags lacks TERMINAL_SERVER_AWARE"; return 1; }
+    sections=$(x86_64-w64-mingw32-objdump -h "$exe" | awk '$2 ~ /^\.debug/ {print $2}')
+    [ -z "$sections" ] || { echo "  debug sections: "$sections; return 1; }
 }
 
 # Resource records are parsed with the standard library only; wrestool
@@ -117,6 +130,14 @@ elif what == "manifest":
     dpi = [(e.text or "").strip().lower() for e in root.iter("{%s}dpiAware" % ns["ws"])]
     if dpi != ["true"]:
         fail("dpiAware is %s" % dpi)
+    ws16 = "http://schemas.microsoft.com/SMI/2016/WindowsSettings"
+    long_paths = [(e.text or "").strip().lower() for e in root.iter("{%s}longPathAware" % ws16)]
+    if long_paths != ["true"]:
+        fail("longPathAware is %s" % long_paths)
+    windows10 = "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"
+    supported = [e.get("Id") for e in root.iter("{urn:schemas-microsoft-com:compatibility.v1}supportedOS")]
+    if windows10 not in supported:
+        fail("supportedOS lacks Windows 10/11: %s" % supported)
 
 elif what == "version":
     data = res("--type=16", "--name=1")
@@ -158,7 +179,8 @@ resource() { python3 -c "$resources_py" "$exe" "$1"; }
 
 check "PE32+ executable for the Windows GUI subsystem" pe_is_gui64
 check "icon group VorlixLogo: 16, 32, 48, 96, 128, 256 px at 32 bpp, 256 px as PNG" resource icons
-check "manifest: common controls 6.0.0.0, asInvoker, dpiAware true" resource manifest
+check "release: terminal-server aware, no debug sections" pe_is_release
+check "manifest: common controls 6.0.0.0, asInvoker, dpiAware, longPathAware, Windows 10/11" resource manifest
 check "version record: names, Vorlix.exe, 1.0.0" resource version
 
 # --- The program under Wine -----------------------------------------------
@@ -194,6 +216,33 @@ prefix_ready() {
     [ -d "$WINEPREFIX/drive_c/windows" ] || { tail -n 20 "$tmp/wineboot.log"; return 1; }
 }
 check "fresh Wine prefix" prefix_ready || finish
+
+# --- The Windows test program ----------------------------------------------
+
+if [ -n "$tests" ]; then
+    windows_tests() {
+        (cd "$tmp" && timeout 300 wine "$tests" --gtest_brief=1) >"$tmp/tests.log" 2>&1 && return 0
+        tr -d '\r' <"$tmp/tests.log" | grep -v '^\(Total file size\|\[PseudoRandom\]\)' | tail -n 40 | sed 's/^/  /'
+        return 1
+    }
+    check "the Windows test program passes under Wine" windows_tests
+    # Read-only holds only for an ordinary user: a prefix of its own for one.
+    if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1; then
+        as_user() {
+            local home=$tmp/nobody
+            mkdir -p "$home" && cp "$tests" "$home/tests.exe" && chown -R nobody "$home" && chmod 755 "$tmp" || return 1
+            (cd "$home" && timeout 300 runuser -u nobody -- env HOME="$home" WINEPREFIX="$home/prefix" \
+                WINEDEBUG=-all WINEDLLOVERRIDES="$WINEDLLOVERRIDES" wine "$home/tests.exe" \
+                --gtest_filter='WindowsWipe.ReadOnly*' --gtest_brief=1) >"$tmp/user-tests.log" 2>&1
+            local status=$?
+            runuser -u nobody -- env WINEPREFIX="$home/prefix" timeout 20 wineserver -k 2>/dev/null
+            grep -q 'SKIPPED' "$tmp/user-tests.log" && { echo "  skipped as an ordinary user too"; status=1; }
+            [ $status -eq 0 ] || tr -d '\r' <"$tmp/user-tests.log" | tail -n 20 | sed 's/^/  /'
+            return $status
+        }
+        check "read-only files, as an ordinary user's Wine: refused, wiped once clearing is allowed" as_user
+    fi
+fi
 
 : >"$tmp/out1"; : >"$tmp/err1"
 (cd "$tmp" && exec wine "$exe" "$queued") >"$tmp/out1" 2>"$tmp/err1" &

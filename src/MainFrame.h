@@ -71,6 +71,9 @@ private:
     // Warns once when queued files live where overwriting cannot reach their
     // old data; false when the user then declines.
     bool ConfirmOverwriteReachesData();
+    // Asks once per run whether read-only queued files (Windows) may have the
+    // attribute cleared to be wiped; false, without asking, when there are none.
+    bool AskToClearReadOnly();
     // Names the paths an adding action could not queue.
     void ShowRefused(const std::vector<wxString>& refused);
 

@@ -39,8 +39,12 @@ TEST(WindowsPath, DriveAndSharePathsBecomeTheirFullLongForm)
         EXPECT_EQ(Encoded(test.first), test.second) << test.first;
 
     WindowsTempDir dir;
+    wchar_t previous[MAX_PATH + 1];
+    ASSERT_NE(::GetCurrentDirectoryW(MAX_PATH + 1, previous), 0u);
     ASSERT_TRUE(::SetCurrentDirectoryW(dir.Path().c_str()));
     EXPECT_EQ(Encoded("sub\\f"), L"\\\\?\\" + dir.Path() + L"\\sub\\f");
+    // The current folder cannot be removed.
+    ::SetCurrentDirectoryW(previous);
 }
 
 // Only drive-letter and share forms name files: the device namespace, raw

@@ -3,20 +3,27 @@
 # header, icon, manifest, version record), and the real Vorlix.exe run under
 # Wine on a private display: single instance hand-off and a wipe run.
 # With the Windows test program, its cases run first (the read-only one also
-# as an unprivileged user: Wine run as root ignores read-only).
-# Usage: wine_check.sh <path to Vorlix.exe> [<path to vorlix_windows_tests.exe>]
+# as an unprivileged user: Wine run as root ignores read-only); with the
+# installer, it is installed per user and per machine, run and uninstalled.
+# Usage: wine_check.sh <Vorlix.exe> [<vorlix_windows_tests.exe> [<Vorlix-1.0.0-setup.exe>]]
 set -uo pipefail
-if [ $# -lt 1 ] || [ $# -gt 2 ] || [ ! -f "$1" ] || { [ $# -eq 2 ] && [ ! -f "$2" ]; }; then
-    echo "usage: $0 <path to Vorlix.exe> [<path to vorlix_windows_tests.exe>]" >&2
+if [ $# -lt 1 ] || [ $# -gt 3 ]; then
+    echo "usage: $0 <Vorlix.exe> [<vorlix_windows_tests.exe> [<Vorlix-1.0.0-setup.exe>]]" >&2
     exit 2
 fi
+for given in "$@"; do
+    [ -f "$given" ] || { echo "$0: no file $given" >&2; exit 2; }
+done
 exe=$(realpath "$1")
 tests=""
-[ $# -eq 2 ] && tests=$(realpath "$2")
-# A display given by the caller must show no other window titled Vorlix.
+setup=""
+[ $# -ge 2 ] && tests=$(realpath "$2")
+[ $# -ge 3 ] && setup=$(realpath "$3")
+# A display given by the caller must show no other window titled Vorlix, and
+# be at least 1100 pixels high for the 192 DPI window.
 if [ -z "${DISPLAY:-}" ]; then
     # The outer bound catches a hang that slipped past every inner one.
-    exec timeout -k 10 600 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$exe" ${tests:+"$tests"}
+    exec timeout -k 10 600 xvfb-run -a -s "-screen 0 1600x1400x24" bash "$0" "$exe" ${tests:+"$tests"} ${setup:+"$setup"}
 fi
 export LC_ALL=C.UTF-8 WINEDEBUG=-all
 # No Mono or Gecko install prompt in a fresh prefix; Vorlix needs neither.
@@ -323,4 +330,88 @@ else
 fi
 first=""
 [ "$failures" -eq 0 ] || report_logs
+
+# --- At 192 DPI -----------------------------------------------------------
+
+# Twice the pixels for every size: the whole window, all rows of the queue.
+# VORLIX_DPI_SHOT=<file.png> keeps a picture of it.
+timeout 30 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 192 /f >/dev/null 2>&1
+timeout 30 wineserver -w
+listed=()
+for i in 1 2 3 4 5 6; do
+    head -c $((i * 1000)) /dev/urandom >"$files/report-$i.txt"
+    listed+=("$(winpath "$files/report-$i.txt")")
+done
+(cd "$tmp" && exec wine "$exe" "${listed[@]}") >"$tmp/out1" 2>"$tmp/err1" &
+first=$!
+window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Vorlix$' 2>/dev/null | head -n 1)
+if [ -n "$window" ]; then
+    sleep 2
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    check "at 192 DPI the window is twice as large (got ${WIDTH}x${HEIGHT})" test "$WIDTH" -ge 1000 -a "$HEIGHT" -ge 1000
+    [ -n "${VORLIX_DPI_SHOT:-}" ] && import -window root -crop "$((WIDTH + 20))x$((HEIGHT + 40))+$((X - 10))+$((Y - 30))" \
+        "$VORLIX_DPI_SHOT" 2>/dev/null
+else
+    check "at 192 DPI the window appears" false
+fi
+kill -9 "$first" 2>/dev/null
+timeout 20 wineserver -k 2>/dev/null
+first=""
+
+# --- The installer ----------------------------------------------------------
+
+# Everything the installer may leave behind: files named after the program
+# (the test program's own temporary folders aside) and its registry keys.
+leftovers() {
+    find "$WINEPREFIX/drive_c" -iname '*vorlix*' ! -name 'vorlix-test-*' 2>/dev/null
+    local root
+    for root in HKCU HKLM; do
+        timeout 30 wine reg query "$root\\Software\\Vorlix" >/dev/null 2>&1 && echo "$root\\Software\\Vorlix"
+        timeout 30 wine reg query "$root\\$uninstall_key" >/dev/null 2>&1 && echo "$root\\$uninstall_key"
+    done
+}
+uninstall_key='Software\Microsoft\Windows\CurrentVersion\Uninstall\Vorlix'
+# The value of a registry entry, or nothing.
+registry_value() {
+    timeout 30 wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z]* *//p"
+}
+install_round() {
+    local mode=$1 root=$2
+    timeout 120 wine "$setup" /S "/$mode" >/dev/null 2>&1 || { echo "  setup /S /$mode failed"; return 1; }
+    timeout 30 wineserver -w
+    local start_menu send_to location quiet
+    start_menu=$(find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/Vorlix.lnk' | head -n 1)
+    send_to=$(find "$WINEPREFIX/drive_c" -path '*/SendTo/Vorlix.lnk' | head -n 1)
+    [ -n "$start_menu" ] || { echo "  no Start Menu shortcut"; return 1; }
+    [ -n "$send_to" ] || { echo "  no Send To shortcut"; return 1; }
+    location=$(registry_value "$root\\$uninstall_key" InstallLocation)
+    quiet=$(registry_value "$root\\$uninstall_key" QuietUninstallString)
+    [ -n "$location" ] && [ -n "$quiet" ] || { echo "  no uninstall entry in $root"; return 1; }
+    echo "  $mode: $location, $(basename "$(dirname "$start_menu")")/Vorlix.lnk, SendTo/Vorlix.lnk"
+
+    # The installed program starts with a file, as Send To starts it.
+    local sent=$files/sent.bin installed
+    head -c 2000 /dev/urandom >"$sent"
+    installed="$location\\Vorlix.exe"
+    (cd "$tmp" && exec wine "$installed" "$(winpath "$sent")") >"$tmp/out1" 2>"$tmp/err1" &
+    first=$!
+    window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Vorlix$' 2>/dev/null | head -n 1)
+    kill -9 "$first" 2>/dev/null
+    timeout 20 wineserver -k 2>/dev/null
+    first=""
+    [ -n "$window" ] || { echo "  the installed Vorlix.exe showed no window"; return 1; }
+    [ -f "$sent" ] || { echo "  starting it wiped a file"; return 1; }
+
+    # The uninstaller copies itself away and works from there: wait for it.
+    eval "timeout 120 wine $(sed 's/\\/\\\\/g' <<<"$quiet")" >/dev/null 2>&1
+    within 60 eval '[ -z "$(leftovers)" ]' || { echo "  left behind:"; leftovers | sed 's/^/    /'; return 1; }
+}
+if [ -n "$setup" ]; then
+    timeout 30 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
+    check "nothing of Vorlix in the prefix before installing" eval '[ -z "$(leftovers)" ]'
+    check "installed per user: shortcuts, uninstall entry, runs, uninstalls leaving nothing" \
+        install_round CurrentUser HKCU
+    check "installed per machine: shortcuts, uninstall entry, runs, uninstalls leaving nothing" \
+        install_round AllUsers HKLM
+fi
 finish

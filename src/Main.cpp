@@ -3,10 +3,10 @@
 #include <wx/filename.h>
 #include <wx/log.h>
 #include <wx/settings.h>
+#include <wx/stopwatch.h>
 
 #include <iostream>
 
-#include "ConsoleText.h"
 #include "HandOffMessage.h"
 #include "MainFrame.h"
 #include "MyCustomEvent.h"
@@ -18,6 +18,9 @@ wxDEFINE_EVENT(EVT_HAND_OFF, wxThreadEvent);
 
 MainFrame* mainFrame = nullptr;
 
+std::vector<wxString> MyApp::commandLine;
+bool MyApp::reportUnreachable = false;
+
 // A log record that names its function with its class, as readers of the log
 // expect, and is built only when the level is enabled.
 #define VORLIX_LOG(level, function)                         \
@@ -27,10 +30,18 @@ MainFrame* mainFrame = nullptr;
 
 namespace {
 
-// How long a later instance waits for the running one to take its path.
-const int sendTimeoutSeconds = 5;
+// A burst of hand-offs reaches the window in events of at most this many
+// paths, or this often, so that a long one still shows its progress.
+const size_t burstPaths = 500;
+const long burstMs = 250;
 
 }  // namespace
+
+void MyApp::Prepare(const std::vector<wxString>& paths, bool unreachable)
+{
+    commandLine = paths;
+    reportUnreachable = unreachable;
+}
 
 MyApp::~MyApp()
 {
@@ -40,10 +51,8 @@ MyApp::~MyApp()
 
 bool MyApp::OnInit()
 {
-    if (!instanceLock.Acquire()) {
-        if (argc < 2)
-            return false;
-        SendToRunningInstance(argv[1]);
+    if (reportUnreachable) {
+        VORLIX_LOG(wxLOG_Message, "MyApp::OnInit").Log("Failed to communicate with the running instance.");
         return false;
     }
 
@@ -54,6 +63,7 @@ bool MyApp::OnInit()
         // Blocking sockets with bounded waits: the listener runs on its own thread,
         // where non-blocking toolkit sockets are not safe.
         handOffServer = new wxSocketServer(*address, wxSOCKET_BLOCK);
+        HandOffEndpoint::WidenBacklog(*handOffServer);
     }
     if (!wxSocketBase::IsInitialized()) {
         delete handOffServer;
@@ -67,14 +77,20 @@ bool MyApp::OnInit()
     mainFrame->CenterOnScreen(wxBOTH);
     mainFrame->SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW));
 
-    if (argc > 1) {
+    if (!commandLine.empty()) {
         mainFrame->DisableControls();
         mainFrame->SetStatusText("Adding files, please wait...", 0);
-        for (int i = 1; i < argc; ++i)
-            mainFrame->wipeQueue.AddPath(argv[i]);
+        std::vector<wxString> refused;
+        for (const wxString& path : commandLine) {
+            if (!mainFrame->wipeQueue.AddPath(path))
+                refused.push_back(path);
+        }
         mainFrame->RefreshQueueList();
         mainFrame->EnableControls();
+        mainFrame->ShowRefused(refused);
     }
+    if (!handOffServer || !handOffServer->IsOk())
+        mainFrame->ShowHandOffUnavailable();
 
     handOffListener = std::thread(&MyApp::ListenForHandOffs, this);
     return true;
@@ -93,49 +109,43 @@ void MyApp::StopListening()
         handOffListener.join();
 }
 
-bool MyApp::SendToRunningInstance(const wxString& argument)
-{
-    // The running instance has its own working folder: send what this one means.
-    wxString path = argument;
-    if (!path.empty() && wxFileName(path).IsRelative())
-        path = wxFileName::GetCwd() + wxFILE_SEP_PATH + path;
-
-    wxSocketBase::Initialize();
-    std::unique_ptr<wxSockAddress> address = HandOffEndpoint::Address();
-    wxSocketClient client(wxSOCKET_WAITALL | wxSOCKET_BLOCK);
-    client.SetTimeout(sendTimeoutSeconds);
-    if (!address || !client.Connect(*address, true)) {
-        VORLIX_LOG(wxLOG_Message, "MyApp::OnInit").Log("Failed to communicate with the running instance.");
-        return false;
-    }
-    const std::string bytes = HandOffMessage::Encode(path);
-    if (!bytes.empty())
-        client.Write(bytes.data(), static_cast<wxUint32>(bytes.size()));
-    client.Close();
-    std::cout << "Param sent to main instance " << ConsoleText::Of(path) << std::flush;
-    return true;
-}
-
 void MyApp::ListenForHandOffs()
 {
     while (!stopListening) {
-        wxString path;
-        if (handOffServer && handOffServer->IsOk()) {
-            if (handOffServer->WaitForAccept(1, 0)) {
-                if (wxSocketBase* connection = handOffServer->Accept(false)) {
-                    path = HandOffMessage::Receive(*connection, stopListening);
-                    connection->Destroy();
-                }
-            }
-        } else {
-            // Nothing to wait on (the endpoint could not be bound): sleep out the
+        if (!handOffServer || !handOffServer->IsOk()) {
+            // Nothing to wait on (the endpoint could not be made): sleep out the
             // accept wait instead of spinning.
             for (int i = 0; i < 10 && !stopListening; ++i)
                 wxMilliSleep(100);
+            continue;
         }
-        if (!path.empty() && mainFrame)
-            wxQueueEvent(mainFrame, new MyCustomEvent(path));
-        wxMilliSleep(100);
+        // Take every connection that is waiting, one after another, and hand
+        // their paths to the window together: it rebuilds its list once for them.
+        std::vector<wxString> paths;
+        bool accepted = false;
+        wxStopWatch burst;
+        for (long waitSeconds = 1; !stopListening && handOffServer->WaitForAccept(waitSeconds, 0);
+             waitSeconds = 0) {
+            wxSocketBase* connection = handOffServer->Accept(false);
+            if (!connection)
+                break;
+            accepted = true;
+            if (HandOffEndpoint::IsSameUser(*connection)) {
+                const wxString path = HandOffMessage::Receive(*connection, stopListening);
+                if (!path.empty())
+                    paths.push_back(path);
+            } else {
+                std::cerr << "Refused a hand-off connection from another user" << std::endl;
+            }
+            connection->Destroy();
+            if (paths.size() >= burstPaths || burst.Time() >= burstMs)
+                break;
+        }
+        if (!paths.empty() && mainFrame)
+            wxQueueEvent(mainFrame, new MyCustomEvent(paths));
+        // Pause only after an idle cycle: waiting connections are served at once.
+        if (!accepted)
+            wxMilliSleep(100);
     }
     if (handOffServer) {
         handOffServer->Destroy();

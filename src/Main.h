@@ -7,13 +7,12 @@
 #include <atomic>
 #include <memory>
 #include <thread>
-
-#include "platform/InstanceLock.h"
+#include <vector>
 
 class MainFrame;
 class WipeQueue;
 
-// The hand-off event: one path handed over by a later instance.
+// The hand-off event: the paths handed over by later instances in one burst.
 wxDECLARE_EVENT(EVT_HAND_OFF, wxThreadEvent);
 
 // The one main window; the hand-off listener posts to it while it is set.
@@ -21,6 +20,11 @@ extern MainFrame* mainFrame;
 
 class MyApp : public wxApp {
 public:
+    // Called by the process entry before the toolkit starts (see StartUp):
+    // the command line's paths, or that this process only reports a running
+    // instance it could not reach.
+    static void Prepare(const std::vector<wxString>& paths, bool reportUnreachable);
+
     ~MyApp() override;
     bool OnInit() override;
     int OnExit() override;
@@ -31,9 +35,11 @@ public:
 
 private:
     void ListenForHandOffs();
-    bool SendToRunningInstance(const wxString& path);
 
-    InstanceLock instanceLock;
+    // Set by Prepare before the toolkit starts.
+    static std::vector<wxString> commandLine;
+    static bool reportUnreachable;
+
     wxSocketServer* handOffServer = nullptr;  // used only by the listener once it runs
     std::thread handOffListener;
     std::atomic<bool> stopListening{false};

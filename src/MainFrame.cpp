@@ -290,10 +290,22 @@ void MainFrame::OnAlgorithmChoiceSize(wxSizeEvent& event)
 
 void MainFrame::OnHandOff(wxThreadEvent& event)
 {
-    const wxString path = static_cast<MyCustomEvent&>(event).path;
-    wipeQueue.AddPath(path);
-    RefreshQueueList();
-    Raise();
+    for (const wxString& path : static_cast<MyCustomEvent&>(event).paths)
+        wipeQueue.AddPath(path);
+    // A burst comes in several events; this runs after those already waiting.
+    if (!handOffRefreshPending) {
+        handOffRefreshPending = true;
+        CallAfter([this] {
+            handOffRefreshPending = false;
+            RefreshQueueList();
+            Raise();
+        });
+    }
+}
+
+void MainFrame::ShowHandOffUnavailable()
+{
+    SetStatusText("Not reachable by later starts", 0);
 }
 
 void MainFrame::OnStartWipe(wxCommandEvent&)

@@ -28,10 +28,14 @@ public:
     // Queues files and walks folders for one adding action: controls off, one
     // rebuild of the list at the end. Refused (false) while a run goes on.
     bool AddPaths(const wxArrayString& paths);
+    // Names the paths an adding action could not queue.
+    void ShowRefused(const std::vector<wxString>& refused);
     bool IsRunning() const { return wipeQueue.wiper != nullptr; }
     // The share of a run that is done, as the gauge and status bar show it;
     // total must not be 0.
     static double ProgressPercentage(wxULongLong processed, wxULongLong total, bool finished);
+    // Says that later starts of the program cannot hand their files to this window.
+    void ShowHandOffUnavailable();
 
     WipeQueue wipeQueue;
     QueueListCtrl* queueList = nullptr;
@@ -74,8 +78,6 @@ private:
     // Asks once per run whether read-only queued files (Windows) may have the
     // attribute cleared to be wiped; false, without asking, when there are none.
     bool AskToClearReadOnly();
-    // Names the paths an adding action could not queue.
-    void ShowRefused(const std::vector<wxString>& refused);
 
     // A Wiper whose thread was still finishing when the window gave up on it.
     std::unique_ptr<Wiper> retiredWiper;
@@ -83,4 +85,6 @@ private:
     bool closePending = false;
     // The user asked the run to stop; the notice stays until it has.
     bool stopping = false;
+    // Handed-off paths are queued; the list is rebuilt once they stop coming.
+    bool handOffRefreshPending = false;
 };

@@ -2,16 +2,22 @@
 
 #include <wx/event.h>
 
+#include <vector>
+
 #include "Main.h"
 
-// One path handed over by a later instance. It travels only by wxQueueEvent,
-// which takes the object itself: a clone would not carry the path.
+// The paths handed over by later instances in one burst, in the order they
+// arrived. It travels only by wxQueueEvent, which takes the object itself: a
+// clone would not carry the paths.
 class MyCustomEvent : public wxThreadEvent {
 public:
-    explicit MyCustomEvent(const wxString& path)
-        : wxThreadEvent(EVT_HAND_OFF, wxID_ANY), path(path.Clone())
+    explicit MyCustomEvent(const std::vector<wxString>& received) : wxThreadEvent(EVT_HAND_OFF, wxID_ANY)
     {
+        // Deep copies: the strings cross from the listener to the GUI thread.
+        paths.reserve(received.size());
+        for (const wxString& path : received)
+            paths.push_back(path.Clone());
     }
 
-    wxString path;
+    std::vector<wxString> paths;
 };

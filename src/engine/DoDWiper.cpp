@@ -21,9 +21,10 @@ void DoDWiper::Wipe(WipeQueue* queue)
         // Filled for every opened file, also an empty one.
         unsigned char random[WIPE_BLOCK_SIZE];
         ThreadRandom::Fill(random, sizeof random);
-        return file.Pass([&zeros](size_t) { return zeros; })
-            && file.Pass([&ones](size_t) { return ones; })
-            && file.Pass([&random](size_t) { return random; });
+        // The random block repeats by file offset, wherever a pass resumes.
+        return file.Pass([&zeros](uint64_t, size_t) { return zeros; })
+            && file.Pass([&ones](uint64_t, size_t) { return ones; })
+            && file.Pass([&random](uint64_t offset, size_t) { return random + offset % WIPE_BLOCK_SIZE; });
     });
     EndRun("[US DoD]Secure file deletion completed.");
 }

@@ -52,32 +52,125 @@ bool FileOverwriter::CloseAndDelete()
     }
 }
 
-bool FileOverwriter::Rewind()
+void FileOverwriter::CountIn(std::atomic<uint64_t>& into, unsigned passes, uint64_t countedPerPass)
 {
-    return wxSeek(fd, 0, SEEK_SET) == 0 || Failed("Failed to overwrite file: ", WipeFailure::OverwriteFailed);
+    total = &into;
+    passesPerFile = passes;
+    uint64_t perPass = 0;
+    for (const Range& range : Ranges())
+        perPass += range.length;
+    // One addition (wrapping when the file holds less than was counted), so
+    // that a poller never sees a total in between.
+    into += (perPass - countedPerPass) * passes;
 }
 
-bool FileOverwriter::WriteBlock(const unsigned char* block, size_t n)
+// The stretches every pass writes, found on first use: the data of the first
+// passSize bytes, and whatever lies between the present end and passSize.
+const std::vector<InPlaceFile::Range>& FileOverwriter::Ranges()
 {
-    // wxWrite gives ssize_t on POSIX and int on Windows; both fit.
-    const long long written = wxWrite(fd, block, static_cast<unsigned>(n));
-    if (written > 0)
+    if (rangesFound)
+        return ranges;
+    rangesFound = true;
+    const long long size = PresentSize();
+    if (size < 0) {
+        AddRange(Range{0, passSize});
+        return ranges;
+    }
+    for (const Range& range : InPlaceFile::AllocatedRanges(fd, 0, passSize))
+        AddRange(range);
+    // A file shrunk since it was queued is written up to its queued size.
+    if (passSize > static_cast<uint64_t>(size))
+        AddRange(Range{static_cast<uint64_t>(size), passSize - static_cast<uint64_t>(size)});
+    return ranges;
+}
+
+void FileOverwriter::AddRange(Range range)
+{
+    if (range.length == 0)
+        return;
+    // Adjoining stretches are written as one, in calls of the whole gather size.
+    if (!ranges.empty() && ranges.back().offset + ranges.back().length == range.offset)
+        ranges.back().length += range.length;
+    else
+        ranges.push_back(range);
+}
+
+long long FileOverwriter::PresentSize()
+{
+    return wxSeek(fd, 0, SEEK_END);
+}
+
+bool FileOverwriter::Seek(uint64_t offset)
+{
+    const wxFileOffset to = static_cast<wxFileOffset>(offset);
+    return wxSeek(fd, to, SEEK_SET) == to || Failed("Failed to overwrite file: ", WipeFailure::OverwriteFailed);
+}
+
+// Writes the first n bytes of the buffer where the file's position is.
+bool FileOverwriter::WriteGathered(size_t n)
+{
+    const unsigned char* data = buffer.get();
+    while (n != 0) {
+        // wxWrite gives ssize_t on POSIX and int on Windows; both fit.
+        const long long written = wxWrite(fd, data, static_cast<unsigned>(n));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (written == 0)
+                errno = ENOSPC;  // no progress and no reason: what a full disk looks like
+            return Failed("Failed to overwrite file: ", WipeFailure::OverwriteFailed);
+        }
+        // A call may write less than asked (a signal, a size limit, the disk
+        // filling up); the next one writes the rest or says why it cannot.
         processed.fetch_add(static_cast<uint64_t>(written), std::memory_order_relaxed);
-    if (written == static_cast<long long>(n))
-        return true;
-    if (written >= 0)
-        errno = ENOSPC;  // a short write is what a full disk looks like
-    return Failed("Failed to overwrite file: ", WipeFailure::OverwriteFailed);
+        data += written;
+        n -= static_cast<size_t>(written);
+    }
+    return true;
 }
 
-bool FileOverwriter::EndPass()
+bool FileOverwriter::EndRound(bool wrote)
 {
     // Nothing was written for an empty file, so there is nothing to push.
-    if (passSize != 0 && !InPlaceFile::Sync(fd))
+    if (wrote && !InPlaceFile::Sync(fd))
         return Failed("Failed to overwrite file: ", WipeFailure::OverwriteFailed);
     if (afterPass)
         afterPass(path);
     return true;
+}
+
+// Sets grown if the file now ends past passSize, and then adds its new data to
+// the stretches and to the total. False, after the line, if its size cannot be
+// told.
+bool FileOverwriter::CheckGrowth(bool& grown)
+{
+    const long long size = PresentSize();
+    if (size < 0)
+        return Failed("Failed to overwrite file: ", WipeFailure::OverwriteFailed);
+    grown = static_cast<uint64_t>(size) > passSize;
+    if (!grown)
+        return true;
+    uint64_t added = 0;
+    // Kept apart from the stretches before them, which this round must not
+    // write again.
+    for (const Range& range : InPlaceFile::AllocatedRanges(fd, passSize, static_cast<uint64_t>(size))) {
+        ranges.push_back(range);
+        added += range.length;
+    }
+    passSize = static_cast<uint64_t>(size);
+    // Counted for this pass and the ones after it before any of it is
+    // written, so that processed cannot meet the total early.
+    if (total && passesPerFile > passesDone)
+        *total += added * (passesPerFile - passesDone);
+    return true;
+}
+
+bool FileOverwriter::StillGrowing()
+{
+    failure = WipeFailure::Growing;
+    failureDetail.clear();
+    Report("Failed to overwrite file: ", path);
+    return false;
 }
 
 bool FileOverwriter::Failed(const char* what, WipeFailure reason)

@@ -11,7 +11,7 @@ void RandomWiper::Wipe(WipeQueue* queue)
     ThreadRandom::Seed(static_cast<uint32_t>(std::time(nullptr)));
     RunBatches(queue, std::move(batch), 1, [](FileOverwriter& file) {
         unsigned char block[WIPE_BLOCK_SIZE];
-        return file.Pass([&block](size_t n) {
+        return file.Pass([&block](uint64_t, size_t n) {
             ThreadRandom::Fill(block, n);
             return block;
         });

@@ -156,9 +156,7 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
             // Count what the passes will really write, so that a run whose
             // files all succeed still ends with both counters equal.
             const bool counted = firstBatch && entry.size != QueueEntry::unknownSize;
-            const uint64_t countedSize = counted ? entry.size.GetValue() : 0;
-            if (file.PassSize() > countedSize)
-                totalBytes += (file.PassSize() - countedSize) * passesPerFile;
+            file.CountIn(totalBytes, passesPerFile, counted ? entry.size.GetValue() : 0);
 
             if (passes(file) && file.CloseAndDelete())
                 RecordWiped(file.PassSize());

@@ -20,7 +20,7 @@ struct RunTotals {
     long long elapsedMs = 0;        // from the run's start to its end
 };
 
-// Block size of every pass; one write call per block.
+// Block size of every pass: the unit in which its bytes are made.
 constexpr size_t WIPE_BLOCK_SIZE = 1024;
 
 // One overwrite algorithm. The progress state is class-wide: one run at a time

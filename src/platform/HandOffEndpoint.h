@@ -8,8 +8,14 @@
 // private runtime folder, or 127.0.0.1 port 255 on Windows.
 class HandOffEndpoint {
 public:
+    // Null when there is no safe place for the endpoint.
     static std::unique_ptr<wxSockAddress> Address();
     // Called by the first instance while it holds the instance lock, right before
     // it listens: clears what a killed predecessor may have left behind.
     static void PrepareToListen();
+    // Lets many later instances wait for the listener at once where the system
+    // allows it; the toolkit itself listens with a backlog of 5.
+    static void WidenBacklog(wxSocketServer& server);
+    // Whether an accepted connection comes from the user running this instance.
+    static bool IsSameUser(wxSocketBase& connection);
 };

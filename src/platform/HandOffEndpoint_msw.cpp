@@ -10,3 +10,13 @@ std::unique_ptr<wxSockAddress> HandOffEndpoint::Address()
 
 // A TCP port leaves nothing behind when its owner dies.
 void HandOffEndpoint::PrepareToListen() {}
+
+// Winsock keeps the first backlog of a listening socket; later instances whose
+// connection is refused try again for a while instead.
+void HandOffEndpoint::WidenBacklog(wxSocketServer&) {}
+
+// Not checked here yet: any local process can reach the loopback port.
+bool HandOffEndpoint::IsSameUser(wxSocketBase&)
+{
+    return true;
+}

@@ -1,7 +1,12 @@
 #include "HandOffEndpoint.h"
 
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <string>
+
+#include "NativePath.h"
 #include "RuntimeFolder.h"
 
 namespace {
@@ -17,17 +22,39 @@ wxString SocketPath()
 std::unique_ptr<wxSockAddress> HandOffEndpoint::Address()
 {
     const wxString path = SocketPath();
-    if (path.empty())
+    std::string native;
+    // The toolkit stores the name as UTF-8 and, when it does not fit, leaves
+    // an empty name that binds elsewhere: only a name it keeps exactly is used.
+    if (path.empty() || !NativePath::Encode(path, native) || native.size() >= sizeof(sockaddr_un::sun_path) ||
+        wxString::FromUTF8(native.data(), native.size()) != path)
         return nullptr;
     auto address = std::make_unique<wxUNIXaddress>();
     address->Filename(path);
+    if (address->Filename() != path)
+        return nullptr;
     return address;
 }
 
 void HandOffEndpoint::PrepareToListen()
 {
     // A killed predecessor leaves its socket file, and binding over it fails.
-    const wxString path = SocketPath();
-    if (!path.empty())
-        unlink(path.fn_str());
+    std::string native;
+    if (NativePath::Encode(SocketPath(), native) && !native.empty())
+        unlink(native.c_str());
+}
+
+void HandOffEndpoint::WidenBacklog(wxSocketServer& server)
+{
+    // Listening again on a listening socket only changes its backlog.
+    if (server.IsOk())
+        listen(server.GetSocket(), SOMAXCONN);
+}
+
+bool HandOffEndpoint::IsSameUser(wxSocketBase& connection)
+{
+    ucred peer{};
+    socklen_t length = sizeof peer;
+    if (getsockopt(connection.GetSocket(), SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0)
+        return false;
+    return peer.uid == geteuid();
 }

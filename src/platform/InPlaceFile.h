@@ -52,8 +52,22 @@ public:
 
     // Asks the system to put every byte written so far on the device. Without it
     // a later pass or the deletion can drop the earlier bytes in the cache, and
-    // the old content stays on the disk.
+    // the old content stays on the disk. Only the data and what is needed to
+    // read it back (the size) are pushed, not the file's times.
     static bool Sync(int fd);
+
+    // A stretch of a file: its first byte's offset and its length.
+    struct Range {
+        uint64_t offset;
+        uint64_t length;
+    };
+
+    // The stretches of [from, to) that the open file fd holds data in, in
+    // order: a sparse file's holes and anything past its end are left out.
+    // Where the system cannot tell, all of [from, to) up to the end is one
+    // stretch: writing a hole costs room, skipping data would leave it behind.
+    // Moves fd's position.
+    static std::vector<Range> AllocatedRanges(int fd, uint64_t from, uint64_t to);
 
     // Closes the file and deletes it, provided its name still names the file
     // that was opened. Changed when the name now names something else (which is

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -220,7 +221,40 @@ WipeFailure InPlaceFile::Open(const wxString& folder, const wxString& name, uint
 
 bool InPlaceFile::Sync(int fd)
 {
-    return ::fsync(fd) == 0;
+    return ::fdatasync(fd) == 0;
+}
+
+std::vector<InPlaceFile::Range> InPlaceFile::AllocatedRanges(int fd, uint64_t from, uint64_t to)
+{
+    std::vector<Range> ranges;
+    struct stat st;
+    if (from >= to)
+        return ranges;
+    if (::fstat(fd, &st) != 0)
+        return {Range{from, to - from}};
+    const uint64_t end = std::min(to, static_cast<uint64_t>(st.st_size));
+    // As many blocks as bytes: no hole worth looking for (preallocated blocks
+    // count too, and writing them is harmless).
+    if (static_cast<uint64_t>(st.st_blocks) * 512 >= static_cast<uint64_t>(st.st_size))
+        return from < end ? std::vector<Range>{Range{from, end - from}} : ranges;
+    for (uint64_t at = from; at < end;) {
+        const off_t data = ::lseek(fd, static_cast<off_t>(at), SEEK_DATA);
+        if (data < 0 && errno == ENXIO)
+            break;  // only a hole from here to the end
+        const off_t hole = data < 0 ? data : ::lseek(fd, data, SEEK_HOLE);
+        if (hole < 0) {
+            // The filesystem cannot tell: take the rest as data.
+            ranges.push_back(Range{at, end - at});
+            break;
+        }
+        const uint64_t first = static_cast<uint64_t>(data);
+        if (first >= end)
+            break;
+        const uint64_t last = std::min(end, static_cast<uint64_t>(hole));
+        ranges.push_back(Range{first, last - first});
+        at = last;
+    }
+    return ranges;
 }
 
 WipeFailure InPlaceFile::CloseAndDelete(wxString& detail)

@@ -5,17 +5,19 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
 
+#include "NativePath.h"
 #include "RuntimeFolder.h"
 
 bool InstanceLock::Acquire()
 {
     const wxString folder = RuntimeFolder::Path();
-    if (folder.empty())
+    std::string path;
+    if (folder.empty() || !NativePath::Encode(folder + "/vorlix.lock", path))
         return true;
-    const wxString path = folder + "/vorlix.lock";
     // The kernel drops a flock when its holder ends, however it ends.
-    const int fd = open(path.fn_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         return true;
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 
 namespace {
 
@@ -109,4 +110,66 @@ TEST(DoDWiper, EveryRunWritesTheSameRandomBlock)
     }
     EXPECT_EQ(contents[0], UnseededBlock());
     EXPECT_EQ(contents[1], contents[0]);
+}
+
+// Bytes appended while a pass runs get that pass before the next one starts,
+// and the later passes too; the random block still repeats by file offset
+// where a pass resumes in the middle of it. The total grows by each round
+// before it is written, so the counters still meet.
+TEST(DoDWiper, BytesAppendedDuringAPassGetThatPassAndTheLaterOnes)
+{
+    TempDir dir;
+    WriteFile(dir.Path("file"), Pattern(1500));
+    HeldFile held(dir.Path("file"));
+    WipeQueue queue;
+    queue.AddPath(dir.Path("file"));
+
+    std::vector<std::string> seen;
+    DoDWiper wiper;
+    {
+        AfterPassHook hook([&](const wxString&) {
+            seen.push_back(held.Read());
+            if (seen.size() == 1)
+                std::ofstream(dir.Path("file"), std::ios::app) << Pattern(1000);
+            if (seen.size() == 4)
+                std::ofstream(dir.Path("file"), std::ios::app) << Pattern(600);
+        });
+        RunOnFreshThread(wiper, queue);
+    }
+
+    std::string repeated;
+    while (repeated.size() < 3100)
+        repeated += UnseededBlock();
+    repeated.resize(3100);
+    ASSERT_EQ(seen.size(), 5u);
+    EXPECT_EQ(seen[0], Bytes(1500, '\x00'));
+    EXPECT_EQ(seen[1], Bytes(2500, '\x00'));
+    EXPECT_EQ(seen[2], Bytes(2500, '\xFF'));
+    EXPECT_EQ(seen[3], repeated.substr(0, 2500));
+    EXPECT_EQ(seen[4], repeated);
+    EXPECT_EQ(wiper.GetBytesProcessed().GetValue(), 1500u + 1000 + 2500 + 2500 + 600);
+    EXPECT_TRUE(wiper.IsCompleted());
+    EXPECT_FALSE(Exists(dir.Path("file")));
+}
+
+// A stop at once takes effect before the next write call: the file keeps what
+// the passes so far left, stays in place and is reported as stopped.
+TEST(DoDWiper, StopAtOnceLeavesTheFileAsThePassesSoFarLeftIt)
+{
+    TempDir dir;
+    WriteFile(dir.Path("file"), Pattern(200000));
+    WipeQueue queue;
+    queue.AddPath(dir.Path("file"));
+
+    DoDWiper wiper;
+    {
+        AfterPassHook hook([](const wxString&) { Wiper::RequestStopNow(); });
+        RunOnFreshThread(wiper, queue);
+    }
+
+    const std::vector<FailedEntry> failures = Wiper::GetFailures();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].reason, WipeFailure::Stopped);
+    EXPECT_EQ(ReadFile(dir.Path("file")), Bytes(200000, '\x00'));
+    EXPECT_EQ(wiper.GetBytesProcessed().GetValue(), 200000u);
 }

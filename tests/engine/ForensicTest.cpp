@@ -1,3 +1,4 @@
+#include "EngineTestSupport.h"
 #include "WipeQueue.h"
 #include "engine/DoDWiper.h"
 #include "engine/RandomWiper.h"
@@ -7,12 +8,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -64,6 +70,53 @@ std::string WipeOnFreshThread(Wiper& wiper, WipeQueue& queue)
     return failed;
 }
 
+// Appends content and pushes it to the device, so that only an overwrite can
+// take it off the disk.
+void AppendSynced(const std::string& path, const std::string& content)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
+    ASSERT_GE(fd, 0) << path;
+    ASSERT_EQ(::write(fd, content.data(), content.size()), ssize_t(content.size()));
+    ASSERT_EQ(::fsync(fd), 0);
+    ::close(fd);
+}
+
+// The RandomWiper stream from `skip` on, if a seed between from and to gives
+// content; a message otherwise.
+std::string MatchingRun(const std::string& content, time_t from, time_t to, size_t skip = 0)
+{
+    for (time_t t = from; t <= to; ++t) {
+        if (RandomBytes(static_cast<uint32_t>(t), skip, content.size()) == content)
+            return content;
+    }
+    return "no seed of the run gives this content";
+}
+
+// The index-th random block of an unseeded run, repeated by file offset.
+std::string RepeatedBlock(size_t index, size_t n)
+{
+    const std::string block = RandomBytes(1, index * 1024, 1024);
+    std::string content;
+    while (content.size() < n)
+        content += block;
+    content.resize(n);
+    return content;
+}
+
+// The stretches of the open file fd that hold data, as the filesystem tells.
+std::vector<std::pair<off_t, off_t>> DataRanges(int fd)
+{
+    std::vector<std::pair<off_t, off_t>> ranges;
+    for (off_t at = 0;;) {
+        const off_t data = ::lseek(fd, at, SEEK_DATA);
+        if (data < 0)
+            break;
+        at = ::lseek(fd, data, SEEK_HOLE);
+        ranges.emplace_back(data, at);
+    }
+    return ranges;
+}
+
 }  // namespace
 
 TEST(Forensic, WipedFilesLeaveNoTraceAndOthersKeepTheirBytes)
@@ -99,17 +152,36 @@ TEST(Forensic, WipedFilesLeaveNoTraceAndOthersKeepTheirBytes)
     ASSERT_EQ(::link(fs.Path("linked").c_str(), fs.Path("other-name").c_str()), 0);
     ::sync();
 
-    RandomWiper random;
-    WipeQueue randomQueue;
-    for (const char* name : {"random-1", "link", "random-2", "other-name"})
-        randomQueue.AddPath(fs.Path(name));
-    EXPECT_EQ(WipeOnFreshThread(random, randomQueue), fs.Path("link") + "\n" + fs.Path("other-name") + "\n");
+    // What the passes left, read through descriptors opened before: files of
+    // about 100,000 bytes take one full write call and a shorter one.
+    std::vector<std::string> left;
+    {
+        std::vector<std::unique_ptr<HeldFile>> held;
+        for (const File& file : wiped)
+            held.push_back(std::make_unique<HeldFile>(fs.Path(file.name)));
 
-    DoDWiper dod;
-    WipeQueue dodQueue;
-    for (const char* name : {"dod-1", "dod-2"})
-        dodQueue.AddPath(fs.Path(name));
-    EXPECT_EQ(WipeOnFreshThread(dod, dodQueue), "");
+        RandomWiper random;
+        WipeQueue randomQueue;
+        for (const char* name : {"random-1", "link", "random-2", "other-name"})
+            randomQueue.AddPath(fs.Path(name));
+        const time_t before = std::time(nullptr);
+        EXPECT_EQ(WipeOnFreshThread(random, randomQueue), fs.Path("link") + "\n" + fs.Path("other-name") + "\n");
+        const time_t after = std::time(nullptr);
+
+        DoDWiper dod;
+        WipeQueue dodQueue;
+        for (const char* name : {"dod-1", "dod-2"})
+            dodQueue.AddPath(fs.Path(name));
+        EXPECT_EQ(WipeOnFreshThread(dod, dodQueue), "");
+
+        for (const auto& file : held)
+            left.push_back(file->Read());
+        EXPECT_EQ(MatchingRun(left[0], before, after), left[0]);
+        EXPECT_EQ(MatchingRun(left[1], before, after, left[0].size()), left[1]);
+    }
+    EXPECT_EQ(left[0].size(), wiped[0].content.size());
+    EXPECT_EQ(left[2], RepeatedBlock(0, wiped[2].content.size()));
+    EXPECT_EQ(left[3], RepeatedBlock(1, wiped[3].content.size()));
 
     ASSERT_TRUE(fs.Unmount());
     const std::string raw = ReadFile(fs.Image());
@@ -128,4 +200,138 @@ TEST(Forensic, WipedFilesLeaveNoTraceAndOthersKeepTheirBytes)
     EXPECT_EQ(ReadFile(fs.Path("link-target")), kept[1].content);
     EXPECT_EQ(ReadFile(fs.Path("linked")), kept[2].content);
     EXPECT_EQ(ReadFile(fs.Path("other-name")), kept[2].content);
+}
+
+// Only what holds data is overwritten: a sparse file larger than the whole
+// filesystem, with data at both ends and a hole between, is wiped without a
+// block being added, the random stream running on from one end to the other.
+// Bytes appended between passes, also after the last one, get the pass too.
+TEST(Forensic, SparseAndAppendedDataLeaveNoTrace)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "skipped: mounting a loop device needs root";
+    LoopFilesystem fs;
+    if (!fs.Usable())
+        GTEST_SKIP() << "skipped: no loop device or ext4 tools here";
+
+    std::string headUnit, tailUnit, grownUnit, firstAppendUnit, lastAppendUnit;
+    const std::string head = Marker("sparse-head", headUnit);
+    const std::string tail = Marker("sparse-tail", tailUnit);
+    const off_t sparseSize = (off_t(1) << 30) + 1500;
+    {
+        const int fd = ::open(fs.Path("sparse").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::pwrite(fd, head.data(), head.size(), 0), ssize_t(head.size()));
+        ASSERT_EQ(::pwrite(fd, tail.data(), tail.size(), sparseSize - off_t(tail.size())), ssize_t(tail.size()));
+        ASSERT_EQ(::fsync(fd), 0);
+        ::close(fd);
+    }
+    WriteSynced(fs.Path("grown"), Marker("grown", grownUnit));
+    const std::string firstAppend = Marker("first-append", firstAppendUnit);
+    const std::string lastAppend = Marker("last-append", lastAppendUnit);
+    ::sync();
+
+    const int sparse = ::open(fs.Path("sparse").c_str(), O_RDONLY);
+    ASSERT_GE(sparse, 0);
+    struct stat before;
+    ASSERT_EQ(::fstat(sparse, &before), 0);
+    RandomWiper random;
+    WipeQueue randomQueue;
+    randomQueue.AddPath(fs.Path("sparse"));
+    const time_t start = std::time(nullptr);
+    EXPECT_EQ(WipeOnFreshThread(random, randomQueue), "");
+    const time_t end = std::time(nullptr);
+
+    struct stat after;
+    ASSERT_EQ(::fstat(sparse, &after), 0);
+    EXPECT_EQ(after.st_blocks, before.st_blocks);
+    const std::vector<std::pair<off_t, off_t>> ranges = DataRanges(sparse);
+    ASSERT_EQ(ranges.size(), 2u);
+    EXPECT_EQ(ranges.back().second, sparseSize);
+    std::string written;
+    for (const auto& range : ranges) {
+        std::string part(size_t(range.second - range.first), '\0');
+        ASSERT_EQ(::pread(sparse, &part[0], part.size(), range.first), ssize_t(part.size()));
+        written += part;
+    }
+    ::close(sparse);
+    EXPECT_EQ(MatchingRun(written, start, end), written);
+    EXPECT_EQ(random.GetBytesProcessed().GetValue(), written.size());
+    EXPECT_TRUE(random.IsCompleted());
+
+    // Appended after the first pass and after the last one, each time on the
+    // device before the wipe goes on.
+    DoDWiper dod;
+    WipeQueue dodQueue;
+    dodQueue.AddPath(fs.Path("grown"));
+    int rounds = 0;
+    {
+        AfterPassHook hook([&](const wxString&) {
+            ++rounds;
+            if (rounds == 1)
+                AppendSynced(fs.Path("grown"), firstAppend);
+            if (rounds == 4)
+                AppendSynced(fs.Path("grown"), lastAppend);
+        });
+        EXPECT_EQ(WipeOnFreshThread(dod, dodQueue), "");
+    }
+    EXPECT_EQ(rounds, 5);
+    EXPECT_TRUE(dod.IsCompleted());
+
+    ASSERT_TRUE(fs.Unmount());
+    const std::string raw = ReadFile(fs.Image());
+    for (const std::string& unit : {headUnit, tailUnit, grownUnit, firstAppendUnit, lastAppendUnit})
+        EXPECT_EQ(CountOccurrences(raw, unit), 0u) << unit << " left on the device";
+}
+
+// The disk filling up in the middle of a gathered write (a file shrunk since
+// it was queued is written up to its queued size): what the short call wrote
+// is counted and is the start of the stream, the next call's failure is
+// reported with the system's text, and the file is left in place.
+TEST(Forensic, DiskFullInTheMiddleOfAWriteIsCountedAndReported)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "skipped: mounting a loop device needs root";
+    LoopFilesystem fs;
+    if (!fs.Usable())
+        GTEST_SKIP() << "skipped: no loop device or ext4 tools here";
+
+    const std::string path = fs.Path("shrunk");
+    WriteSynced(path, std::string(300000, 's'));
+    WipeQueue queue;
+    queue.AddPath(path);
+    ASSERT_EQ(::truncate(path.c_str(), 100000), 0);
+    {
+        const int fd = ::open(fs.Path("filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        const std::string chunk(1 << 20, 'f');
+        for (size_t n = chunk.size(); n >= 512;) {
+            if (::write(fd, chunk.data(), n) <= 0)
+                n /= 2;
+        }
+        ::fsync(fd);
+        ::close(fd);
+    }
+    ::sync();
+
+    HeldFile held(path);
+    RandomWiper wiper;
+    const time_t start = std::time(nullptr);
+    WipeOnFreshThread(wiper, queue);
+    const time_t end = std::time(nullptr);
+
+    const std::vector<FailedEntry> failures = Wiper::GetFailures();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].reason, WipeFailure::OverwriteFailed);
+    EXPECT_EQ(failures[0].detail, wxString(std::strerror(ENOSPC)));
+    // The second call, for bytes 65536 to 131071, came back short.
+    const uint64_t processed = wiper.GetBytesProcessed().GetValue();
+    EXPECT_GT(processed, 65536u);
+    EXPECT_LT(processed, 131072u);
+    const std::string content = held.Read();
+    ASSERT_GE(content.size(), processed);
+    const std::string written = content.substr(0, processed);
+    EXPECT_EQ(MatchingRun(written, start, end), written);
+    EXPECT_EQ(content.substr(processed), std::string(content.size() - processed, 's'));
+    EXPECT_TRUE(Exists(path));
 }

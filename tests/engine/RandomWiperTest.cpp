@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <fstream>
 #include <unistd.h>
 
 namespace {
@@ -122,4 +123,40 @@ TEST(RandomWiper, EntryQueuedBeforeItsFileExistedIsWipedAtItsPresentSize)
     EXPECT_FALSE(Exists(dir.Path("late")));
     EXPECT_EQ(wiper.GetBytesProcessed().GetValue(), 3000u);
     EXPECT_EQ(wiper.GetTotalBytes().GetValue(), 3000u);
+}
+
+// A file that has grown again after every round of its pass gets three more
+// rounds, then is left in place and reported as growing; the run goes on.
+TEST(RandomWiper, FileStillGrowingAfterThreeRoundsIsLeftAndReported)
+{
+    TempDir dir;
+    WriteFile(dir.Path("growing"), Pattern(1500));
+    WriteFile(dir.Path("next"), Pattern(100));
+    WipeQueue queue;
+    queue.AddPath(dir.Path("growing"));
+    queue.AddPath(dir.Path("next"));
+
+    int rounds = 0;
+    RandomWiper wiper;
+    RunResult run;
+    {
+        AfterPassHook hook([&](const wxString& path) {
+            if (path != dir.Path("growing"))
+                return;
+            ++rounds;
+            std::ofstream(dir.Path("growing"), std::ios::app) << Pattern(1000);
+        });
+        run = RunOnFreshThread(wiper, queue);
+    }
+
+    EXPECT_EQ(rounds, 4);
+    EXPECT_EQ(run.err, "Failed to overwrite file: " + dir.Path("growing") + "\n");
+    const std::vector<FailedEntry> failures = Wiper::GetFailures();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].reason, WipeFailure::Growing);
+    EXPECT_TRUE(Exists(dir.Path("growing")));
+    EXPECT_FALSE(Exists(dir.Path("next")));
+    // The growth it gave up on was counted but never written.
+    EXPECT_EQ(wiper.GetBytesProcessed().GetValue(), 1500u + 3 * 1000 + 100);
+    EXPECT_EQ(wiper.GetTotalBytes().GetValue(), 1500u + 4 * 1000 + 100);
 }

@@ -161,16 +161,23 @@ TEST(RefusedEntries, ReadOnlyFileAndFileInReadOnlyFolderAsUnprivilegedUser)
 }
 
 // A write that fails leaves the file in place and the run going. The file is a
-// sparse one beyond 4 GiB, whose size the counters must hold in full; a file
-// size limit makes the write past its first MiB fail, so that the test does
-// not have to write 4 GiB.
+// sparse one beyond 4 GiB with data at both ends, which the counters must hold
+// (its hole is not written); a file size limit makes the write past its first
+// MiB fail.
 TEST(RefusedEntries, FailedWriteKeepsAFileBeyondFourGiB)
 {
     TempDir dir;
     const uint64_t size = (uint64_t(1) << 32) + 1500;
+    const uint64_t data = (2 << 20) + 1500;
     const std::string big = dir.Path("big");
-    WriteFile(big, "");
-    ASSERT_EQ(::truncate(big.c_str(), static_cast<off_t>(size)), 0);
+    {
+        const std::string head = Pattern(2 << 20), tail = Pattern(1500);
+        const int fd = ::open(big.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::pwrite(fd, head.data(), head.size(), 0), ssize_t(head.size()));
+        ASSERT_EQ(::pwrite(fd, tail.data(), tail.size(), off_t(1) << 32), ssize_t(tail.size()));
+        ::close(fd);
+    }
     WriteFile(dir.Path("after"), Pattern(100));
     ASSERT_EQ(::chmod(dir.Path().c_str(), 0777), 0);
     ASSERT_EQ(::chmod(big.c_str(), 0666), 0);
@@ -191,7 +198,7 @@ TEST(RefusedEntries, FailedWriteKeepsAFileBeyondFourGiB)
             RandomWiper wiper;
             Wiper::ResetRun();
             wiper.Wipe(&queue);
-            const bool totalRight = wiper.GetTotalBytes().GetValue() == size + 100;
+            const bool totalRight = wiper.GetTotalBytes().GetValue() == data + 100;
             const bool afterGone = !Exists(dir.Path("after"));
             const uint64_t processed = wiper.GetBytesProcessed().GetValue();
             if (processed != limit + 100 || Wiper::GetFailedPaths().size() != 1)

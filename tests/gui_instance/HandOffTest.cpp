@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 #include <wx/statusbr.h>
 
+#include <grp.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
+
+#include <algorithm>
 
 #include "MainFrame.h"
 #include "QueueListCtrl.h"
@@ -28,13 +33,17 @@ bool Arrives(const wxString& path)
     return PumpUntil([&] { return mainFrame->wipeQueue.Contains(path); }, 5000);
 }
 
+std::string SocketPath()
+{
+    return RuntimeFolder::Path().ToStdString() + "/vorlix.sock";
+}
+
 // A client that speaks to the listener directly, as any local program could.
-int ConnectRaw()
+int ConnectRaw(const std::string& path = SocketPath())
 {
     const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    const std::string path = RuntimeFolder::Path().ToStdString() + "/vorlix.sock";
     path.copy(address.sun_path, sizeof address.sun_path - 1);
     if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         close(fd);
@@ -43,10 +52,11 @@ int ConnectRaw()
     return fd;
 }
 
-void SendRaw(const std::string& bytes)
+bool SendRawOnce(const std::string& bytes)
 {
     const int fd = ConnectRaw();
-    ASSERT_GE(fd, 0);
+    if (fd < 0)
+        return false;
     size_t sent = 0;
     while (sent < bytes.size()) {
         const ssize_t n = write(fd, bytes.data() + sent, bytes.size() - sent);
@@ -55,6 +65,43 @@ void SendRaw(const std::string& bytes)
         sent += size_t(n);
     }
     close(fd);
+    return sent == bytes.size();
+}
+
+void SendRaw(const std::string& bytes)
+{
+    ASSERT_TRUE(SendRawOnce(bytes));
+}
+
+// Sends as another user, from a child process that has become that user:
+// true when its connection was made.
+bool SendRawAs(uid_t uid, gid_t gid, const std::string& socketPath, const std::string& bytes)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)
+            _exit(2);
+        // A dropped connection may close before the write: only the connect counts.
+        signal(SIGPIPE, SIG_IGN);
+        const int fd = ConnectRaw(socketPath);
+        if (fd < 0)
+            _exit(1);
+        if (write(fd, bytes.data(), bytes.size())) {
+        }
+        _exit(0);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0)
+        wxTheApp->Yield(true);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string Sent(const std::vector<std::string>& paths)
+{
+    std::string lines;
+    for (const std::string& path : paths)
+        lines += label + path + "\n";
+    return lines;
 }
 
 class HandOff : public testing::Test {
@@ -69,23 +116,46 @@ protected:
 
 }  // namespace
 
-TEST_F(HandOff, ALaterInstanceHandsOverItsFirstPathAndExitsWithoutAWindow)
+TEST_F(HandOff, ALaterInstanceHandsOverEveryPathInOrderAndExitsWithSuccess)
 {
     TempDir dir;
-    const std::string first = dir.File("first.txt"), second = dir.File("second.txt");
-    const ProcessResult later = StartLaterInstance({first, second});
-    EXPECT_NE(later.status, 0);  // the toolkit's status for a start that did not open a window
-    EXPECT_EQ(later.out, label + first);
-    ASSERT_TRUE(Arrives(first));
+    const std::vector<std::string> paths{dir.File("first.txt"), dir.File("second.txt"), dir.File("third.txt")};
+    const ProcessResult later = StartLaterInstance(paths);
+    EXPECT_EQ(later.status, 0);
+    EXPECT_EQ(later.out, Sent(paths));
+    ASSERT_TRUE(PumpUntil([] { return mainFrame->queueList->GetItemCount() == 3; }, 5000));
     Pump(300);
-    EXPECT_EQ(QueuedPaths(mainFrame->wipeQueue), std::vector<wxString>{first});
-    EXPECT_EQ(mainFrame->queueList->GetItemCount(), 1);
-    EXPECT_EQ(mainFrame->GetStatusBar()->GetStatusText(0), "No. of files in queue: 1");
+    EXPECT_EQ(QueuedPaths(mainFrame->wipeQueue), std::vector<wxString>(paths.begin(), paths.end()));
+    EXPECT_EQ(mainFrame->GetStatusBar()->GetStatusText(0), "No. of files in queue: 3");
+}
+
+TEST_F(HandOff, ALaterInstanceNeedsNoDisplay)
+{
+    const std::string path = "/nonexistent/without-a-display";
+    const ProcessResult later = RunProcess({"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY",
+                                            VORLIX_BINARY, path},
+                                           "", 20000, [] { wxTheApp->Yield(true); });
+    EXPECT_EQ(later.status, 0) << later.err;
+    EXPECT_EQ(later.out, Sent({path}));
+    EXPECT_TRUE(Arrives(path));
+}
+
+TEST_F(HandOff, APathThatIsNotUtf8IsNamedAndTheOthersStillArrive)
+{
+    const std::string before = "/nonexistent/before", after = "/nonexistent/after";
+    const ProcessResult later = StartLaterInstance({before, "/nonexistent/not-\xFF-utf8", after});
+    EXPECT_NE(later.status, 0);
+    EXPECT_EQ(later.out, Sent({before, after}));
+    EXPECT_NE(later.err.find("/nonexistent/not-\xEF\xBF\xBD-utf8"), std::string::npos) << later.err;
+    ASSERT_TRUE(Arrives(after));
+    Pump(300);
+    EXPECT_EQ(QueuedPaths(mainFrame->wipeQueue), (std::vector<wxString>{before, after}));
 }
 
 TEST_F(HandOff, WithoutAPathNothingIsSentOrPrinted)
 {
     const ProcessResult later = StartLaterInstance({});
+    EXPECT_EQ(later.status, 0);
     EXPECT_EQ(later.out, "");
     Pump(1300);
     EXPECT_TRUE(QueuedPaths(mainFrame->wipeQueue).empty());
@@ -94,7 +164,7 @@ TEST_F(HandOff, WithoutAPathNothingIsSentOrPrinted)
 TEST_F(HandOff, AnEmptyPathIsSentAsNothingAndIgnored)
 {
     const ProcessResult later = StartLaterInstance({""});
-    EXPECT_EQ(later.out, label);
+    EXPECT_EQ(later.out, Sent({""}));
     Pump(1300);
     EXPECT_TRUE(QueuedPaths(mainFrame->wipeQueue).empty());
 }
@@ -107,7 +177,7 @@ TEST_F(HandOff, PathsArriveWholeAndUnchanged)
         longPath += "/" + std::string(200, 'd');
     for (const std::string& path : {accented, longPath}) {
         const ProcessResult later = StartLaterInstance({path});
-        EXPECT_EQ(later.out, label + path);
+        EXPECT_EQ(later.out, Sent({path}));
         EXPECT_TRUE(Arrives(wxString::FromUTF8(path))) << path.size();
     }
     EXPECT_EQ(QueuedPaths(mainFrame->wipeQueue).size(), 2u);
@@ -118,20 +188,46 @@ TEST_F(HandOff, ARelativePathNamesTheFileInTheLaterInstancesFolder)
     TempDir dir;
     dir.File("relative.txt");
     const ProcessResult later = StartLaterInstance({"relative.txt"}, dir.path);
-    EXPECT_EQ(later.out, label + dir.path + "/relative.txt");
+    EXPECT_EQ(later.out, Sent({dir.path + "/relative.txt"}));
     EXPECT_TRUE(Arrives(dir.path + "/relative.txt"));
 }
 
-TEST_F(HandOff, ABurstOfLaterInstancesArrivesInOrder)
+TEST_F(HandOff, ABurstOfConcurrentLaterInstancesAllArrive)
 {
-    std::vector<wxString> expected;
-    for (int i = 0; i < 10; ++i) {
-        const std::string path = "/nonexistent/burst/" + std::to_string(i);
-        expected.push_back(path);
-        EXPECT_EQ(StartLaterInstance({path}).out, label + path);
-    }
-    ASSERT_TRUE(PumpUntil([] { return mainFrame->wipeQueue.Count() == 10; }, 10000));
-    EXPECT_EQ(QueuedPaths(mainFrame->wipeQueue), expected);
+    // Started at once, as a file manager starts one process per file.
+    std::string script = "pids=; for i in $(seq 0 19); do \"$0\" /nonexistent/burst/$i >/dev/null & pids=\"$pids $!\"; done; "
+                         "failed=0; for p in $pids; do wait $p || failed=1; done; exit $failed";
+    const ProcessResult burst = RunProcess({"/bin/sh", "-c", script, VORLIX_BINARY}, "", 30000,
+                                           [] { wxTheApp->Yield(true); });
+    EXPECT_EQ(burst.status, 0) << burst.err;
+    ASSERT_TRUE(PumpUntil([] { return mainFrame->queueList->GetItemCount() == 20; }, 10000));
+    std::vector<wxString> queued = QueuedPaths(mainFrame->wipeQueue), expected;
+    for (int i = 0; i < 20; ++i)
+        expected.push_back(wxString::Format("/nonexistent/burst/%d", i));
+    std::sort(queued.begin(), queued.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(queued, expected);
+}
+
+TEST_F(HandOff, AConnectionFromAnotherUserIsDropped)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to connect as another user";
+    // The private folder keeps other users away from the socket; open it to
+    // them for this test, so that only the listener's own check stands.
+    // (While it is open, the program itself would no longer take the folder.)
+    const std::string folder = RuntimeFolder::Path().ToStdString(), socket = SocketPath();
+    ASSERT_EQ(chmod(folder.c_str(), 0711), 0);
+    ASSERT_EQ(chmod(socket.c_str(), 0777), 0);
+    const bool othersConnected = SendRawAs(65534, 65534, socket, "/nonexistent/from-nobody");
+    const bool ownConnected = SendRawAs(geteuid(), getegid(), socket, "/nonexistent/from-the-same-user");
+    chmod(socket.c_str(), 0755);
+    chmod(folder.c_str(), 0700);
+    ASSERT_TRUE(othersConnected);
+    ASSERT_TRUE(ownConnected);
+    ASSERT_TRUE(Arrives("/nonexistent/from-the-same-user"));
+    Pump(300);
+    EXPECT_EQ(QueuedPaths(mainFrame->wipeQueue), std::vector<wxString>{"/nonexistent/from-the-same-user"});
 }
 
 TEST_F(HandOff, MalformedOversizedAndSilentClientsAreIgnoredAndDoNotBlock)

@@ -8,8 +8,9 @@ build=$2
 # copy that somebody installed on purpose. 77: skipped.
 if [ "$(id -u)" -ne 0 ]; then echo "skipped: installing a package needs root"; exit 77; fi
 if dpkg -s vorlix >/dev/null 2>&1; then echo "skipped: a vorlix package is already installed"; exit 77; fi
-if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+# A display and a runtime folder of its own: the user's Vorlix is never touched.
+if [ -z "${VORLIX_TEST_DISPLAY:-}" ]; then
+    VORLIX_TEST_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
 fi
 failures=0
 passes=0
@@ -22,7 +23,8 @@ trap 'kill -9 $(jobs -p) 2>/dev/null; rm -rf "$tmp"' EXIT
 # A command's own output goes to the log, shown only when it fails.
 logged() { "$@" >"$tmp/log" 2>&1 || { cat "$tmp/log"; false; }; }
 starts() {
-    /usr/bin/vorlix >/dev/null 2>&1 &
+    mkdir -m 700 "$tmp/runtime"
+    XDG_RUNTIME_DIR=$tmp/runtime /usr/bin/vorlix >/dev/null 2>&1 &
     local pid=$! found=0
     timeout 10 xdotool search --sync --onlyvisible --name '^Vorlix$' >/dev/null && found=1
     kill "$pid"

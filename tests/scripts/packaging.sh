@@ -16,7 +16,7 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
 check "the desktop entry is valid" desktop-file-validate "$source_dir/dist/vorlix.desktop"
-check "it opens one file per process, so later ones hand over" grep -qx 'Exec=vorlix %f' "$source_dir/dist/vorlix.desktop"
+check "it opens all selected files with one start" grep -qx 'Exec=vorlix %F' "$source_dir/dist/vorlix.desktop"
 
 (cd "$build" && cpack -G DEB -B "$tmp" >"$tmp/cpack.log" 2>&1)
 deb=$(ls "$tmp"/vorlix_*.deb 2>/dev/null | head -1)
@@ -25,7 +25,8 @@ if [ -z "$deb" ]; then cat "$tmp/cpack.log"; echo "$passes passed, $failures fai
 contents=$(dpkg-deb -c "$deb")
 for file in ./usr/bin/vorlix ./usr/share/applications/vorlix.desktop ./usr/share/man/man1/vorlix.1.gz \
     ./usr/share/doc/vorlix/copyright ./usr/share/doc/vorlix/changelog.gz \
-    ./usr/share/icons/hicolor/16x16/apps/vorlix.png ./usr/share/icons/hicolor/256x256/apps/vorlix.png; do
+    ./usr/share/icons/hicolor/16x16/apps/vorlix.png ./usr/share/icons/hicolor/256x256/apps/vorlix.png \
+    "./usr/lib.*/vorlix/vorlix-window.so"; do
     check "the package holds $file" grep -q " $file\$" <<<"$contents"
 done
 check "it depends on the toolkit's runtime" grep -q 'libwx_gtk3u_core-3.2\|libwxgtk3.2' <<<"$(dpkg-deb -f "$deb" Depends)"

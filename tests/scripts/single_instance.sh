@@ -4,11 +4,15 @@
 # Usage: single_instance.sh <vorlix binary>
 set -uo pipefail
 bin=$1
-if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+# A display and a runtime folder of its own: the user's Vorlix, and its
+# windows, are never touched.
+if [ -z "${VORLIX_TEST_DISPLAY:-}" ]; then
+    VORLIX_TEST_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
 fi
 export LC_ALL=C.UTF-8
 tmp=$(mktemp -d)
+export XDG_RUNTIME_DIR=$tmp/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 cleanup() { kill -9 $(jobs -p) 2>/dev/null; rm -rf "$tmp"; }
 trap cleanup EXIT
 failures=0
@@ -27,8 +31,7 @@ gone_within() {  # gone_within SECONDS PID
     done
 }
 
-runtime=/run/user/$(id -u)
-if [ ! -d "$runtime" ] || [ "$(stat -c %u "$runtime")" != "$(id -u)" ]; then runtime=/tmp/vorlix-$(id -u); fi
+runtime=$XDG_RUNTIME_DIR
 
 "$bin" >"$tmp/first.out" 2>&1 &
 first=$!
@@ -37,9 +40,9 @@ check "the first instance shows its window" wait_window '^Vorlix$'
 started=$SECONDS
 timeout 10 "$bin" >"$tmp/second.out" 2>&1
 status=$?
-check "a second instance ends at once, as a failed start" test "$status" -ne 0 -a "$status" -ne 124 -a $((SECONDS - started)) -le 3
+check "a second instance without paths ends at once, successfully" test "$status" -eq 0 -a $((SECONDS - started)) -le 3
 check "and shows no window of its own" test "$(windows '^Vorlix$')" -eq 1
-check "the lock lives in the private runtime folder" test -O "$runtime" -a "$(stat -c %a "$runtime")" = 700 -o "$runtime" = "/run/user/$(id -u)"
+check "the lock and socket live in the given runtime folder" test -e "$runtime/vorlix.lock" -a -S "$runtime/vorlix.sock"
 
 kill -9 "$first"
 wait "$first" 2>/dev/null
@@ -66,6 +69,8 @@ check "a later instance that cannot reach it tells the user" wait_window 'Inform
 box=$(xdotool search --onlyvisible --name 'Information$' | head -1)
 xdotool windowfocus --sync "$box" key Return
 check "and then ends" gone_within 5 "$lost"
+wait "$lost"
+check "with a failure status" test $? -ne 0
 check "without a main window" test "$(windows '^Vorlix$')" -eq 0
 exec 9>&-
 

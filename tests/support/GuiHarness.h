@@ -13,13 +13,19 @@
 #include <wx/utils.h>
 #include <wx/weakref.h>
 
+#include <sys/stat.h>
+
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "Main.h"
 #include "MainFrame.h"
+#include "StartUp.h"
+#include "platform/NativePath.h"
 #include "support/Printing.h"
+#include "support/TempDir.h"
 
 struct ShownMessage {
     wxString message;
@@ -105,8 +111,19 @@ struct Frame {
     wxWeakRef<MainFrame> frame;
 };
 
+// A runtime folder of the test program's own, so that its instance and the
+// later instances it starts never meet the user's own Vorlix. Set before the
+// application starts; started programs inherit it.
+inline void UsePrivateRuntimeFolder()
+{
+    static TempDir runtime;
+    chmod(runtime.Path().c_str(), 0700);
+    setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+}
+
 // main() of a GUI test program: `appArgs` is the application's command line
-// after the program name.
+// after the program name. The application starts as the program's own entry
+// starts it, with its real single-instance test.
 inline int RunGuiTests(int argc, char** argv, const std::vector<std::string>& appArgs)
 {
     testing::InitGoogleTest(&argc, argv);
@@ -116,31 +133,34 @@ inline int RunGuiTests(int argc, char** argv, const std::vector<std::string>& ap
                       << line;
     });
     Dialogs().Register();
+    UsePrivateRuntimeFolder();
 
-    std::vector<std::string> storage{argv[0]};
-    storage.insert(storage.end(), appArgs.begin(), appArgs.end());
-    std::vector<char*> appArgv;
-    for (std::string& arg : storage)
-        appArgv.push_back(&arg[0]);
-    appArgv.push_back(nullptr);
-    int appArgc = static_cast<int>(storage.size());
-
-    wxApp::SetInstance(new MyApp);
-    if (!wxEntryStart(appArgc, appArgv.data())) {
-        fprintf(stderr, "cannot start the toolkit\n");
-        return 1;
-    }
-    if (!wxTheApp->CallOnInit()) {
-        fprintf(stderr, "the application did not start\n");
+    std::vector<wxString> paths;
+    for (const std::string& arg : appArgs)
+        paths.push_back(NativePath::Decode(arg));
+    int result = 1;
+    StartUp::Run(paths, [&](bool reportUnreachable) {
+        MyApp::Prepare(paths, reportUnreachable);
+        int appArgc = 1;
+        char* appArgv[] = {argv[0], nullptr};
+        wxApp::SetInstance(new MyApp);
+        if (!wxEntryStart(appArgc, appArgv)) {
+            fprintf(stderr, "cannot start the toolkit\n");
+            return 1;
+        }
+        if (!wxTheApp->CallOnInit()) {
+            fprintf(stderr, "the application did not start\n");
+            wxEntryCleanup();
+            return 1;
+        }
+        result = RUN_ALL_TESTS();
+        // As when the user closes the window: the listener stops, the windows go.
+        if (mainFrame)
+            mainFrame->Close(true);
+        Pump(200);
+        wxTheApp->OnExit();
         wxEntryCleanup();
-        return 1;
-    }
-    const int result = RUN_ALL_TESTS();
-    // As when the user closes the window: the listener stops, the windows go.
-    if (mainFrame)
-        mainFrame->Close(true);
-    Pump(200);
-    wxTheApp->OnExit();
-    wxEntryCleanup();
+        return result;
+    });
     return result;
 }

@@ -260,16 +260,17 @@ check "the window titled Vorlix appears" test -n "$window"
 
 vorlix_windows() { xdotool search --onlyvisible --name '^Vorlix$' 2>/dev/null | wc -l; }
 
-# A second start with a path hands it over and ends without a window.
+# A second start with a path hands it over and ends without a window, successfully.
 second_out=$(timeout 60 wine "$exe" "$handed" 2>"$tmp/err2")
 second_status=$?
+second_out=${second_out%$'\r'}  # the line ends as Windows text
 expected="Param sent to main instance $handed"
 hand_off_printed() {
     [ "$second_out" = "$expected" ] || { printf '  stdout: %q\n  wanted: %q\n' "$second_out" "$expected"; return 1; }
 }
 check "second instance prints exactly 'Param sent to main instance <path>'" hand_off_printed
-check "second instance exits with a non-zero status (got $second_status)" \
-    test "$second_status" -ne 0 -a "$second_status" -ne 124 -a "$second_status" -ne 137
+check "second instance exits with status 0 once its path is sent (got $second_status)" \
+    test "$second_status" -eq 0
 check "still one Vorlix window" test "$(vorlix_windows)" -eq 1
 # The listener takes the path at once; give its event time to reach the queue.
 sleep 2

@@ -1,0 +1,117 @@
+#include "LaterInstance.h"
+
+#include <wx/app.h>
+#include <wx/filename.h>
+#include <wx/init.h>
+#include <wx/socket.h>
+#include <wx/stopwatch.h>
+
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "ConsoleText.h"
+#include "HandOffMessage.h"
+#include "platform/HandOffEndpoint.h"
+#include "platform/NativePath.h"
+#include "platform/WorkingFolder.h"
+
+namespace {
+
+// How long one connection may take to be made and to carry its path.
+const int sendTimeoutSeconds = 5;
+// A busy listener may refuse a connection (a full backlog on Windows): it is
+// tried again for this long before the running instance counts as unreachable.
+const long retryForMs = 3000;
+const long retryPauseMs = 20;
+
+// The toolkit's socket layer needs an application object; the GUI one would
+// connect to the display, which a later instance must not need.
+class SocketOnlyApp : public wxAppConsole {
+public:
+    int OnRun() override { return 0; }
+};
+
+// The running instance has its own working folder: send what this one means.
+wxString Absolute(const wxString& path)
+{
+    if (path.empty() || !wxFileName(path).IsRelative())
+        return path;
+    return WorkingFolder::Path() + wxFILE_SEP_PATH + path;
+}
+
+// False for text holding a lone surrogate: a name with bytes that are not
+// UTF-8 (Linux) or a broken UTF-16 name (Windows), which the wire cannot carry.
+bool HasUtf8Form(const wxString& path)
+{
+    bool afterHigh = false;
+    for (wxUniChar ch : path) {
+        const wxUniChar::value_type c = ch.GetValue();
+        const bool high = c >= 0xD800 && c <= 0xDBFF, low = c >= 0xDC00 && c <= 0xDFFF;
+        if ((afterHigh && !low) || (low && !afterHigh))
+            return false;
+        afterHigh = high;
+    }
+    return !afterHigh;
+}
+
+// One connection carrying one message; false when it could not be made or
+// could not take the whole message.
+bool SendOnce(const wxSockAddress& address, const std::string& bytes)
+{
+    wxSocketClient client(wxSOCKET_WAITALL | wxSOCKET_BLOCK);
+    client.SetTimeout(sendTimeoutSeconds);
+    if (!client.Connect(address, true))
+        return false;
+    if (!bytes.empty()) {
+        client.Write(bytes.data(), static_cast<wxUint32>(bytes.size()));
+        if (client.Error() || client.LastWriteCount() != bytes.size())
+            return false;
+    }
+    client.Close();
+    return true;
+}
+
+bool Send(const wxSockAddress& address, const std::string& bytes)
+{
+    wxStopWatch clock;
+    while (!SendOnce(address, bytes)) {
+        if (clock.Time() > retryForMs)
+            return false;
+        wxMilliSleep(retryPauseMs);
+    }
+    return true;
+}
+
+}  // namespace
+
+LaterInstance::Outcome LaterInstance::HandOver(const std::vector<wxString>& paths)
+{
+    if (paths.empty())
+        return Outcome::AllSent;
+
+    wxAppConsole::SetInstance(new SocketOnlyApp);
+    wxInitializer toolkit;
+    if (!toolkit.IsOk() || !wxSocketBase::Initialize())
+        return Outcome::Unreachable;
+    const std::unique_ptr<wxSockAddress> address = HandOffEndpoint::Address();
+    if (!address)
+        return Outcome::Unreachable;
+
+    Outcome outcome = Outcome::AllSent;
+    for (const wxString& argument : paths) {
+        const wxString path = Absolute(argument);
+        const std::string bytes = HandOffMessage::Encode(path);
+        if (!HasUtf8Form(path) || (bytes.empty() && !path.empty())) {
+            // The wire carries UTF-8 only, and a stand-in could name another file.
+            std::cerr << "Not handed over, the path is not UTF-8: " << ConsoleText::Of(NativePath::Display(path))
+                      << std::endl;
+            outcome = Outcome::SomeCannotTravel;
+            continue;
+        }
+        if (!Send(*address, bytes))
+            return Outcome::Unreachable;
+        std::cout << "Param sent to main instance " << ConsoleText::Of(path) << std::endl;
+    }
+    return outcome;
+}

@@ -323,7 +323,7 @@ if ! within 15 eval '! first_running'; then
 fi
 if first_running; then
     check "closing the window ends the program" false
-    kill -9 "$first" 2>/dev/null
+    { kill -9 "$first"; wait "$first"; } 2>/dev/null
 else
     wait "$first"
     first_status=$?
@@ -355,7 +355,7 @@ if [ -n "$window" ]; then
 else
     check "at 192 DPI the window appears" false
 fi
-kill -9 "$first" 2>/dev/null
+{ kill -9 "$first"; wait "$first"; } 2>/dev/null
 timeout 20 wineserver -k 2>/dev/null
 first=""
 
@@ -397,7 +397,7 @@ install_round() {
     (cd "$tmp" && exec wine "$installed" "$(winpath "$sent")") >"$tmp/out1" 2>"$tmp/err1" &
     first=$!
     window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Vorlix$' 2>/dev/null | head -n 1)
-    kill -9 "$first" 2>/dev/null
+    { kill -9 "$first"; wait "$first"; } 2>/dev/null
     timeout 20 wineserver -k 2>/dev/null
     first=""
     [ -n "$window" ] || { echo "  the installed Vorlix.exe showed no window"; return 1; }

@@ -50,6 +50,16 @@ public:
     // The open file's descriptor, in blocking mode; -1 when none is open.
     int Descriptor() const { return fd; }
 
+    // A named data stream of the open file (Windows: "file.txt:name"), opened
+    // by Open for writing in place: its clusters are freed with the file, so
+    // each pass overwrites it as it does the file. None elsewhere.
+    struct Stream {
+        int fd;
+        uint64_t size;
+        wxString name;
+    };
+    const std::vector<Stream>& Streams() const { return streams; }
+
     // Asks the system to put every byte written so far on the device. Without it
     // a later pass or the deletion can drop the earlier bytes in the cache, and
     // the old content stays on the disk. Only the data and what is needed to
@@ -81,6 +91,7 @@ private:
 #endif
 
     int fd = -1;
+    std::vector<Stream> streams;
     // The folder the file was opened in (on Windows every folder above it,
     // held so that none can be renamed or replaced meanwhile).
     std::vector<intptr_t> folders;

@@ -112,6 +112,59 @@ bool ClearReadOnly(const std::wstring& path)
     return ::SetFileAttributesW(path.c_str(), cleared ? cleared : FILE_ATTRIBUTE_NORMAL) != 0;
 }
 
+// Opens every named data stream of the file open as handle, whose native path
+// is path, for writing without sharing. A system or volume that keeps no
+// streams (FAT; Wine) has none to open. On failure returns the reason.
+WipeFailure OpenNamedStreams(HANDLE handle, const std::wstring& path, std::vector<InPlaceFile::Stream>& streams,
+                             wxString& detail)
+{
+    std::vector<unsigned char> buffer(64 * 1024);
+    while (!::GetFileInformationByHandleEx(handle, FileStreamInfo, buffer.data(), static_cast<DWORD>(buffer.size()))) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_INVALID_FUNCTION || error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED
+            || error == ERROR_HANDLE_EOF)
+            return WipeFailure::None;
+        if (error != ERROR_MORE_DATA || buffer.size() >= 16 * 1024 * 1024) {
+            Refuse(error, detail);
+            return WipeFailure::StreamFailed;
+        }
+        buffer.resize(buffer.size() * 4);
+    }
+    for (size_t at = 0;;) {
+        const auto* info = reinterpret_cast<const FILE_STREAM_INFO*>(buffer.data() + at);
+        const std::wstring name(info->StreamName, info->StreamNameLength / sizeof(wchar_t));
+        // "::$DATA" is the file itself; other kinds than $DATA hold no content.
+        const size_t kind = name.rfind(L':');
+        if (name != L"::$DATA" && kind != std::wstring::npos && name.compare(kind, std::wstring::npos, L":$DATA") == 0) {
+            HANDLE stream = ::CreateFileW((path + name).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+            if (stream == INVALID_HANDLE_VALUE) {
+                Refuse(::GetLastError(), detail);
+                return WipeFailure::StreamFailed;
+            }
+            const int descriptor = ::_open_osfhandle(reinterpret_cast<intptr_t>(stream), 0);
+            if (descriptor == -1) {
+                ::CloseHandle(stream);
+                return WipeFailure::StreamFailed;
+            }
+            const std::wstring shown = name.substr(0, kind);
+            streams.push_back({descriptor, static_cast<uint64_t>(info->StreamSize.QuadPart),
+                               wxString(shown.c_str(), shown.size())});
+        }
+        if (info->NextEntryOffset == 0)
+            break;
+        at += info->NextEntryOffset;
+    }
+    return WipeFailure::None;
+}
+
+void CloseStreams(std::vector<InPlaceFile::Stream>& streams)
+{
+    for (const InPlaceFile::Stream& stream : streams)
+        ::_close(stream.fd);
+    streams.clear();
+}
+
 }  // namespace
 
 std::atomic<bool> InPlaceFile::clearReadOnly{false};
@@ -128,6 +181,7 @@ bool InPlaceFile::IsReadOnly(const wxString& path)
 
 InPlaceFile::~InPlaceFile()
 {
+    CloseStreams(streams);
     if (fd >= 0)
         ::_close(fd);
     for (intptr_t folder : folders)
@@ -230,7 +284,10 @@ WipeFailure InPlaceFile::Open(const wxString& folder, const wxString& name, uint
         kind = WipeFailure::NotRegular;
     else if (info.nNumberOfLinks != 1)
         kind = WipeFailure::HardLinks;
+    if (kind == WipeFailure::None)
+        kind = OpenNamedStreams(handle, path, streams, detail);
     if (kind != WipeFailure::None) {
+        CloseStreams(streams);
         ::CloseHandle(handle);
         return kind;
     }
@@ -305,6 +362,8 @@ WipeFailure InPlaceFile::CloseAndDelete(wxString& detail)
 {
     // Deleting through the handle that was overwritten: no name is looked up
     // again, so nothing put in the file's place can be deleted instead.
+    // The streams go with the file; their handles must not keep it.
+    CloseStreams(streams);
     const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
     FILE_DISPOSITION_INFO disposition;
     disposition.DeleteFile = TRUE;

@@ -78,3 +78,57 @@ TEST(WindowsWipe, ReadOnlyFileIsWipedOnlyWhenClearingIsAllowed)
     InPlaceFile::clearReadOnly = false;
     EXPECT_FALSE(ExistsWide(file));
 }
+
+namespace {
+
+// True where the system keeps named streams inside the file and lists them;
+// Wine keeps "name:stream" as a file of its own and lists none.
+bool ListsStream(const std::wstring& file)
+{
+    WIN32_FIND_STREAM_DATA found;
+    HANDLE search = ::FindFirstStreamW(LongForm(file).c_str(), FindStreamInfoStandard, &found, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    bool named = false;
+    do
+        named = named || std::wstring(found.cStreamName) != L"::$DATA";
+    while (::FindNextStreamW(search, &found));
+    ::FindClose(search);
+    return named;
+}
+
+}  // namespace
+
+// A named stream (a Zone.Identifier, "file.txt:secret") is overwritten with
+// the file and goes with it; one that cannot be opened keeps the file, with
+// the stream's name in the reason.
+TEST(WindowsWipe, NamedStreamsAreOverwrittenWithTheFileOrKeepIt)
+{
+    WindowsTempDir dir;
+    const std::wstring file = dir.Path(L"download.txt");
+    ASSERT_TRUE(WriteWide(file, "the file"));
+    ASSERT_TRUE(WriteWide(file + L":Zone.Identifier", "[ZoneTransfer]\r\nZoneId=3\r\n"));
+    ASSERT_TRUE(WriteWide(file + L":secret", std::string(100000, 'S')));
+    if (!ListsStream(file))
+        GTEST_SKIP() << "named streams are not kept in the file here (Wine)";
+
+    HANDLE reader = ::CreateFileW(LongForm(file + L":secret").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    WipeQueue queue;
+    ASSERT_TRUE(queue.AddPath(WindowsTempDir::Text(file)));
+    Wiper::ResetRun();
+    RandomWiper().Wipe(&queue);
+    ::CloseHandle(reader);
+    std::vector<FailedEntry> failures = Wiper::GetFailures();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].reason, WipeFailure::StreamFailed);
+    EXPECT_TRUE(failures[0].detail.StartsWith(":secret")) << failures[0].detail;
+    EXPECT_TRUE(ExistsWide(file));
+
+    ASSERT_TRUE(queue.AddPath(WindowsTempDir::Text(file)));
+    Wiper::ResetRun();
+    RandomWiper().Wipe(&queue);
+    EXPECT_TRUE(Wiper::GetFailures().empty());
+    EXPECT_FALSE(ExistsWide(file));
+}

@@ -412,7 +412,7 @@ bool MainFrame::ConfirmOverwriteReachesData()
     wxString lines;
     size_t files = 0;
     for (const auto& kind : kinds) {
-        lines += wxString::Format("\n%s: %zu", kind.first.Left(1).Upper() + kind.first.Mid(1), kind.second);
+        lines += wxString::Format("\n- %s: %zu", kind.first, kind.second);
         files += kind.second;
     }
     const wxString text = wxString::Format(

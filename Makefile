@@ -53,7 +53,7 @@ tsan:
 	$(MAKE) test BUILD=build-tsan CMAKE_FLAGS="-DVORLIX_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug"
 
 clean:
-	rm -rf build build-asan build-tsan build-windows Vorlix-1.0.0-win64.zip
+	rm -rf build build-asan build-tsan build-windows Vorlix-1.0.0-win64.zip Vorlix-1.0.0-setup.exe
 
 # Windows build, cross-compiled with MinGW-w64 against a static wxWidgets that
 # scripts/build-wx-msw builds once and caches outside the clone.
@@ -73,10 +73,21 @@ res/vorlix.ico: scripts/make-ico $(wildcard res/icons/vorlix-*.png)
 	scripts/make-ico
 
 # The Windows build checked under Wine on a private Xvfb display.
-.PHONY: windows-check windows-zip
-windows-check: windows
+.PHONY: windows-check windows-zip windows-installer
+windows-check: windows windows-installer
 	@scripts/install-deps windows
-	bash tests/windows/wine_check.sh $(WIN_BUILD)/Vorlix.exe
+	bash tests/windows/wine_check.sh $(WIN_BUILD)/Vorlix.exe $(WIN_BUILD)/tests/windows/vorlix_windows_tests.exe \
+		$(WIN_SETUP)
+
+WIN_SETUP := Vorlix-1.0.0-setup.exe
+
+# The installer (per machine or per user, Start Menu, Send To, uninstaller).
+windows-installer: windows
+	@scripts/install-deps windows
+	rm -f $(WIN_SETUP)
+	makensis -V2 -DEXE=$(CURDIR)/$(WIN_BUILD)/Vorlix.exe -DOUTFILE=$(CURDIR)/$(WIN_SETUP) \
+		-DICON=$(CURDIR)/res/vorlix.ico -DREADME=$(CURDIR)/dist/README-windows.txt dist/windows/vorlix.nsi
+	@ls -l $(WIN_SETUP)
 
 WIN_ZIP := Vorlix-1.0.0-win64.zip
 

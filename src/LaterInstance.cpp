@@ -55,32 +55,39 @@ bool HasUtf8Form(const wxString& path)
     return !afterHigh;
 }
 
-// One connection carrying one message; false when it could not be made or
-// could not take the whole message.
-bool SendOnce(const wxSockAddress& address, const std::string& bytes)
+enum class Sending { Sent, Failed, HeldByAnother };
+
+// One connection carrying one message; Failed when it could not be made or
+// could not take the whole message, HeldByAnother (with nothing sent) when
+// another user's program listens there.
+Sending SendOnce(const wxSockAddress& address, const std::string& bytes)
 {
     wxSocketClient client(wxSOCKET_WAITALL | wxSOCKET_BLOCK);
     client.SetTimeout(sendTimeoutSeconds);
     if (!client.Connect(address, true))
-        return false;
+        return Sending::Failed;
+    if (!HandOffEndpoint::ListenerIsSameUser(client))
+        return Sending::HeldByAnother;
     if (!bytes.empty()) {
         client.Write(bytes.data(), static_cast<wxUint32>(bytes.size()));
         if (client.Error() || client.LastWriteCount() != bytes.size())
-            return false;
+            return Sending::Failed;
     }
+    HandOffEndpoint::EndMessage(client, sendTimeoutSeconds);
     client.Close();
-    return true;
+    return Sending::Sent;
 }
 
-bool Send(const wxSockAddress& address, const std::string& bytes)
+Sending Send(const wxSockAddress& address, const std::string& bytes)
 {
     wxStopWatch clock;
-    while (!SendOnce(address, bytes)) {
+    Sending sending;
+    while ((sending = SendOnce(address, bytes)) == Sending::Failed) {
         if (clock.Time() > retryForMs)
-            return false;
+            return Sending::Failed;
         wxMilliSleep(retryPauseMs);
     }
-    return true;
+    return sending;
 }
 
 }  // namespace
@@ -109,8 +116,11 @@ LaterInstance::Outcome LaterInstance::HandOver(const std::vector<wxString>& path
             outcome = Outcome::SomeCannotTravel;
             continue;
         }
-        if (!Send(*address, bytes))
-            return Outcome::Unreachable;
+        switch (Send(*address, bytes)) {
+        case Sending::Sent: break;
+        case Sending::Failed: return Outcome::Unreachable;
+        case Sending::HeldByAnother: return Outcome::HeldByAnother;
+        }
         std::cout << "Param sent to main instance " << ConsoleText::Of(path) << std::endl;
     }
     return outcome;

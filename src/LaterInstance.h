@@ -13,6 +13,7 @@ public:
         AllSent,           // every path reached the running instance
         SomeCannotTravel,  // the others were sent; these were named on standard error
         Unreachable,       // the running instance could not be reached; the rest are lost
+        HeldByAnother,     // another user's program listens in Vorlix's place: nothing was sent
     };
 
     // Sends each path, made absolute against this process's working folder,

@@ -12,6 +12,7 @@
 #include "MyCustomEvent.h"
 #include "platform/FolderWalk.h"
 #include "platform/HandOffEndpoint.h"
+#include "platform/InstanceLock.h"
 #include "platform/NativePath.h"
 
 wxDEFINE_EVENT(EVT_HAND_OFF, wxThreadEvent);
@@ -89,7 +90,7 @@ bool MyApp::OnInit()
         mainFrame->EnableControls();
         mainFrame->ShowRefused(refused);
     }
-    if (!handOffServer || !handOffServer->IsOk())
+    if (!handOffServer || !handOffServer->IsOk() || !InstanceLock::HeldHere())
         mainFrame->ShowHandOffUnavailable();
 
     handOffListener = std::thread(&MyApp::ListenForHandOffs, this);

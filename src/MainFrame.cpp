@@ -3,6 +3,7 @@
 #include <wx/bitmap.h>
 #include <wx/dirdlg.h>
 #include <wx/filedlg.h>
+#include <wx/image.h>
 #include <wx/msgdlg.h>
 #include <wx/settings.h>
 #include <wx/sizer.h>
@@ -10,6 +11,7 @@
 #include <wx/stattext.h>
 #include <wx/statusbr.h>
 
+#include <algorithm>
 #include <iostream>
 #include <map>
 
@@ -24,6 +26,7 @@
 #include "engine/WipeThread.h"
 #include "platform/AppIcon.h"
 #include "platform/FolderWalk.h"
+#include "platform/InPlaceFile.h"
 #include "platform/NativePath.h"
 #include "platform/OverwriteCaveat.h"
 #include "vorlix_logo.xpm"
@@ -44,6 +47,9 @@ MainFrame::MainFrame(const wxString& title)
     : wxFrame(nullptr, wxID_ANY, title, wxDefaultPosition, wxSize(538, 550),
               wxCAPTION | wxCLOSE_BOX | wxSYSTEM_MENU | wxCLIP_CHILDREN)
 {
+    // Sizes are in pixels at 96 DPI; on a denser screen (Windows declares the
+    // program DPI-aware) they grow with it, or the list shows half a row.
+    SetSize(FromDIP(wxSize(538, 550)));
     SetIcons(AppIcon::Load());
 
     CreateStatusBar(2, wxSTB_DEFAULT_STYLE, 0);
@@ -56,12 +62,20 @@ MainFrame::MainFrame(const wxString& title)
     SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
 
     auto* topSizer = new wxBoxSizer(wxVERTICAL);
-    wxBitmap logoBitmap(vorlix_logo_xpm);
+    // The logo spans the window: at any DPI it is scaled to fit inside the
+    // borders rather than cut by them.
+    wxImage logoImage(vorlix_logo_xpm);
+    const int logoWidth = std::min(FromDIP(logoImage.GetWidth()), GetClientSize().x);
+    if (logoWidth > 0 && logoWidth != logoImage.GetWidth())
+        logoImage.Rescale(logoWidth, logoImage.GetHeight() * logoWidth / logoImage.GetWidth(), wxIMAGE_QUALITY_HIGH);
+    wxBitmap logoBitmap(logoImage);
+    // Already at this screen's size: not to be scaled again.
+    logoBitmap.SetScaleFactor(GetDPIScaleFactor());
     auto* logo = new wxStaticBitmap(this, wxID_ANY, wxBitmapBundle(logoBitmap), wxDefaultPosition,
                                     wxDefaultSize, 0);
 
     auto* headerRow = new wxBoxSizer(wxHORIZONTAL);
-    headerRow->SetMinSize(wxSize(-1, 20));
+    headerRow->SetMinSize(FromDIP(wxSize(-1, 20)));
     auto* queueLabel = new wxStaticText(this, wxID_ANY, _("Queue"), wxDefaultPosition, wxDefaultSize, 0);
     queueLabel->Wrap(-1);
     headerRow->Add(queueLabel, 0, wxALIGN_BOTTOM | wxLEFT, 5);
@@ -82,9 +96,9 @@ MainFrame::MainFrame(const wxString& title)
     queueList->InsertColumn(0, "File name", wxLIST_FORMAT_LEFT, -1);
     queueList->InsertColumn(1, "Directory", wxLIST_FORMAT_LEFT, -1);
     queueList->InsertColumn(2, "Size", wxLIST_FORMAT_LEFT, -1);
-    queueList->SetColumnWidth(0, 150);
-    queueList->SetColumnWidth(1, 250);
-    queueList->SetColumnWidth(2, 90);
+    queueList->SetColumnWidth(0, FromDIP(150));
+    queueList->SetColumnWidth(1, FromDIP(250));
+    queueList->SetColumnWidth(2, FromDIP(90));
 
     auto* algorithmColumn = new wxBoxSizer(wxVERTICAL);
     auto* algorithmLabel =
@@ -96,7 +110,7 @@ MainFrame::MainFrame(const wxString& title)
                                      2, choices, wxCB_READONLY);
     algorithmChoice->SetSelection(0);
     algorithmColumn->Add(algorithmChoice, 0, wxALL | wxEXPAND, 5);
-    progressGauge = new wxGauge(this, wxID_ANY, 100, wxDefaultPosition, wxSize(-1, 30),
+    progressGauge = new wxGauge(this, wxID_ANY, 100, wxDefaultPosition, FromDIP(wxSize(-1, 30)),
                                 wxGA_HORIZONTAL | wxGA_PROGRESS | wxGA_SMOOTH | wxBORDER_NONE);
     progressGauge->SetValue(0);
     algorithmColumn->Add(progressGauge, 0, wxALL | wxEXPAND, 5);
@@ -394,6 +408,7 @@ void MainFrame::OnStartWipe(wxCommandEvent&)
     retiredWiper.reset();
     if (!ConfirmOverwriteReachesData())
         return;
+    InPlaceFile::clearReadOnly = AskToClearReadOnly();
 
     SetStatusText("Processing...", 0);
     DisableControls();
@@ -477,17 +492,34 @@ bool MainFrame::ConfirmOverwriteReachesData()
     }
     if (kinds.empty())
         return true;
-    wxString names;
+    // One line per kind: a filesystem, a network drive and a compressed file
+    // each read as what they are.
+    wxString lines;
     size_t files = 0;
     for (const auto& kind : kinds) {
-        names += (names.empty() ? "" : ", ") + kind.first;
+        lines += wxString::Format("\n- %s: %zu", kind.first, kind.second);
         files += kind.second;
     }
     const wxString text = wxString::Format(
-        "%zu of the queued files are on a %s filesystem. There, overwriting a file writes "
-        "the new bytes to new places, and the old data may stay readable.\n\nWipe anyway?",
-        files, names);
+        "%zu of the queued files are stored where overwriting may not reach their old data:\n%s\n\n"
+        "There, the new bytes can go to new places, and the old data may stay readable.\n\nWipe anyway?",
+        files, lines);
     return wxMessageBox(text, "Filesystem warning", wxYES_NO | wxNO_DEFAULT | wxICON_WARNING) == wxYES;
+}
+
+bool MainFrame::AskToClearReadOnly()
+{
+    size_t readOnly = 0;
+    for (const QueueEntry& entry : wipeQueue.Snapshot())
+        if (InPlaceFile::IsReadOnly(entry.path))
+            ++readOnly;
+    if (readOnly == 0)
+        return false;
+    const wxString text = wxString::Format(
+        "%zu of the queued files are read-only. Clear their read-only attribute and wipe them too?\n\n"
+        "No leaves them as they are.",
+        readOnly);
+    return wxMessageBox(text, "Read-only files", wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION) == wxYES;
 }
 
 double MainFrame::ProgressPercentage(wxULongLong processed, wxULongLong total, bool finished)

@@ -94,6 +94,9 @@ wxString RunReport::ReasonText(WipeFailure reason)
     case WipeFailure::OverwriteFailed: return "could not be overwritten, some old content may remain";
     case WipeFailure::DeleteFailed: return "overwritten, but could not be deleted";
     case WipeFailure::Stopped: return "stopped while being overwritten, left partly overwritten";
+    case WipeFailure::Placeholder: return "a cloud placeholder: its content is kept by the provider";
+    case WipeFailure::PathTooLong: return "the path is too long for the system";
+    case WipeFailure::StreamFailed: return "a named stream of the file could not be overwritten";
     }
     return "not wiped";
 }
@@ -115,5 +118,6 @@ bool RunReport::ShowsDetail(WipeFailure reason)
 {
     // For the others the reason says it all; the system's text would repeat it.
     return reason == WipeFailure::AccessDenied || reason == WipeFailure::InUse
-           || reason == WipeFailure::OverwriteFailed || reason == WipeFailure::DeleteFailed;
+           || reason == WipeFailure::OverwriteFailed || reason == WipeFailure::DeleteFailed
+           || reason == WipeFailure::Placeholder || reason == WipeFailure::StreamFailed;
 }

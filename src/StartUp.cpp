@@ -23,6 +23,10 @@ int StartUp::Run(const std::vector<wxString>& paths, const std::function<int(boo
         return 1;
     case LaterInstance::Outcome::Unreachable:
         break;
+    case LaterInstance::Outcome::HeldByAnother:
+        // Its names must not reach a program that is not this user's.
+        std::cerr << "Another program holds Vorlix's place: nothing was handed over." << std::endl;
+        return 2;
     }
     // Started from a file manager, the user sees no terminal: only this needs the window's toolkit.
     std::cerr << "Failed to communicate with the running instance." << std::endl;

@@ -59,6 +59,8 @@ void FileOverwriter::CountIn(std::atomic<uint64_t>& into, unsigned passes, uint6
     uint64_t perPass = 0;
     for (const Range& range : Ranges())
         perPass += range.length;
+    for (const InPlaceFile::Stream& stream : file.Streams())
+        perPass += stream.size;
     // One addition (wrapping when the file holds less than was counted), so
     // that a poller never sees a total in between.
     into += (perPass - countedPerPass) * passes;

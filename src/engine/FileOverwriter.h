@@ -94,6 +94,12 @@ private:
 
     template <class NextBlock>
     bool WriteRange(const Range& range, NextBlock& nextBlock);
+    // Each named stream of the file (Windows), from its first byte to its
+    // end, with the same nextBlock and synced: pass for pass with the file.
+    // False, after the line, as StreamFailed with the stream's name in the
+    // detail, or as Stopped.
+    template <class NextBlock>
+    bool PassStreams(NextBlock& nextBlock);
     const std::vector<Range>& Ranges();
     void AddRange(Range range);
     long long PresentSize();
@@ -146,7 +152,30 @@ bool FileOverwriter::Pass(NextBlock nextBlock)
             return StillGrowing();
         first = end;
     }
+    if (!PassStreams(nextBlock))
+        return false;
     ++passesDone;
+    return true;
+}
+
+template <class NextBlock>
+bool FileOverwriter::PassStreams(NextBlock& nextBlock)
+{
+    const int unnamed = fd;
+    for (const InPlaceFile::Stream& stream : file.Streams()) {
+        // WriteRange and Failed work on fd: pointed at the stream meanwhile.
+        fd = stream.fd;
+        bool written = WriteRange(Range{0, stream.size}, nextBlock);
+        if (written && stream.size != 0 && !InPlaceFile::Sync(fd))
+            written = Failed("Failed to overwrite file: ", WipeFailure::StreamFailed);
+        fd = unnamed;
+        if (!written) {
+            if (failure != WipeFailure::Stopped)
+                failure = WipeFailure::StreamFailed;
+            failureDetail = stream.name + (failureDetail.empty() ? "" : ": " + failureDetail);
+            return false;
+        }
+    }
     return true;
 }
 

@@ -17,6 +17,9 @@ enum class WipeFailure {
     OverwriteFailed,  // a write or the sync failed: the content may be partly old
     DeleteFailed,     // overwritten, but it could not be deleted
     Stopped,          // the run was stopped while it was being overwritten
+    Placeholder,      // a cloud placeholder whose content a provider keeps elsewhere
+    PathTooLong,      // the path is longer than the system takes
+    StreamFailed,     // a named data stream of the file could not be overwritten (the last)
 };
 
 // One entry that a run did not wipe. detail holds the system's own error text

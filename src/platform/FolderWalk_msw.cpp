@@ -1,31 +1,38 @@
 #include "FolderWalk.h"
 
+#include "NativePath.h"
+
 #include <windows.h>
 
 namespace {
 
-void Walk(const wxString& path, const FolderWalk::FileFound& onFile, const FolderWalk::FolderFailed& onUnreadable)
+// path is the program's text for the folder, native its \\?\ form: found
+// names are reported in the first and looked up in the second.
+void Walk(const wxString& path, const std::wstring& native, const FolderWalk::FileFound& onFile,
+          const FolderWalk::FolderFailed& onUnreadable)
 {
     const wxString prefix = path.EndsWith("\\") || path.EndsWith("/") ? path : path + "\\";
+    const std::wstring nativePrefix = native.back() == L'\\' ? native : native + L'\\';
     WIN32_FIND_DATAW found;
-    HANDLE search = ::FindFirstFileExW((prefix + "*").wc_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
-                                       nullptr, 0);
+    HANDLE search = ::FindFirstFileExW((nativePrefix + L"*").c_str(), FindExInfoBasic, &found,
+                                       FindExSearchNameMatch, nullptr, 0);
     if (search == INVALID_HANDLE_VALUE) {
         if (::GetLastError() != ERROR_FILE_NOT_FOUND)
             onUnreadable(path);
         return;
     }
     do {
-        const wxString name(found.cFileName);
-        if (name == "." || name == "..")
+        const std::wstring name(found.cFileName);
+        if (name == L"." || name == L"..")
             continue;
         // Junctions, symbolic links and other reparse points are not followed.
         if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
             continue;
+        const wxString child = prefix + wxString(name.c_str(), name.size());
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            Walk(prefix + name, onFile, onUnreadable);
+            Walk(child, nativePrefix + name, onFile, onUnreadable);
         else
-            onFile(prefix + name);
+            onFile(child);
     } while (::FindNextFileW(search, &found));
     ::FindClose(search);
 }
@@ -38,16 +45,24 @@ void FolderWalk::Run(const wxString& folder, const FileFound& onFile, const Fold
     wxString path = folder;
     while (path.length() > 3 && (path.EndsWith("\\") || path.EndsWith("/")))
         path.RemoveLast();
-    const DWORD attributes = ::GetFileAttributesW(path.wc_str());
+    std::wstring native;
+    if (!NativePath::Encode(path, native)) {
+        onUnreadable(path);
+        return;
+    }
+    const DWORD attributes = ::GetFileAttributesW(native.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         onUnreadable(path);
         return;
     }
-    Walk(path, onFile, onUnreadable);
+    Walk(path, native, onFile, onUnreadable);
 }
 
 bool FolderWalk::IsFolder(const wxString& path)
 {
-    const DWORD attributes = ::GetFileAttributesW(path.wc_str());
+    std::wstring native;
+    if (!NativePath::Encode(path, native))
+        return false;
+    const DWORD attributes = ::GetFileAttributesW(native.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }

@@ -18,4 +18,12 @@ public:
     static void WidenBacklog(wxSocketServer& server);
     // Whether an accepted connection comes from the user running this instance.
     static bool IsSameUser(wxSocketBase& connection);
+    // Whether the process listening at the other end of a connection just made
+    // to Address() belongs to this user (on Windows in this session too): a
+    // later instance sends nothing to another's. True where the endpoint
+    // itself is private.
+    static bool ListenerIsSameUser(wxSocketBase& connection);
+    // Ends a sent message; returns when the listener has closed the connection
+    // (or after timeoutSeconds) where the listener needs it open to check it.
+    static void EndMessage(wxSocketBase& connection, int timeoutSeconds);
 };

@@ -58,3 +58,13 @@ bool HandOffEndpoint::IsSameUser(wxSocketBase& connection)
         return false;
     return peer.uid == geteuid();
 }
+
+// The socket lives in the user's private runtime folder: only the user's own
+// programs can listen there.
+bool HandOffEndpoint::ListenerIsSameUser(wxSocketBase&)
+{
+    return true;
+}
+
+// The listener reads the peer's credentials from the socket itself.
+void HandOffEndpoint::EndMessage(wxSocketBase&, int) {}

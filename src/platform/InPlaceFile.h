@@ -2,6 +2,7 @@
 
 #include <wx/string.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,6 +25,13 @@ public:
     InPlaceFile& operator=(const InPlaceFile&) = delete;
     ~InPlaceFile();
 
+    // Whether Open may clear a file's read-only attribute (Windows) to wipe it.
+    // The window sets it, only once the user has agreed, before a run starts.
+    static std::atomic<bool> clearReadOnly;
+    // True for a file whose read-only attribute (Windows) keeps it from being
+    // written; always false where write permission is the only guard.
+    static bool IsReadOnly(const wxString& path);
+
     // Splits path into the real place of its folder and its own name, and
     // stores the file's size (UINT64_MAX unless it is a regular file). A folder
     // that does not exist is kept as written, made absolute, and may then hold
@@ -41,6 +49,16 @@ public:
 
     // The open file's descriptor, in blocking mode; -1 when none is open.
     int Descriptor() const { return fd; }
+
+    // A named data stream of the open file (Windows: "file.txt:name"), opened
+    // by Open for writing in place: its clusters are freed with the file, so
+    // each pass overwrites it as it does the file. None elsewhere.
+    struct Stream {
+        int fd;
+        uint64_t size;
+        wxString name;
+    };
+    const std::vector<Stream>& Streams() const { return streams; }
 
     // Asks the system to put every byte written so far on the device. Without it
     // a later pass or the deletion can drop the earlier bytes in the cache, and
@@ -74,6 +92,7 @@ private:
 #endif
 
     int fd = -1;
+    std::vector<Stream> streams;
     // The folder the file was opened in (on Windows every folder above it,
     // held so that none can be renamed or replaced meanwhile).
     std::vector<intptr_t> folders;

@@ -1,5 +1,7 @@
 #include "platform/InPlaceFile.h"
 
+#include "platform/NativePath.h"
+
 #include <windows.h>
 #include <winioctl.h>
 
@@ -8,8 +10,15 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 namespace {
+
+// Newer than MinGW's headers.
+const DWORD recallOnOpen = 0x00040000;        // FILE_ATTRIBUTE_RECALL_ON_OPEN
+const DWORD recallOnDataAccess = 0x00400000;  // FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS
+const DWORD notACloudFile = 376;              // ERROR_NOT_A_CLOUD_FILE
+const DWORD cloudRequestTimeout = 426;        // ERROR_CLOUD_FILE_REQUEST_TIMEOUT
 
 WipeFailure ReasonFor(DWORD error)
 {
@@ -19,10 +28,43 @@ WipeFailure ReasonFor(DWORD error)
     case ERROR_ACCESS_DENIED:
     case ERROR_WRITE_PROTECT: return WipeFailure::AccessDenied;
     case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION: return WipeFailure::InUse;
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE: return WipeFailure::InUse;
     case ERROR_CANT_ACCESS_FILE: return WipeFailure::Link;
-    default: return WipeFailure::OverwriteFailed;
+    case ERROR_FILENAME_EXCED_RANGE: return WipeFailure::PathTooLong;
+    default:
+        // The ERROR_CLOUD_FILE_* and virtualization range: the provider that
+        // fills a placeholder is missing, busy or refused.
+        if ((error >= 358 && error <= 398 && error != notACloudFile) || error == cloudRequestTimeout)
+            return WipeFailure::Placeholder;
+        return WipeFailure::OverwriteFailed;
     }
+}
+
+// A file whose content a cloud provider keeps elsewhere: writing it would
+// recall it first, and its old copies are out of reach anyway.
+bool IsPlaceholder(DWORD attributes)
+{
+    return attributes & (FILE_ATTRIBUTE_OFFLINE | recallOnOpen | recallOnDataAccess);
+}
+
+// A folder path of the program's own (C:\a or \\server\share\a) in the
+// native form, or empty where it has none.
+std::wstring Native(const std::wstring& path)
+{
+    std::wstring native;
+    return NativePath::Encode(wxString(path.c_str(), path.size()), native) ? native : std::wstring();
+}
+
+// Where the \\?\ form's root ends: after "\\?\C:\" or after the share's
+// separator in "\\?\UNC\server\share\".
+size_t RootLength(const std::wstring& native)
+{
+    if (native.compare(0, 8, L"\\\\?\\UNC\\") != 0)
+        return 7;
+    const size_t share = native.find(L'\\', 8);
+    const size_t end = share == std::wstring::npos ? std::wstring::npos : native.find(L'\\', share + 1);
+    return end == std::wstring::npos ? native.size() : end + 1;
 }
 
 WipeFailure Refuse(DWORD error, wxString& detail)
@@ -35,11 +77,6 @@ WipeFailure Refuse(DWORD error, wxString& detail)
         ::LocalFree(text);
     }
     return ReasonFor(error);
-}
-
-bool IsSeparator(wchar_t c)
-{
-    return c == L'\\' || c == L'/';
 }
 
 // The path of an open handle as the system sees it, links resolved, without
@@ -58,10 +95,93 @@ std::wstring FinalPath(HANDLE handle)
     return path;
 }
 
+// Clears the read-only attribute of the file at the native path, unless it
+// is a link or a folder. True also when it was not set. By name: a handle
+// with attribute rights cannot be had on a read-only file everywhere (Wine),
+// and the folders above it are held, so the name still leads where it did;
+// what is opened afterwards is checked as always.
+bool ClearReadOnly(const std::wstring& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return false;
+    if (!(attributes & FILE_ATTRIBUTE_READONLY)
+        || (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
+        return true;
+    const DWORD cleared = attributes & ~FILE_ATTRIBUTE_READONLY;
+    return ::SetFileAttributesW(path.c_str(), cleared ? cleared : FILE_ATTRIBUTE_NORMAL) != 0;
+}
+
+// Opens every named data stream of the file open as handle, whose native path
+// is path, for writing without sharing. A system or volume that keeps no
+// streams (FAT; Wine) has none to open. On failure returns the reason.
+WipeFailure OpenNamedStreams(HANDLE handle, const std::wstring& path, std::vector<InPlaceFile::Stream>& streams,
+                             wxString& detail)
+{
+    std::vector<unsigned char> buffer(64 * 1024);
+    while (!::GetFileInformationByHandleEx(handle, FileStreamInfo, buffer.data(), static_cast<DWORD>(buffer.size()))) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_INVALID_FUNCTION || error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED
+            || error == ERROR_HANDLE_EOF)
+            return WipeFailure::None;
+        if (error != ERROR_MORE_DATA || buffer.size() >= 16 * 1024 * 1024) {
+            Refuse(error, detail);
+            return WipeFailure::StreamFailed;
+        }
+        buffer.resize(buffer.size() * 4);
+    }
+    for (size_t at = 0;;) {
+        const auto* info = reinterpret_cast<const FILE_STREAM_INFO*>(buffer.data() + at);
+        const std::wstring name(info->StreamName, info->StreamNameLength / sizeof(wchar_t));
+        // "::$DATA" is the file itself; other kinds than $DATA hold no content.
+        const size_t kind = name.rfind(L':');
+        if (name != L"::$DATA" && kind != std::wstring::npos && name.compare(kind, std::wstring::npos, L":$DATA") == 0) {
+            HANDLE stream = ::CreateFileW((path + name).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+            if (stream == INVALID_HANDLE_VALUE) {
+                Refuse(::GetLastError(), detail);
+                return WipeFailure::StreamFailed;
+            }
+            const int descriptor = ::_open_osfhandle(reinterpret_cast<intptr_t>(stream), 0);
+            if (descriptor == -1) {
+                ::CloseHandle(stream);
+                return WipeFailure::StreamFailed;
+            }
+            const std::wstring shown = name.substr(0, kind);
+            streams.push_back({descriptor, static_cast<uint64_t>(info->StreamSize.QuadPart),
+                               wxString(shown.c_str(), shown.size())});
+        }
+        if (info->NextEntryOffset == 0)
+            break;
+        at += info->NextEntryOffset;
+    }
+    return WipeFailure::None;
+}
+
+void CloseStreams(std::vector<InPlaceFile::Stream>& streams)
+{
+    for (const InPlaceFile::Stream& stream : streams)
+        ::_close(stream.fd);
+    streams.clear();
+}
+
 }  // namespace
+
+std::atomic<bool> InPlaceFile::clearReadOnly{false};
+
+bool InPlaceFile::IsReadOnly(const wxString& path)
+{
+    std::wstring native;
+    if (!NativePath::Encode(path, native))
+        return false;
+    const DWORD attributes = ::GetFileAttributesW(native.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)
+           && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
 InPlaceFile::~InPlaceFile()
 {
+    CloseStreams(streams);
     if (fd >= 0)
         ::_close(fd);
     for (intptr_t folder : folders)
@@ -70,41 +190,36 @@ InPlaceFile::~InPlaceFile()
 
 bool InPlaceFile::Locate(const wxString& path, wxString& folder, wxString& name, uint64_t& size)
 {
-    if (path.empty() || path.find(wxUniChar(0)) != wxString::npos)
+    // "dir\.." and "dir\." name no file of their own.
+    const wxString last = path.AfterLast('\\').AfterLast('/');
+    if (last == "." || last == "..")
         return false;
-    wchar_t full[32768];
-    const DWORD length = ::GetFullPathNameW(path.wc_str(), 32768, full, nullptr);
-    if (length == 0 || length >= 32768)
+    std::wstring native;
+    if (!NativePath::Encode(path, native))
         return false;
-    std::wstring absolute(full, length);
-    // "dir\" names dir itself.
-    while (absolute.size() > 3 && IsSeparator(absolute.back()))
-        absolute.pop_back();
-    const size_t separator = absolute.find_last_of(L"\\/");
-    if (separator == std::wstring::npos || separator + 1 >= absolute.size())
+    const size_t root = RootLength(native);
+    const size_t separator = native.find_last_of(L'\\');
+    if (native.size() <= root || separator == std::wstring::npos || separator + 1 < root)
         return false;
-    const std::wstring base = absolute.substr(separator + 1);
-    if (base == L"." || base == L"..")
-        return false;
-    std::wstring parent = absolute.substr(0, separator);
-    if (parent.size() == 2 && parent[1] == L':')
-        parent += L'\\';
+    const std::wstring base = native.substr(separator + 1);
+    const std::wstring parent = native.substr(0, separator + 1 == root ? root : separator);
 
     // Backup semantics open a folder; following its links here is wanted.
+    std::wstring real;
     HANDLE handle = ::CreateFileW(parent.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
-        const std::wstring real = FinalPath(handle);
+        real = FinalPath(handle);
         ::CloseHandle(handle);
-        if (!real.empty())
-            parent = real;
     }
+    if (real.empty())
+        real = native.compare(0, 8, L"\\\\?\\UNC\\") == 0 ? L"\\\\" + parent.substr(8) : parent.substr(4);
     WIN32_FILE_ATTRIBUTE_DATA data;
     size = UINT64_MAX;
-    if (::GetFileAttributesExW(absolute.c_str(), GetFileExInfoStandard, &data)
+    if (::GetFileAttributesExW(native.c_str(), GetFileExInfoStandard, &data)
         && !(data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)))
         size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    folder = wxString(parent.c_str(), parent.size());
+    folder = wxString(real.c_str(), real.size());
     name = wxString(base.c_str(), base.size());
     return true;
 }
@@ -112,29 +227,22 @@ bool InPlaceFile::Locate(const wxString& path, wxString& folder, wxString& name,
 WipeFailure InPlaceFile::Open(const wxString& folder, const wxString& name, uint64_t& size,
                               wxString& detail)
 {
-    // Names in the device namespace (\\.\PhysicalDrive0, \\.\pipe\...) are never
-    // files to wipe, and opening them can act on the device.
-    const std::wstring place(folder.wc_str(), folder.length());
-    if (place.compare(0, 2, L"\\\\") == 0 && place.size() > 2 && (place[2] == L'.' || place[2] == L'?'))
-        return WipeFailure::NotRegular;
+    // Only drive-letter and share paths have a native form, so nothing in the
+    // device namespace (\\.\PhysicalDrive0, \\?\GLOBALROOT\...) gets here.
+    const std::wstring place = Native(std::wstring(folder.wc_str(), folder.length()));
+    if (place.empty())
+        return folder.length() > 32000 ? WipeFailure::PathTooLong : WipeFailure::NotRegular;
 
     // Every folder from the root down is opened without following a reparse
     // point and held without delete sharing, so none can be swapped meanwhile.
-    size_t start = 0;
-    if (place.compare(0, 2, L"\\\\") == 0) {  // \\server\share
-        start = place.find_first_of(L"\\/", 2);
-        start = start == std::wstring::npos ? place.size() : place.find_first_of(L"\\/", start + 1);
-    } else {
-        start = place.find_first_of(L"\\/");
-    }
-    for (size_t end = start; end != std::wstring::npos && end <= place.size();) {
-        const size_t next = place.find_first_of(L"\\/", end + 1);
-        const std::wstring prefix = place.substr(0, next == std::wstring::npos ? place.size() : next);
-        end = next;
-        if (prefix.empty() || IsSeparator(prefix.back()))
-            continue;
-        HANDLE handle = ::CreateFileW((prefix.size() == 2 ? prefix + L"\\" : prefix).c_str(), FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    const size_t root = RootLength(place);
+    std::vector<std::wstring> steps = {place.substr(0, root)};
+    for (size_t i = root + 1; i <= place.size(); ++i)
+        if (i == place.size() || place[i] == L'\\')
+            steps.push_back(place.substr(0, i));
+    for (const std::wstring& step : steps) {
+        HANDLE handle = ::CreateFileW(step.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING,
                                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (handle == INVALID_HANDLE_VALUE)
             return Refuse(::GetLastError(), detail);
@@ -148,10 +256,12 @@ WipeFailure InPlaceFile::Open(const wxString& folder, const wxString& name, uint
             return WipeFailure::Changed;
     }
 
-    std::wstring path = place;
-    if (!path.empty() && !IsSeparator(path.back()))
-        path += L'\\';
-    path.append(name.wc_str(), name.length());
+    const std::wstring path = place + (place.back() == L'\\' ? L"" : L"\\") + std::wstring(name.wc_str(), name.length());
+    if (path.size() > 32767)
+        return WipeFailure::PathTooLong;
+    // Only once the user has agreed, and only on the file that is then opened.
+    if (clearReadOnly && !ClearReadOnly(path))
+        return Refuse(::GetLastError(), detail);
 
     // OPEN_EXISTING neither creates nor cuts the file; OPEN_REPARSE_POINT opens a
     // link itself rather than its target, and the check below refuses it. No
@@ -166,13 +276,18 @@ WipeFailure InPlaceFile::Open(const wxString& folder, const wxString& name, uint
     WipeFailure kind = WipeFailure::None;
     if (::GetFileType(handle) != FILE_TYPE_DISK || !::GetFileInformationByHandle(handle, &info))
         kind = WipeFailure::NotRegular;
+    else if (IsPlaceholder(info.dwFileAttributes))
+        kind = WipeFailure::Placeholder;
     else if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
         kind = WipeFailure::Link;
     else if (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))
         kind = WipeFailure::NotRegular;
     else if (info.nNumberOfLinks != 1)
         kind = WipeFailure::HardLinks;
+    if (kind == WipeFailure::None)
+        kind = OpenNamedStreams(handle, path, streams, detail);
     if (kind != WipeFailure::None) {
+        CloseStreams(streams);
         ::CloseHandle(handle);
         return kind;
     }
@@ -247,6 +362,8 @@ WipeFailure InPlaceFile::CloseAndDelete(wxString& detail)
 {
     // Deleting through the handle that was overwritten: no name is looked up
     // again, so nothing put in the file's place can be deleted instead.
+    // The streams go with the file; their handles must not keep it.
+    CloseStreams(streams);
     const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
     FILE_DISPOSITION_INFO disposition;
     disposition.DeleteFile = TRUE;

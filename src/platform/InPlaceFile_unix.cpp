@@ -360,3 +360,12 @@ WipeFailure InPlaceFile::DeleteOpenedName(int dir, const std::string& name, wxSt
         return WipeFailure::Changed;
     return WipeFailure::None;
 }
+
+// Unix has no read-only attribute apart from the permissions, which are the
+// owner's to change, not this program's.
+std::atomic<bool> InPlaceFile::clearReadOnly{false};
+
+bool InPlaceFile::IsReadOnly(const wxString&)
+{
+    return false;
+}

@@ -14,6 +14,10 @@ public:
     // the rest of the process. Also true when the lock cannot be made at all:
     // the program still has to start.
     bool Acquire();
+    // Whether this process holds the lock. On Windows false when the mutex
+    // could not be made (another user's instance may hold it): later starts
+    // then cannot find this one. Elsewhere the lock is the user's own: true.
+    static bool HeldHere();
 
 private:
     intptr_t handle = -1;  // the lock file's descriptor or the mutex handle

@@ -17,3 +17,16 @@ bool InstanceLock::Acquire()
     }
     return true;
 }
+
+bool InstanceLock::HeldHere()
+{
+    HANDLE mutex = ::OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, L"Global\\Vorlix");
+    if (!mutex)
+        return false;
+    // The owner acquires it again at once (and gives that back); anyone else waits.
+    const bool ours = ::WaitForSingleObject(mutex, 0) == WAIT_OBJECT_0;
+    if (ours)
+        ::ReleaseMutex(mutex);
+    ::CloseHandle(mutex);
+    return ours;
+}

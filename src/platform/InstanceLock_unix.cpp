@@ -28,3 +28,10 @@ bool InstanceLock::Acquire()
     handle = fd;
     return true;
 }
+
+// The lock lives in the user's private folder; the window's module has no
+// view of the descriptor the program holds.
+bool InstanceLock::HeldHere()
+{
+    return true;
+}

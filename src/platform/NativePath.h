@@ -12,8 +12,10 @@
 // On Linux the units are bytes. Valid UTF-8 becomes the characters it spells;
 // every other byte b (always 0x80 or above) becomes the lone surrogate
 // U+DC00 + b, which valid UTF-8 can never produce, so no two byte strings share
-// a text and the locale plays no part. On Windows the units are UTF-16 and the
-// text is kept as it is.
+// a text and the locale plays no part. On Windows the units are UTF-16, and a
+// path becomes its full \\?\ form (no length limit, no name rewritten by the
+// system); only drive-letter and \\server\share paths have one, never the
+// device namespace or a name the system keeps for a device (NUL, COM1).
 class NativePath {
 public:
 #ifdef __WINDOWS__

@@ -7,11 +7,12 @@
 // filesystem's server decides where they go, an ext4 journal that keeps data
 // (data=journal, or a small file stored inline) keeps copies of it, and on
 // Windows compressed, sparse or encrypted files are stored apart from what is
-// written to them.
+// written to them; ReFS writes changed blocks elsewhere, and FAT and exFAT
+// keep old bytes in the unused rest of a file's last cluster.
 class OverwriteCaveat {
 public:
-    // The kind of storage that defeats overwriting for this file (such as
-    // "btrfs"), or empty when overwriting reaches the old bytes or the file
-    // cannot be examined.
+    // What defeats overwriting for this file, as a noun ("btrfs filesystem",
+    // "network drive", "compressed file"), or empty when overwriting reaches
+    // the old bytes or the file cannot be examined.
     static wxString For(const wxString& path);
 };

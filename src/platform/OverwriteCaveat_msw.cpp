@@ -1,17 +1,53 @@
 #include "OverwriteCaveat.h"
 
+#include "NativePath.h"
+
 #include <windows.h>
+
+namespace {
+
+// The root of the volume that holds native (\\?\C:\ or \\?\UNC\server\share\),
+// as the volume calls take it.
+std::wstring VolumeRoot(const std::wstring& native)
+{
+    wchar_t root[MAX_PATH + 1];
+    if (::GetVolumePathNameW(native.c_str(), root, MAX_PATH + 1))
+        return root;
+    return std::wstring();
+}
+
+}  // namespace
 
 wxString OverwriteCaveat::For(const wxString& path)
 {
-    const DWORD attributes = GetFileAttributesW(path.wc_str());
+    std::wstring native;
+    if (!NativePath::Encode(path, native))
+        return wxString();
+    const DWORD attributes = ::GetFileAttributesW(native.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return wxString();
+    // The volume first: it decides for every file on it.
+    if (native.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        return "network share";
+    const std::wstring root = VolumeRoot(native);
+    if (!root.empty() && ::GetDriveTypeW(root.c_str()) == DRIVE_REMOTE)
+        return "network drive";
+    wchar_t system[MAX_PATH + 1] = L"";
+    if (!root.empty()
+        && ::GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, system, MAX_PATH + 1)) {
+        const std::wstring name(system);
+        // ReFS writes changed blocks elsewhere (integrity streams, block cloning).
+        if (name == L"ReFS")
+            return "ReFS filesystem";
+        // No journal, but the rest of a file's last cluster is never written.
+        if (name == L"FAT" || name == L"FAT32" || name == L"exFAT")
+            return wxString(name.c_str()) + " filesystem (cluster slack)";
+    }
     if (attributes & FILE_ATTRIBUTE_COMPRESSED)
-        return "compressed NTFS";
+        return "compressed file";
     if (attributes & FILE_ATTRIBUTE_SPARSE_FILE)
-        return "sparse NTFS";
+        return "sparse file";
     if (attributes & FILE_ATTRIBUTE_ENCRYPTED)
-        return "encrypted NTFS";
+        return "encrypted file";
     return wxString();
 }

@@ -78,14 +78,14 @@ wxString OverwriteCaveat::For(const wxString& path)
     const uint32_t magic = static_cast<uint32_t>(info.f_type);
     for (const Kind& kind : caveats) {
         if (kind.magic == magic)
-            return kind.name;
+            return wxString(kind.name) + " filesystem";
     }
     struct stat st;
     if (magic == ext4Magic && ::lstat(native.c_str(), &st) == 0) {
         if (JournalsData(st.st_dev))
-            return "ext4 (data=journal)";
+            return "ext4 filesystem (data=journal)";
         if (S_ISREG(st.st_mode) && HasInlineData(native))
-            return "ext4 (inline data)";
+            return "ext4 filesystem (inline data)";
     }
     return wxString();
 }

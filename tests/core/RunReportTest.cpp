@@ -62,9 +62,10 @@ TEST(RunReport, SummaryLineSaysFilesBytesAndTime)
 TEST(RunReport, EveryReasonHasWordsOfItsOwnAndALogLine)
 {
     std::set<wxString> texts;
-    for (int reason = int(WipeFailure::None); reason <= int(WipeFailure::Stopped); ++reason)
+    // StreamFailed is the last reason.
+    for (int reason = int(WipeFailure::None); reason <= int(WipeFailure::StreamFailed); ++reason)
         texts.insert(RunReport::ReasonText(static_cast<WipeFailure>(reason)));
-    EXPECT_EQ(texts.size(), size_t(int(WipeFailure::Stopped) + 1));
+    EXPECT_EQ(texts.size(), size_t(int(WipeFailure::StreamFailed) + 1));
 
     EXPECT_EQ(RunReport::LogLine({"/full/disk", WipeFailure::OverwriteFailed, "No space left on device"}),
               "Not wiped (could not be overwritten, some old content may remain: No space left on device): "

@@ -38,7 +38,7 @@ TEST(FilesystemWarning, NamesACopyOnWriteFilesystemAndLetsTheUserCancel)
         GTEST_SKIP() << "needs root, loop devices and mkfs.btrfs";
     const std::string file = btrfs.Path("on-btrfs.txt");
     WriteFile(file, "old data");
-    EXPECT_EQ(OverwriteCaveat::For(file), "btrfs");
+    EXPECT_EQ(OverwriteCaveat::For(file), "btrfs filesystem");
 
     Frame frame;
     Queue(frame, file);
@@ -84,11 +84,11 @@ TEST(FilesystemWarning, IsNotShownForAFileOnExt4UnlessItsJournalKeepsData)
     // small file kept inside its inode.
     ASSERT_TRUE(ext4.Unmount() && ext4.Mount("data=journal"));
     WriteFile(file, "old data");
-    EXPECT_EQ(OverwriteCaveat::For(file), "ext4 (data=journal)");
+    EXPECT_EQ(OverwriteCaveat::For(file), "ext4 filesystem (data=journal)");
     LoopFilesystem inlined("ext4", "64M", "-O inline_data");
     ASSERT_TRUE(inlined.Usable());
     WriteFile(inlined.Path("small"), std::string(50, 's'));
-    EXPECT_EQ(OverwriteCaveat::For(inlined.Path("small")), "ext4 (inline data)");
+    EXPECT_EQ(OverwriteCaveat::For(inlined.Path("small")), "ext4 filesystem (inline data)");
 }
 
 namespace {

@@ -2,17 +2,28 @@
 # The Windows build checked from two sides: what the file itself carries (PE
 # header, icon, manifest, version record), and the real Vorlix.exe run under
 # Wine on a private display: single instance hand-off and a wipe run.
-# Usage: wine_check.sh <path to Vorlix.exe>
+# With the Windows test program, its cases run first (the read-only one also
+# as an unprivileged user: Wine run as root ignores read-only); with the
+# installer, it is installed per user and per machine, run and uninstalled.
+# Usage: wine_check.sh <Vorlix.exe> [<vorlix_windows_tests.exe> [<Vorlix-1.0.0-setup.exe>]]
 set -uo pipefail
-if [ $# -ne 1 ] || [ ! -f "$1" ]; then
-    echo "usage: $0 <path to Vorlix.exe>" >&2
+if [ $# -lt 1 ] || [ $# -gt 3 ]; then
+    echo "usage: $0 <Vorlix.exe> [<vorlix_windows_tests.exe> [<Vorlix-1.0.0-setup.exe>]]" >&2
     exit 2
 fi
+for given in "$@"; do
+    [ -f "$given" ] || { echo "$0: no file $given" >&2; exit 2; }
+done
 exe=$(realpath "$1")
-# A display given by the caller must show no other window titled Vorlix.
+tests=""
+setup=""
+[ $# -ge 2 ] && tests=$(realpath "$2")
+[ $# -ge 3 ] && setup=$(realpath "$3")
+# A display given by the caller must show no other window titled Vorlix, and
+# be at least 1100 pixels high for the 192 DPI window.
 if [ -z "${DISPLAY:-}" ]; then
     # The outer bound catches a hang that slipped past every inner one.
-    exec timeout -k 10 600 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$exe"
+    exec timeout -k 10 600 xvfb-run -a -s "-screen 0 1600x1400x24" bash "$0" "$exe" ${tests:+"$tests"} ${setup:+"$setup"}
 fi
 export LC_ALL=C.UTF-8 WINEDEBUG=-all
 # No Mono or Gecko install prompt in a fresh prefix; Vorlix needs neither.
@@ -54,6 +65,15 @@ pe_is_gui64() {
     dump=$(x86_64-w64-mingw32-objdump -p "$exe") || return 1
     grep -Eq '^Magic[[:space:]]+020b' <<<"$dump" || { echo "  not PE32+"; return 1; }
     grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$dump" || { echo "  not the Windows GUI subsystem"; return 1; }
+}
+
+# Release: the terminal-server-aware flag, and no debug sections left.
+pe_is_release() {
+    local flags sections
+    flags=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/^DllCharacteristics/ {print $2}')
+    (( 0x$flags & 0x8000 )) || { echo "  DllCharacteristics $flags lacks TERMINAL_SERVER_AWARE"; return 1; }
+    sections=$(x86_64-w64-mingw32-objdump -h "$exe" | awk '$2 ~ /^\.debug/ {print $2}')
+    [ -z "$sections" ] || { echo "  debug sections: "$sections; return 1; }
 }
 
 # Resource records are parsed with the standard library only; wrestool
@@ -117,6 +137,14 @@ elif what == "manifest":
     dpi = [(e.text or "").strip().lower() for e in root.iter("{%s}dpiAware" % ns["ws"])]
     if dpi != ["true"]:
         fail("dpiAware is %s" % dpi)
+    ws16 = "http://schemas.microsoft.com/SMI/2016/WindowsSettings"
+    long_paths = [(e.text or "").strip().lower() for e in root.iter("{%s}longPathAware" % ws16)]
+    if long_paths != ["true"]:
+        fail("longPathAware is %s" % long_paths)
+    windows10 = "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"
+    supported = [e.get("Id") for e in root.iter("{urn:schemas-microsoft-com:compatibility.v1}supportedOS")]
+    if windows10 not in supported:
+        fail("supportedOS lacks Windows 10/11: %s" % supported)
 
 elif what == "version":
     data = res("--type=16", "--name=1")
@@ -158,7 +186,8 @@ resource() { python3 -c "$resources_py" "$exe" "$1"; }
 
 check "PE32+ executable for the Windows GUI subsystem" pe_is_gui64
 check "icon group VorlixLogo: 16, 32, 48, 96, 128, 256 px at 32 bpp, 256 px as PNG" resource icons
-check "manifest: common controls 6.0.0.0, asInvoker, dpiAware true" resource manifest
+check "release: terminal-server aware, no debug sections" pe_is_release
+check "manifest: common controls 6.0.0.0, asInvoker, dpiAware, longPathAware, Windows 10/11" resource manifest
 check "version record: names, Vorlix.exe, 1.0.0" resource version
 
 # --- The program under Wine -----------------------------------------------
@@ -194,6 +223,33 @@ prefix_ready() {
     [ -d "$WINEPREFIX/drive_c/windows" ] || { tail -n 20 "$tmp/wineboot.log"; return 1; }
 }
 check "fresh Wine prefix" prefix_ready || finish
+
+# --- The Windows test program ----------------------------------------------
+
+if [ -n "$tests" ]; then
+    windows_tests() {
+        (cd "$tmp" && timeout 300 wine "$tests" --gtest_brief=1) >"$tmp/tests.log" 2>&1 && return 0
+        tr -d '\r' <"$tmp/tests.log" | grep -v '^\(Total file size\|\[PseudoRandom\]\)' | tail -n 40 | sed 's/^/  /'
+        return 1
+    }
+    check "the Windows test program passes under Wine" windows_tests
+    # Read-only holds only for an ordinary user: a prefix of its own for one.
+    if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1; then
+        as_user() {
+            local home=$tmp/nobody
+            mkdir -p "$home" && cp "$tests" "$home/tests.exe" && chown -R nobody "$home" && chmod 755 "$tmp" || return 1
+            (cd "$home" && timeout 300 runuser -u nobody -- env HOME="$home" WINEPREFIX="$home/prefix" \
+                WINEDEBUG=-all WINEDLLOVERRIDES="$WINEDLLOVERRIDES" wine "$home/tests.exe" \
+                --gtest_filter='WindowsWipe.ReadOnly*' --gtest_brief=1) >"$tmp/user-tests.log" 2>&1
+            local status=$?
+            runuser -u nobody -- env WINEPREFIX="$home/prefix" timeout 20 wineserver -k 2>/dev/null
+            grep -q 'SKIPPED' "$tmp/user-tests.log" && { echo "  skipped as an ordinary user too"; status=1; }
+            [ $status -eq 0 ] || tr -d '\r' <"$tmp/user-tests.log" | tail -n 20 | sed 's/^/  /'
+            return $status
+        }
+        check "read-only files, as an ordinary user's Wine: refused, wiped once clearing is allowed" as_user
+    fi
+fi
 
 : >"$tmp/out1"; : >"$tmp/err1"
 (cd "$tmp" && exec wine "$exe" "$queued") >"$tmp/out1" 2>"$tmp/err1" &
@@ -267,7 +323,7 @@ if ! within 15 eval '! first_running'; then
 fi
 if first_running; then
     check "closing the window ends the program" false
-    kill -9 "$first" 2>/dev/null
+    { kill -9 "$first"; wait "$first"; } 2>/dev/null
 else
     wait "$first"
     first_status=$?
@@ -275,4 +331,88 @@ else
 fi
 first=""
 [ "$failures" -eq 0 ] || report_logs
+
+# --- At 192 DPI -----------------------------------------------------------
+
+# Twice the pixels for every size: the whole window, all rows of the queue.
+# VORLIX_DPI_SHOT=<file.png> keeps a picture of it.
+timeout 30 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 192 /f >/dev/null 2>&1
+timeout 30 wineserver -w
+listed=()
+for i in 1 2 3 4 5 6; do
+    head -c $((i * 1000)) /dev/urandom >"$files/report-$i.txt"
+    listed+=("$(winpath "$files/report-$i.txt")")
+done
+(cd "$tmp" && exec wine "$exe" "${listed[@]}") >"$tmp/out1" 2>"$tmp/err1" &
+first=$!
+window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Vorlix$' 2>/dev/null | head -n 1)
+if [ -n "$window" ]; then
+    sleep 2
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    check "at 192 DPI the window is twice as large (got ${WIDTH}x${HEIGHT})" test "$WIDTH" -ge 1000 -a "$HEIGHT" -ge 1000
+    [ -n "${VORLIX_DPI_SHOT:-}" ] && import -window root -crop "$((WIDTH + 20))x$((HEIGHT + 40))+$((X - 10))+$((Y - 30))" \
+        "$VORLIX_DPI_SHOT" 2>/dev/null
+else
+    check "at 192 DPI the window appears" false
+fi
+{ kill -9 "$first"; wait "$first"; } 2>/dev/null
+timeout 20 wineserver -k 2>/dev/null
+first=""
+
+# --- The installer ----------------------------------------------------------
+
+# Everything the installer may leave behind: files named after the program
+# (the test program's own temporary folders aside) and its registry keys.
+leftovers() {
+    find "$WINEPREFIX/drive_c" -iname '*vorlix*' ! -name 'vorlix-test-*' 2>/dev/null
+    local root
+    for root in HKCU HKLM; do
+        timeout 30 wine reg query "$root\\Software\\Vorlix" >/dev/null 2>&1 && echo "$root\\Software\\Vorlix"
+        timeout 30 wine reg query "$root\\$uninstall_key" >/dev/null 2>&1 && echo "$root\\$uninstall_key"
+    done
+}
+uninstall_key='Software\Microsoft\Windows\CurrentVersion\Uninstall\Vorlix'
+# The value of a registry entry, or nothing.
+registry_value() {
+    timeout 30 wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z]* *//p"
+}
+install_round() {
+    local mode=$1 root=$2
+    timeout 120 wine "$setup" /S "/$mode" >/dev/null 2>&1 || { echo "  setup /S /$mode failed"; return 1; }
+    timeout 30 wineserver -w
+    local start_menu send_to location quiet
+    start_menu=$(find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/Vorlix.lnk' | head -n 1)
+    send_to=$(find "$WINEPREFIX/drive_c" -path '*/SendTo/Vorlix.lnk' | head -n 1)
+    [ -n "$start_menu" ] || { echo "  no Start Menu shortcut"; return 1; }
+    [ -n "$send_to" ] || { echo "  no Send To shortcut"; return 1; }
+    location=$(registry_value "$root\\$uninstall_key" InstallLocation)
+    quiet=$(registry_value "$root\\$uninstall_key" QuietUninstallString)
+    [ -n "$location" ] && [ -n "$quiet" ] || { echo "  no uninstall entry in $root"; return 1; }
+    echo "  $mode: $location, $(basename "$(dirname "$start_menu")")/Vorlix.lnk, SendTo/Vorlix.lnk"
+
+    # The installed program starts with a file, as Send To starts it.
+    local sent=$files/sent.bin installed
+    head -c 2000 /dev/urandom >"$sent"
+    installed="$location\\Vorlix.exe"
+    (cd "$tmp" && exec wine "$installed" "$(winpath "$sent")") >"$tmp/out1" 2>"$tmp/err1" &
+    first=$!
+    window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Vorlix$' 2>/dev/null | head -n 1)
+    { kill -9 "$first"; wait "$first"; } 2>/dev/null
+    timeout 20 wineserver -k 2>/dev/null
+    first=""
+    [ -n "$window" ] || { echo "  the installed Vorlix.exe showed no window"; return 1; }
+    [ -f "$sent" ] || { echo "  starting it wiped a file"; return 1; }
+
+    # The uninstaller copies itself away and works from there: wait for it.
+    eval "timeout 120 wine $(sed 's/\\/\\\\/g' <<<"$quiet")" >/dev/null 2>&1
+    within 60 eval '[ -z "$(leftovers)" ]' || { echo "  left behind:"; leftovers | sed 's/^/    /'; return 1; }
+}
+if [ -n "$setup" ]; then
+    timeout 30 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
+    check "nothing of Vorlix in the prefix before installing" eval '[ -z "$(leftovers)" ]'
+    check "installed per user: shortcuts, uninstall entry, runs, uninstalls leaving nothing" \
+        install_round CurrentUser HKCU
+    check "installed per machine: shortcuts, uninstall entry, runs, uninstalls leaving nothing" \
+        install_round AllUsers HKLM
+fi
 finish

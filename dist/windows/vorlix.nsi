@@ -1,0 +1,95 @@
+; The Windows installer: Vorlix.exe for all users or only the current one,
+; a Start Menu entry, a Send To entry (files selected in Explorer and sent to
+; Vorlix land in one queue), and an uninstaller listed in Apps that removes
+; all of it. Built by `make windows-installer`:
+;   makensis -DEXE=<Vorlix.exe> -DOUTFILE=<setup.exe> dist/windows/vorlix.nsi
+; Silent: setup.exe /S [/AllUsers | /CurrentUser]; Uninstall.exe /S.
+Unicode true
+Target amd64-unicode
+SetCompressor /SOLID lzma
+RequestExecutionLevel user
+
+!define VERSION 1.0.0
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Vorlix"
+!define SETTINGS_KEY "Software\Vorlix"
+
+!define MULTIUSER_EXECUTIONLEVEL Highest
+!define MULTIUSER_MUI
+!define MULTIUSER_INSTALLMODE_COMMANDLINE
+!define MULTIUSER_USE_PROGRAMFILES64
+!define MULTIUSER_INSTALLMODE_INSTDIR "Vorlix"
+; The uninstaller finds the mode the program was installed in here.
+!define MULTIUSER_INSTALLMODE_DEFAULT_REGISTRY_KEY "${SETTINGS_KEY}"
+!define MULTIUSER_INSTALLMODE_DEFAULT_REGISTRY_VALUENAME "InstallMode"
+!include MultiUser.nsh
+!include MUI2.nsh
+!include x64.nsh
+
+Name "Vorlix"
+OutFile "${OUTFILE}"
+BrandingText "Vorlix ${VERSION}"
+
+VIProductVersion 1.0.0.0
+VIAddVersionKey /LANG=1033 ProductName "Vorlix"
+VIAddVersionKey /LANG=1033 FileDescription "Vorlix Setup"
+VIAddVersionKey /LANG=1033 FileVersion "${VERSION}"
+VIAddVersionKey /LANG=1033 ProductVersion "${VERSION}"
+VIAddVersionKey /LANG=1033 LegalCopyright "Copyright (C) 2026 The Vorlix developers"
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!insertmacro MULTIUSER_PAGE_INSTALLMODE
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+Function .onInit
+    SetRegView 64
+    !insertmacro MULTIUSER_INIT
+FunctionEnd
+
+Function un.onInit
+    SetRegView 64
+    !insertmacro MULTIUSER_UNINIT
+FunctionEnd
+
+Section "Vorlix"
+    SetOutPath "$INSTDIR"
+    File "/oname=Vorlix.exe" "${EXE}"
+    File "/oname=README.txt" "${README}"
+    WriteUninstaller "$INSTDIR\Uninstall.exe"
+
+    CreateShortcut "$SMPROGRAMS\Vorlix.lnk" "$INSTDIR\Vorlix.exe"
+    ; Send To is the installing user's own folder in either mode.
+    CreateShortcut "$SENDTO\Vorlix.lnk" "$INSTDIR\Vorlix.exe"
+
+    WriteRegStr SHCTX "${SETTINGS_KEY}" "InstallMode" "$MultiUser.InstallMode"
+    WriteRegStr SHCTX "${SETTINGS_KEY}" "SendTo" "$SENDTO\Vorlix.lnk"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "Vorlix"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "Publisher" "The Vorlix developers"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Vorlix.exe"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe" /$MultiUser.InstallMode'
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /$MultiUser.InstallMode /S'
+    WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
+    WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" 8000
+SectionEnd
+
+Section "Uninstall"
+    ; The Send To entry of the user who installed, wherever it was.
+    ReadRegStr $0 SHCTX "${SETTINGS_KEY}" "SendTo"
+    StrCmp $0 "" +2
+    Delete "$0"
+    Delete "$SENDTO\Vorlix.lnk"
+    Delete "$SMPROGRAMS\Vorlix.lnk"
+    Delete "$INSTDIR\Vorlix.exe"
+    Delete "$INSTDIR\README.txt"
+    Delete "$INSTDIR\Uninstall.exe"
+    RMDir "$INSTDIR"
+    DeleteRegKey SHCTX "${UNINSTALL_KEY}"
+    DeleteRegKey SHCTX "${SETTINGS_KEY}"
+SectionEnd

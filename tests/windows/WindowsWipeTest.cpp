@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "WindowsFiles.h"
+#include "WipeQueue.h"
+#include "engine/RandomWiper.h"
+#include "engine/Wiper.h"
+#include "platform/InPlaceFile.h"
+
+namespace {
+
+// Wipes the one queued path and returns why it was not wiped (None if it was).
+WipeFailure WipeOne(const std::wstring& path)
+{
+    WipeQueue queue;
+    if (!queue.AddPath(WindowsTempDir::Text(path)))
+        return WipeFailure::NotFound;
+    Wiper::ResetRun();
+    RandomWiper().Wipe(&queue);
+    const std::vector<FailedEntry> failures = Wiper::GetFailures();
+    return failures.empty() ? WipeFailure::None : failures[0].reason;
+}
+
+// True where the system keeps a read-only file from being written; Wine run
+// as root does not.
+bool ReadOnlyIsEnforced(const std::wstring& path)
+{
+    HANDLE file = ::CreateFileW(LongForm(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return true;
+    ::CloseHandle(file);
+    return false;
+}
+
+}  // namespace
+
+// Each refusal carries Windows' own reason, and the file stays as it was.
+TEST(WindowsWipe, InUseAndHardLinkedFilesAreRefusedWithTheirReason)
+{
+    WindowsTempDir dir;
+    const std::wstring held = dir.Path(L"held.txt");
+    ASSERT_TRUE(WriteWide(held, "held"));
+    HANDLE other = ::CreateFileW(LongForm(held).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                 nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(WipeOne(held), WipeFailure::InUse);
+    ::CloseHandle(other);
+    EXPECT_TRUE(ExistsWide(held));
+
+    const std::wstring linked = dir.Path(L"linked.txt");
+    ASSERT_TRUE(WriteWide(linked, "linked"));
+    if (::CreateHardLinkW(LongForm(dir.Path(L"other-name.txt")).c_str(), LongForm(linked).c_str(), nullptr)) {
+        EXPECT_EQ(WipeOne(linked), WipeFailure::HardLinks);
+        EXPECT_TRUE(ExistsWide(linked));
+    }
+    EXPECT_EQ(WipeOne(dir.Path(L"missing.txt")), WipeFailure::NotFound);
+}
+
+// A read-only file is wiped only after the user agreed to clear the attribute.
+TEST(WindowsWipe, ReadOnlyFileIsWipedOnlyWhenClearingIsAllowed)
+{
+    WindowsTempDir dir;
+    const std::wstring file = dir.Path(L"read-only.txt");
+    ASSERT_TRUE(WriteWide(file, "read-only"));
+    ASSERT_TRUE(::SetFileAttributesW(LongForm(file).c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_TRUE(InPlaceFile::IsReadOnly(WindowsTempDir::Text(file)));
+    if (!ReadOnlyIsEnforced(file))
+        GTEST_SKIP() << "read-only is not enforced here (Wine as root)";
+
+    InPlaceFile::clearReadOnly = false;
+    EXPECT_EQ(WipeOne(file), WipeFailure::AccessDenied);
+    EXPECT_TRUE(ExistsWide(file));
+    EXPECT_TRUE(InPlaceFile::IsReadOnly(WindowsTempDir::Text(file)));
+
+    InPlaceFile::clearReadOnly = true;
+    EXPECT_EQ(WipeOne(file), WipeFailure::None);
+    InPlaceFile::clearReadOnly = false;
+    EXPECT_FALSE(ExistsWide(file));
+}
+
+namespace {
+
+// True where the system keeps named streams inside the file and lists them;
+// Wine keeps "name:stream" as a file of its own and lists none.
+bool ListsStream(const std::wstring& file)
+{
+    WIN32_FIND_STREAM_DATA found;
+    HANDLE search = ::FindFirstStreamW(LongForm(file).c_str(), FindStreamInfoStandard, &found, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    bool named = false;
+    do
+        named = named || std::wstring(found.cStreamName) != L"::$DATA";
+    while (::FindNextStreamW(search, &found));
+    ::FindClose(search);
+    return named;
+}
+
+}  // namespace
+
+// A named stream (a Zone.Identifier, "file.txt:secret") is overwritten with
+// the file and goes with it; one that cannot be opened keeps the file, with
+// the stream's name in the reason.
+TEST(WindowsWipe, NamedStreamsAreOverwrittenWithTheFileOrKeepIt)
+{
+    WindowsTempDir dir;
+    const std::wstring file = dir.Path(L"download.txt");
+    ASSERT_TRUE(WriteWide(file, "the file"));
+    ASSERT_TRUE(WriteWide(file + L":Zone.Identifier", "[ZoneTransfer]\r\nZoneId=3\r\n"));
+    ASSERT_TRUE(WriteWide(file + L":secret", std::string(100000, 'S')));
+    if (!ListsStream(file))
+        GTEST_SKIP() << "named streams are not kept in the file here (Wine)";
+
+    HANDLE reader = ::CreateFileW(LongForm(file + L":secret").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    WipeQueue queue;
+    ASSERT_TRUE(queue.AddPath(WindowsTempDir::Text(file)));
+    Wiper::ResetRun();
+    RandomWiper().Wipe(&queue);
+    ::CloseHandle(reader);
+    std::vector<FailedEntry> failures = Wiper::GetFailures();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].reason, WipeFailure::StreamFailed);
+    EXPECT_TRUE(failures[0].detail.StartsWith(":secret")) << failures[0].detail;
+    EXPECT_TRUE(ExistsWide(file));
+
+    ASSERT_TRUE(queue.AddPath(WindowsTempDir::Text(file)));
+    Wiper::ResetRun();
+    RandomWiper().Wipe(&queue);
+    EXPECT_TRUE(Wiper::GetFailures().empty());
+    EXPECT_FALSE(ExistsWide(file));
+}

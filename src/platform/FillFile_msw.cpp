@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <wx/log.h>
+
 #include <string>
 
 #include "platform/NativePath.h"
@@ -28,13 +30,7 @@ FillFile::~FillFile()
 FillFile::Outcome FillFile::Fail()
 {
     const DWORD error = ::GetLastError();
-    wchar_t* text = nullptr;
-    if (::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                         nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr)
-        && text) {
-        detail = wxString(text).Trim();
-        ::LocalFree(text);
-    }
+    detail = wxSysErrorMsgStr(error);
     return IsFull(error) ? Outcome::Full : Outcome::Failed;
 }
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <wx/log.h>
+
 #include <string>
 
 #include "platform/NativePath.h"
@@ -10,15 +12,7 @@ namespace {
 
 bool Fail(wxString& detail, DWORD error = ::GetLastError())
 {
-    wchar_t* text = nullptr;
-    if (::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                         nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr)
-        && text) {
-        detail = wxString(text).Trim();
-        ::LocalFree(text);
-    } else {
-        detail = wxString::Format("Windows error %lu", static_cast<unsigned long>(error));
-    }
+    detail = wxSysErrorMsgStr(error);
     return false;
 }
 

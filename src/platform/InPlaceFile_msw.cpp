@@ -3,6 +3,8 @@
 #include "platform/NativePath.h"
 
 #include <windows.h>
+
+#include <wx/log.h>
 #include <winioctl.h>
 
 #include <fcntl.h>
@@ -69,13 +71,7 @@ size_t RootLength(const std::wstring& native)
 
 WipeFailure Refuse(DWORD error, wxString& detail)
 {
-    wchar_t* text = nullptr;
-    if (::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                         nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr)
-        && text) {
-        detail = wxString(text).Trim();
-        ::LocalFree(text);
-    }
+    detail = wxSysErrorMsgStr(error);
     return ReasonFor(error);
 }
 

@@ -188,3 +188,12 @@ AfterPassHook::~AfterPassHook()
 {
     FileOverwriter::afterPass = nullptr;
 }
+
+void WriteSynced(const std::string& path, const std::string& content)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0) << path;
+    ASSERT_EQ(::write(fd, content.data(), content.size()), ssize_t(content.size()));
+    ASSERT_EQ(::fsync(fd), 0);
+    ::close(fd);
+}

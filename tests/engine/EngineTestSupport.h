@@ -10,6 +10,9 @@
 #include <vector>
 
 std::string Bytes(size_t n, char fill);
+// Writes content and pushes it to the device, as a file would be long before
+// anyone wipes it.
+void WriteSynced(const std::string& path, const std::string& content);
 // Content that no pass of either algorithm can produce by chance.
 std::string Pattern(size_t n);
 

@@ -28,17 +28,6 @@
 
 namespace {
 
-// Writes content and pushes it to the device, as a file would be long before
-// anyone wipes it.
-void WriteSynced(const std::string& path, const std::string& content)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0) << path;
-    ASSERT_EQ(::write(fd, content.data(), content.size()), ssize_t(content.size()));
-    ASSERT_EQ(::fsync(fd), 0);
-    ::close(fd);
-}
-
 size_t CountOccurrences(const std::string& haystack, const std::string& needle)
 {
     size_t count = 0;

@@ -1,3 +1,4 @@
+#include "EngineTestSupport.h"
 #include "engine/FreeSpaceWiper.h"
 #include "engine/Wiper.h"
 #include "support/LoopFilesystem.h"
@@ -24,15 +25,6 @@
 // touched.
 
 namespace {
-
-void WriteSynced(const std::string& path, const std::string& content)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0) << path;
-    ASSERT_EQ(::write(fd, content.data(), content.size()), ssize_t(content.size()));
-    ASSERT_EQ(::fsync(fd), 0);
-    ::close(fd);
-}
 
 std::string Output(const std::string& command)
 {

@@ -13,13 +13,13 @@
 
 #include <algorithm>
 #include <iostream>
-#include <map>
 
 #include "FreeSpaceRun.h"
 #include "Main.h"
 #include "MyCustomEvent.h"
 #include "MyDropTarget.h"
 #include "QueueListCtrl.h"
+#include "RunQuestions.h"
 #include "RunReport.h"
 #include "engine/DoDWiper.h"
 #include "engine/RandomWiper.h"
@@ -28,7 +28,6 @@
 #include "platform/FolderWalk.h"
 #include "platform/InPlaceFile.h"
 #include "platform/NativePath.h"
-#include "platform/OverwriteCaveat.h"
 #include "vorlix_logo.xpm"
 
 namespace {
@@ -406,9 +405,10 @@ void MainFrame::OnStartWipe(wxCommandEvent&)
         return;
     }
     retiredWiper.reset();
-    if (!ConfirmOverwriteReachesData())
+    const std::vector<QueueEntry> queued = wipeQueue.Snapshot();
+    if (!RunQuestions::OverwriteReachesData(queued))
         return;
-    InPlaceFile::clearReadOnly = AskToClearReadOnly();
+    InPlaceFile::clearReadOnly = RunQuestions::ClearReadOnly(queued);
 
     SetStatusText("Processing...", 0);
     DisableControls();
@@ -480,46 +480,6 @@ void MainFrame::OnTimer(wxTimerEvent&)
         EnableControls();
         RefreshQueueList();
     }
-}
-
-bool MainFrame::ConfirmOverwriteReachesData()
-{
-    std::map<wxString, size_t> kinds;
-    for (const QueueEntry& entry : wipeQueue.Snapshot()) {
-        const wxString kind = OverwriteCaveat::For(entry.path);
-        if (!kind.empty())
-            ++kinds[kind];
-    }
-    if (kinds.empty())
-        return true;
-    // One line per kind: a filesystem, a network drive and a compressed file
-    // each read as what they are.
-    wxString lines;
-    size_t files = 0;
-    for (const auto& kind : kinds) {
-        lines += wxString::Format("\n- %s: %zu", kind.first, kind.second);
-        files += kind.second;
-    }
-    const wxString text = wxString::Format(
-        "%zu of the queued files are stored where overwriting may not reach their old data:\n%s\n\n"
-        "There, the new bytes can go to new places, and the old data may stay readable.\n\nWipe anyway?",
-        files, lines);
-    return wxMessageBox(text, "Filesystem warning", wxYES_NO | wxNO_DEFAULT | wxICON_WARNING) == wxYES;
-}
-
-bool MainFrame::AskToClearReadOnly()
-{
-    size_t readOnly = 0;
-    for (const QueueEntry& entry : wipeQueue.Snapshot())
-        if (InPlaceFile::IsReadOnly(entry.path))
-            ++readOnly;
-    if (readOnly == 0)
-        return false;
-    const wxString text = wxString::Format(
-        "%zu of the queued files are read-only. Clear their read-only attribute and wipe them too?\n\n"
-        "No leaves them as they are.",
-        readOnly);
-    return wxMessageBox(text, "Read-only files", wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION) == wxYES;
 }
 
 double MainFrame::ProgressPercentage(wxULongLong processed, wxULongLong total, bool finished)

@@ -82,12 +82,6 @@ private:
     // gave up on is still finishing.
     bool IsWipeThreadAlive() const;
     void FinishClosing();
-    // Warns once when queued files live where overwriting cannot reach their
-    // old data; false when the user then declines.
-    bool ConfirmOverwriteReachesData();
-    // Asks once per run whether read-only queued files (Windows) may have the
-    // attribute cleared to be wiped; false, without asking, when there are none.
-    bool AskToClearReadOnly();
 
     // A Wiper whose thread was still finishing when the window gave up on it.
     std::unique_ptr<Wiper> retiredWiper;

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <vector>
+
+#include "WipeQueue.h"
+
+// The questions asked before a run starts, about the queued files as a whole.
+class RunQuestions {
+public:
+    // Warns once when queued files live where overwriting cannot reach their
+    // old data; false when the user then declines.
+    static bool OverwriteReachesData(const std::vector<QueueEntry>& entries);
+    // Asks once whether read-only files may have that attribute cleared and be
+    // wiped too; never silently. False when there are none or the user says no.
+    static bool ClearReadOnly(const std::vector<QueueEntry>& entries);
+};

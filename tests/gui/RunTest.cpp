@@ -401,16 +401,23 @@ TEST(Closing, DuringARunAsksAndStopsAtOnceOnlyWhenTheUserAgrees)
     auto* frame = new MainFrame("Vorlix");
     frame->Show();
     wxWeakRef<MainFrame> alive(frame);
-    const std::string big = dir.File("big", std::string(256 << 20, 'B'));
+    const size_t bigSize = size_t(512) << 20;
+    const std::string big = dir.File("big", std::string(bigSize, 'B'));
     const std::string later = dir.File("later", "not reached");
     wxArrayString paths;
     paths.Add(big);
     paths.Add(later);
     frame->AddPaths(paths);
+    // Three passes, each synced: the run is still on the big file when the
+    // user answers, however fast the disk.
+    frame->wipeQueue.algorithm = 2;
 
     Dialogs().messages.clear();
     Click(frame->startButton);
-    Pump(100);
+    ASSERT_TRUE(PumpUntil([&] {
+        Wiper* wiper = frame->wipeQueue.wiper.load();
+        return wiper && wiper->GetBytesProcessed() > 0;
+    }));
 
     // The queue under a run is not the user's to change: a drop is refused and
     // switches nothing on, and Remove takes nothing out of what will be wiped.
@@ -439,7 +446,7 @@ TEST(Closing, DuringARunAsksAndStopsAtOnceOnlyWhenTheUserAgrees)
     ASSERT_TRUE(PumpUntil([&] { return !alive; }, 10000));
     EXPECT_EQ(Dialogs().messages.size(), 2u);
     EXPECT_TRUE(Exists(big));
-    EXPECT_EQ(ReadPart(big, (256 << 20) - 4096, 4096), std::string(4096, 'B'));
+    EXPECT_EQ(ReadPart(big, bigSize - 4096, 4096), std::string(4096, 'B'));
     EXPECT_EQ(ReadFile(later), "not reached");
     EXPECT_TRUE(Wiper::IsRunFinished());
 }

@@ -30,7 +30,11 @@ public:
     // none: an embedded NUL, a stray surrogate, or text that would not decode
     // back to itself.
     static bool Encode(const wxString& path, String& native);
-    static bool IsExact(const wxString& path);
+    static bool IsExact(const wxString& path)
+    {
+        String native;
+        return Encode(path, native);
+    }
 
     // A path as the toolkit hands it over from its file dialogs and drops. The
     // toolkit marks a byte that is not UTF-8 as U+100000 + byte, which a real

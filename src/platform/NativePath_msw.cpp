@@ -145,12 +145,6 @@ bool NativePath::Encode(const wxString& path, String& native)
     return true;
 }
 
-bool NativePath::IsExact(const wxString& path)
-{
-    String native;
-    return Encode(path, native);
-}
-
 // The toolkit's Windows paths are the system's own UTF-16 text.
 wxString NativePath::FromToolkit(const wxString& path)
 {

@@ -62,12 +62,6 @@ bool NativePath::Encode(const wxString& path, String& native)
     return true;
 }
 
-bool NativePath::IsExact(const wxString& path)
-{
-    String native;
-    return Encode(path, native);
-}
-
 wxString NativePath::FromToolkit(const wxString& path)
 {
     // Only bytes 0x80-0xFF can be marked: a marked '/' or '.' is a real character.

@@ -6,7 +6,7 @@
 //
 // Usage: wipe_bench [folder] [rounds] [MiB] [small files]
 //        (defaults: /tmp 5 512 10000; "-" as folder measures on the image only)
-#include "WipeQueue.h"
+#include "engine/WipeQueue.h"
 #include "engine/DoDWiper.h"
 #include "engine/RandomWiper.h"
 #include "support/LoopFilesystem.h"

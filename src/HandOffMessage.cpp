@@ -3,7 +3,7 @@
 #include <wx/filename.h>
 #include <wx/stopwatch.h>
 
-#include "Utf8.h"
+#include "platform/Utf8.h"
 
 namespace {
 

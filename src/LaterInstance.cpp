@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "ConsoleText.h"
+#include "engine/ConsoleText.h"
 #include "HandOffMessage.h"
 #include "platform/HandOffEndpoint.h"
 #include "platform/NativePath.h"

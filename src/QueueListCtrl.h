@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "WipeQueue.h"
+#include "engine/WipeQueue.h"
 
 // The queue list: a report-mode list that draws its rows on demand, so that a
 // queue of a hundred thousand files is shown at once. Each row keeps the path

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "WipeQueue.h"
+#include "engine/WipeQueue.h"
 
 // The questions asked before a run starts, about the queued files as a whole.
 class RunQuestions {

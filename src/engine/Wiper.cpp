@@ -1,7 +1,7 @@
 #include "engine/Wiper.h"
 
-#include "ConsoleText.h"
-#include "RunReport.h"
+#include "engine/ConsoleText.h"
+#include "engine/RunReport.h"
 #include "engine/FileOverwriter.h"
 
 #include <chrono>

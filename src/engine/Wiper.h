@@ -1,7 +1,7 @@
 #pragma once
 
-#include "WipeQueue.h"
-#include "engine/WipeFailure.h"
+#include "engine/WipeQueue.h"
+#include "platform/WipeFailure.h"
 
 #include <wx/longlong.h>
 #include <wx/string.h>

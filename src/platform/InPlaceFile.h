@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/WipeFailure.h"
+#include "platform/WipeFailure.h"
 
 // A queued file opened so that its own blocks can be overwritten, and deleted
 // afterwards only if its name still names that same file. The only part of the

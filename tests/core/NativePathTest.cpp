@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "WipeQueue.h"
+#include "engine/WipeQueue.h"
 #include "engine/RandomWiper.h"
 #include "platform/NativePath.h"
 #include "support/TempDir.h"

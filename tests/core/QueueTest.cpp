@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "WipeQueue.h"
+#include "engine/WipeQueue.h"
 #include "support/QueuedPaths.h"
 #include "support/TempDir.h"
 

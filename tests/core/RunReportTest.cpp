@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "RunReport.h"
+#include "engine/RunReport.h"
 
 TEST(RunReport, GroupsTheFilesNotWipedByReasonWithACountEach)
 {

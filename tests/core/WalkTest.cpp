@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "Main.h"
-#include "WipeQueue.h"
+#include "engine/WipeQueue.h"
 #include "engine/RandomWiper.h"
 #include "support/QueuedPaths.h"
 #include "support/TempDir.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WipeQueue.h"
+#include "engine/WipeQueue.h"
 #include "engine/Wiper.h"
 #include "support/TempDir.h"
 

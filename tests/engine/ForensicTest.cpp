@@ -1,5 +1,5 @@
 #include "EngineTestSupport.h"
-#include "WipeQueue.h"
+#include "engine/WipeQueue.h"
 #include "engine/DoDWiper.h"
 #include "engine/RandomWiper.h"
 #include "engine/Wiper.h"

@@ -1,5 +1,5 @@
 #include "EngineTestSupport.h"
-#include "RunReport.h"
+#include "engine/RunReport.h"
 
 #include "engine/RandomWiper.h"
 

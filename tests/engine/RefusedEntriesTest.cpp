@@ -1,6 +1,6 @@
 #include "EngineTestSupport.h"
 
-#include "RunReport.h"
+#include "engine/RunReport.h"
 #include "engine/DoDWiper.h"
 #include "engine/RandomWiper.h"
 

@@ -12,7 +12,7 @@
 
 #include "MainFrame.h"
 #include "QueueListCtrl.h"
-#include "RunReport.h"
+#include "engine/RunReport.h"
 #include "engine/DoDWiper.h"
 #include "engine/RandomWiper.h"
 #include "engine/Wiper.h"

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "WipeQueue.h"
+#include "engine/WipeQueue.h"
 #include "support/Printing.h"
 
 // The queue's paths in queue order, as a test compares them.

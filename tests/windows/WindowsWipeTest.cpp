@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "WindowsFiles.h"
-#include "WipeQueue.h"
+#include "engine/WipeQueue.h"
 #include "engine/RandomWiper.h"
 #include "engine/Wiper.h"
 #include "platform/InPlaceFile.h"

@@ -1,4 +1,4 @@
-#include "ConsoleText.h"
+#include "engine/ConsoleText.h"
 
 #include "platform/NativePath.h"
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "engine/WipeFailure.h"
+#include "platform/WipeFailure.h"
 #include "engine/Wiper.h"
 
 // What a finished run did and why each file it did not wipe is still there, in

@@ -1,4 +1,4 @@
-#include "WipeQueue.h"
+#include "engine/WipeQueue.h"
 
 #include "platform/InPlaceFile.h"
 

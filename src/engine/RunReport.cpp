@@ -1,4 +1,4 @@
-#include "RunReport.h"
+#include "engine/RunReport.h"
 
 #include <wx/filename.h>
 

@@ -24,7 +24,7 @@ build: configure
 
 run: configure
 	cmake --build $(BUILD) -j $(JOBS) --target vorlix
-	./$(BUILD)/vorlix $(ARGS)
+	./$(BUILD)/bin/vorlix $(ARGS)
 
 # The last line names the tests that did not run (most need root) and why.
 test: test-deps build

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <wx/app.h>
-#include <wx/event.h>
 #include <wx/socket.h>
 
 #include <atomic>
@@ -11,9 +10,6 @@
 
 class MainFrame;
 class WipeQueue;
-
-// The hand-off event: the paths handed over by later instances in one burst.
-wxDECLARE_EVENT(EVT_HAND_OFF, wxThreadEvent);
 
 // The one main window; the hand-off listener posts to it while it is set.
 extern MainFrame* mainFrame;

@@ -4,7 +4,8 @@
 
 #include <vector>
 
-#include "Main.h"
+// The hand-off event: the paths handed over by later instances in one burst.
+wxDECLARE_EVENT(EVT_HAND_OFF, wxThreadEvent);
 
 // The paths handed over by later instances in one burst, in the order they
 // arrived. It travels only by wxQueueEvent, which takes the object itself: a

@@ -1,5 +1,7 @@
 #include "StartUp.h"
 
+#include <wx/utils.h>
+
 #include <iostream>
 
 #include "LaterInstance.h"
@@ -10,10 +12,19 @@ namespace {
 // Held by the first instance until the process ends.
 InstanceLock instanceLock;
 
+// Set for a program executed only to tell the user that the running instance
+// could not be reached.
+const char* const unreachableVariable = "VORLIX_REPORT_UNREACHABLE";
+
 }  // namespace
 
 int StartUp::Run(const std::vector<wxString>& paths, const std::function<int(bool reportUnreachable)>& startWindow)
 {
+    if (wxGetEnv(unreachableVariable, nullptr)) {
+        wxUnsetEnv(unreachableVariable);
+        startWindow(true);
+        return 1;
+    }
     if (instanceLock.Acquire())
         return startWindow(false);
     switch (LaterInstance::HandOver(paths)) {
@@ -32,4 +43,14 @@ int StartUp::Run(const std::vector<wxString>& paths, const std::function<int(boo
     std::cerr << "Failed to communicate with the running instance." << std::endl;
     startWindow(true);
     return 1;
+}
+
+void StartUp::PassOnAtExec(bool reportUnreachable)
+{
+    if (reportUnreachable)
+        wxSetEnv(unreachableVariable, "1");
+#ifndef __WINDOWS__
+    else
+        instanceLock.PassOnAtExec();
+#endif
 }

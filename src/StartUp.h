@@ -16,4 +16,9 @@ public:
     // the running instance could not be reached. Returns the exit status.
     static int Run(const std::vector<wxString>& paths,
                    const std::function<int(bool reportUnreachable)>& startWindow);
+
+    // Called by a startWindow that executes the window's own program in place
+    // of this one: what Run found (the lock this process holds, or that the
+    // running instance could not be reached) passes to that program's Run.
+    static void PassOnAtExec(bool reportUnreachable);
 };

@@ -1,25 +1,26 @@
-// Process entry: the command line is read here, as the system's own bytes, so
-// that no argument is dropped or re-decoded. The window and its toolkit live
-// in a module loaded only when this process needs them: a later instance
-// hands its paths over without loading the GUI libraries, which costs a
-// burst of hundreds of launches most of its time, and without a display.
-#include <dlfcn.h>
+// `vorlix`: the command line is read here, as the system's own bytes, so that
+// no argument is dropped or re-decoded. This program links no GUI library: a
+// later instance hands its paths over without loading them, which would cost
+// a burst of hundreds of launches most of its time, and without a display.
+// The first instance executes the window's program in its place, passing on
+// the lock.
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
 
-#include "NativePath.h"
 #include "StartUp.h"
-#include "WindowModule.h"
+#include "platform/NativePath.h"
 
 namespace {
 
-// The module sits beside the program in the build, and in its own folder
-// under the library folder once installed.
-std::string ModulePath()
+// The window's program sits at the same place relative to this one in the
+// build and once installed.
+std::string WindowProgram()
 {
     char self[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
@@ -27,10 +28,7 @@ std::string ModulePath()
         return std::string();
     std::string folder(self, size_t(length));
     folder.erase(folder.rfind('/'));
-    const std::string beside = folder + "/" VORLIX_WINDOW_MODULE;
-    if (access(beside.c_str(), R_OK) == 0)
-        return beside;
-    return folder + "/" VORLIX_INSTALLED_MODULE;
+    return folder + "/" VORLIX_WINDOW_PROGRAM;
 }
 
 }  // namespace
@@ -41,15 +39,10 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         paths.push_back(NativePath::Decode(std::string(argv[i])));
     return StartUp::Run(paths, [&](bool reportUnreachable) {
-        const std::string module = ModulePath();
-        void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
-        auto* run = handle ? reinterpret_cast<WindowModule::RunFunction*>(dlsym(handle, WindowModule::runName))
-                           : nullptr;
-        if (!run) {
-            const char* why = dlerror();
-            std::cerr << "Cannot load the window: " << (why ? why : module.c_str()) << std::endl;
-            return 1;
-        }
-        return run(argv[0], paths, reportUnreachable);
+        const std::string program = WindowProgram();
+        StartUp::PassOnAtExec(reportUnreachable);
+        execv(program.c_str(), argv);
+        std::cerr << "Cannot start the window: " << program << ": " << std::strerror(errno) << std::endl;
+        return 1;
     });
 }

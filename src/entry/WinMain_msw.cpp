@@ -1,8 +1,8 @@
-// Process entry: the command line is read here, as the system's wide text, and
+// Vorlix.exe: the command line is read here, as the system's wide text, and
 // a later instance hands its paths over before the toolkit starts.
 // The toolkit's socket header brings winsock2.h, which must come before windows.h.
 #include "Main.h"
-#include "NativePath.h"
+#include "platform/NativePath.h"
 #include "StartUp.h"
 
 #include <windows.h>

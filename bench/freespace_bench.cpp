@@ -65,7 +65,7 @@ bool Contest(const char* title, const std::string& mkfsOptions, int rounds, cons
     unsigned long long engineBytes = 0, ddBytes = 0;
     for (int round = 0; round < rounds; ++round) {
         const auto runEngine = [&] {
-            FreeSpaceWiper wiper(wxString::FromUTF8(fs.Path("")), FreeSpaceWiper::Algorithm::Random);
+            FreeSpaceWiper wiper(wxString::FromUTF8(fs.Path("")), WipeMethod::Random);
             engine.runs.push_back(Seconds([&] { std::thread([&] { wiper.Run(); }).join(); }));
             const FreeSpaceWiper::Result result = wiper.GetResult();
             if (!result.failure.empty())

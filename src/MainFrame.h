@@ -7,18 +7,21 @@
 #include <wx/timer.h>
 
 #include <memory>
+#include <vector>
 
-#include "WipeQueue.h"
+#include "engine/WipeQueue.h"
 
-class FreeSpaceRun;
 class QueueListCtrl;
-class Wiper;
+class WipeRun;
 
 constexpr int PROGRESS_TIMER_ID = 1001;
 
 // The program's one window: the wipe queue, its controls and the run's progress.
+// It wires the controls to the queue and to a WipeRun and shows what they say.
 class MainFrame : public wxFrame {
 public:
+    static const char* const homePage;
+
     explicit MainFrame(const wxString& title);
     ~MainFrame() override;
 
@@ -35,7 +38,7 @@ public:
     // Asks about wiping the free space of the filesystem folder is on and
     // starts it; false when refused, declined or not started.
     bool WipeFreeSpace(const wxString& folder);
-    bool IsWipingFreeSpace() const { return freeSpaceRun != nullptr; }
+    bool IsWipingFreeSpace() const;
     // The share of a run that is done, as the gauge and status bar show it;
     // total must not be 0.
     static double ProgressPercentage(wxULongLong processed, wxULongLong total, bool finished);
@@ -69,24 +72,25 @@ private:
     void OnHandOff(wxThreadEvent& event);
     void OnCloseWindow(wxCloseEvent& event);
 
+    void SetControlsEnabled(bool enabled);
+    // Starts next with the controls off and the button reading "Stop"; says
+    // so when it cannot start, and returns to Idle.
+    bool StartRun(std::unique_ptr<WipeRun> next);
     // Asks the engine to stop at once; the timer ends the run when it has.
     void StopRun();
     // Returns to Idle after the engine has finished the run, and reports it.
     void EndRun();
-    // Polls the free-space run; at its end shows what it did.
-    void PollFreeSpaceRun();
     // Leaves the run on the window's side after a failure; the engine is asked
-    // to stop and its Wiper is kept until it has.
+    // to stop and the run is kept until it has.
     void AbandonRun();
-    // A run (of files or of free space) is going on, or a thread the window
-    // gave up on is still finishing.
+    // A run is going on, or one the window gave up on is still finishing.
     bool IsWipeThreadAlive() const;
     void FinishClosing();
 
-    // A Wiper whose thread was still finishing when the window gave up on it.
-    std::unique_ptr<Wiper> retiredWiper;
-    // The free-space wipe going on, if any.
-    std::unique_ptr<FreeSpaceRun> freeSpaceRun;
+    // The run going on, of files or of free space.
+    std::unique_ptr<WipeRun> run;
+    // A run whose thread was still finishing when the window gave up on it.
+    std::unique_ptr<WipeRun> retiredRun;
     // The user closed the window during a run: close once the engine has stopped.
     bool closePending = false;
     // The user asked the run to stop; the notice stays until it has.

@@ -1,4 +1,4 @@
-#include "FreeSpaceRun.h"
+#include "engine/FreeSpaceRun.h"
 
 #include "engine/Wiper.h"
 #include "platform/NativePath.h"
@@ -16,7 +16,7 @@ wxString Size(uint64_t bytes)
 
 }  // namespace
 
-FreeSpaceRun::FreeSpaceRun(const wxString& folder, FreeSpaceWiper::Algorithm algorithm)
+FreeSpaceRun::FreeSpaceRun(const wxString& folder, WipeMethod algorithm)
     : wiper(folder, algorithm)
 {
 }
@@ -41,15 +41,21 @@ bool FreeSpaceRun::Start()
     return true;
 }
 
-FreeSpaceWiper::Result FreeSpaceRun::Finish()
+wxString FreeSpaceRun::ProgressText(double percentage) const
+{
+    return wxString::Format("Wiping free space: %.2f%%", percentage);
+}
+
+WipeRun::Outcome FreeSpaceRun::Finish()
 {
     if (thread.joinable())
         thread.join();
-    return wiper.GetResult();
+    const FreeSpaceWiper::Result result = wiper.GetResult();
+    return Outcome{Summary(result), "Wipe free space", "Completed", result.failure.empty() && !result.stopped};
 }
 
 wxString FreeSpaceRun::Question(const wxString& folder, const FreeSpaceWiper::Check& check,
-                                FreeSpaceWiper::Algorithm algorithm)
+                                WipeMethod algorithm)
 {
     const FreeSpace::Filesystem& fs = check.filesystem;
     wxString text = wxString::Format(
@@ -58,7 +64,7 @@ wxString FreeSpaceRun::Question(const wxString& folder, const FreeSpaceWiper::Ch
         "and then deletes them again. Files you have now are not touched.\n\n"
         "The drive is full for a while: other programs writing to it may fail meanwhile.",
         fs.type, NativePath::Display(folder), Size(fs.freeBytes),
-        algorithm == FreeSpaceWiper::Algorithm::DoD ? "0x00, 0xFF and random bytes, in three passes"
+        algorithm == WipeMethod::DoD ? "0x00, 0xFF and random bytes, in three passes"
                                                     : "random bytes");
     if (!check.note.empty())
         text += "\n\n" + check.note;

@@ -1,37 +1,38 @@
 #pragma once
 
 #include "engine/FreeSpaceWiper.h"
+#include "engine/WipeRun.h"
 
 #include <wx/string.h>
 
 #include <memory>
 #include <thread>
 
-// One free-space wipe started from the window: the engine on a thread of its
-// own, polled by the window's progress timer, and the texts the window shows
-// before and after it. Created and used on the GUI thread only.
-class FreeSpaceRun {
+// One free-space wipe: the engine on a thread of its own, and the texts shown
+// before and after it.
+class FreeSpaceRun : public WipeRun {
 public:
-    FreeSpaceRun(const wxString& folder, FreeSpaceWiper::Algorithm algorithm);
+    FreeSpaceRun(const wxString& folder, WipeMethod algorithm);
     // Stops the run and waits for it: nothing it made may outlive the window.
-    ~FreeSpaceRun();
+    ~FreeSpaceRun() override;
     FreeSpaceRun(const FreeSpaceRun&) = delete;
     FreeSpaceRun& operator=(const FreeSpaceRun&) = delete;
 
-    // False when the thread could not be started.
-    bool Start();
+    bool Start() override;
     // The engine deletes what it made and then finishes.
-    void Stop() { wiper.RequestStop(); }
-    bool IsFinished() const { return wiper.IsFinished(); }
-    uint64_t BytesWritten() const { return wiper.BytesWritten(); }
-    uint64_t TotalBytes() const { return wiper.TotalBytes(); }
+    void Stop() override { wiper.RequestStop(); }
+    void Abandon() override { wiper.RequestStop(); }
+    bool IsFinished() const override { return wiper.IsFinished(); }
+    uint64_t BytesDone() const override { return wiper.BytesWritten(); }
+    uint64_t TotalBytes() const override { return wiper.TotalBytes(); }
+    wxString ProgressText(double percentage) const override;
     // Waits for the thread (finished already, once IsFinished) and tells what it did.
-    FreeSpaceWiper::Result Finish();
+    Outcome Finish() override;
 
     // The question before a run: the filesystem, its free space and what the
     // run does to it.
     static wxString Question(const wxString& folder, const FreeSpaceWiper::Check& check,
-                             FreeSpaceWiper::Algorithm algorithm);
+                             WipeMethod algorithm);
     // What a finished run did, for the box at its end.
     static wxString Summary(const FreeSpaceWiper::Result& result);
 

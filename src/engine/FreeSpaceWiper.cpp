@@ -50,7 +50,7 @@ bool FreeSpaceWiper::Inspect(const wxString& folder, Check& check, wxString& det
     return true;
 }
 
-FreeSpaceWiper::FreeSpaceWiper(const wxString& folder, Algorithm algorithm)
+FreeSpaceWiper::FreeSpaceWiper(const wxString& folder, WipeMethod algorithm)
     : folder(folder), algorithm(algorithm), buffer(writeSize), spare(writeSize)
 {
 }
@@ -68,7 +68,7 @@ bool FreeSpaceWiper::ShouldStop() const
 
 void FreeSpaceWiper::Run()
 {
-    const std::vector<Pattern> passes = algorithm == Algorithm::DoD
+    const std::vector<Pattern> passes = algorithm == WipeMethod::DoD
         ? std::vector<Pattern>{Pattern::Zeros, Pattern::Ones, Pattern::RandomBlock}
         : std::vector<Pattern>{Pattern::Random};
     seedBase = static_cast<uint32_t>(std::time(nullptr));

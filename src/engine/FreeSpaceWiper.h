@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/WipeMethod.h"
 #include "platform/FillFile.h"
 #include "platform/FreeSpace.h"
 
@@ -18,11 +19,6 @@
 // Run() works on the caller's thread while the window polls the progress.
 class FreeSpaceWiper {
 public:
-    enum class Algorithm {
-        Random,  // one pass of pseudo-random bytes
-        DoD,     // 0x00, 0xFF, then a repeated pseudo-random block, each pass synced
-    };
-
     // What the window shows before a run.
     struct Check {
         FreeSpace::Filesystem filesystem;
@@ -58,7 +54,7 @@ public:
     // detail, when it cannot be examined at all.
     static bool Inspect(const wxString& folder, Check& check, wxString& detail);
 
-    FreeSpaceWiper(const wxString& folder, Algorithm algorithm);
+    FreeSpaceWiper(const wxString& folder, WipeMethod algorithm);
     FreeSpaceWiper(const FreeSpaceWiper&) = delete;
     FreeSpaceWiper& operator=(const FreeSpaceWiper&) = delete;
 
@@ -106,7 +102,7 @@ private:
     void DeleteWhatWasMade();
 
     const wxString folder;
-    const Algorithm algorithm;
+    const WipeMethod algorithm;
     wxString workFolder;
     std::vector<wxString> made;  // worker thread only
     std::vector<unsigned char> buffer;  // the chunk being written

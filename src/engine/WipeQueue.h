@@ -9,6 +9,8 @@
 #include <mutex>
 #include <vector>
 
+#include "engine/WipeMethod.h"
+
 class Wiper;
 
 // One queued file: its path exactly as it was given and its size when it was queued.
@@ -33,10 +35,14 @@ struct QueueEntry {
 // queue's own lock, so no caller needs one.
 class WipeQueue {
 public:
-    // 1 = RandomWiper, 2 = DoDWiper. Read and written on the GUI thread only.
-    int algorithm = 1;
+    // The next run's WipeMethod as its code: 1 = RandomWiper, 2 = DoDWiper.
+    // Read and written on the GUI thread only.
+    int algorithm = static_cast<int>(WipeMethod::Random);
     // The current run's algorithm; not owned. Set before the wipe thread starts.
     std::atomic<Wiper*> wiper{nullptr};
+
+    WipeMethod Method() const { return algorithm == static_cast<int>(WipeMethod::DoD) ? WipeMethod::DoD : WipeMethod::Random; }
+    void SetMethod(WipeMethod method) { algorithm = static_cast<int>(method); }
 
     WipeQueue() = default;
     WipeQueue(const WipeQueue&) = delete;

@@ -113,10 +113,10 @@ void ExpectNothingOfItsOwn(const LoopFilesystem& fs)
 
 }  // namespace
 
-class FreeSpaceWipeWith : public testing::TestWithParam<FreeSpaceWiper::Algorithm> {};
+class FreeSpaceWipeWith : public testing::TestWithParam<WipeMethod> {};
 
 INSTANTIATE_TEST_SUITE_P(FreeSpaceWipe, FreeSpaceWipeWith,
-                         testing::Values(FreeSpaceWiper::Algorithm::Random, FreeSpaceWiper::Algorithm::DoD));
+                         testing::Values(WipeMethod::Random, WipeMethod::DoD));
 
 TEST_P(FreeSpaceWipeWith, NoDeletedMarkerLeftOutsideTheJournalAndEveryOtherFileKept)
 {
@@ -160,7 +160,7 @@ TEST_P(FreeSpaceWipeWith, NoDeletedMarkerLeftOutsideTheJournalAndEveryOtherFileK
     const FreeSpaceWiper::Result result = RunOnThread(wiper);
     EXPECT_EQ(result.failure, "");
     EXPECT_FALSE(result.stopped);
-    const unsigned passes = GetParam() == FreeSpaceWiper::Algorithm::DoD ? 3 : 1;
+    const unsigned passes = GetParam() == WipeMethod::DoD ? 3 : 1;
     EXPECT_GE(result.bytesWritten, before.blocks * before.blockSize * 9 / 10 * passes);
     EXPECT_LT(result.unreachedBytes, uint64_t(1) << 20);  // root reaches the reserved blocks
     EXPECT_EQ(FreeOn(fs.Path("")), before);
@@ -210,7 +210,7 @@ TEST(FreeSpaceWipe, AStoppedRunLeavesNothingOfItsOwnAndAnEarlierRunsLeftoversGo)
     ASSERT_EQ(::mkdir(leftover.c_str(), 0700), 0);
     WriteSynced(leftover + "/fill-000000", std::string(8 << 20, 'x'));
 
-    FreeSpaceWiper wiper(fs.Path("docs"), FreeSpaceWiper::Algorithm::DoD);
+    FreeSpaceWiper wiper(fs.Path("docs"), WipeMethod::DoD);
     Wiper::ResetRun();
     std::thread run([&] { wiper.Run(); });
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -239,7 +239,7 @@ TEST(FreeSpaceWipe, RefusesACopyOnWriteFilesystemAndWritesNothing)
     ASSERT_TRUE(FreeSpaceWiper::Inspect(btrfs.Path(""), check, detail));
     EXPECT_TRUE(check.refusal.Contains("btrfs")) << check.refusal;
 
-    FreeSpaceWiper wiper(btrfs.Path(""), FreeSpaceWiper::Algorithm::Random);
+    FreeSpaceWiper wiper(btrfs.Path(""), WipeMethod::Random);
     const FreeSpaceWiper::Result result = RunOnThread(wiper);
     EXPECT_EQ(result.failure, check.refusal);
     EXPECT_EQ(result.bytesWritten, 0u);

@@ -1,0 +1,116 @@
+#include "MainFrameLayout.h"
+
+#include <wx/bitmap.h>
+#include <wx/image.h>
+#include <wx/settings.h>
+#include <wx/sizer.h>
+#include <wx/statbmp.h>
+#include <wx/stattext.h>
+#include <wx/statusbr.h>
+
+#include <algorithm>
+
+#include "MainFrame.h"
+#include "MyDropTarget.h"
+#include "QueueListCtrl.h"
+#include "platform/AppIcon.h"
+#include "vorlix_logo.xpm"
+
+const char* const MainFrameLayout::randomChoice =
+    "Overwrite with Random - Fastest (Default) - Suitable for Home/Organization";
+const char* const MainFrameLayout::dodChoice =
+    "US DoD 5220.22-M - Slowest - Highly recommended for TOP SECRET materials";
+
+void MainFrameLayout::Build(MainFrame& frame)
+{
+    // On a denser screen (Windows declares the program DPI-aware) the sizes
+    // grow with it, or the list shows half a row.
+    frame.SetSize(frame.FromDIP(wxSize(538, 550)));
+    frame.SetIcons(AppIcon::Load());
+
+    frame.CreateStatusBar(2, wxSTB_DEFAULT_STYLE, 0);
+    frame.SetStatusText("Ready", 0);
+    frame.SetStatusText(MainFrame::homePage, 1);
+
+    frame.SetSizeHints(wxDefaultSize, wxDefaultSize);
+    frame.SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
+
+    auto* topSizer = new wxBoxSizer(wxVERTICAL);
+    AddLogo(frame, *topSizer);
+
+    auto* headerRow = new wxBoxSizer(wxHORIZONTAL);
+    headerRow->SetMinSize(frame.FromDIP(wxSize(-1, 20)));
+    auto* queueLabel = new wxStaticText(&frame, wxID_ANY, _("Queue"), wxDefaultPosition, wxDefaultSize, 0);
+    queueLabel->Wrap(-1);
+    headerRow->Add(queueLabel, 0, wxALIGN_BOTTOM | wxLEFT, 5);
+    headerRow->Add(0, 0, 1, wxEXPAND, 5);
+    frame.addFilesButton = new wxButton(&frame, wxID_ANY, _("Add file(s)"), wxDefaultPosition, wxDefaultSize, 0);
+    headerRow->Add(frame.addFilesButton, 0, wxALL, 5);
+    frame.addFolderButton = new wxButton(&frame, wxID_ANY, _("Add folder"), wxDefaultPosition, wxDefaultSize, 0);
+    headerRow->Add(frame.addFolderButton, 0, wxALL, 5);
+    frame.removeButton = new wxButton(&frame, wxID_ANY, _("Remove"), wxDefaultPosition, wxDefaultSize, 0);
+    headerRow->Add(frame.removeButton, 0, wxALL, 5);
+
+    auto* listRow = new wxBoxSizer(wxHORIZONTAL);
+    QueueListCtrl* queueList = frame.queueList = new QueueListCtrl(&frame);
+    listRow->Add(queueList, 1, wxALL | wxEXPAND, 5);
+    queueList->InsertColumn(0, "File name", wxLIST_FORMAT_LEFT, -1);
+    queueList->InsertColumn(1, "Directory", wxLIST_FORMAT_LEFT, -1);
+    queueList->InsertColumn(2, "Size", wxLIST_FORMAT_LEFT, -1);
+    queueList->SetColumnWidth(0, frame.FromDIP(150));
+    queueList->SetColumnWidth(1, frame.FromDIP(250));
+    queueList->SetColumnWidth(2, frame.FromDIP(90));
+
+    auto* algorithmColumn = new wxBoxSizer(wxVERTICAL);
+    auto* algorithmLabel =
+        new wxStaticText(&frame, wxID_ANY, _("Algorithm"), wxDefaultPosition, wxDefaultSize, 0);
+    algorithmLabel->Wrap(-1);
+    algorithmColumn->Add(algorithmLabel, 1, wxTOP | wxLEFT, 5);
+    const wxString choices[] = {randomChoice, dodChoice};
+    frame.algorithmChoice = new wxComboBox(&frame, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+                                           2, choices, wxCB_READONLY);
+    frame.algorithmChoice->SetSelection(0);
+    algorithmColumn->Add(frame.algorithmChoice, 0, wxALL | wxEXPAND, 5);
+    frame.progressGauge = new wxGauge(&frame, wxID_ANY, 100, wxDefaultPosition, frame.FromDIP(wxSize(-1, 30)),
+                                      wxGA_HORIZONTAL | wxGA_PROGRESS | wxGA_SMOOTH | wxBORDER_NONE);
+    frame.progressGauge->SetValue(0);
+    algorithmColumn->Add(frame.progressGauge, 0, wxALL | wxEXPAND, 5);
+
+    auto* buttonRow = new wxBoxSizer(wxHORIZONTAL);
+    frame.aboutButton = new wxButton(&frame, wxID_ANY, _("About"), wxDefaultPosition, wxDefaultSize, 0);
+    buttonRow->Add(frame.aboutButton, 0, wxALL, 5);
+    frame.freeSpaceButton =
+        new wxButton(&frame, wxID_ANY, _("Wipe free space..."), wxDefaultPosition, wxDefaultSize, 0);
+    buttonRow->Add(frame.freeSpaceButton, 0, wxALL, 5);
+    buttonRow->Add(0, 0, 1, wxEXPAND, 5);
+    frame.startButton = new wxButton(&frame, wxID_ANY, _("Start Wipe!"), wxDefaultPosition, wxDefaultSize, 0);
+    buttonRow->Add(frame.startButton, 0, wxALL, 5);
+    frame.closeButton = new wxButton(&frame, wxID_ANY, _("Close"), wxDefaultPosition, wxDefaultSize, 0);
+    buttonRow->Add(frame.closeButton, 0, wxALL, 5);
+
+    topSizer->Add(headerRow, 0, wxEXPAND, 0);
+    topSizer->Add(listRow, 1, wxEXPAND, 5);
+    topSizer->Add(algorithmColumn, 0, wxEXPAND, 5);
+    topSizer->Add(buttonRow, 0, wxEXPAND, 5);
+    frame.SetSizer(topSizer, true);
+    frame.Layout();
+
+    queueList->SetDropTarget(new MyDropTarget(&frame.wipeQueue, &frame));
+    frame.algorithmChoice->SetToolTip(randomChoice);
+}
+
+// The logo spans the window: at any DPI it is scaled to fit inside the
+// borders rather than cut by them.
+void MainFrameLayout::AddLogo(MainFrame& frame, wxSizer& sizer)
+{
+    wxImage logoImage(vorlix_logo_xpm);
+    const int logoWidth = std::min(frame.FromDIP(logoImage.GetWidth()), frame.GetClientSize().x);
+    if (logoWidth > 0 && logoWidth != logoImage.GetWidth())
+        logoImage.Rescale(logoWidth, logoImage.GetHeight() * logoWidth / logoImage.GetWidth(), wxIMAGE_QUALITY_HIGH);
+    wxBitmap logoBitmap(logoImage);
+    // Already at this screen's size: not to be scaled again.
+    logoBitmap.SetScaleFactor(frame.GetDPIScaleFactor());
+    auto* logo = new wxStaticBitmap(&frame, wxID_ANY, wxBitmapBundle(logoBitmap), wxDefaultPosition,
+                                    wxDefaultSize, 0);
+    sizer.Add(logo, 0, wxBOTTOM, 5);
+}

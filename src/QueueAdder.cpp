@@ -1,0 +1,63 @@
+#include "QueueAdder.h"
+
+#include <wx/dirdlg.h>
+#include <wx/filedlg.h>
+
+#include "Main.h"
+#include "engine/WipeQueue.h"
+#include "platform/FolderWalk.h"
+#include "platform/NativePath.h"
+
+namespace {
+
+// How many of the refused paths the box names.
+const size_t refusedListLimit = 20;
+
+}  // namespace
+
+bool QueueAdder::ChooseFiles(wxWindow* parent, wxArrayString& paths)
+{
+    wxFileDialog dialog(parent, "Select file(s)", wxEmptyString, wxEmptyString,
+                        wxString("All files (*.*)|") + wxFileSelectorDefaultWildcardStr,
+                        wxFD_OPEN | wxFD_MULTIPLE);
+    if (dialog.ShowModal() == wxID_CANCEL)
+        return false;
+    dialog.GetPaths(paths);
+    return true;
+}
+
+bool QueueAdder::ChooseFolder(wxWindow* parent, wxArrayString& paths)
+{
+    wxDirDialog dialog(parent, "Select a folder", wxEmptyString, wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+    if (dialog.ShowModal() == wxID_CANCEL || dialog.GetPath().empty())
+        return false;
+    paths.assign(1, dialog.GetPath());
+    return true;
+}
+
+std::vector<wxString> QueueAdder::Add(const wxArrayString& paths, WipeQueue& queue)
+{
+    std::vector<wxString> refused;
+    for (const wxString& given : paths) {
+        const wxString path = NativePath::FromToolkit(given);
+        if (path.empty() || !NativePath::IsExact(path))
+            refused.push_back(given);
+        else if (FolderWalk::IsFolder(path))
+            FileUtil::RecursiveAddFiles(path, queue);
+        else if (!queue.AddPath(path))
+            refused.push_back(path);
+    }
+    return refused;
+}
+
+wxString QueueAdder::RefusedText(const std::vector<wxString>& refused)
+{
+    if (refused.empty())
+        return wxString();
+    wxString text = "These paths were not queued: they do not name one file exactly.\n";
+    for (size_t i = 0; i < refused.size() && i < refusedListLimit; ++i)
+        text += "\n" + NativePath::Display(refused[i]);
+    if (refused.size() > refusedListLimit)
+        text += wxString::Format("\nand %zu more", refused.size() - refusedListLimit);
+    return text;
+}

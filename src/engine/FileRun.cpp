@@ -1,0 +1,70 @@
+#include "engine/FileRun.h"
+
+#include "engine/DoDWiper.h"
+#include "engine/RandomWiper.h"
+#include "engine/RunReport.h"
+#include "engine/WipeThread.h"
+
+#include <iostream>
+
+FileRun::FileRun(WipeQueue& queue, WipeMethod method)
+    : queue(queue),
+      wiper(method == WipeMethod::DoD ? std::unique_ptr<Wiper>(new DoDWiper) : std::unique_ptr<Wiper>(new RandomWiper))
+{
+}
+
+FileRun::~FileRun()
+{
+    Wiper* expected = wiper.get();
+    queue.wiper.compare_exchange_strong(expected, nullptr);
+}
+
+bool FileRun::Start()
+{
+    queue.wiper = wiper.get();
+    Wiper::ResetRun();
+    auto* thread = new WipeThread(&queue);
+    const char* failure = nullptr;
+    if (thread->Create(0) != wxTHREAD_NO_ERROR)
+        failure = "Failed to create wipe thread!";
+    else if (thread->Run() != wxTHREAD_NO_ERROR)
+        failure = "Failed to run wipe thread!";
+    if (!failure)
+        return true;
+    std::cerr << failure << std::endl;
+    delete thread;
+    // No run happened: nothing is waited for.
+    Wiper::FinishRun();
+    queue.wiper = nullptr;
+    return false;
+}
+
+void FileRun::Stop()
+{
+    stopped = true;
+    Wiper::RequestStopNow();
+}
+
+void FileRun::Abandon()
+{
+    queue.wiper = nullptr;
+    if (!IsFinished())
+        Wiper::RequestStop();
+}
+
+wxString FileRun::ProgressText(double percentage) const
+{
+    return wxString::Format("Progress: %.2f%%", percentage);
+}
+
+void FileRun::LogProgress() const
+{
+    std::cout << "Progress %: " << BytesDone() << " / " << TotalBytes() << std::endl;
+}
+
+WipeRun::Outcome FileRun::Finish()
+{
+    const RunReport report(Wiper::GetFailures(), Wiper::GetTotals(), stopped);
+    queue.wiper = nullptr;
+    return Outcome{report.Message(), report.Caption(), report.StatusText(), report.AllWiped()};
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "engine/WipeMethod.h"
+#include "engine/WipeQueue.h"
+#include "engine/WipeRun.h"
+#include "engine/Wiper.h"
+
+#include <memory>
+
+// A run over the queue: the method's Wiper, stored in the queue's wiper field
+// while the run goes on, on a detached WipeThread. Its end is told by a
+// RunReport.
+class FileRun : public WipeRun {
+public:
+    FileRun(WipeQueue& queue, WipeMethod method);
+    // Deletes the Wiper: only once IsFinished(), as the thread uses it until then.
+    ~FileRun() override;
+    FileRun(const FileRun&) = delete;
+    FileRun& operator=(const FileRun&) = delete;
+
+    // Writes "Failed to create wipe thread!" or "Failed to run wipe thread!"
+    // to standard error when the thread cannot start.
+    bool Start() override;
+    void Stop() override;
+    // The queue no longer names the Wiper; the file being overwritten is
+    // finished first.
+    void Abandon() override;
+    bool IsFinished() const override { return Wiper::IsRunFinished(); }
+    uint64_t BytesDone() const override { return wiper->GetBytesProcessed().GetValue(); }
+    uint64_t TotalBytes() const override { return wiper->GetTotalBytes().GetValue(); }
+    wxString ProgressText(double percentage) const override;
+    wxString NoTotalText() const override { return "Ready"; }
+    void LogProgress() const override;
+    bool AsksBeforeClosing() const override { return true; }
+    Outcome Finish() override;
+
+private:
+    WipeQueue& queue;
+    std::unique_ptr<Wiper> wiper;
+    bool stopped = false;
+};

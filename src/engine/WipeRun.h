@@ -1,0 +1,49 @@
+#pragma once
+
+#include <wx/string.h>
+
+#include <cstdint>
+
+// One run that a face starts and then polls: queued files overwritten and
+// deleted (FileRun), or a filesystem's free space overwritten (FreeSpaceRun).
+// The engine works on a thread of its own; these methods are called on the
+// thread that made the run.
+class WipeRun {
+public:
+    // What the end of a run tells the user.
+    struct Outcome {
+        wxString message;  // the text of the box at the end
+        wxString caption;
+        wxString status;   // one or two words for the status bar
+        bool clean = true; // nothing failed and nothing was stopped
+    };
+
+    virtual ~WipeRun() = default;
+
+    // Starts the engine's thread; false, with nothing started, when it cannot.
+    virtual bool Start() = 0;
+    // Asks the engine to stop at once; IsFinished tells when it has.
+    virtual void Stop() = 0;
+    // Asks the engine to stop without hurry, once nobody waits for the run:
+    // whatever it was doing is finished properly first.
+    virtual void Abandon() = 0;
+    virtual bool IsFinished() const = 0;
+
+    // Bytes written so far, and the whole run's bytes (0 until it is known).
+    // Read IsFinished first: the counters read after it are final.
+    virtual uint64_t BytesDone() const = 0;
+    virtual uint64_t TotalBytes() const = 0;
+    // The status text for the share of the run done.
+    virtual wxString ProgressText(double percentage) const = 0;
+    // The status text while TotalBytes() is 0; empty leaves the text as it is.
+    virtual wxString NoTotalText() const { return wxString(); }
+    // Writes the progress to standard output, where the run has such a line.
+    virtual void LogProgress() const {}
+
+    // Whether closing during the run asks first: stopping it leaves a file
+    // partly overwritten.
+    virtual bool AsksBeforeClosing() const { return false; }
+
+    // Once IsFinished(): waits for the thread and tells what the run did.
+    virtual Outcome Finish() = 0;
+};

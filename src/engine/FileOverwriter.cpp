@@ -1,6 +1,8 @@
 #include "engine/FileOverwriter.h"
 
-#include "ConsoleText.h"
+#include "engine/ConsoleText.h"
+
+#include <wx/log.h>
 
 #include <wx/filefn.h>
 #include <wx/wxcrt.h>
@@ -178,7 +180,7 @@ bool FileOverwriter::StillGrowing()
 bool FileOverwriter::Failed(const char* what, WipeFailure reason)
 {
     failure = reason;
-    failureDetail = wxString(std::strerror(errno));
+    failureDetail = wxSysErrorMsgStr(errno);
     Report(what, path);
     return false;
 }

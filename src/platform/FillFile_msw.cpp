@@ -37,10 +37,8 @@ FillFile::Outcome FillFile::Fail()
 FillFile::Outcome FillFile::Create(const wxString& path)
 {
     std::wstring native;
-    if (!NativePath::Encode(path, native)) {
-        detail = "The path has no exact form on this system.";
+    if (!NativePath::Encode(path, native, detail))
         return Outcome::Failed;
-    }
     // Hidden, not shared, and never an existing file. A file too small for a
     // cluster stays inside its entry of the file table, whose free entries
     // the last, smallest files reach.

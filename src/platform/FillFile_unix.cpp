@@ -1,5 +1,7 @@
 #include "platform/FillFile.h"
 
+#include <wx/log.h>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -26,17 +28,15 @@ FillFile::~FillFile()
 FillFile::Outcome FillFile::Fail()
 {
     const int error = errno;
-    detail = wxString(std::strerror(error));
+    detail = wxSysErrorMsgStr(error);
     return IsFull(error) ? Outcome::Full : Outcome::Failed;
 }
 
 FillFile::Outcome FillFile::Create(const wxString& path)
 {
     std::string native;
-    if (!NativePath::Encode(path, native)) {
-        detail = "The path has no exact form on this system.";
+    if (!NativePath::Encode(path, native, detail))
         return Outcome::Failed;
-    }
     const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         return Fail();

@@ -16,14 +16,6 @@ bool Fail(wxString& detail, DWORD error = ::GetLastError())
     return false;
 }
 
-bool Native(const wxString& path, std::wstring& native, wxString& detail)
-{
-    if (NativePath::Encode(path, native))
-        return true;
-    detail = "The path has no exact form on this system.";
-    return false;
-}
-
 bool IsSeparator(wchar_t c)
 {
     return c == L'\\' || c == L'/';
@@ -34,7 +26,7 @@ bool IsSeparator(wchar_t c)
 bool FreeSpace::Examine(const wxString& folder, Filesystem& filesystem, wxString& detail)
 {
     std::wstring native;
-    if (!Native(folder, native, detail))
+    if (!NativePath::Encode(folder, native, detail))
         return false;
     const DWORD attributes = ::GetFileAttributesW(native.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
@@ -76,7 +68,7 @@ bool FreeSpace::IsJournalled(const wxString& type)
 bool FreeSpace::MakeHiddenFolder(const wxString& folder, wxString& detail)
 {
     std::wstring native;
-    if (!Native(folder, native, detail))
+    if (!NativePath::Encode(folder, native, detail))
         return false;
     if (!::CreateDirectoryW(native.c_str(), nullptr))
         return Fail(detail);
@@ -87,7 +79,7 @@ bool FreeSpace::MakeHiddenFolder(const wxString& folder, wxString& detail)
 bool FreeSpace::RemoveFolder(const wxString& folder, wxString& detail)
 {
     std::wstring native;
-    if (!Native(folder, native, detail))
+    if (!NativePath::Encode(folder, native, detail))
         return false;
     const DWORD attributes = ::GetFileAttributesW(native.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {

@@ -1,5 +1,7 @@
 #include "platform/FreeSpace.h"
 
+#include <wx/log.h>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,18 +12,18 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
-#include <sstream>
 #include <string>
+#include <vector>
 
+#include "platform/MountTable.h"
 #include "platform/NativePath.h"
 
 namespace {
 
 bool Fail(wxString& detail)
 {
-    detail = wxString(std::strerror(errno));
+    detail = wxSysErrorMsgStr(errno);
     return false;
 }
 
@@ -40,44 +42,16 @@ std::string MountRoot(const std::string& path, dev_t device)
     return root;
 }
 
-// mountinfo writes space, tab, newline and backslash in paths as \ooo.
-std::string Unescape(const std::string& field)
-{
-    std::string text;
-    for (size_t i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size()) {
-            text += static_cast<char>(std::strtol(field.substr(i + 1, 3).c_str(), nullptr, 8));
-            i += 3;
-        } else {
-            text += field[i];
-        }
-    }
-    return text;
-}
-
 // The type the kernel mounted device at root with; the device's first
 // mount when root is not among them (a bind mount).
 std::string MountType(dev_t device, const std::string& root)
 {
-    std::ifstream mounts("/proc/self/mountinfo");
-    const std::string wanted = std::to_string(major(device)) + ":" + std::to_string(minor(device));
-    std::string line, fallback;
-    while (std::getline(mounts, line)) {
-        std::istringstream fields(line);
-        std::string id, parent, numbers, source, mountPoint;
-        fields >> id >> parent >> numbers >> source >> mountPoint;
-        const size_t separator = line.find(" - ");
-        if (numbers != wanted || separator == std::string::npos)
-            continue;
-        std::istringstream rest(line.substr(separator + 3));
-        std::string type;
-        rest >> type;
-        if (Unescape(mountPoint) == root)
-            return type;
-        if (fallback.empty())
-            fallback = type;
+    const std::vector<MountTable::Mount> mounts = MountTable::Of(device);
+    for (const MountTable::Mount& mount : mounts) {
+        if (mount.mountPoint == root)
+            return mount.type;
     }
-    return fallback.empty() ? "unknown" : fallback;
+    return mounts.empty() ? "unknown" : mounts.front().type;
 }
 
 // The kernel's name for the block device the filesystem is on ("sda1").
@@ -105,10 +79,8 @@ std::string ReserveFile(const FreeSpace::Filesystem& filesystem)
 bool FreeSpace::Examine(const wxString& folder, Filesystem& filesystem, wxString& detail)
 {
     std::string native;
-    if (!NativePath::Encode(folder, native)) {
-        detail = "The path has no exact form on this system.";
+    if (!NativePath::Encode(folder, native, detail))
         return false;
-    }
     char* real = ::realpath(native.c_str(), nullptr);
     if (!real)
         return Fail(detail);
@@ -141,10 +113,8 @@ bool FreeSpace::IsJournalled(const wxString& type)
 bool FreeSpace::MakeHiddenFolder(const wxString& folder, wxString& detail)
 {
     std::string native;
-    if (!NativePath::Encode(folder, native)) {
-        detail = "The path has no exact form on this system.";
+    if (!NativePath::Encode(folder, native, detail))
         return false;
-    }
     // The leading dot of its name hides it.
     return ::mkdir(native.c_str(), 0700) == 0 || Fail(detail);
 }
@@ -152,10 +122,8 @@ bool FreeSpace::MakeHiddenFolder(const wxString& folder, wxString& detail)
 bool FreeSpace::RemoveFolder(const wxString& folder, wxString& detail)
 {
     std::string native;
-    if (!NativePath::Encode(folder, native)) {
-        detail = "The path has no exact form on this system.";
+    if (!NativePath::Encode(folder, native, detail))
         return false;
-    }
     const int fd = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return errno == ENOENT || Fail(detail);

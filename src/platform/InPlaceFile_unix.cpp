@@ -1,5 +1,7 @@
 #include "platform/InPlaceFile.h"
 
+#include <wx/log.h>
+
 #include <fcntl.h>
 #include <linux/fiemap.h>
 #include <linux/fs.h>
@@ -40,7 +42,7 @@ WipeFailure ReasonFor(int error)
 
 WipeFailure Refuse(int error, wxString& detail)
 {
-    detail = wxString(std::strerror(error));
+    detail = wxSysErrorMsgStr(error);
     return ReasonFor(error);
 }
 
@@ -312,7 +314,7 @@ WipeFailure InPlaceFile::CloseAndDelete(wxString& detail)
     const int closed = ::close(fd);
     fd = -1;
     if (deleted == WipeFailure::None && closed != 0) {
-        detail = wxString(std::strerror(errno));
+        detail = wxSysErrorMsgStr(errno);
         return WipeFailure::OverwriteFailed;
     }
     return deleted;
@@ -327,7 +329,7 @@ WipeFailure InPlaceFile::DeleteOpenedName(int dir, const std::string& name, wxSt
     // its place since is not ours to delete.
     struct stat st;
     if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        detail = wxString(std::strerror(errno));
+        detail = wxSysErrorMsgStr(errno);
         return WipeFailure::Changed;
     }
     if (!isOpened(st))
@@ -346,11 +348,11 @@ WipeFailure InPlaceFile::DeleteOpenedName(int dir, const std::string& name, wxSt
         }
         victim = hidden.c_str();
     } else if (errno != EINVAL && errno != ENOSYS) {  // else: no such rename here, unlink by name
-        detail = wxString(std::strerror(errno));
+        detail = wxSysErrorMsgStr(errno);
         return WipeFailure::DeleteFailed;
     }
     if (::unlinkat(dir, victim, 0) != 0) {
-        detail = wxString(std::strerror(errno));
+        detail = wxSysErrorMsgStr(errno);
         if (victim != name.c_str())
             ::renameat2(dir, victim, dir, name.c_str(), RENAME_NOREPLACE);
         return WipeFailure::DeleteFailed;

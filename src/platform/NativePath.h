@@ -30,6 +30,14 @@ public:
     // none: an embedded NUL, a stray surrogate, or text that would not decode
     // back to itself.
     static bool Encode(const wxString& path, String& native);
+    // The same, saying why in detail when there are none.
+    static bool Encode(const wxString& path, String& native, wxString& detail)
+    {
+        if (Encode(path, native))
+            return true;
+        detail = "The path has no exact form on this system.";
+        return false;
+    }
     static bool IsExact(const wxString& path)
     {
         String native;

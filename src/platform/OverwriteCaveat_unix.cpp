@@ -4,15 +4,13 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cstdint>
-#include <fstream>
-#include <sstream>
 #include <string>
 
+#include "MountTable.h"
 #include "NativePath.h"
 
 namespace {
@@ -38,17 +36,8 @@ const uint32_t ext4Magic = 0xEF53;
 // journal then keeps copies of the data written, the old bytes included.
 bool JournalsData(dev_t device)
 {
-    std::ifstream mounts("/proc/self/mountinfo");
-    const std::string wanted = std::to_string(major(device)) + ":" + std::to_string(minor(device));
-    std::string line;
-    while (std::getline(mounts, line)) {
-        std::istringstream fields(line);
-        std::string id, parent, numbers;
-        fields >> id >> parent >> numbers;
-        if (numbers != wanted)
-            continue;
-        const size_t separator = line.find(" - ");
-        if (separator != std::string::npos && line.find("data=journal", separator) != std::string::npos)
+    for (const MountTable::Mount& mount : MountTable::Of(device)) {
+        if (("," + mount.superOptions + ",").find(",data=journal,") != std::string::npos)
             return true;
     }
     return false;

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The kernel's list of mounts (/proc/self/mountinfo), read where a file's
+// filesystem must be told apart beyond what statfs says. Linux only.
+class MountTable {
+public:
+    struct Mount {
+        std::string mountPoint;    // unescaped
+        std::string type;          // "ext4"
+        std::string superOptions;  // the filesystem's own options ("rw,data=journal")
+    };
+
+    // Every mount of the filesystem on this device number, in the kernel's order.
+    static std::vector<Mount> Of(uint64_t device);
+};

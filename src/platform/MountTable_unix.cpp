@@ -1,0 +1,50 @@
+#include "MountTable.h"
+
+#include <sys/sysmacros.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+// mountinfo writes space, tab, newline and backslash in paths as \ooo.
+std::string Unescape(const std::string& field)
+{
+    std::string text;
+    for (size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            text += static_cast<char>(std::strtol(field.substr(i + 1, 3).c_str(), nullptr, 8));
+            i += 3;
+        } else {
+            text += field[i];
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+std::vector<MountTable::Mount> MountTable::Of(uint64_t device)
+{
+    std::vector<Mount> mounts;
+    std::ifstream table("/proc/self/mountinfo");
+    const std::string wanted = std::to_string(major(device)) + ":" + std::to_string(minor(device));
+    std::string line;
+    while (std::getline(table, line)) {
+        // "id parent major:minor root mount-point options [optional...] - type source super-options"
+        std::istringstream fields(line);
+        std::string id, parent, numbers, root, mountPoint;
+        fields >> id >> parent >> numbers >> root >> mountPoint;
+        const size_t separator = line.find(" - ");
+        if (numbers != wanted || separator == std::string::npos)
+            continue;
+        std::istringstream rest(line.substr(separator + 3));
+        Mount mount;
+        std::string source;
+        rest >> mount.type >> source >> mount.superOptions;
+        mount.mountPoint = Unescape(mountPoint);
+        mounts.push_back(mount);
+    }
+    return mounts;
+}

@@ -41,7 +41,10 @@ public:
     // The current run's algorithm; not owned. Set before the wipe thread starts.
     std::atomic<Wiper*> wiper{nullptr};
 
-    WipeMethod Method() const { return algorithm == static_cast<int>(WipeMethod::DoD) ? WipeMethod::DoD : WipeMethod::Random; }
+    WipeMethod Method() const
+    {
+        return algorithm == static_cast<int>(WipeMethod::DoD) ? WipeMethod::DoD : WipeMethod::Random;
+    }
     void SetMethod(WipeMethod method) { algorithm = static_cast<int>(method); }
 
     WipeQueue() = default;

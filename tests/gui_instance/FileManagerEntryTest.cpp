@@ -36,7 +36,7 @@ TEST(FileManagerEntries, EachQueuesExactlyTheThreeSelectedFiles)
              {"kio", "vorlix-wipe.kio.desktop"},
              {"fma", "vorlix-wipe.fma.desktop"},
              {"nemo", "vorlix-wipe.nemo_action"},
-             {"nautilus", "vorlix-wipe.py"}}) {
+             {"nautilus", "vorlix_wipe.py"}}) {
         SCOPED_TRACE(kind);
         mainFrame->wipeQueue.Clear();
         TempDir dir;

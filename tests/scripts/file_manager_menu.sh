@@ -73,7 +73,7 @@ check "desktop-file-validate: the menus' command is a valid Exec line" exec_vali
 check "desktop-file-validate: the installed application entry" desktop-file-validate "$share/applications/vorlix.desktop"
 nautilus_imports() {
     $py -c 'import gi; gi.require_version("Nautilus", "4.0")' 2>/dev/null || { echo "  (no Nautilus typelib: python3-nautilus)"; return 1; }
-    $py - "$share/nautilus-python/extensions/vorlix-wipe.py" <<'PY'
+    $py - "$share/nautilus-python/extensions/vorlix_wipe.py" <<'PY'
 import importlib.util, sys
 from gi.repository import GObject, Nautilus
 spec = importlib.util.spec_from_file_location("vorlix_wipe", sys.argv[1])

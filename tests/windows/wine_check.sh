@@ -436,7 +436,8 @@ verb_round() {
     first=""
     [ -n "$box" ] || { echo "  the run over the verb's files did not complete"; report_logs; return 1; }
     grep -q "Total file size to be wiped: $total bytes" "$tmp/out1" \
-        || { echo "  wanted a total of $total bytes:"; grep 'Total file size' "$tmp/out1" | sed 's/^/    /'; return 1; }
+        || { echo "  wanted a total of $total bytes:"; grep 'Total file size' "$tmp/out1" | sed 's/^/    /'
+             echo "  left in the files folder:"; ls -lR "$files" | sed 's/^/    /'; return 1; }
     for item in "${selection[@]}" "$files/selection/picked folder/a.bin" "$files/selection/picked folder/b.bin"; do
         [ ! -e "$item" ] || { echo "  not wiped: $item"; return 1; }
     done

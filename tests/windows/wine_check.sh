@@ -19,6 +19,13 @@ tests=""
 setup=""
 [ $# -ge 2 ] && tests=$(realpath "$2")
 [ $# -ge 3 ] && setup=$(realpath "$3")
+# Windows' Vorlix hands off over TCP 127.0.0.1:255, which every Wine prefix on
+# this machine shares: as root the check gets a loopback of its own, so that
+# checks run side by side never hand files to each other's windows.
+if [ "$(id -u)" -eq 0 ] && [ -z "${VORLIX_OWN_LOOPBACK:-}" ] && [ -z "${DISPLAY:-}" ] && command -v unshare >/dev/null; then
+    export VORLIX_OWN_LOOPBACK=1
+    exec unshare -n bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$exe" ${tests:+"$tests"} ${setup:+"$setup"}
+fi
 # A display given by the caller must show no other window titled Vorlix, and
 # be at least 1100 pixels high for the 192 DPI window.
 if [ -z "${DISPLAY:-}" ]; then

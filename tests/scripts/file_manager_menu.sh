@@ -74,13 +74,11 @@ check "desktop-file-validate: the installed application entry" desktop-file-vali
 nautilus_imports() {
     $py -c 'import gi; gi.require_version("Nautilus", "4.0")' 2>/dev/null || { echo "  (no Nautilus typelib: python3-nautilus)"; return 1; }
     $py - "$share/nautilus-python/extensions/vorlix_wipe.py" <<'PY'
-import importlib.util, sys
+import runpy, sys
 from gi.repository import GObject, Nautilus
-spec = importlib.util.spec_from_file_location("vorlix_wipe", sys.argv[1])
-module = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(module)
-assert issubclass(module.VorlixWipeMenu, Nautilus.MenuProvider)
-assert GObject.type_is_a(module.VorlixWipeMenu.__gtype__, Nautilus.MenuProvider.__gtype__)
+menu = runpy.run_path(sys.argv[1], run_name="vorlix_wipe")["VorlixWipeMenu"]
+assert issubclass(menu, Nautilus.MenuProvider)
+assert GObject.type_is_a(menu.__gtype__, Nautilus.MenuProvider.__gtype__)
 PY
 }
 check "Nautilus extension: imports against the real gi bindings as a menu provider" nautilus_imports

@@ -2,8 +2,8 @@
 """Runs a file-manager entry's command for a selection, expanded as that file
 manager expands it, and waits for it where the launcher says when it ends.
 Usage: launch_entry.py kio|fma|nemo|nautilus ENTRY PATH..."""
-import importlib.util
 import os
+import runpy
 import sys
 import tempfile
 
@@ -45,9 +45,7 @@ elif kind == "nemo":
     argv = GLib.shell_parse_argv(exec_line("Nemo Action").replace("%F", quoted))[1]
     ok = os.spawnvp(os.P_WAIT, argv[0], argv) == 0
 elif kind == "nautilus":
-    spec = importlib.util.spec_from_file_location("extension", entry)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    extension = runpy.run_path(entry, run_name="vorlix_wipe")
 
     class Selected:  # what Nautilus hands a menu provider: its files' locations
         def __init__(self, path):
@@ -56,7 +54,7 @@ elif kind == "nautilus":
         def get_location(self):
             return self.location
 
-    items = module.VorlixWipeMenu().get_file_items([Selected(p) for p in paths])
+    items = extension["VorlixWipeMenu"]().get_file_items([Selected(p) for p in paths])
     ok = len(items) == 1 and items[0].props.label == "Wipe with Vorlix"
     if ok:
         items[0].activate()

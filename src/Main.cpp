@@ -10,6 +10,7 @@
 #include "HandOffMessage.h"
 #include "MainFrame.h"
 #include "MyCustomEvent.h"
+#include "QueueAdder.h"
 #include "platform/FolderWalk.h"
 #include "platform/HandOffEndpoint.h"
 #include "platform/InstanceLock.h"
@@ -81,11 +82,7 @@ bool MyApp::OnInit()
     if (!commandLine.empty()) {
         mainFrame->DisableControls();
         mainFrame->SetStatusText("Adding files, please wait...", 0);
-        std::vector<wxString> refused;
-        for (const wxString& path : commandLine) {
-            if (!mainFrame->wipeQueue.AddPath(path))
-                refused.push_back(path);
-        }
+        const std::vector<wxString> refused = QueueAdder::AddCommandLine(commandLine, mainFrame->wipeQueue);
         mainFrame->RefreshQueueList();
         mainFrame->EnableControls();
         mainFrame->ShowRefused(refused);

@@ -13,6 +13,7 @@
 #include "RunQuestions.h"
 #include "engine/FileRun.h"
 #include "engine/FreeSpaceRun.h"
+#include "engine/TrashQueue.h"
 #include "platform/InPlaceFile.h"
 #include "platform/NativePath.h"
 
@@ -28,6 +29,7 @@ MainFrame::MainFrame(const wxString& title)
 
     addFilesButton->Bind(wxEVT_BUTTON, &MainFrame::OnAddFiles, this);
     addFolderButton->Bind(wxEVT_BUTTON, &MainFrame::OnAddFolder, this);
+    addTrashButton->Bind(wxEVT_BUTTON, &MainFrame::OnAddTrash, this);
     removeButton->Bind(wxEVT_BUTTON, &MainFrame::OnRemove, this);
     freeSpaceButton->Bind(wxEVT_BUTTON, &MainFrame::OnWipeFreeSpace, this);
     aboutButton->Bind(wxEVT_BUTTON, &MainFrame::OnAbout, this);
@@ -59,7 +61,7 @@ void MainFrame::RefreshQueueList()
 
 void MainFrame::SetControlsEnabled(bool enabled)
 {
-    for (wxWindow* control : std::initializer_list<wxWindow*>{addFilesButton, addFolderButton, removeButton,
+    for (wxWindow* control : std::initializer_list<wxWindow*>{addFilesButton, addFolderButton, addTrashButton, removeButton,
                                                               aboutButton, freeSpaceButton, startButton,
                                                               closeButton, queueList})
         control->Enable(enabled);
@@ -110,6 +112,28 @@ void MainFrame::OnAddFolder(wxCommandEvent&)
     wxArrayString paths;
     if (QueueAdder::ChooseFolder(this, paths))
         AddPaths(paths);
+}
+
+void MainFrame::OnAddTrash(wxCommandEvent&)
+{
+    AddTrash();
+}
+
+bool MainFrame::AddTrash()
+{
+    if (IsWipeThreadAlive())
+        return false;
+    DisableControls();
+    SetStatusText("Adding the Trash, please wait...", 0);
+    const TrashQueue::Added added = TrashQueue::Add(wipeQueue);
+    trashFolders.insert(trashFolders.end(), added.folders.begin(), added.folders.end());
+    EnableControls();
+    RefreshQueueList();
+    if (!added.unreadable.empty())
+        wxMessageBox(QueueAdder::UnreadableText(added.unreadable), "Not queued", wxOK | wxICON_WARNING);
+    else if (added.entries == 0 && added.folders.empty())
+        wxMessageBox("The Trash is empty.", "Add Trash", wxOK | wxICON_INFORMATION);
+    return true;
 }
 
 void MainFrame::OnRemove(wxCommandEvent&)
@@ -326,6 +350,10 @@ void MainFrame::EndRun()
 {
     progressTimer.Stop();
     const WipeRun::Outcome outcome = run->Finish();
+    if (!IsWipingFreeSpace()) {
+        TrashQueue::RemoveEmptied(trashFolders);
+        trashFolders.clear();
+    }
     run.reset();
     stopping = false;
     if (closePending) {

@@ -32,6 +32,8 @@ public:
     // Queues files and walks folders for one adding action: controls off, one
     // rebuild of the list at the end. Refused (false) while a run goes on.
     bool AddPaths(const wxArrayString& paths);
+    // Queues everything in the user's Trash; refused (false) while a run goes on.
+    bool AddTrash();
     // Names the paths an adding action could not queue.
     void ShowRefused(const std::vector<wxString>& refused);
     bool IsRunning() const { return wipeQueue.wiper != nullptr; }
@@ -49,6 +51,7 @@ public:
     QueueListCtrl* queueList = nullptr;
     wxButton* addFilesButton = nullptr;
     wxButton* addFolderButton = nullptr;
+    wxButton* addTrashButton = nullptr;
     wxButton* removeButton = nullptr;
     wxComboBox* algorithmChoice = nullptr;
     wxButton* aboutButton = nullptr;
@@ -61,6 +64,7 @@ public:
 private:
     void OnAddFiles(wxCommandEvent& event);
     void OnAddFolder(wxCommandEvent& event);
+    void OnAddTrash(wxCommandEvent& event);
     void OnRemove(wxCommandEvent& event);
     void OnAbout(wxCommandEvent& event);
     void OnWipeFreeSpace(wxCommandEvent& event);
@@ -97,4 +101,7 @@ private:
     bool stopping = false;
     // Handed-off paths are queued; the list is rebuilt once they stop coming.
     bool handOffRefreshPending = false;
+    // Trashed folders queued by Add Trash: removed after the next run once it
+    // has emptied them, so the Trash shows nothing of them.
+    std::vector<wxString> trashFolders;
 };

@@ -48,6 +48,8 @@ void MainFrameLayout::Build(MainFrame& frame)
     headerRow->Add(frame.addFilesButton, 0, wxALL, 5);
     frame.addFolderButton = new wxButton(&frame, wxID_ANY, _("Add folder"), wxDefaultPosition, wxDefaultSize, 0);
     headerRow->Add(frame.addFolderButton, 0, wxALL, 5);
+    frame.addTrashButton = new wxButton(&frame, wxID_ANY, _("Add Trash"), wxDefaultPosition, wxDefaultSize, 0);
+    headerRow->Add(frame.addTrashButton, 0, wxALL, 5);
     frame.removeButton = new wxButton(&frame, wxID_ANY, _("Remove"), wxDefaultPosition, wxDefaultSize, 0);
     headerRow->Add(frame.removeButton, 0, wxALL, 5);
 

@@ -4,6 +4,7 @@
 #include <wx/filedlg.h>
 
 #include "Main.h"
+#include "StartUp.h"
 #include "engine/WipeQueue.h"
 #include "platform/FolderWalk.h"
 #include "platform/NativePath.h"
@@ -50,14 +51,42 @@ std::vector<wxString> QueueAdder::Add(const wxArrayString& paths, WipeQueue& que
     return refused;
 }
 
+std::vector<wxString> QueueAdder::AddCommandLine(const std::vector<wxString>& arguments, WipeQueue& queue)
+{
+    std::vector<wxString> paths = arguments;
+    const bool walk = StartUp::TakeWalkOption(paths);
+    std::vector<wxString> refused;
+    for (const wxString& path : paths) {
+        if (walk && FolderWalk::IsFolder(path))
+            FileUtil::RecursiveAddFiles(path, queue);
+        else if (!queue.AddPath(path))
+            refused.push_back(path);
+    }
+    return refused;
+}
+
+namespace {
+
+wxString Listed(const wxString& first, const std::vector<wxString>& paths)
+{
+    if (paths.empty())
+        return wxString();
+    wxString text = first + "\n";
+    for (size_t i = 0; i < paths.size() && i < refusedListLimit; ++i)
+        text += "\n" + NativePath::Display(paths[i]);
+    if (paths.size() > refusedListLimit)
+        text += wxString::Format("\nand %zu more", paths.size() - refusedListLimit);
+    return text;
+}
+
+}  // namespace
+
 wxString QueueAdder::RefusedText(const std::vector<wxString>& refused)
 {
-    if (refused.empty())
-        return wxString();
-    wxString text = "These paths were not queued: they do not name one file exactly.\n";
-    for (size_t i = 0; i < refused.size() && i < refusedListLimit; ++i)
-        text += "\n" + NativePath::Display(refused[i]);
-    if (refused.size() > refusedListLimit)
-        text += wxString::Format("\nand %zu more", refused.size() - refusedListLimit);
-    return text;
+    return Listed("These paths were not queued: they do not name one file exactly.", refused);
+}
+
+wxString QueueAdder::UnreadableText(const std::vector<wxString>& folders)
+{
+    return Listed("These folders in the Trash could not be read: nothing in them was queued.", folders);
 }

@@ -22,6 +22,13 @@ public:
     // its place. Returns the paths that name no file exactly.
     static std::vector<wxString> Add(const wxArrayString& paths, WipeQueue& queue);
 
+    // Queues the command line's paths as they are, each as one entry; after
+    // the walk option (see StartUp), folders are walked as Add folder walks
+    // them. Returns the paths that name no file exactly.
+    static std::vector<wxString> AddCommandLine(const std::vector<wxString>& arguments, WipeQueue& queue);
+
     // The "Not queued" box's text for refused paths; empty when there are none.
     static wxString RefusedText(const std::vector<wxString>& refused);
+    // The box's text for folders that could not be listed, so that what is in them was not queued.
+    static wxString UnreadableText(const std::vector<wxString>& folders);
 };

@@ -5,7 +5,10 @@
 #include <iostream>
 
 #include "LaterInstance.h"
+#include "engine/ConsoleText.h"
+#include "platform/FolderWalk.h"
 #include "platform/InstanceLock.h"
+#include "platform/NativePath.h"
 
 namespace {
 
@@ -18,6 +21,8 @@ const char* const unreachableVariable = "VORLIX_REPORT_UNREACHABLE";
 
 }  // namespace
 
+const char* const StartUp::walkOption = "--walk";
+
 int StartUp::Run(const std::vector<wxString>& paths, const std::function<int(bool reportUnreachable)>& startWindow)
 {
     if (wxGetEnv(unreachableVariable, nullptr)) {
@@ -27,7 +32,12 @@ int StartUp::Run(const std::vector<wxString>& paths, const std::function<int(boo
     }
     if (instanceLock.Acquire())
         return startWindow(false);
-    switch (LaterInstance::HandOver(paths)) {
+    // The wire carries one file per connection: a later instance walks the
+    // folders itself and hands over what it found.
+    std::vector<wxString> handed = paths;
+    if (TakeWalkOption(handed))
+        handed = WalkFolders(handed);
+    switch (LaterInstance::HandOver(handed)) {
     case LaterInstance::Outcome::AllSent:
         return 0;
     case LaterInstance::Outcome::SomeCannotTravel:
@@ -53,4 +63,30 @@ void StartUp::PassOnAtExec(bool reportUnreachable)
     else
         instanceLock.PassOnAtExec();
 #endif
+}
+
+bool StartUp::TakeWalkOption(std::vector<wxString>& paths)
+{
+    if (paths.empty() || paths.front() != walkOption)
+        return false;
+    paths.erase(paths.begin());
+    return true;
+}
+
+std::vector<wxString> StartUp::WalkFolders(const std::vector<wxString>& paths)
+{
+    std::vector<wxString> files;
+    for (const wxString& path : paths) {
+        if (!FolderWalk::IsFolder(path)) {
+            files.push_back(path);
+            continue;
+        }
+        FolderWalk::Run(
+            path, [&files](const wxString& file) { files.push_back(file); },
+            [](const wxString& unreadable) {
+                std::cerr << "Cannot list the folder: " << ConsoleText::Of(NativePath::Display(unreadable))
+                          << std::endl;
+            });
+    }
+    return files;
 }

@@ -21,4 +21,14 @@ public:
     // of this one: what Run found (the lock this process holds, or that the
     // running instance could not be reached) passes to that program's Run.
     static void PassOnAtExec(bool reportUnreachable);
+
+    // The option the file managers' entries pass first: each folder that
+    // follows stands for the files found in it by FolderWalk. Without it a
+    // folder is queued as one entry, as before.
+    static const char* const walkOption;
+    // Removes the walk option from the front of paths; true when it was there.
+    static bool TakeWalkOption(std::vector<wxString>& paths);
+    // The paths with each folder replaced by its files, in walk order; folders
+    // that cannot be listed are named on standard error.
+    static std::vector<wxString> WalkFolders(const std::vector<wxString>& paths);
 };

@@ -1,7 +1,7 @@
 ; The Windows installer: Vorlix.exe for all users or only the current one,
 ; a Start Menu entry, a Send To entry (files selected in Explorer and sent to
-; Vorlix land in one queue), and an uninstaller listed in Apps that removes
-; all of it. Built by `make windows-installer`:
+; Vorlix land in one queue), the Explorer verb "Wipe with Vorlix" on files and
+; folders, and an uninstaller listed in Apps that removes all of it. Built by `make windows-installer`:
 ;   makensis -DEXE=<Vorlix.exe> -DOUTFILE=<setup.exe> dist/windows/vorlix.nsi
 ; Silent: setup.exe /S [/AllUsers | /CurrentUser]; Uninstall.exe /S.
 Unicode true
@@ -12,6 +12,9 @@ RequestExecutionLevel user
 !define VERSION 1.0.0
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Vorlix"
 !define SETTINGS_KEY "Software\Vorlix"
+; The verb's keys, under HKCU or HKLM as the install mode says.
+!define FILE_VERB_KEY "Software\Classes\*\shell\VorlixWipe"
+!define FOLDER_VERB_KEY "Software\Classes\Directory\shell\VorlixWipe"
 
 !define MULTIUSER_EXECUTIONLEVEL Highest
 !define MULTIUSER_MUI
@@ -65,6 +68,21 @@ Section "Vorlix"
     ; Send To is the installing user's own folder in either mode.
     CreateShortcut "$SENDTO\Vorlix.lnk" "$INSTDIR\Vorlix.exe"
 
+    ; Player: the verb shows for large selections too (Explorer passes each
+    ; item to its own start, and the running window collects them all).
+    ; --walk: a folder stands for the files in it.
+    !macro VERB KEY
+        WriteRegStr SHCTX "${KEY}" "" "Wipe with Vorlix"
+        WriteRegStr SHCTX "${KEY}" "MUIVerb" "Wipe with Vorlix"
+        WriteRegStr SHCTX "${KEY}" "Icon" "$INSTDIR\Vorlix.exe"
+        WriteRegStr SHCTX "${KEY}" "MultiSelectModel" "Player"
+        WriteRegStr SHCTX "${KEY}\command" "" '"$INSTDIR\Vorlix.exe" --walk "%1"'
+    !macroend
+    !insertmacro VERB "${FILE_VERB_KEY}"
+    !insertmacro VERB "${FOLDER_VERB_KEY}"
+    ; Explorer reads the verbs again without a new session.
+    System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
+
     WriteRegStr SHCTX "${SETTINGS_KEY}" "InstallMode" "$MultiUser.InstallMode"
     WriteRegStr SHCTX "${SETTINGS_KEY}" "SendTo" "$SENDTO\Vorlix.lnk"
     WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "Vorlix"
@@ -90,6 +108,9 @@ Section "Uninstall"
     Delete "$INSTDIR\README.txt"
     Delete "$INSTDIR\Uninstall.exe"
     RMDir "$INSTDIR"
+    DeleteRegKey SHCTX "${FILE_VERB_KEY}"
+    DeleteRegKey SHCTX "${FOLDER_VERB_KEY}"
+    System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
     DeleteRegKey SHCTX "${UNINSTALL_KEY}"
     DeleteRegKey SHCTX "${SETTINGS_KEY}"
 SectionEnd

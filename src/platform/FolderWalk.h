@@ -16,7 +16,14 @@ public:
     // Reports every entry below folder that is neither a folder nor a link,
     // depth first, and every folder that cannot be listed. Each folder is
     // entered once, also where a mount shows it twice.
-    static void Run(const wxString& folder, const FileFound& onFile, const FolderFailed& onUnreadable);
+    // onLink, where given, hears of every link met (still not gone through),
+    // for a caller that must account for everything in the tree.
+    static void Run(const wxString& folder, const FileFound& onFile, const FolderFailed& onUnreadable,
+                    const FileFound& onLink = FileFound());
     // True when path is a folder or a link to one: what Run would walk.
     static bool IsFolder(const wxString& path);
+    // Removes every folder below folder that is empty once the folders below
+    // it are gone, and folder itself if it is then empty; never a file, never
+    // through a link. True when folder is gone.
+    static bool RemoveEmptied(const wxString& folder);
 };

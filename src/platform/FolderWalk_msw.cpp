@@ -9,7 +9,7 @@ namespace {
 // path is the program's text for the folder, native its \\?\ form: found
 // names are reported in the first and looked up in the second.
 void Walk(const wxString& path, const std::wstring& native, const FolderWalk::FileFound& onFile,
-          const FolderWalk::FolderFailed& onUnreadable)
+          const FolderWalk::FolderFailed& onUnreadable, const FolderWalk::FileFound& onLink)
 {
     const wxString prefix = path.EndsWith("\\") || path.EndsWith("/") ? path : path + "\\";
     const std::wstring nativePrefix = native.back() == L'\\' ? native : native + L'\\';
@@ -25,22 +25,49 @@ void Walk(const wxString& path, const std::wstring& native, const FolderWalk::Fi
         const std::wstring name(found.cFileName);
         if (name == L"." || name == L"..")
             continue;
-        // Junctions, symbolic links and other reparse points are not followed.
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-            continue;
         const wxString child = prefix + wxString(name.c_str(), name.size());
+        // Junctions, symbolic links and other reparse points are not followed.
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            if (onLink)
+                onLink(child);
+            continue;
+        }
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            Walk(child, nativePrefix + name, onFile, onUnreadable);
+            Walk(child, nativePrefix + name, onFile, onUnreadable, onLink);
         else
             onFile(child);
     } while (::FindNextFileW(search, &found));
     ::FindClose(search);
 }
 
+// Removes the emptied folders below native, then reports whether it is left empty.
+bool RemoveEmptiedBelow(const std::wstring& native)
+{
+    const std::wstring prefix = native.back() == L'\\' ? native : native + L'\\';
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileExW((prefix + L"*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                       nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+    bool empty = true;
+    do {
+        const std::wstring name(found.cFileName);
+        if (name == L"." || name == L"..")
+            continue;
+        const bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                            && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        if (!folder || !RemoveEmptiedBelow(prefix + name) || !::RemoveDirectoryW((prefix + name).c_str()))
+            empty = false;
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return empty;
+}
+
 }  // namespace
 
 // Without following links no folder can be reached twice.
-void FolderWalk::Run(const wxString& folder, const FileFound& onFile, const FolderFailed& onUnreadable)
+void FolderWalk::Run(const wxString& folder, const FileFound& onFile, const FolderFailed& onUnreadable,
+                     const FileFound& onLink)
 {
     wxString path = folder;
     while (path.length() > 3 && (path.EndsWith("\\") || path.EndsWith("/")))
@@ -55,7 +82,7 @@ void FolderWalk::Run(const wxString& folder, const FileFound& onFile, const Fold
         onUnreadable(path);
         return;
     }
-    Walk(path, native, onFile, onUnreadable);
+    Walk(path, native, onFile, onUnreadable, onLink);
 }
 
 bool FolderWalk::IsFolder(const wxString& path)
@@ -65,4 +92,16 @@ bool FolderWalk::IsFolder(const wxString& path)
         return false;
     const DWORD attributes = ::GetFileAttributesW(native.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderWalk::RemoveEmptied(const wxString& folder)
+{
+    std::wstring native;
+    if (!NativePath::Encode(folder, native))
+        return false;
+    const DWORD attributes = ::GetFileAttributesW(native.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)
+        || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
+    return RemoveEmptiedBelow(native) && ::RemoveDirectoryW(native.c_str());
 }

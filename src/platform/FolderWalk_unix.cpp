@@ -20,7 +20,7 @@ using FolderIds = std::set<std::pair<dev_t, ino_t>>;
 // reached through its folder's descriptor, so a folder renamed or swapped for
 // a link during the walk cannot lead it elsewhere.
 void Walk(int dir, const wxString& path, FolderIds& entered, const FolderWalk::FileFound& onFile,
-          const FolderWalk::FolderFailed& onUnreadable)
+          const FolderWalk::FolderFailed& onUnreadable, const FolderWalk::FileFound& onLink)
 {
     struct stat st;
     if (::fstat(dir, &st) != 0 || !entered.insert({st.st_dev, st.st_ino}).second) {
@@ -41,8 +41,11 @@ void Walk(int dir, const wxString& path, FolderIds& entered, const FolderWalk::F
         const wxString child = prefix + NativePath::Decode(name);
         if (::fstatat(::dirfd(listing), name, &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;  // gone since it was listed
-        if (S_ISLNK(st.st_mode))
+        if (S_ISLNK(st.st_mode)) {
+            if (onLink)
+                onLink(child);
             continue;
+        }
         if (!S_ISDIR(st.st_mode)) {
             onFile(child);
             continue;
@@ -51,14 +54,43 @@ void Walk(int dir, const wxString& path, FolderIds& entered, const FolderWalk::F
         if (sub < 0)
             onUnreadable(child);
         else
-            Walk(sub, child, entered, onFile, onUnreadable);
+            Walk(sub, child, entered, onFile, onUnreadable, onLink);
     }
     ::closedir(listing);
 }
 
+// Removes the emptied folders below the open folder dir (closed here), then
+// reports whether dir itself is left empty.
+bool RemoveEmptiedBelow(int dir)
+{
+    DIR* listing = ::fdopendir(dir);
+    if (!listing) {
+        ::close(dir);
+        return false;
+    }
+    bool empty = true;
+    while (const dirent* entry = ::readdir(listing)) {
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+            continue;
+        struct stat st;
+        const int parent = ::dirfd(listing);
+        if (::fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode)) {
+            empty = false;
+            continue;
+        }
+        const int sub = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (sub < 0 || !RemoveEmptiedBelow(sub) || ::unlinkat(parent, name, AT_REMOVEDIR) != 0)
+            empty = false;
+    }
+    ::closedir(listing);
+    return empty;
+}
+
 }  // namespace
 
-void FolderWalk::Run(const wxString& folder, const FileFound& onFile, const FolderFailed& onUnreadable)
+void FolderWalk::Run(const wxString& folder, const FileFound& onFile, const FolderFailed& onUnreadable,
+                     const FileFound& onLink)
 {
     std::string native;
     wxString path = folder;
@@ -72,7 +104,7 @@ void FolderWalk::Run(const wxString& folder, const FileFound& onFile, const Fold
         return;
     }
     FolderIds entered;
-    Walk(dir, path, entered, onFile, onUnreadable);
+    Walk(dir, path, entered, onFile, onUnreadable, onLink);
 }
 
 bool FolderWalk::IsFolder(const wxString& path)
@@ -80,4 +112,13 @@ bool FolderWalk::IsFolder(const wxString& path)
     std::string native;
     struct stat st;
     return NativePath::Encode(path, native) && ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool FolderWalk::RemoveEmptied(const wxString& folder)
+{
+    std::string native;
+    if (!NativePath::Encode(folder, native))
+        return false;
+    const int dir = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    return dir >= 0 && RemoveEmptiedBelow(dir) && ::rmdir(native.c_str()) == 0;
 }

@@ -16,4 +16,6 @@ public:
 
     // Every mount of the filesystem on this device number, in the kernel's order.
     static std::vector<Mount> Of(uint64_t device);
+    // Every mount this process sees, in the kernel's order.
+    static std::vector<Mount> All();
 };

@@ -23,13 +23,11 @@ std::string Unescape(const std::string& field)
     return text;
 }
 
-}  // namespace
-
-std::vector<MountTable::Mount> MountTable::Of(uint64_t device)
+// Every mount, or those of the device "major:minor" when wanted is not empty.
+std::vector<MountTable::Mount> Read(const std::string& wanted)
 {
-    std::vector<Mount> mounts;
+    std::vector<MountTable::Mount> mounts;
     std::ifstream table("/proc/self/mountinfo");
-    const std::string wanted = std::to_string(major(device)) + ":" + std::to_string(minor(device));
     std::string line;
     while (std::getline(table, line)) {
         // "id parent major:minor root mount-point options [optional...] - type source super-options"
@@ -37,14 +35,26 @@ std::vector<MountTable::Mount> MountTable::Of(uint64_t device)
         std::string id, parent, numbers, root, mountPoint;
         fields >> id >> parent >> numbers >> root >> mountPoint;
         const size_t separator = line.find(" - ");
-        if (numbers != wanted || separator == std::string::npos)
+        if ((!wanted.empty() && numbers != wanted) || separator == std::string::npos)
             continue;
         std::istringstream rest(line.substr(separator + 3));
-        Mount mount;
+        MountTable::Mount mount;
         std::string source;
         rest >> mount.type >> source >> mount.superOptions;
         mount.mountPoint = Unescape(mountPoint);
         mounts.push_back(mount);
     }
     return mounts;
+}
+
+}  // namespace
+
+std::vector<MountTable::Mount> MountTable::Of(uint64_t device)
+{
+    return Read(std::to_string(major(device)) + ":" + std::to_string(minor(device)));
+}
+
+std::vector<MountTable::Mount> MountTable::All()
+{
+    return Read(std::string());
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "Main.h"
+#include "QueueAdder.h"
 #include "engine/WipeQueue.h"
 #include "engine/RandomWiper.h"
 #include "support/QueuedPaths.h"
@@ -155,4 +156,24 @@ TEST(FolderWalk, SkipsAnUnreadableFolderAndKeepsWhatItFound)
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(report, "queued " + visible + "\nlogged Failed to open directory: " + dir.path + "/tree/closed\n");
+}
+
+TEST(FolderWalk, TheCommandLineWalksFoldersOnlyAfterTheWalkOption)
+{
+    TempDir dir;
+    dir.Folder("picked");
+    dir.Folder("picked/sub");
+    const std::string inside = dir.File("picked/sub/inside.txt"), loose = dir.File("loose.txt");
+    dir.File("outside.txt");
+    ASSERT_EQ(symlink(dir.Path().c_str(), dir.Path("picked/up").c_str()), 0);
+
+    WipeQueue walked;
+    EXPECT_TRUE(QueueAdder::AddCommandLine({"--walk", dir.Path("picked"), loose}, walked).empty());
+    EXPECT_EQ(QueuedPaths(walked), (std::vector<wxString>{inside, loose}));
+
+    // Without the option, and for a second one, every argument is one entry as before.
+    WipeQueue plain;
+    EXPECT_TRUE(QueueAdder::AddCommandLine({dir.Path("picked"), "--walk"}, plain).empty());
+    ASSERT_EQ(QueuedPaths(plain).size(), 2u);
+    EXPECT_EQ(QueuedPaths(plain)[0], dir.Path("picked"));
 }

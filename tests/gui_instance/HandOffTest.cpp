@@ -129,6 +129,21 @@ TEST_F(HandOff, ALaterInstanceHandsOverEveryPathInOrderAndExitsWithSuccess)
     EXPECT_EQ(mainFrame->GetStatusBar()->GetStatusText(0), "No. of files in queue: 3");
 }
 
+TEST_F(HandOff, WithTheWalkOptionALaterInstanceHandsOverTheFilesInsideFolders)
+{
+    TempDir dir;
+    dir.Folder("picked");
+    dir.Folder("picked/deeper");
+    const std::string inside = dir.File("picked/deeper/inside.txt"), loose = dir.File("loose.txt");
+    ASSERT_EQ(symlink(dir.Path().c_str(), dir.Path("picked/deeper/up").c_str()), 0);
+    const ProcessResult later = StartLaterInstance({"--walk", dir.Path("picked"), loose});
+    EXPECT_EQ(later.status, 0) << later.err;
+    EXPECT_EQ(later.out, Sent({inside, loose}));
+    ASSERT_TRUE(Arrives(loose));
+    Pump(300);
+    EXPECT_EQ(QueuedPaths(mainFrame->wipeQueue), (std::vector<wxString>{inside, loose}));
+}
+
 TEST_F(HandOff, ALaterInstanceNeedsNoDisplay)
 {
     const std::string path = "/nonexistent/without-a-display";

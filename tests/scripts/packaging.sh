@@ -26,10 +26,13 @@ contents=$(dpkg-deb -c "$deb")
 for file in ./usr/bin/vorlix ./usr/share/applications/vorlix.desktop ./usr/share/man/man1/vorlix.1.gz \
     ./usr/share/doc/vorlix/copyright ./usr/share/doc/vorlix/changelog.gz \
     ./usr/share/icons/hicolor/16x16/apps/vorlix.png ./usr/share/icons/hicolor/256x256/apps/vorlix.png \
-    ./usr/lib/vorlix/vorlix-window; do
+    ./usr/lib/vorlix/vorlix-window ./usr/share/kio/servicemenus/vorlix-wipe.desktop \
+    ./usr/share/nemo/actions/vorlix-wipe.nemo_action ./usr/share/file-manager/actions/vorlix-wipe.desktop \
+    ./usr/share/nautilus-python/extensions/vorlix_wipe.py; do
     check "the package holds $file" grep -q " $file\$" <<<"$contents"
 done
 check "it depends on the toolkit's runtime" grep -q 'libwx_gtk3u_core-3.2\|libwxgtk3.2' <<<"$(dpkg-deb -f "$deb" Depends)"
+check "it suggests what the Nautilus entry needs" grep -qw python3-nautilus <<<"$(dpkg-deb -f "$deb" Suggests)"
 # A later instance runs only the program on the PATH: it must not load the GUI.
 dpkg-deb -x "$deb" "$tmp/root"
 check "the program a later instance runs loads no GTK library" bash -c "! ldd '$tmp/root/usr/bin/vorlix' | grep -qi gtk"

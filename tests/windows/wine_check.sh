@@ -19,6 +19,13 @@ tests=""
 setup=""
 [ $# -ge 2 ] && tests=$(realpath "$2")
 [ $# -ge 3 ] && setup=$(realpath "$3")
+# Windows' Vorlix hands off over TCP 127.0.0.1:255, which every Wine prefix on
+# this machine shares: as root the check gets a loopback of its own, so that
+# checks run side by side never hand files to each other's windows.
+if [ "$(id -u)" -eq 0 ] && [ -z "${VORLIX_OWN_LOOPBACK:-}" ] && [ -z "${DISPLAY:-}" ] && command -v unshare >/dev/null; then
+    export VORLIX_OWN_LOOPBACK=1
+    exec unshare -n bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$exe" ${tests:+"$tests"} ${setup:+"$setup"}
+fi
 # A display given by the caller must show no other window titled Vorlix, and
 # be at least 1100 pixels high for the 192 DPI window.
 if [ -z "${DISPLAY:-}" ]; then
@@ -369,12 +376,79 @@ leftovers() {
     for root in HKCU HKLM; do
         timeout 30 wine reg query "$root\\Software\\Vorlix" >/dev/null 2>&1 && echo "$root\\Software\\Vorlix"
         timeout 30 wine reg query "$root\\$uninstall_key" >/dev/null 2>&1 && echo "$root\\$uninstall_key"
+        for key in "${verb_keys[@]}"; do
+            timeout 30 wine reg query "$root\\$key" >/dev/null 2>&1 && echo "$root\\$key"
+        done
     done
 }
 uninstall_key='Software\Microsoft\Windows\CurrentVersion\Uninstall\Vorlix'
+verb_keys=('Software\Classes\*\shell\VorlixWipe' 'Software\Classes\Directory\shell\VorlixWipe')
 # The value of a registry entry, or nothing.
 registry_value() {
     timeout 30 wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z]* *//p"
+}
+# A key's default value, or nothing.
+registry_default() {
+    timeout 30 wine reg query "$1" /ve 2>/dev/null | tr -d '\r' | sed -n 's/^ *([^)]*) *REG_[A-Z]* *//p'
+}
+# The Explorer verb on files and on folders: Player (no 15-item limit) and a
+# command that, started once per selected item as Explorer starts it, queues
+# 20 selected files and a selected folder's files in the running window.
+verb_round() {
+    local root=$1 location=$2 key command
+    for key in "${verb_keys[@]}"; do
+        [ "$(registry_value "$root\\$key" MultiSelectModel)" = Player ] || { echo "  $root\\$key: no Player model"; return 1; }
+        command=$(registry_default "$root\\$key\\command")
+        [ "$command" = "\"$location\\Vorlix.exe\" --walk \"%1\"" ] || { echo "  $root\\$key: command is $command"; return 1; }
+    done
+    rm -rf "$files/selection" && mkdir -p "$files/selection/picked folder"
+    local selection=() total=0 i size
+    for i in $(seq 1 20); do
+        size=$((1000 + i))
+        head -c $size /dev/urandom >"$files/selection/file $i.bin"
+        selection+=("$files/selection/file $i.bin")
+        total=$((total + size))
+    done
+    head -c 3000 /dev/urandom >"$files/selection/picked folder/a.bin"
+    head -c 4000 /dev/urandom >"$files/selection/picked folder/b.bin"
+    total=$((total + 7000))
+    # The registry's command with %1 filled in, split as Windows splits it.
+    expand() { python3 -c 'import shlex, sys; print("\0".join(shlex.split(sys.argv[1].replace("%1", sys.argv[2]))), end="")' "$1" "$2"; }
+    (cd "$tmp" && exec wine "$location\\Vorlix.exe") >"$tmp/out1" 2>"$tmp/err1" &
+    first=$!
+    window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Vorlix$' 2>/dev/null | head -n 1)
+    [ -n "$window" ] || { echo "  the installed Vorlix.exe showed no window"; return 1; }
+    local pids=() item argv
+    for item in "${selection[@]}" "$files/selection/picked folder"; do
+        key=${verb_keys[0]}
+        [ -d "$item" ] && key=${verb_keys[1]}
+        mapfile -d '' argv < <(expand "$(registry_default "$root\\$key\\command")" "$(winpath "$item")")
+        (cd "$tmp" && timeout 60 wine "${argv[@]}" >/dev/null 2>&1) &
+        pids+=($!)
+    done
+    local failed=0
+    for item in "${pids[@]}"; do wait "$item" || failed=$((failed + 1)); done
+    [ $failed -eq 0 ] || echo "  $failed of ${#pids[@]} verb starts failed"
+    sleep 2
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    local started=false attempt
+    for attempt in 1 2 3; do
+        click_at 133 38
+        if within 10 run_started; then started=true; break; fi
+    done
+    local box
+    box=$($started && timeout 60 xdotool search --sync --onlyvisible --name '^Completed!$' 2>/dev/null | head -n 1)
+    { kill -9 "$first"; wait "$first"; } 2>/dev/null
+    timeout 20 wineserver -k 2>/dev/null
+    first=""
+    [ -n "$box" ] || { echo "  the run over the verb's files did not complete"; report_logs; return 1; }
+    grep -q "Total file size to be wiped: $total bytes" "$tmp/out1" \
+        || { echo "  wanted a total of $total bytes:"; grep 'Total file size' "$tmp/out1" | sed 's/^/    /'
+             echo "  left in the files folder:"; ls -lR "$files" | sed 's/^/    /'; return 1; }
+    for item in "${selection[@]}" "$files/selection/picked folder/a.bin" "$files/selection/picked folder/b.bin"; do
+        [ ! -e "$item" ] || { echo "  not wiped: $item"; return 1; }
+    done
+    echo "  verb: 20 files and a folder's 2 files queued and wiped ($total bytes)"
 }
 install_round() {
     local mode=$1 root=$2
@@ -402,6 +476,8 @@ install_round() {
     first=""
     [ -n "$window" ] || { echo "  the installed Vorlix.exe showed no window"; return 1; }
     [ -f "$sent" ] || { echo "  starting it wiped a file"; return 1; }
+
+    verb_round "$root" "$location" || return 1
 
     # The uninstaller copies itself away and works from there: wait for it.
     eval "timeout 120 wine $(sed 's/\\/\\\\/g' <<<"$quiet")" >/dev/null 2>&1

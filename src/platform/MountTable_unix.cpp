@@ -41,8 +41,8 @@ std::vector<MountTable::Mount> MountTable::Of(uint64_t device)
             continue;
         std::istringstream rest(line.substr(separator + 3));
         Mount mount;
-        std::string source;
-        rest >> mount.type >> source >> mount.superOptions;
+        rest >> mount.type >> mount.source >> mount.superOptions;
+        mount.source = Unescape(mount.source);
         mount.mountPoint = Unescape(mountPoint);
         mounts.push_back(mount);
     }

@@ -12,7 +12,7 @@
 // On Linux the file's blocks are noted while it is still open and discarded
 // after it has been deleted, with FITRIM over exactly those ranges of the
 // filesystem: FITRIM only ever discards free blocks, so nothing that another
-// file took meanwhile is touched. On Windows the file's own clusters are
+// file took meanwhile is touched (ext4 may go on into free space beside them). On Windows the file's own clusters are
 // trimmed (FSCTL_FILE_LEVEL_TRIM) before the delete.
 class Discard {
 public:
@@ -36,6 +36,8 @@ public:
     uint64_t Bytes() const { return bytes; }
     Outcome Result() const { return outcome; }
 
+    // True where this process may ask the drive itself (Linux: root).
+    static bool AllowedNow();
     // True where the system discards the free space of its filesystems on a
     // schedule of its own (systemd's fstrim.timer).
     static bool PeriodicTrimEnabled();

@@ -83,6 +83,11 @@ Discard::Outcome Discard::After(const wxString&)
     return outcome;
 }
 
+bool Discard::AllowedNow()
+{
+    return true;
+}
+
 // Windows trims its volumes on a schedule of its own ("Optimize drives").
 bool Discard::PeriodicTrimEnabled()
 {

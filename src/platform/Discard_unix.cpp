@@ -104,7 +104,9 @@ Discard::Outcome Discard::After(const wxString& folder)
     for (const Extent& extent : extents) {
         fstrim_range range{extent.start, extent.length, 0};
         if (::ioctl(fd, FITRIM, &range) == 0) {
-            bytes += range.len;
+            // ext4 goes on to the end of a free stretch that begins in the
+            // range: what it reports can include free space beside the file.
+            bytes += std::min<uint64_t>(range.len, extent.length);
             continue;
         }
         if (errno == EPERM || errno == EACCES)
@@ -121,6 +123,11 @@ Discard::Outcome Discard::After(const wxString& folder)
     else if (outcome == Outcome::Discarded && unmapped)
         outcome = Outcome::Failed;
     return outcome;
+}
+
+bool Discard::AllowedNow()
+{
+    return ::geteuid() == 0;
 }
 
 bool Discard::PeriodicTrimEnabled()

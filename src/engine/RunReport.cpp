@@ -101,8 +101,13 @@ wxString RunReport::MediumText() const
         text += wxString::Format("On flash storage (%zu):", flash.size()) + list(flash)
                 + "\nThe drive may keep old copies of these files in cells that overwriting cannot reach.";
         for (const auto& outcome : outcomes) {
-            text += "\n" + (outcomes.size() > 1 ? wxString::Format("%zu of them: ", outcome.second.first) : "")
-                    + DiscardText(outcome.first, outcome.second.second, totals.periodicTrim);
+            wxString sentence = DiscardText(outcome.first, outcome.second.second, totals.periodicTrim);
+            if (outcomes.size() > 1) {
+                if (sentence.StartsWith("The "))
+                    sentence[0] = 't';
+                sentence = wxString::Format("%zu of them: ", outcome.second.first) + sentence;
+            }
+            text += "\n" + sentence;
         }
         text += "\nFull-disk encryption, or the drive's own secure erase, protects what a file wipe cannot reach.";
     }

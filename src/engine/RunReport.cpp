@@ -82,8 +82,11 @@ wxString RunReport::MediumText() const
     for (const WipedFile& file : wiped) {
         if (file.medium == Kind::Flash) {
             flash.push_back(&file);
-            outcomes[file.discard].first += 1;
-            outcomes[file.discard].second += file.discardedBytes;
+            // An empty file had nothing to discard.
+            if (file.discard != Discard::Outcome::NotAsked) {
+                outcomes[file.discard].first += 1;
+                outcomes[file.discard].second += file.discardedBytes;
+            }
         } else if (file.medium == Kind::Unknown) {
             unknown.push_back(&file);
         }
@@ -136,7 +139,7 @@ wxString RunReport::DiscardText(Discard::Outcome outcome, uint64_t bytes, bool p
     case Discard::Outcome::Unsupported:
         return "The drive or its filesystem takes no discard requests: the old cells stay until the drive "
                "reuses them.";
-    case Discard::Outcome::NotAsked:
+    case Discard::Outcome::NotAsked: return wxString();
     case Discard::Outcome::Failed: break;
     }
     return "Vorlix could not ask the drive to discard all of the wiped blocks.";

@@ -17,7 +17,7 @@
 class Discard {
 public:
     enum class Outcome {
-        NotAsked,
+        NotAsked,     // not on flash, or nothing to discard
         Discarded,    // the drive was asked to discard them
         Deferred,     // not allowed to this user: the system's next fstrim run does it
         Automatic,    // the filesystem discards freed blocks itself (mounted with discard)

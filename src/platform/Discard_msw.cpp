@@ -39,11 +39,8 @@ void Discard::Before(int fd)
         outcome = Outcome::Failed;
         return;
     }
-    if (size.QuadPart == 0) {
-        if (outcome == Outcome::NotAsked)
-            outcome = Outcome::Discarded;
-        return;
-    }
+    if (size.QuadPart == 0)
+        return;  // nothing to discard
     TrimRequest request{0, 1, {{0, static_cast<DWORDLONG>(size.QuadPart)}}};
     TrimAnswer answer{0};
     DWORD returned = 0;

@@ -86,17 +86,19 @@ void Discard::BeforeFile(const wxString& path)
 
 Discard::Outcome Discard::After(const wxString& folder)
 {
+    // An empty file leaves nothing to discard.
+    if (extents.empty() && !unmapped)
+        return outcome = Outcome::NotAsked;
     std::string native;
     const int fd = NativePath::Encode(folder, native)
                        ? ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
                        : -1;
     struct stat st;
-    if (fd < 0 || ::fstat(fd, &st) != 0 || (!extents.empty() && static_cast<uint64_t>(st.st_dev) != device)) {
+    if (fd < 0 || ::fstat(fd, &st) != 0 || static_cast<uint64_t>(st.st_dev) != device) {
         if (fd >= 0)
             ::close(fd);
         return outcome = Outcome::Failed;
     }
-    device = static_cast<uint64_t>(st.st_dev);
     // The blocks of a deleted file are free only once the journal has
     // committed the delete; until then FITRIM passes them by.
     ::syncfs(fd);
@@ -120,7 +122,8 @@ Discard::Outcome Discard::After(const wxString& folder)
     ::close(fd);
     if ((outcome == Outcome::Deferred || outcome == Outcome::Unsupported) && MountedWithDiscard(device))
         outcome = Outcome::Automatic;
-    else if (outcome == Outcome::Discarded && unmapped)
+    // Blocks still held (the file open elsewhere) are not free: nothing was.
+    else if (outcome == Outcome::Discarded && (unmapped || bytes == 0))
         outcome = Outcome::Failed;
     return outcome;
 }

@@ -443,6 +443,15 @@ TEST(Forensic, OnFlashTheWipedBlocksAreDiscardedAndOnASpinningDiskNothingIs)
             EXPECT_GE(before - std::min(before, after), (32u << 20) - (256u << 10)) << before << " -> " << after;
             EXPECT_TRUE(report.Contains("On flash storage (1):\n" + fs.Path("secret"))) << report;
             EXPECT_TRUE(report.Contains("asked the drive to discard the wiped blocks (")) << report;
+
+            // A file another program still holds keeps its blocks: none is
+            // free to discard, and the report does not claim otherwise.
+            WriteSynced(fs.Path("held"), Pattern(1 << 20));
+            HeldFile held(fs.Path("held"));
+            queue.AddPath(fs.Path("held"));
+            EXPECT_EQ(WipeOnFreshThread(wiper, queue), "");
+            ASSERT_EQ(Wiper::GetWiped().size(), 1u);
+            EXPECT_EQ(Wiper::GetWiped()[0].discard, Discard::Outcome::Failed);
         }
         std::cout << (rotational ? "spinning" : "flash") << ": image allocated " << before << " -> " << after
                   << " bytes, " << wiped[0].discardedBytes << " discarded" << std::endl;

@@ -478,17 +478,20 @@ TEST(Forensic, OnFlashAnUnprivilegedWipeLeavesTheBlocksToTheNextFstrimRun)
     const uint64_t before = fs.ImageAllocated();
 
     TempDir dir;
-    const int status = RunUnprivileged(
-        [&] {
-            WipeQueue queue;
-            queue.AddPath(path);
-            Wiper::ResetRun();
-            RandomWiper().Wipe(&queue);
-            const std::vector<WipedFile> wiped = Wiper::GetWiped();
-            std::cout << RunReport({}, Wiper::GetTotals(), false, wiped).Message() << std::endl;
-            return wiped.size() == 1 && wiped[0].discard == Discard::Outcome::Deferred ? 0 : 1;
-        },
-        dir.Path("out"), dir.Path("err"));
+    const auto wipeUnprivileged = [&](Discard::Outcome expected) {
+        return RunUnprivileged(
+            [&] {
+                WipeQueue queue;
+                queue.AddPath(path);
+                Wiper::ResetRun();
+                RandomWiper().Wipe(&queue);
+                const std::vector<WipedFile> wiped = Wiper::GetWiped();
+                std::cout << RunReport({}, Wiper::GetTotals(), false, wiped).Message() << std::endl;
+                return wiped.size() == 1 && wiped[0].discard == expected ? 0 : 1;
+            },
+            dir.Path("out"), dir.Path("err"));
+    };
+    const int status = wipeUnprivileged(Discard::Outcome::Deferred);
     if (status == -1)
         GTEST_SKIP() << "could not drop privileges";
     EXPECT_EQ(status, 0) << ReadFile(dir.Path("err"));
@@ -503,4 +506,17 @@ TEST(Forensic, OnFlashAnUnprivilegedWipeLeavesTheBlocksToTheNextFstrimRun)
     EXPECT_GE(wiped + (1u << 20), before);
     ASSERT_EQ(std::system(("fstrim '" + fs.Path("") + "'").c_str()), 0);
     EXPECT_GE(wiped - std::min(wiped, fs.ImageAllocated()), 8u << 20);
+
+    // Mounted with discard, the filesystem discards freed blocks itself.
+    ASSERT_TRUE(fs.Unmount() && fs.Mount("discard"));
+    WriteSynced(path, Pattern(8u << 20));
+    ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    ::sync();
+    const uint64_t written = fs.ImageAllocated();
+    EXPECT_EQ(wipeUnprivileged(Discard::Outcome::Automatic), 0) << ReadFile(dir.Path("err"));
+    EXPECT_NE(ReadFile(dir.Path("out")).find("The filesystem discarded the wiped blocks itself"), std::string::npos)
+        << ReadFile(dir.Path("out"));
+    ::sync();
+    // Less the few metadata blocks written into holes mkfs left.
+    EXPECT_GE(written - std::min(written, fs.ImageAllocated()), (8u << 20) - (256u << 10));
 }

@@ -6,6 +6,7 @@
 #include <sys/sysmacros.h>
 #include <sys/vfs.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>

@@ -1,4 +1,5 @@
 #include "EngineTestSupport.h"
+#include "engine/FreeSpaceRun.h"
 #include "engine/FreeSpaceWiper.h"
 #include "engine/Wiper.h"
 #include "support/LoopFilesystem.h"
@@ -259,12 +260,19 @@ TEST(FreeSpaceWipe, OnFlashTheFillFilesSpaceIsDiscarded)
     ASSERT_EQ(::mkdir(fs.Path("docs").c_str(), 0755), 0);
     const Space free = FreeOn(fs.Path(""));
     const uint64_t before = fs.ImageAllocated();
+    FreeSpaceWiper::Check check;
+    wxString detail;
+    ASSERT_TRUE(FreeSpaceWiper::Inspect(fs.Path("docs"), check, detail)) << detail;
+    const wxString question = FreeSpaceRun::Question(fs.Path("docs"), check, WipeMethod::Random);
+    EXPECT_TRUE(question.Contains("This is flash storage")) << question;
 
     FreeSpaceWiper wiper(fs.Path("docs"), WipeMethod::Random);
     const FreeSpaceWiper::Result result = RunOnThread(wiper);
     EXPECT_EQ(result.failure, "");
     EXPECT_EQ(result.medium, StorageMedium::Kind::Flash);
     EXPECT_EQ(result.discard, Discard::Outcome::Discarded);
+    const wxString summary = FreeSpaceRun::Summary(result);
+    EXPECT_TRUE(summary.Contains("Vorlix asked the drive to discard the wiped blocks (")) << summary;
     const uint64_t after = fs.ImageAllocated();
     std::cout << "image allocated " << before << " -> " << after << " bytes, " << result.discardedBytes
               << " of " << free.blocks * free.blockSize << " free discarded" << std::endl;

@@ -106,8 +106,8 @@ wxString RunReport::MediumText() const
         for (const auto& outcome : outcomes) {
             wxString sentence = DiscardText(outcome.first, outcome.second.second, totals.periodicTrim);
             if (outcomes.size() > 1) {
-                if (sentence.StartsWith("The "))
-                    sentence[0] = 't';
+                if (!sentence.StartsWith("Vorlix"))
+                    sentence = sentence.Left(1).Lower() + sentence.Mid(1);
                 sentence = wxString::Format("%zu of them: ", outcome.second.first) + sentence;
             }
             text += "\n" + sentence;
@@ -139,6 +139,9 @@ wxString RunReport::DiscardText(Discard::Outcome outcome, uint64_t bytes, bool p
     case Discard::Outcome::Unsupported:
         return "The drive or its filesystem takes no discard requests: the old cells stay until the drive "
                "reuses them.";
+    case Discard::Outcome::NotFree:
+        return "None of the wiped blocks could be discarded: they were still in use (the file open in another "
+               "program), or fewer than the drive discards at once.";
     case Discard::Outcome::NotAsked: return wxString();
     case Discard::Outcome::Failed: break;
     }

@@ -22,6 +22,7 @@ public:
         Deferred,     // not allowed to this user: the system's next fstrim run does it
         Automatic,    // the filesystem discards freed blocks itself (mounted with discard)
         Unsupported,  // the filesystem or the drive takes no discard requests
+        NotFree,      // asked, but none of the blocks was free to discard
         Failed,       // where the blocks lie could not be told, or the request failed
     };
 

@@ -122,9 +122,12 @@ Discard::Outcome Discard::After(const wxString& folder)
     ::close(fd);
     if ((outcome == Outcome::Deferred || outcome == Outcome::Unsupported) && MountedWithDiscard(device))
         outcome = Outcome::Automatic;
-    // Blocks still held (the file open elsewhere) are not free: nothing was.
-    else if (outcome == Outcome::Discarded && (unmapped || bytes == 0))
+    else if (outcome == Outcome::Discarded && unmapped)
         outcome = Outcome::Failed;
+    // Blocks still held (the file open elsewhere), or fewer than the drive
+    // discards at once, are passed by.
+    else if (outcome == Outcome::Discarded && bytes == 0)
+        outcome = Outcome::NotFree;
     return outcome;
 }
 

@@ -451,7 +451,7 @@ TEST(Forensic, OnFlashTheWipedBlocksAreDiscardedAndOnASpinningDiskNothingIs)
             queue.AddPath(fs.Path("held"));
             EXPECT_EQ(WipeOnFreshThread(wiper, queue), "");
             ASSERT_EQ(Wiper::GetWiped().size(), 1u);
-            EXPECT_EQ(Wiper::GetWiped()[0].discard, Discard::Outcome::Failed);
+            EXPECT_EQ(Wiper::GetWiped()[0].discard, Discard::Outcome::NotFree);
         }
         std::cout << (rotational ? "spinning" : "flash") << ": image allocated " << before << " -> " << after
                   << " bytes, " << wiped[0].discardedBytes << " discarded" << std::endl;

@@ -4,31 +4,54 @@
 
 #include <map>
 
+#include "platform/Discard.h"
 #include "platform/InPlaceFile.h"
 #include "platform/OverwriteCaveat.h"
+#include "platform/StorageMedium.h"
 
 bool RunQuestions::OverwriteReachesData(const std::vector<QueueEntry>& entries)
 {
     std::map<wxString, size_t> kinds;
+    size_t flash = 0;
+    StorageMedium media;
     for (const QueueEntry& entry : entries) {
         const wxString kind = OverwriteCaveat::For(entry.path);
         if (!kind.empty())
             ++kinds[kind];
+        if (media.Of(entry.path) == StorageMedium::Kind::Flash)
+            ++flash;
     }
-    if (kinds.empty())
+    if (kinds.empty() && flash == 0)
         return true;
-    // One line per kind: a filesystem, a network drive and a compressed file
-    // each read as what they are.
-    wxString lines;
-    size_t files = 0;
-    for (const auto& kind : kinds) {
-        lines += wxString::Format("\n- %s: %zu", kind.first, kind.second);
-        files += kind.second;
+    wxString text;
+    if (!kinds.empty()) {
+        // One line per kind: a filesystem, a network drive and a compressed
+        // file each read as what they are.
+        wxString lines;
+        size_t files = 0;
+        for (const auto& kind : kinds) {
+            lines += wxString::Format("\n- %s: %zu", kind.first, kind.second);
+            files += kind.second;
+        }
+        text = wxString::Format(
+            "%zu of the queued files are stored where overwriting may not reach their old data:\n%s\n\n"
+            "There, the new bytes can go to new places, and the old data may stay readable.\n\n",
+            files, lines);
     }
-    const wxString text = wxString::Format(
-        "%zu of the queued files are stored where overwriting may not reach their old data:\n%s\n\n"
-        "There, the new bytes can go to new places, and the old data may stay readable.\n\nWipe anyway?",
-        files, lines);
+    // Flash is said once for all its files, in a paragraph of its own.
+    if (flash != 0) {
+        text += wxString::Format(
+            "%zu of the queued files are on flash storage (an SSD, a memory card or a USB stick). The drive "
+            "may keep old copies of their data in cells that overwriting cannot reach. ",
+            flash);
+        text += Discard::AllowedNow()
+                    ? "After the wipe, Vorlix asks the drive to discard the wiped blocks. "
+                    : "The wiped blocks are discarded at the system's next fstrim run: only an administrator "
+                      "can ask the drive to do it at once. ";
+        text += "Full-disk encryption, or the drive's own secure erase, protects what a file wipe "
+                "cannot reach.\n\n";
+    }
+    text += "Wipe anyway?";
     return wxMessageBox(text, "Filesystem warning", wxYES_NO | wxNO_DEFAULT | wxICON_WARNING) == wxYES;
 }
 

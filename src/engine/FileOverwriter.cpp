@@ -43,12 +43,17 @@ bool FileOverwriter::Open()
     return true;
 }
 
-bool FileOverwriter::CloseAndDelete()
+bool FileOverwriter::CloseAndDelete(Discard* discard)
 {
+    if (discard)
+        discard->Before(fd);
     failure = file.CloseAndDelete(failureDetail);
     fd = -1;
     switch (failure) {
-    case WipeFailure::None: return true;
+    case WipeFailure::None:
+        if (discard)
+            discard->After(entry.folder);
+        return true;
     case WipeFailure::OverwriteFailed: Report("Failed to overwrite file: ", path); return false;
     default: Report("Failed to delete file: ", path); return false;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Wiper.h"
+#include "platform/Discard.h"
 #include "platform/InPlaceFile.h"
 
 #include <wx/string.h>
@@ -64,8 +65,10 @@ public:
 
     // Closes the file and deletes it. False, after "Failed to overwrite file: "
     // if closing fails, or after "Failed to delete file: " if deleting fails or
-    // the name no longer names the file that was overwritten.
-    bool CloseAndDelete();
+    // the name no longer names the file that was overwritten. With discard,
+    // the file's blocks are then discarded on the drive as well (where that
+    // fails, the file is still wiped: the outcome is in discard).
+    bool CloseAndDelete(Discard* discard = nullptr);
 
     // Why the last step failed; None while every step has succeeded.
     WipeFailure Failure() const { return failure; }

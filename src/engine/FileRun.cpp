@@ -64,7 +64,7 @@ void FileRun::LogProgress() const
 
 WipeRun::Outcome FileRun::Finish()
 {
-    const RunReport report(Wiper::GetFailures(), Wiper::GetTotals(), stopped);
+    const RunReport report(Wiper::GetFailures(), Wiper::GetTotals(), stopped, Wiper::GetWiped());
     queue.wiper = nullptr;
     return Outcome{report.Message(), report.Caption(), report.StatusText(), report.AllWiped()};
 }

@@ -1,5 +1,6 @@
 #include "engine/FreeSpaceRun.h"
 
+#include "engine/RunReport.h"
 #include "engine/Wiper.h"
 #include "platform/NativePath.h"
 
@@ -68,6 +69,14 @@ wxString FreeSpaceRun::Question(const wxString& folder, const FreeSpaceWiper::Ch
                                                     : "random bytes");
     if (!check.note.empty())
         text += "\n\n" + check.note;
+    if (check.medium == StorageMedium::Kind::Flash) {
+        text += "\n\nThis is flash storage: the drive may keep old copies in cells that no file written "
+                "there can reach. ";
+        text += Discard::AllowedNow() ? "Once the fill files are deleted, Vorlix asks the drive to discard "
+                                        "the space they took."
+                                      : "The space the fill files took is discarded at the system's next "
+                                        "fstrim run: only an administrator can ask the drive to do it at once.";
+    }
     return text;
 }
 
@@ -83,5 +92,8 @@ wxString FreeSpaceRun::Summary(const FreeSpaceWiper::Result& result)
         text += wxString::Format("\n\n%s of free space could not be reached: mostly blocks the "
                                  "filesystem keeps for the system, which only an administrator can fill.",
                                  Size(result.unreachedBytes));
+    if (result.medium == StorageMedium::Kind::Flash)
+        text += "\n\nOn flash storage the drive may keep old copies that no fill file can reach. "
+                + RunReport::DiscardText(result.discard, result.discardedBytes, result.periodicTrim);
     return text;
 }

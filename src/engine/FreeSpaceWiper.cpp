@@ -27,6 +27,7 @@ bool FreeSpaceWiper::Inspect(const wxString& folder, Check& check, wxString& det
     check = Check();
     if (!FreeSpace::Examine(folder, check.filesystem, detail))
         return false;
+    check.medium = StorageMedium().Of(folder);
     const wxString caveat =
         check.filesystem.caveat.empty() ? OverwriteCaveat::For(folder) : check.filesystem.caveat;
     // An ext4 journal that keeps data is pushed round by the fill itself;
@@ -105,13 +106,14 @@ void FreeSpaceWiper::Run()
             }
         }
     }
-    DeleteWhatWasMade();
+    DeleteWhatWasMade(check.medium == StorageMedium::Kind::Flash);
     if (!workFolder.empty() && !ShouldStop() && GetResult().failure.empty())
         PushJournal(check.filesystem);
     {
         std::lock_guard<std::mutex> lock(resultMutex);
         result.bytesWritten = bytesWritten.load();
         result.filesMade = made.size();
+        result.medium = check.medium;
         result.stopped = result.failure.empty() && ShouldStop();
     }
     finished = true;
@@ -278,12 +280,23 @@ bool FreeSpaceWiper::Fail(const wxString& what, const wxString& detail)
     return false;
 }
 
-void FreeSpaceWiper::DeleteWhatWasMade()
+void FreeSpaceWiper::DeleteWhatWasMade(bool flash)
 {
     if (workFolder.empty())
         return;
-    for (const wxString& path : made)
+    Discard discard;
+    for (const wxString& path : made) {
+        if (flash)
+            discard.BeforeFile(path);
         FillFile::Remove(path);
+    }
+    if (flash) {
+        const Discard::Outcome outcome = discard.After(folder);
+        std::lock_guard<std::mutex> lock(resultMutex);
+        result.discard = outcome;
+        result.discardedBytes = discard.Bytes();
+        result.periodicTrim = outcome == Discard::Outcome::Deferred && Discard::PeriodicTrimEnabled();
+    }
     wxString detail;
     if (!FreeSpace::RemoveFolder(workFolder, detail)) {
         Fail("Cannot remove the work folder: ", detail);

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "engine/WipeMethod.h"
+#include "platform/Discard.h"
 #include "platform/FillFile.h"
 #include "platform/FreeSpace.h"
+#include "platform/StorageMedium.h"
 
 #include <wx/string.h>
 
@@ -28,6 +30,8 @@ public:
         // Set for a journalled filesystem: the journal may still hold copies
         // of folder blocks and small files after the run.
         wxString note;
+        // The drive under it: on flash the fill files' space is discarded.
+        StorageMedium::Kind medium = StorageMedium::Kind::Unknown;
     };
 
     // What a run did; complete once IsFinished() is true.
@@ -44,6 +48,11 @@ public:
         bool removedAll = true;
         // Why the run did not finish; empty when it did (or was stopped).
         wxString failure;
+        StorageMedium::Kind medium = StorageMedium::Kind::Unknown;
+        // On flash: what was done about the space the fill files took.
+        Discard::Outcome discard = Discard::Outcome::NotAsked;
+        uint64_t discardedBytes = 0;
+        bool periodicTrim = false;
     };
 
     // The hidden folder's name; one found at the start of a run is what an
@@ -99,7 +108,8 @@ private:
     // Starts filling spare with n random bytes on another thread.
     std::future<void> FillAhead(size_t n);
     bool Fail(const wxString& what, const wxString& detail);
-    void DeleteWhatWasMade();
+    // On flash, the drive is asked to discard the fill files' space as well.
+    void DeleteWhatWasMade(bool flash);
 
     const wxString folder;
     const WipeMethod algorithm;

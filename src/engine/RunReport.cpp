@@ -19,8 +19,9 @@ wxString Capitalised(const wxString& text)
 
 }  // namespace
 
-RunReport::RunReport(std::vector<FailedEntry> failures, const RunTotals& totals, bool stopped)
-    : failures(std::move(failures)), totals(totals), stopped(stopped)
+RunReport::RunReport(std::vector<FailedEntry> failures, const RunTotals& totals, bool stopped,
+                     std::vector<WipedFile> wiped)
+    : failures(std::move(failures)), totals(totals), stopped(stopped), wiped(std::move(wiped))
 {
 }
 
@@ -28,6 +29,9 @@ wxString RunReport::Message() const
 {
     wxString text = stopped ? "Wiping process stopped!" : "Wiping process completed!";
     text += "\n" + SummaryLine();
+    const wxString medium = MediumText();
+    if (!medium.empty())
+        text += "\n\n" + medium;
     if (failures.empty())
         return text;
 
@@ -67,6 +71,81 @@ wxString RunReport::SummaryLine() const
     const wxString bytes = wxFileName::GetHumanReadableSize(wxULongLong(totals.bytesOverwritten), "0 B", 2,
                                                             wxSIZE_CONV_TRADITIONAL);
     return wxString::Format("%s wiped, %s overwritten, in %s.", files, bytes, DurationText(totals.elapsedMs));
+}
+
+wxString RunReport::MediumText() const
+{
+    using Kind = StorageMedium::Kind;
+    const size_t listed = listedPathsLimit / 2;
+    std::vector<const WipedFile*> flash, unknown;
+    std::map<Discard::Outcome, std::pair<size_t, uint64_t>> outcomes;  // files and bytes
+    for (const WipedFile& file : wiped) {
+        if (file.medium == Kind::Flash) {
+            flash.push_back(&file);
+            // An empty file had nothing to discard.
+            if (file.discard != Discard::Outcome::NotAsked) {
+                outcomes[file.discard].first += 1;
+                outcomes[file.discard].second += file.discardedBytes;
+            }
+        } else if (file.medium == Kind::Unknown) {
+            unknown.push_back(&file);
+        }
+    }
+    const auto list = [listed](const std::vector<const WipedFile*>& files) {
+        wxString text;
+        for (size_t i = 0; i < files.size() && i < listed; ++i)
+            text += "\n" + files[i]->path;
+        if (files.size() > listed)
+            text += wxString::Format("\nand %zu more", files.size() - listed);
+        return text;
+    };
+    wxString text;
+    if (!flash.empty()) {
+        text += wxString::Format("On flash storage (%zu):", flash.size()) + list(flash)
+                + "\nThe drive may keep old copies of these files in cells that overwriting cannot reach.";
+        for (const auto& outcome : outcomes) {
+            wxString sentence = DiscardText(outcome.first, outcome.second.second, totals.periodicTrim);
+            if (outcomes.size() > 1) {
+                if (!sentence.StartsWith("Vorlix"))
+                    sentence = sentence.Left(1).Lower() + sentence.Mid(1);
+                sentence = wxString::Format("%zu of them: ", outcome.second.first) + sentence;
+            }
+            text += "\n" + sentence;
+        }
+        text += "\nFull-disk encryption, or the drive's own secure erase, protects what a file wipe cannot reach.";
+    }
+    if (!unknown.empty()) {
+        text += wxString(text.empty() ? "" : "\n\n")
+                + wxString::Format("On a drive of unknown kind (%zu):", unknown.size()) + list(unknown)
+                + "\nVorlix could not tell whether this drive is flash storage, which may keep old copies "
+                  "that overwriting cannot reach.";
+    }
+    return text;
+}
+
+wxString RunReport::DiscardText(Discard::Outcome outcome, uint64_t bytes, bool periodicTrim)
+{
+    switch (outcome) {
+    case Discard::Outcome::Discarded:
+        return "Vorlix asked the drive to discard the wiped blocks ("
+               + wxFileName::GetHumanReadableSize(wxULongLong(bytes), "0 B", 2, wxSIZE_CONV_TRADITIONAL) + ").";
+    case Discard::Outcome::Deferred:
+        return periodicTrim ? "The wiped blocks will be discarded at the system's next fstrim run "
+                              "(fstrim.timer is enabled)."
+                            : "The wiped blocks will be discarded at the system's next fstrim run, but "
+                              "fstrim.timer is not enabled: run fstrim as root to discard them.";
+    case Discard::Outcome::Automatic:
+        return "The filesystem discarded the wiped blocks itself (it is mounted with discard).";
+    case Discard::Outcome::Unsupported:
+        return "The drive or its filesystem takes no discard requests: the old cells stay until the drive "
+               "reuses them.";
+    case Discard::Outcome::NotFree:
+        return "None of the wiped blocks could be discarded: they were still in use (the file open in another "
+               "program), or fewer than the drive discards at once.";
+    case Discard::Outcome::NotAsked: return wxString();
+    case Discard::Outcome::Failed: break;
+    }
+    return "Vorlix could not ask the drive to discard all of the wiped blocks.";
 }
 
 wxString RunReport::DurationText(long long ms)

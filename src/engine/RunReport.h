@@ -11,8 +11,10 @@
 // the words of the end-of-run box and of the log. Needs no window.
 class RunReport {
 public:
-    // failures in the order the run met them; stopped when the user stopped it.
-    RunReport(std::vector<FailedEntry> failures, const RunTotals& totals, bool stopped);
+    // failures in the order the run met them; stopped when the user stopped it;
+    // wiped the files it wiped, with their drives.
+    RunReport(std::vector<FailedEntry> failures, const RunTotals& totals, bool stopped,
+              std::vector<WipedFile> wiped = {});
 
     // The box's text: its first line, the summary line under it, then the files
     // not wiped, grouped by reason with a count and the first paths of each.
@@ -24,6 +26,13 @@ public:
 
     // "3 files wiped, 1.50 MB overwritten, in 2.4 s."
     wxString SummaryLine() const;
+    // What a file wipe cannot reach on the drives of the wiped files (flash, or
+    // a drive that could not be told), and what was discarded there; empty
+    // when every one was on a spinning disk or in memory.
+    wxString MediumText() const;
+
+    // What was done about the wiped blocks on a flash drive, as one sentence.
+    static wxString DiscardText(Discard::Outcome outcome, uint64_t bytes, bool periodicTrim);
 
     // The reason in a few words, lower case, as it reads after a file's name.
     static wxString ReasonText(WipeFailure reason);
@@ -39,4 +48,5 @@ private:
     std::vector<FailedEntry> failures;
     RunTotals totals;
     bool stopped;
+    std::vector<WipedFile> wiped;
 };

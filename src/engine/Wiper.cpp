@@ -19,6 +19,7 @@ std::atomic<bool> stopNowRequested{false};
 
 std::mutex failedMutex;  // guards failures, totals and runStart
 std::vector<FailedEntry> failures;
+std::vector<WipedFile> wiped;
 RunTotals totals;
 std::chrono::steady_clock::time_point runStart;
 
@@ -32,11 +33,14 @@ void RecordFailure(const wxString& path, WipeFailure reason, const wxString& det
     failures.push_back(entry);
 }
 
-void RecordWiped(uint64_t size)
+void RecordWiped(const WipedFile& file, uint64_t size)
 {
     std::lock_guard<std::mutex> lock(failedMutex);
     ++totals.filesWiped;
     totals.bytesOverwritten += size;
+    wiped.push_back(file);
+    if (file.discard == Discard::Outcome::Deferred)
+        totals.periodicTrim = Discard::PeriodicTrimEnabled();
 }
 
 // Clears what the last run left: its failures and totals.
@@ -44,6 +48,7 @@ void ClearRunRecord()
 {
     std::lock_guard<std::mutex> lock(failedMutex);
     failures.clear();
+    wiped.clear();
     totals = RunTotals();
     runStart = std::chrono::steady_clock::now();
 }
@@ -100,6 +105,12 @@ RunTotals Wiper::GetTotals()
     return totals;
 }
 
+std::vector<WipedFile> Wiper::GetWiped()
+{
+    std::lock_guard<std::mutex> lock(failedMutex);
+    return wiped;
+}
+
 void Wiper::RequestStop()
 {
     stopRequested = true;
@@ -142,6 +153,8 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
     // Entries of the first batch are in totalBytes with their queued size,
     // later ones are not in it at all.
     bool firstBatch = true;
+    // Each filesystem's drive is looked at once per run.
+    StorageMedium media;
     while (!batch.empty()) {
         size_t done = 0;
         for (const QueueEntry& entry : batch) {
@@ -158,9 +171,16 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
             const bool counted = firstBatch && entry.size != QueueEntry::unknownSize;
             file.CountIn(totalBytes, passesPerFile, counted ? entry.size.GetValue() : 0);
 
-            if (passes(file) && file.CloseAndDelete())
-                RecordWiped(file.PassSize());
-            else
+            // On flash the drive is asked to discard the blocks the file
+            // leaves; a spinning disk has nothing to discard.
+            WipedFile record{entry.path, media.Of(entry.folder)};
+            Discard discard;
+            const bool flash = record.medium == StorageMedium::Kind::Flash;
+            if (passes(file) && file.CloseAndDelete(flash ? &discard : nullptr)) {
+                record.discard = discard.Result();
+                record.discardedBytes = discard.Bytes();
+                RecordWiped(record, file.PassSize());
+            } else
                 RecordFailure(entry.path, file.Failure(), file.FailureDetail());
         }
         // A file stopped halfway leaves the queue like every file reached: it

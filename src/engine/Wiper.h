@@ -1,6 +1,8 @@
 #pragma once
 
 #include "engine/WipeQueue.h"
+#include "platform/Discard.h"
+#include "platform/StorageMedium.h"
 #include "platform/WipeFailure.h"
 
 #include <wx/longlong.h>
@@ -18,6 +20,15 @@ struct RunTotals {
     uint64_t filesWiped = 0;        // overwritten and deleted
     uint64_t bytesOverwritten = 0;  // their sizes, each once however many passes
     long long elapsedMs = 0;        // from the run's start to its end
+    bool periodicTrim = false;      // the system discards free space on a schedule
+};
+
+// A file a run wiped, and what was done for the drive it was on.
+struct WipedFile {
+    wxString path;
+    StorageMedium::Kind medium = StorageMedium::Kind::Unknown;
+    Discard::Outcome discard = Discard::Outcome::NotAsked;
+    uint64_t discardedBytes = 0;
 };
 
 // Block size of every pass: the unit in which its bytes are made.
@@ -50,6 +61,8 @@ public:
     static std::vector<FailedEntry> GetFailures();
     // Meaningful once IsRunFinished() is true.
     static RunTotals GetTotals();
+    // Every file the last run wiped, in the order met, with its drive.
+    static std::vector<WipedFile> GetWiped();
     // Marks the run as ended without a Wipe, when its thread could not start.
     static void FinishRun();
     // Asks the running Wipe to stop after the file it is working on.

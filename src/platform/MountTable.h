@@ -11,6 +11,7 @@ public:
     struct Mount {
         std::string mountPoint;    // unescaped
         std::string type;          // "ext4"
+        std::string source;        // "/dev/sda2", or what the filesystem names there
         std::string superOptions;  // the filesystem's own options ("rw,data=journal")
     };
 

@@ -39,8 +39,8 @@ std::vector<MountTable::Mount> Read(const std::string& wanted)
             continue;
         std::istringstream rest(line.substr(separator + 3));
         MountTable::Mount mount;
-        std::string source;
-        rest >> mount.type >> source >> mount.superOptions;
+        rest >> mount.type >> mount.source >> mount.superOptions;
+        mount.source = Unescape(mount.source);
         mount.mountPoint = Unescape(mountPoint);
         mounts.push_back(mount);
     }

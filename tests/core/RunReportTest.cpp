@@ -73,3 +73,41 @@ TEST(RunReport, EveryReasonHasWordsOfItsOwnAndALogLine)
     EXPECT_EQ(RunReport::LogLine({"/gone", WipeFailure::NotFound, "No such file or directory"}),
               "Not wiped (not found): /gone");
 }
+
+// Files on flash are listed with what a file wipe cannot reach there and what
+// was done about their blocks, one sentence per outcome; a drive that could
+// not be told is said as such; spinning disks and memory add nothing.
+TEST(RunReport, SaysWhatOverwritingCannotReachOnFlashAndWhatWasDiscarded)
+{
+    using Kind = StorageMedium::Kind;
+    using Outcome = Discard::Outcome;
+    const std::vector<WipedFile> wiped = {
+        {"/ssd/a", Kind::Flash, Outcome::Discarded, 1536},
+        {"/hdd/b", Kind::Spinning, Outcome::NotAsked, 0},
+        {"/ssd/c", Kind::Flash, Outcome::Deferred, 0},
+        {"/tmp/d", Kind::Memory, Outcome::NotAsked, 0},
+        {"/net/e", Kind::Unknown, Outcome::NotAsked, 0},
+        {"/ssd/f", Kind::Flash, Outcome::Discarded, 512},
+    };
+    RunTotals totals{6, 6000, 100};
+    EXPECT_EQ(RunReport({}, totals, false, wiped).Message(),
+              "Wiping process completed!\n"
+              "6 files wiped, 5.86 KB overwritten, in 0.1 s.\n"
+              "\n"
+              "On flash storage (3):\n/ssd/a\n/ssd/c\n/ssd/f\n"
+              "The drive may keep old copies of these files in cells that overwriting cannot reach.\n"
+              "2 of them: Vorlix asked the drive to discard the wiped blocks (2.00 KB).\n"
+              "1 of them: the wiped blocks will be discarded at the system's next fstrim run, but "
+              "fstrim.timer is not enabled: run fstrim as root to discard them.\n"
+              "Full-disk encryption, or the drive's own secure erase, protects what a file wipe cannot reach.\n"
+              "\n"
+              "On a drive of unknown kind (1):\n/net/e\n"
+              "Vorlix could not tell whether this drive is flash storage, which may keep old copies that "
+              "overwriting cannot reach.");
+    totals.periodicTrim = true;
+    const wxString deferred = RunReport({}, totals, false, {{"/ssd/c", Kind::Flash, Outcome::Deferred, 0}}).MediumText();
+    EXPECT_TRUE(deferred.Contains("\nThe wiped blocks will be discarded at the system's next fstrim run "
+                                  "(fstrim.timer is enabled).\n"))
+        << deferred;
+    EXPECT_EQ(RunReport({}, totals, false, {wiped[1], wiped[3]}).MediumText(), "");
+}

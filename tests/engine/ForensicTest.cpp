@@ -2,7 +2,9 @@
 #include "engine/WipeQueue.h"
 #include "engine/DoDWiper.h"
 #include "engine/RandomWiper.h"
+#include "engine/RunReport.h"
 #include "engine/Wiper.h"
+#include "platform/StorageMedium.h"
 #include "support/LoopFilesystem.h"
 #include "support/TempDir.h"
 
@@ -14,6 +16,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -327,4 +330,193 @@ TEST(Forensic, DiskFullInTheMiddleOfAWriteIsCountedAndReported)
     EXPECT_EQ(MatchingRun(written, start, end), written);
     EXPECT_EQ(content.substr(processed), std::string(content.size() - processed, 's'));
     EXPECT_TRUE(Exists(path));
+}
+
+namespace {
+
+// The ext4 block numbers of a file, as debugfs reads them from the image.
+std::vector<uint64_t> BlocksOf(const std::string& image, const std::string& name)
+{
+    std::vector<uint64_t> blocks;
+    const std::string command = "debugfs -R 'blocks /" + name + "' '" + image + "' 2>/dev/null";
+    if (FILE* out = ::popen(command.c_str(), "r")) {
+        unsigned long long block = 0;
+        while (std::fscanf(out, "%llu", &block) == 1)
+            blocks.push_back(block);
+        ::pclose(out);
+    }
+    return blocks;
+}
+
+// How many of those 4 KiB blocks hold data in the image file: a discard that
+// reached the tmpfs under the loop device left a hole.
+size_t BlocksWithData(const std::string& image, const std::vector<uint64_t>& blocks)
+{
+    const int fd = ::open(image.c_str(), O_RDONLY);
+    size_t count = 0;
+    for (const uint64_t block : blocks) {
+        const off_t at = off_t(block) * 4096;
+        if (::lseek(fd, at, SEEK_DATA) == at)
+            ++count;
+    }
+    ::close(fd);
+    return count;
+}
+
+}  // namespace
+
+// Flash drives, played by loop devices whose queue says they do not rotate.
+// Their images live on tmpfs, where each discard the loop device passes on
+// becomes a hole: the image's allocated size shows what reached the "drive".
+
+TEST(Forensic, FlashIsToldFromSpinningDownToTheDriveUnderStackedLoopDevices)
+{
+    using Kind = StorageMedium::Kind;
+    LoopFilesystem bottom("ext4", "96M", "", "/dev/shm");
+    if (!bottom.Usable())
+        GTEST_SKIP() << "skipped: needs root, loop devices and /dev/shm";
+    ASSERT_TRUE(bottom.SetRotational(false));
+    EXPECT_EQ(StorageMedium().Of(bottom.Path("")), Kind::Flash);
+    ASSERT_TRUE(bottom.SetRotational(true));
+    EXPECT_EQ(StorageMedium().Of(bottom.Path("")), Kind::Spinning);
+    EXPECT_EQ(StorageMedium().Of("/dev/shm"), Kind::Memory);
+
+    // An image on that filesystem: its own loop device claims to spin, the
+    // drive at the bottom decides.
+    LoopFilesystem top("ext4", "32M", "", bottom.Path(""));
+    ASSERT_TRUE(top.Usable());
+    ASSERT_TRUE(top.SetRotational(true));
+    ASSERT_TRUE(bottom.SetRotational(false));
+    StorageMedium run;
+    EXPECT_EQ(run.Of(top.Path("")), Kind::Flash);
+    ASSERT_TRUE(bottom.SetRotational(true));
+    EXPECT_EQ(StorageMedium().Of(top.Path("")), Kind::Spinning);
+    // Looked at once per filesystem in a run.
+    EXPECT_EQ(run.Of(top.Path("")), Kind::Flash);
+}
+
+TEST(Forensic, OnFlashTheWipedBlocksAreDiscardedAndOnASpinningDiskNothingIs)
+{
+    for (const bool rotational : {false, true}) {
+        SCOPED_TRACE(rotational ? "spinning" : "flash");
+        // Every block of the image is taken before the run and the inode tables
+        // are written now, not later by the kernel (which would punch holes).
+        LoopFilesystem fs("ext4", "128M", "-b 4096 -E nodiscard,lazy_itable_init=0,lazy_journal_init=1", "/dev/shm", true);
+        if (!fs.Usable())
+            GTEST_SKIP() << "skipped: needs root, loop devices and /dev/shm";
+        ASSERT_TRUE(fs.SetRotational(rotational));
+        std::string unit;
+        const std::string marker = Marker("flash", unit);
+        std::string content;
+        while (content.size() < (32u << 20))
+            content += marker;
+        content.resize(32u << 20);
+        WriteSynced(fs.Path("secret"), content);
+        ::sync();
+        const uint64_t before = fs.ImageAllocated();
+        const std::vector<uint64_t> blocks = BlocksOf(fs.Image(), "secret");
+        ASSERT_EQ(blocks.size(), 8192u);
+        ASSERT_EQ(BlocksWithData(fs.Image(), blocks), blocks.size());
+
+        RandomWiper wiper;
+        WipeQueue queue;
+        queue.AddPath(fs.Path("secret"));
+        EXPECT_EQ(WipeOnFreshThread(wiper, queue), "");
+        const uint64_t after = fs.ImageAllocated();
+        const std::vector<WipedFile> wiped = Wiper::GetWiped();
+        ASSERT_EQ(wiped.size(), 1u);
+        const wxString report = RunReport({}, Wiper::GetTotals(), false, wiped).Message();
+        if (rotational) {
+            EXPECT_EQ(wiped[0].medium, StorageMedium::Kind::Spinning);
+            EXPECT_EQ(wiped[0].discard, Discard::Outcome::NotAsked);
+            EXPECT_GE(after, before);
+            EXPECT_EQ(BlocksWithData(fs.Image(), blocks), blocks.size());
+            EXPECT_FALSE(report.Contains("flash")) << report;
+        } else {
+            EXPECT_EQ(wiped[0].medium, StorageMedium::Kind::Flash);
+            EXPECT_EQ(wiped[0].discard, Discard::Outcome::Discarded);
+            EXPECT_GE(wiped[0].discardedBytes, 32u << 20);
+            // Exactly the file's blocks were discarded; the image shrank by
+            // them less the few metadata blocks the run wrote into holes
+            // mkfs had left.
+            EXPECT_EQ(BlocksWithData(fs.Image(), blocks), 0u);
+            EXPECT_GE(before - std::min(before, after), (32u << 20) - (256u << 10)) << before << " -> " << after;
+            EXPECT_TRUE(report.Contains("On flash storage (1):\n" + fs.Path("secret"))) << report;
+            EXPECT_TRUE(report.Contains("asked the drive to discard the wiped blocks (")) << report;
+
+            // A file another program still holds keeps its blocks: none is
+            // free to discard, and the report does not claim otherwise.
+            WriteSynced(fs.Path("held"), Pattern(1 << 20));
+            HeldFile held(fs.Path("held"));
+            queue.AddPath(fs.Path("held"));
+            EXPECT_EQ(WipeOnFreshThread(wiper, queue), "");
+            ASSERT_EQ(Wiper::GetWiped().size(), 1u);
+            EXPECT_EQ(Wiper::GetWiped()[0].discard, Discard::Outcome::NotFree);
+        }
+        std::cout << (rotational ? "spinning" : "flash") << ": image allocated " << before << " -> " << after
+                  << " bytes, " << wiped[0].discardedBytes << " discarded" << std::endl;
+        ASSERT_TRUE(fs.Unmount());
+        EXPECT_EQ(CountOccurrences(ReadFile(fs.Image()), unit), 0u);
+    }
+}
+
+// Without root the drive cannot be asked at once: the report says when it
+// will be, and a later fstrim run does discard the blocks.
+TEST(Forensic, OnFlashAnUnprivilegedWipeLeavesTheBlocksToTheNextFstrimRun)
+{
+    LoopFilesystem fs("ext4", "64M", "", "/dev/shm");
+    if (!fs.Usable())
+        GTEST_SKIP() << "skipped: needs root, loop devices and /dev/shm";
+    ASSERT_TRUE(fs.SetRotational(false));
+    const std::string folder = fs.Image().substr(0, fs.Image().rfind('/'));
+    ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
+    ASSERT_EQ(::chown(fs.Path("").c_str(), 65534, 65534), 0);
+    const std::string path = fs.Path("secret");
+    WriteSynced(path, Pattern(8u << 20));
+    ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    ::sync();
+    const uint64_t before = fs.ImageAllocated();
+
+    TempDir dir;
+    const auto wipeUnprivileged = [&](Discard::Outcome expected) {
+        return RunUnprivileged(
+            [&] {
+                WipeQueue queue;
+                queue.AddPath(path);
+                Wiper::ResetRun();
+                RandomWiper().Wipe(&queue);
+                const std::vector<WipedFile> wiped = Wiper::GetWiped();
+                std::cout << RunReport({}, Wiper::GetTotals(), false, wiped).Message() << std::endl;
+                return wiped.size() == 1 && wiped[0].discard == expected ? 0 : 1;
+            },
+            dir.Path("out"), dir.Path("err"));
+    };
+    const int status = wipeUnprivileged(Discard::Outcome::Deferred);
+    if (status == -1)
+        GTEST_SKIP() << "could not drop privileges";
+    EXPECT_EQ(status, 0) << ReadFile(dir.Path("err"));
+    EXPECT_FALSE(Exists(path));
+    const std::string report = ReadFile(dir.Path("out"));
+    EXPECT_NE(report.find("The wiped blocks will be discarded at the system's next fstrim run"), std::string::npos)
+        << report;
+    EXPECT_NE(report.find(Discard::PeriodicTrimEnabled() ? "(fstrim.timer is enabled)" : "is not enabled"),
+              std::string::npos)
+        << report;
+    const uint64_t wiped = fs.ImageAllocated();
+    EXPECT_GE(wiped + (1u << 20), before);
+    ASSERT_EQ(std::system(("fstrim '" + fs.Path("") + "'").c_str()), 0);
+    EXPECT_GE(wiped - std::min(wiped, fs.ImageAllocated()), 8u << 20);
+
+    // Mounted with discard, the filesystem discards freed blocks itself.
+    ASSERT_TRUE(fs.Unmount() && fs.Mount("discard"));
+    WriteSynced(path, Pattern(8u << 20));
+    ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    ::sync();
+    const uint64_t written = fs.ImageAllocated();
+    EXPECT_EQ(wipeUnprivileged(Discard::Outcome::Automatic), 0) << ReadFile(dir.Path("err"));
+    EXPECT_NE(ReadFile(dir.Path("out")).find("The filesystem discarded the wiped blocks itself"), std::string::npos)
+        << ReadFile(dir.Path("out"));
+    ::sync();
+    // Less the few metadata blocks written into holes mkfs left.
+    EXPECT_GE(written - std::min(written, fs.ImageAllocated()), (8u << 20) - (256u << 10));
 }

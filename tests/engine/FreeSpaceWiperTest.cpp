@@ -1,4 +1,5 @@
 #include "EngineTestSupport.h"
+#include "engine/FreeSpaceRun.h"
 #include "engine/FreeSpaceWiper.h"
 #include "engine/Wiper.h"
 #include "support/LoopFilesystem.h"
@@ -244,4 +245,40 @@ TEST(FreeSpaceWipe, RefusesACopyOnWriteFilesystemAndWritesNothing)
     EXPECT_EQ(result.failure, check.refusal);
     EXPECT_EQ(result.bytesWritten, 0u);
     EXPECT_FALSE(Exists(btrfs.Path(FreeSpaceWiper::workFolderName)));
+}
+
+// On flash the space the fill files took is discarded once they are deleted:
+// of the image, every block of it taken on tmpfs before, little more than the
+// filesystem's own part keeps its blocks.
+TEST(FreeSpaceWipe, OnFlashTheFillFilesSpaceIsDiscarded)
+{
+    LoopFilesystem fs("ext4", "64M", "-b 4096 -E nodiscard,lazy_itable_init=0,lazy_journal_init=1", "/dev/shm",
+                      true);
+    if (!fs.Usable())
+        GTEST_SKIP() << "needs root, loop devices and /dev/shm";
+    ASSERT_TRUE(fs.SetRotational(false));
+    ASSERT_EQ(::mkdir(fs.Path("docs").c_str(), 0755), 0);
+    const Space free = FreeOn(fs.Path(""));
+    const uint64_t before = fs.ImageAllocated();
+    FreeSpaceWiper::Check check;
+    wxString detail;
+    ASSERT_TRUE(FreeSpaceWiper::Inspect(fs.Path("docs"), check, detail)) << detail;
+    const wxString question = FreeSpaceRun::Question(fs.Path("docs"), check, WipeMethod::Random);
+    EXPECT_TRUE(question.Contains("This is flash storage")) << question;
+
+    FreeSpaceWiper wiper(fs.Path("docs"), WipeMethod::Random);
+    const FreeSpaceWiper::Result result = RunOnThread(wiper);
+    EXPECT_EQ(result.failure, "");
+    EXPECT_EQ(result.medium, StorageMedium::Kind::Flash);
+    EXPECT_EQ(result.discard, Discard::Outcome::Discarded);
+    const wxString summary = FreeSpaceRun::Summary(result);
+    EXPECT_TRUE(summary.Contains("Vorlix asked the drive to discard the wiped blocks (")) << summary;
+    const uint64_t after = fs.ImageAllocated();
+    std::cout << "image allocated " << before << " -> " << after << " bytes, " << result.discardedBytes
+              << " of " << free.blocks * free.blockSize << " free discarded" << std::endl;
+    EXPECT_GE(result.discardedBytes, free.blocks * free.blockSize * 9 / 10);
+    // What still takes room is the used part, the folders that pushed the
+    // journal round among it, and less than a tenth of the free space.
+    EXPECT_LE(after, (uint64_t(64) << 20) - free.blocks * free.blockSize * 9 / 10);
+    EXPECT_EQ(FreeOn(fs.Path("")), free);
 }

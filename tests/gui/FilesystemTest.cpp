@@ -91,6 +91,46 @@ TEST(FilesystemWarning, IsNotShownForAFileOnExt4UnlessItsJournalKeepsData)
     EXPECT_EQ(OverwriteCaveat::For(inlined.Path("small")), "ext4 filesystem (inline data)");
 }
 
+TEST(FilesystemWarning, SaysOnceForAllFilesOnFlashWhatOverwritingCannotReachAndNothingOnASpinningDisk)
+{
+    LoopFilesystem fs("ext4", "64M", "", "/dev/shm");
+    if (!fs.Usable())
+        GTEST_SKIP() << "needs root, loop devices and /dev/shm";
+    ASSERT_TRUE(fs.SetRotational(false));
+    WriteFile(fs.Path("one"), std::string(100000, '1'));
+    WriteFile(fs.Path("two"), std::string(100000, '2'));
+
+    Frame frame;
+    Queue(frame, fs.Path("one"));
+    Queue(frame, fs.Path("two"));
+    Dialogs().messages.clear();
+    Click(frame->startButton);
+    ASSERT_TRUE(PumpUntil([] { return Box("Completed!") != nullptr; }, 30000));
+    ASSERT_EQ(Dialogs().messages.size(), 2u);
+    const ShownMessage& warning = Dialogs().messages[0];
+    EXPECT_EQ(warning.caption, "Filesystem warning");
+    EXPECT_TRUE(warning.style & wxYES_NO);
+    EXPECT_TRUE(warning.message.StartsWith("2 of the queued files are on flash storage")) << warning.message;
+    EXPECT_TRUE(warning.message.Contains("overwriting cannot reach")) << warning.message;
+    EXPECT_TRUE(warning.message.Contains("Vorlix asks the drive to discard the wiped blocks")) << warning.message;
+    EXPECT_TRUE(warning.message.Contains("Full-disk encryption")) << warning.message;
+    const wxString report = Box("Completed!")->message;
+    EXPECT_TRUE(report.Contains("On flash storage (2):\n" + fs.Path("one") + "\n" + fs.Path("two"))) << report;
+    EXPECT_TRUE(report.Contains("Vorlix asked the drive to discard the wiped blocks (")) << report;
+    EXPECT_FALSE(Exists(fs.Path("one")));
+
+    // The same drive when it spins: neither the warning nor the paragraph.
+    ASSERT_TRUE(fs.SetRotational(true));
+    WriteFile(fs.Path("three"), "3");
+    Queue(frame, fs.Path("three"));
+    Dialogs().messages.clear();
+    Click(frame->startButton);
+    ASSERT_TRUE(PumpUntil([] { return Box("Completed!") != nullptr; }, 30000));
+    ASSERT_EQ(Dialogs().messages.size(), 1u);
+    EXPECT_FALSE(Dialogs().messages[0].message.Contains("flash")) << Dialogs().messages[0].message;
+    EXPECT_FALSE(Exists(fs.Path("three")));
+}
+
 namespace {
 
 uint64_t FreeBlocks(const std::string& path)

@@ -97,6 +97,7 @@ wxString RunReport::ReasonText(WipeFailure reason)
     case WipeFailure::Placeholder: return "a cloud placeholder: its content is kept by the provider";
     case WipeFailure::PathTooLong: return "the path is too long for the system";
     case WipeFailure::StreamFailed: return "a named stream of the file could not be overwritten";
+    case WipeFailure::VerificationFailed: return "verification failed: the device did not return what was written";
     }
     return "not wiped";
 }
@@ -119,5 +120,6 @@ bool RunReport::ShowsDetail(WipeFailure reason)
     // For the others the reason says it all; the system's text would repeat it.
     return reason == WipeFailure::AccessDenied || reason == WipeFailure::InUse
            || reason == WipeFailure::OverwriteFailed || reason == WipeFailure::DeleteFailed
-           || reason == WipeFailure::Placeholder || reason == WipeFailure::StreamFailed;
+           || reason == WipeFailure::Placeholder || reason == WipeFailure::StreamFailed
+           || reason == WipeFailure::VerificationFailed;
 }

@@ -10,6 +10,8 @@
 
 std::atomic<uint64_t> Wiper::bytesProcessed{0};
 std::atomic<uint64_t> Wiper::totalBytes{UINT64_MAX};
+std::atomic<bool> Wiper::logSteps{true};
+std::atomic<bool> Wiper::verifyLastPass{false};
 
 namespace {
 
@@ -17,26 +19,42 @@ std::atomic<bool> runFinished{false};
 std::atomic<bool> stopRequested{false};
 std::atomic<bool> stopNowRequested{false};
 
-std::mutex failedMutex;  // guards failures, totals and runStart
+std::atomic<uint64_t> filesReached{0};
+
+std::mutex failedMutex;  // guards failures, outcomes, totals and runStart
 std::vector<FailedEntry> failures;
+std::vector<FileOutcome> outcomes;
 RunTotals totals;
 std::chrono::steady_clock::time_point runStart;
 
 // The line written before it, if any, says which step failed; this one says
 // why, in the words of the end-of-run box.
-void RecordFailure(const wxString& path, WipeFailure reason, const wxString& detail)
+void RecordFailure(FileOutcome outcome)
 {
-    const FailedEntry entry{path, reason, detail};
+    const FailedEntry entry{outcome.path, outcome.reason, outcome.detail};
     std::cerr << ConsoleText::Of(RunReport::LogLine(entry)) << std::endl;
     std::lock_guard<std::mutex> lock(failedMutex);
     failures.push_back(entry);
+    outcomes.push_back(std::move(outcome));
+    ++filesReached;
 }
 
-void RecordWiped(uint64_t size)
+void RecordWiped(FileOutcome outcome)
 {
     std::lock_guard<std::mutex> lock(failedMutex);
     ++totals.filesWiped;
-    totals.bytesOverwritten += size;
+    totals.bytesOverwritten += outcome.size;
+    outcomes.push_back(std::move(outcome));
+    ++filesReached;
+}
+
+FileOutcome OutcomeOf(const QueueEntry& entry, const FileOverwriter& file)
+{
+    FileOutcome outcome{entry.path, file.PassSize(), file.BytesWritten(), file.Failure(), file.FailureDetail()};
+    // Never opened: the size it had when queued, if it was a file then.
+    if (outcome.size == 0 && entry.size != QueueEntry::unknownSize)
+        outcome.size = entry.size.GetValue();
+    return outcome;
 }
 
 // Clears what the last run left: its failures and totals.
@@ -44,6 +62,8 @@ void ClearRunRecord()
 {
     std::lock_guard<std::mutex> lock(failedMutex);
     failures.clear();
+    outcomes.clear();
+    filesReached = 0;
     totals = RunTotals();
     runStart = std::chrono::steady_clock::now();
 }
@@ -94,6 +114,17 @@ std::vector<FailedEntry> Wiper::GetFailures()
     return failures;
 }
 
+std::vector<FileOutcome> Wiper::GetOutcomes()
+{
+    std::lock_guard<std::mutex> lock(failedMutex);
+    return outcomes;
+}
+
+uint64_t Wiper::FilesReached()
+{
+    return filesReached.load();
+}
+
 RunTotals Wiper::GetTotals()
 {
     std::lock_guard<std::mutex> lock(failedMutex);
@@ -132,7 +163,8 @@ std::vector<QueueEntry> Wiper::BeginRun(WipeQueue* queue, unsigned passesPerFile
             total += entry.size.GetValue() * passesPerFile;
     }
     totalBytes = total;
-    std::cout << "Total file size to be wiped: " << total << " bytes" << std::endl;
+    if (logSteps)
+        std::cout << "Total file size to be wiped: " << total << " bytes" << std::endl;
     return batch;
 }
 
@@ -150,7 +182,7 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
             ++done;
             FileOverwriter file(entry, bytesProcessed);
             if (!file.Open()) {
-                RecordFailure(entry.path, file.Failure(), file.FailureDetail());
+                RecordFailure(OutcomeOf(entry, file));
                 continue;
             }
             // Count what the passes will really write, so that a run whose
@@ -159,9 +191,9 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
             file.CountIn(totalBytes, passesPerFile, counted ? entry.size.GetValue() : 0);
 
             if (passes(file) && file.CloseAndDelete())
-                RecordWiped(file.PassSize());
+                RecordWiped(OutcomeOf(entry, file));
             else
-                RecordFailure(entry.path, file.Failure(), file.FailureDetail());
+                RecordFailure(OutcomeOf(entry, file));
         }
         // A file stopped halfway leaves the queue like every file reached: it
         // is reported as stopped. Unreached entries stay queued, untouched.
@@ -176,7 +208,8 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
 
 void Wiper::EndRun(const char* finalLine)
 {
-    std::cout << finalLine << std::endl;
+    if (logSteps)
+        std::cout << finalLine << std::endl;
     {
         std::lock_guard<std::mutex> lock(failedMutex);
         totals.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(

@@ -20,6 +20,15 @@ struct RunTotals {
     long long elapsedMs = 0;        // from the run's start to its end
 };
 
+// One file a run reached, wiped or not, for the run's record.
+struct FileOutcome {
+    wxString path;
+    uint64_t size = 0;              // what each pass covers; 0 for a file never opened
+    uint64_t bytesOverwritten = 0;  // written to it over all passes (holes skipped)
+    WipeFailure reason = WipeFailure::None;
+    wxString detail;
+};
+
 // Block size of every pass: the unit in which its bytes are made.
 constexpr size_t WIPE_BLOCK_SIZE = 1024;
 
@@ -50,6 +59,10 @@ public:
     static std::vector<FailedEntry> GetFailures();
     // Meaningful once IsRunFinished() is true.
     static RunTotals GetTotals();
+    // Every file the last run reached, in the order met.
+    static std::vector<FileOutcome> GetOutcomes();
+    // How many files the current run has finished with, wiped or not.
+    static uint64_t FilesReached();
     // Marks the run as ended without a Wipe, when its thread could not start.
     static void FinishRun();
     // Asks the running Wipe to stop after the file it is working on.
@@ -58,6 +71,14 @@ public:
     // as it is, not deleted, and reported as stopped.
     static void RequestStopNow();
     static bool IsStopNowRequested();
+
+    // The window's log lines: the total and final lines on standard output and
+    // the failed step before each "Not wiped" line. The command line turns
+    // them off, to keep to one line per file not wiped.
+    static std::atomic<bool> logSteps;
+    // Whether each file's last pass is read back from the device and compared
+    // before the file is deleted. Set only while no run goes on.
+    static std::atomic<bool> verifyLastPass;
 
 protected:
     // Runs every pass of one algorithm over one opened file; false once a pass

@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "engine/RunRecord.h"
 #include "engine/RunReport.h"
 
 TEST(RunReport, GroupsTheFilesNotWipedByReasonWithACountEach)
@@ -61,11 +62,16 @@ TEST(RunReport, SummaryLineSaysFilesBytesAndTime)
 
 TEST(RunReport, EveryReasonHasWordsOfItsOwnAndALogLine)
 {
-    std::set<wxString> texts;
-    // StreamFailed is the last reason.
-    for (int reason = int(WipeFailure::None); reason <= int(WipeFailure::StreamFailed); ++reason)
+    std::set<wxString> texts, codes;
+    // VerificationFailed is the last reason.
+    for (int reason = int(WipeFailure::None); reason <= int(WipeFailure::VerificationFailed); ++reason) {
         texts.insert(RunReport::ReasonText(static_cast<WipeFailure>(reason)));
-    EXPECT_EQ(texts.size(), size_t(int(WipeFailure::StreamFailed) + 1));
+        // The report's names are distinct too, and only None has none.
+        codes.insert(RunRecord::ReasonCode(static_cast<WipeFailure>(reason)));
+    }
+    EXPECT_EQ(texts.size(), size_t(int(WipeFailure::VerificationFailed) + 1));
+    EXPECT_EQ(codes.size(), texts.size());
+    EXPECT_EQ(RunRecord::ReasonCode(WipeFailure::None), "");
 
     EXPECT_EQ(RunReport::LogLine({"/full/disk", WipeFailure::OverwriteFailed, "No space left on device"}),
               "Not wiped (could not be overwritten, some old content may remain: No space left on device): "

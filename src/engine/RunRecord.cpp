@@ -175,7 +175,7 @@ wxString RunRecord::Json() const
                 + ", \"size\": " + std::to_string(outcome.size)
                 + ", \"bytes_overwritten\": " + std::to_string(outcome.bytesOverwritten)
                 + ", \"outcome\": " + Quoted(done ? "wiped" : file.reached ? "not wiped" : "not reached")
-                + ", \"reason\": " + OrNull(file.reached ? RunReport::ReasonText(outcome.reason) : "")
+                + ", \"reason\": " + OrNull(file.reached && !done ? RunReport::ReasonText(outcome.reason) : "")
                 + ", \"reason_code\": " + OrNull(ReasonCode(outcome.reason))
                 + ", \"detail\": " + OrNull(outcome.detail)
                 + ", \"filesystem\": " + OrNull(place.filesystem)

@@ -89,6 +89,29 @@ check "-rf as an option: status 2" test $status -eq 2 -a -e "$tmp/w/-rf"
 run -- -rf
 check "-- -rf wipes the file named -rf" test $status -eq 0 -a ! -e "$tmp/w/-rf"
 
+# The report: parses, has every field docs/report.md lists, and says what
+# happened to each file. --verify passes on a good device.
+fresh; head -c 5000 /dev/urandom >"$tmp/w/kept"; ln "$tmp/w/kept" "$tmp/w/twin"; echo gone >"$tmp/w/gone"
+run --verify --method dod --report "$tmp/report.json" gone kept
+check "report run: status 1 for the twin" test $status -eq 1 -a ! -e "$tmp/w/gone"
+check "the report has every documented field, right for each file" python3 - "$tmp/report.json" "$(dirname "$0")/../../docs/report.md" <<'PY'
+import json, re, sys
+report = json.load(open(sys.argv[1]))
+fields = re.findall(r"^\| `([a-z_.\[\]]+)` \|", open(sys.argv[2]).read(), re.M)
+assert len(fields) > 20, fields
+for field in fields:
+    where, name = (report, field)
+    if "." in field:
+        parent, name = field.split(".")
+        where = report["files"][0] if parent == "files[]" else report[parent]
+    assert name in where, field
+gone, kept = report["files"]
+assert gone["outcome"] == "wiped" and gone["bytes_overwritten"] == 15 and gone["reason"] is None, gone
+assert kept["outcome"] == "not wiped" and kept["reason_code"] == "hard_links" and kept["size"] == 5000, kept
+assert report["verified"] and report["method"] == "dod" and report["passes"] == 3
+assert report["totals"]["wiped"] == 1 and report["totals"]["not_wiped"] == 1
+PY
+
 # Ctrl-C during a 512 MiB file: left in place, reported as stopped, status 130.
 fresh; head -c 1M /dev/urandom >"$tmp/chunk"
 for i in $(seq 512); do cat "$tmp/chunk"; done >"$tmp/w/big"

@@ -21,8 +21,9 @@
 
 namespace {
 
-// Often enough for a line that reads as live, rarely enough to cost nothing.
-const long pollMs = 100;
+// Often enough that the end of a run is seen at once, rarely enough to cost
+// nothing; the line itself is redrawn less often.
+const long pollMs = 10;
 const long progressEveryMs = 500;
 
 bool ErrIsTerminal()

@@ -47,7 +47,9 @@ int WipeCommand::Run()
     const bool queued = QueueAll();
     WarnAboutFilesystems();
     if (options.dryRun) {
-        const int status = DryRun();
+        int status = DryRun();
+        if (!options.freeSpaceFolder.empty())
+            status = std::max(status, DryRunFreeSpace());
         return queued ? status : SomeNotWiped;
     }
     StopSignals::Install();
@@ -115,6 +117,33 @@ int WipeCommand::DryRun()
     return status;
 }
 
+int WipeCommand::DryRunFreeSpace()
+{
+    FreeSpaceWiper::Check check;
+    if (!Inspect(check))
+        return SomeNotWiped;
+    const FreeSpace::Filesystem& filesystem = check.filesystem;
+    Say(wxString::Format("Would wipe the free space of the %s filesystem on ", filesystem.type)
+        + filesystem.root + wxString::Format(" (%llu bytes free)", static_cast<unsigned long long>(filesystem.freeBytes)));
+    return AllWiped;
+}
+
+bool WipeCommand::Inspect(FreeSpaceWiper::Check& check)
+{
+    wxString detail;
+    if (!FreeSpaceWiper::Inspect(options.freeSpaceFolder, check, detail)) {
+        Complain("Free space not wiped (cannot examine the folder: " + detail + "): " + options.freeSpaceFolder);
+        return false;
+    }
+    if (!check.refusal.empty()) {
+        Complain("Free space not wiped: " + check.refusal);
+        return false;
+    }
+    if (!check.note.empty())
+        Complain("Warning: " + check.note);
+    return true;
+}
+
 int WipeCommand::WipeFiles()
 {
     const uint64_t files = queue.Count();
@@ -151,17 +180,8 @@ bool WipeCommand::WriteReport(const WipeRun& run)
 int WipeCommand::WipeFreeSpace()
 {
     FreeSpaceWiper::Check check;
-    wxString detail;
-    if (!FreeSpaceWiper::Inspect(options.freeSpaceFolder, check, detail)) {
-        Complain("Free space not wiped (cannot examine the folder: " + detail + "): " + options.freeSpaceFolder);
+    if (!Inspect(check))
         return SomeNotWiped;
-    }
-    if (!check.refusal.empty()) {
-        Complain("Free space not wiped: " + check.refusal);
-        return SomeNotWiped;
-    }
-    if (!check.note.empty())
-        Complain("Warning: " + check.note);
     FreeSpaceRun run(options.freeSpaceFolder, options.method);
     {
         StopSignals::BlockedHere blocked;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/WipeOptions.h"
+#include "engine/FreeSpaceWiper.h"
 #include "engine/WipeQueue.h"
 
 #include <wx/string.h>
@@ -27,6 +28,11 @@ private:
     // The warning kind of each queued file, printed once per kind.
     void WarnAboutFilesystems();
     int DryRun();
+    int DryRunFreeSpace();
+    // Examines the free-space folder's filesystem; false, said on err, when it
+    // cannot be examined or its free space cannot be wiped. A note is printed
+    // as a warning.
+    bool Inspect(FreeSpaceWiper::Check& check);
     int WipeFiles();
     int WipeFreeSpace();
     // Polls run until it has finished, showing the progress line on a terminal

@@ -216,15 +216,23 @@ size_t FileOverwriter::Digest(const unsigned char* data, size_t n)
 
 bool FileOverwriter::VerifyLastPass()
 {
+    // Adjoining write calls are read back together: one direct read per
+    // 64 KiB measured at a third of the speed of reads of a few MiB.
+    constexpr size_t readSize = 4 << 20;
     std::vector<unsigned char> read;
-    for (const Written& written : lastPass) {
+    for (size_t first = 0; first < lastPass.size();) {
         if (Wiper::IsStopNowRequested()) {
             failure = WipeFailure::Stopped;
             return false;
         }
-        read.resize(written.length);
+        size_t last = first + 1;
+        size_t length = lastPass[first].length;
+        while (last < lastPass.size() && length < readSize
+               && lastPass[last].offset == lastPass[first].offset + length)
+            length += lastPass[last++].length;
+        read.resize(length);
         wxString detail;
-        if (!file.ReadFromDevice(written.offset, written.length, read.data(), detail)) {
+        if (!file.ReadFromDevice(lastPass[first].offset, length, read.data(), detail)) {
             failure = WipeFailure::VerificationFailed;
             failureDetail = detail;
             Report("Verification failed: ", path);
@@ -232,7 +240,10 @@ bool FileOverwriter::VerifyLastPass()
         }
         if (afterReadBack)
             afterReadBack(read.data(), read.size());
-        if (Digest(read.data(), read.size()) != written.digest) {
+        for (size_t i = first, at = 0; i < last; at += lastPass[i++].length) {
+            const Written& written = lastPass[i];
+            if (Digest(read.data() + at, written.length) == written.digest)
+                continue;
             failure = WipeFailure::VerificationFailed;
             failureDetail = wxString::Format("bytes %llu to %llu differ",
                                              static_cast<unsigned long long>(written.offset),
@@ -240,6 +251,7 @@ bool FileOverwriter::VerifyLastPass()
             Report("Verification failed: ", path);
             return false;
         }
+        first = last;
     }
     return true;
 }

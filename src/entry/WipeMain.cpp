@@ -1,5 +1,5 @@
 // `vorlix-wipe`: the command-line face. It links the engine alone, so it runs
-// without a display; the arguments are read as the system's own bytes.
+// without a display; the arguments are read as the system's own units.
 #include <wx/init.h>
 
 #include <iostream>
@@ -11,11 +11,17 @@
 #include "engine/ConsoleText.h"
 #include "platform/NativePath.h"
 
+// On Windows the arguments are taken as the system's UTF-16, never through
+// the console's code page.
+#ifdef __WINDOWS__
+int wmain(int argc, wchar_t** argv)
+#else
 int main(int argc, char** argv)
+#endif
 {
     std::vector<wxString> args;
     for (int i = 1; i < argc; ++i)
-        args.push_back(NativePath::Decode(std::string(argv[i])));
+        args.push_back(NativePath::Decode(NativePath::String(argv[i])));
     const WipeOptions options = WipeOptions::Parse(args);
     switch (options.action) {
     case WipeOptions::Action::Help:

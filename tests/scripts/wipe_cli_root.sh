@@ -54,6 +54,32 @@ for tag in tree_a tree_sub_b single; do
 done
 check "the refused twin's content is still there" test "$(count "$tmp/marker.twin" "$tmp/disk.img")" -gt 0
 
+# The free space: a file deleted without wiping is gone from the device
+# afterwards; stopped by SIGINT, the filler files are removed and the status
+# is 130.
+mount -o loop "$tmp/disk.img" "$mnt"
+marker deleted >"$tmp/marker.deleted"
+yes "$(cat "$tmp/marker.deleted")" | head -c 102400 >"$mnt/deleted"
+sync
+rm "$mnt/deleted"
+sync
+(cd "$mnt" && "$wipe" -n --free-space . >"$tmp/out4" 2>"$tmp/err4")
+check "free space, dry run: status 0 and the filesystem named" grep -q '^Would wipe the free space of the ext4 filesystem on ' "$tmp/out4"
+(cd "$mnt" && "$wipe" --free-space . >"$tmp/out5" 2>"$tmp/err5")
+check "free space: status 0" test $? -eq 0
+check "free space: says what it wrote" grep -q '^Free space wiped: ' "$tmp/out5"
+(cd "$mnt" && exec "$wipe" --method dod --free-space . >"$tmp/out6" 2>"$tmp/err6") &
+pid=$!
+for _ in $(seq 100); do [ -d "$mnt/.vorlix-free-space" ] && break; sleep 0.02; done
+sleep 0.2
+kill -INT $pid
+wait $pid
+check "free space, SIGINT: status 130" test $? -eq 130
+check "free space, SIGINT: every filler file removed" test ! -e "$mnt/.vorlix-free-space"
+check "free space, SIGINT: said so" grep -q 'Every file it made has been removed' "$tmp/err6"
+umount "$mnt"
+check "the deleted file's content is gone from the device" test "$(count "$tmp/marker.deleted" "$tmp/disk.img")" -eq 0
+
 # A device that drops every write once the file is on it.
 if ! dmsetup targets 2>/dev/null | grep -q '^flakey'; then
     modprobe dm-flakey 2>/dev/null

@@ -42,6 +42,9 @@ check "files wiped: status 0" test $status -eq 0
 check "both files are gone" test ! -e "$tmp/w/one" -a ! -e "$tmp/w/empty"
 check "the summary line" grep -q '^2 files wiped, ' "$tmp/out"
 check "nothing on stderr" test ! -s "$tmp/err"
+echo q >"$tmp/w/q"
+run -q q missing
+check "-q: no summary, the refusal still said" test $status -eq 1 -a ! -s "$tmp/out" -a -s "$tmp/err"
 
 # A link, a hard-link twin and a FIFO are refused, untouched, one line each.
 fresh; echo target >"$tmp/w/target"; ln -s target "$tmp/w/link"

@@ -15,8 +15,10 @@
 #include <wx/stopwatch.h>
 #include <wx/utils.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ostream>
+
 #include <unistd.h>
 
 namespace {

@@ -80,6 +80,12 @@ WipeOptions WipeOptions::Parse(const std::vector<wxString>& args)
         return Invalid("no file to wipe");
     else if (options.dryRun && !options.reportFile.empty())
         return Invalid("--report records a real run, not a dry run");
+#ifdef __WINDOWS__
+    // Reading back past the cache is not done on Windows yet: refused here
+    // rather than failing every file.
+    else if (options.verify)
+        return Invalid("--verify is not available on Windows yet");
+#endif
     return options;
 }
 

@@ -85,6 +85,20 @@ check "dry run: the link it would refuse" grep -qxF 'Would refuse (a link, which
 check "dry run: the FIFO it would refuse" grep -qF 'Would refuse (not a regular file' "$tmp/out"
 check "dry run: the whole tree is unchanged" test "$(sums)" = "$before"
 
+# Names are the system's bytes, whatever the locale: a name that is not
+# UTF-8 and one that is, under the C locale; the report shows the first as
+# the window does and keeps its exact bytes.
+fresh; echo a >"$tmp/w/bad"$'\xff'; echo b >"$tmp/w/caf"$'\xc3\xa9'
+(cd "$tmp/w" && LC_ALL=C "$wipe" --report "$tmp/names.json" bad$'\xff' caf$'\xc3\xa9' >"$tmp/out" 2>"$tmp/err")
+check "odd names under the C locale: status 0, both gone" \
+    test $? -eq 0 -a ! -e "$tmp/w/bad"$'\xff' -a ! -e "$tmp/w/caf"$'\xc3\xa9'
+check "the report: shown with U+FFFD, exact in path_native" python3 - "$tmp/names.json" <<'PY'
+import json, sys
+bad, cafe = json.load(open(sys.argv[1]))["files"]
+assert bad["path"].endswith("/bad\ufffd") and bad["path_native"].endswith("2f626164ff"), bad
+assert cafe["path"].endswith("/caf\u00e9") and cafe["path_native"].endswith("636166c3a9"), cafe
+PY
+
 # "--" ends the options: a file named -rf.
 fresh; echo dash >"$tmp/w/-rf"
 run -rf

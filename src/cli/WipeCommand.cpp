@@ -96,8 +96,8 @@ void WipeCommand::WarnAboutFilesystems()
             ++kinds[kind];
     }
     for (const auto& kind : kinds)
-        Complain(wxString::Format("Warning: %zu file(s) on a %s, where overwriting may not reach the old data",
-                                  kind.second, kind.first));
+        Complain(wxString::Format("Warning (%s): overwriting may not reach the old data of %zu file(s)",
+                                  kind.first, kind.second));
 }
 
 int WipeCommand::DryRun()

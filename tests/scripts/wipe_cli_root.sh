@@ -80,6 +80,17 @@ check "free space, SIGINT: said so" grep -q 'Every file it made has been removed
 umount "$mnt"
 check "the deleted file's content is gone from the device" test "$(count "$tmp/marker.deleted" "$tmp/disk.img")" -eq 0
 
+# A filesystem warning is printed, not asked, and kept in the report.
+mount -o loop,data=journal "$tmp/disk.img" "$mnt"
+echo journalled >"$mnt/journalled"
+(cd "$mnt" && "$wipe" -q --report "$tmp/journal.json" journalled >"$tmp/out7" 2>"$tmp/err7" </dev/null)
+check "data=journal: wiped all the same, status 0" test $? -eq 0 -a ! -e "$mnt/journalled"
+check "data=journal: the warning on stderr" grep -qxF \
+    'Warning (ext4 filesystem (data=journal)): overwriting may not reach the old data of 1 file(s)' "$tmp/err7"
+check "data=journal: the warning in the report" \
+    grep -qF '"filesystem": "ext4", "warning": "ext4 filesystem (data=journal)"' "$tmp/journal.json"
+umount "$mnt"
+
 # A device that drops every write once the file is on it.
 if ! dmsetup targets 2>/dev/null | grep -q '^flakey'; then
     modprobe dm-flakey 2>/dev/null

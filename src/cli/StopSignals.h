@@ -4,7 +4,7 @@
 // signal, and the command's main loop asks the engine to stop.
 class StopSignals {
 public:
-    // Catches SIGINT and SIGTERM from now on.
+    // Catches SIGINT and SIGTERM from now on, and ignores SIGPIPE.
     static void Install();
     // True once either has arrived.
     static bool Received();

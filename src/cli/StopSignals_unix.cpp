@@ -31,6 +31,9 @@ void StopSignals::Install()
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A reader that went away (| head) must not end a run halfway, nor
+    // before the report is written: the write fails instead.
+    signal(SIGPIPE, SIG_IGN);
 }
 
 bool StopSignals::Received()

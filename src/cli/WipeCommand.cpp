@@ -54,6 +54,11 @@ int WipeCommand::Run()
             status = std::max(status, DryRunFreeSpace());
         return queued ? status : SomeNotWiped;
     }
+    wxString error;
+    if (!options.reportFile.empty() && !RunRecord::CanSave(options.reportFile, error)) {
+        Complain("Nothing wiped: the report cannot be written (" + error + "): " + options.reportFile);
+        return UsageError;
+    }
     StopSignals::Install();
     int status = queued ? AllWiped : SomeNotWiped;
     if (!queue.IsEmpty())

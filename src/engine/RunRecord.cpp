@@ -250,3 +250,23 @@ bool RunRecord::Save(const wxString& file, wxString& error) const
     }
     return true;
 }
+
+bool RunRecord::CanSave(const wxString& file, wxString& error)
+{
+    NativePath::String native;
+    if (!NativePath::Encode(file, native, error))
+        return false;
+    const std::filesystem::path path(native);
+    std::error_code ignored;
+    const bool existed = std::filesystem::exists(path, ignored);
+    // Appending changes nothing in a file that is there.
+    std::ofstream probe(path, std::ios::binary | std::ios::app);
+    if (!probe) {
+        error = wxSysErrorMsgStr(errno);
+        return false;
+    }
+    probe.close();
+    if (!existed)
+        std::filesystem::remove(path, ignored);
+    return true;
+}

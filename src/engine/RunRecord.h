@@ -31,6 +31,10 @@ public:
     // Writes the text form when the name ends in ".txt", else JSON; false,
     // with the system's text in error, when it cannot be written.
     bool Save(const wxString& file, wxString& error) const;
+    // Whether file can be written, asked before a run so that no file is
+    // wiped without the record the user asked for. Leaves no file behind
+    // that was not there.
+    static bool CanSave(const wxString& file, wxString& error);
 
     // The stable name of a reason in the JSON ("hard_links"); empty for None.
     static wxString ReasonCode(WipeFailure reason);

@@ -31,6 +31,8 @@ run; check "no path: status 2" test $status -eq 2
 run --frobnicate a; check "an unknown option: status 2" test $status -eq 2
 run --method gost a; check "an unknown method: status 2" test $status -eq 2
 run -n --report r.json a; check "a report of a dry run: status 2" test $status -eq 2
+run --report "$tmp/no/such/folder/r.json" a
+check "a report that cannot be written: status 2" test $status -eq 2 -a ! -e "$tmp/no"
 check "after usage errors the file is intact" grep -qx keep "$tmp/w/a"
 run --help; check "--help: status 0 and the usage" test $status -eq 0 -a -n "$(grep -- --dry-run "$tmp/out")"
 run --version; check "--version names the program" grep -q '^vorlix-wipe [0-9]' "$tmp/out"

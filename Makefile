@@ -67,7 +67,7 @@ windows: res/vorlix.ico
 		-DwxWidgets_CONFIG_EXECUTABLE=$$prefix/bin/wx-config -DwxWidgets_USE_STATIC=ON \
 		-DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 	cmake --build $(WIN_BUILD) -j $(JOBS)
-	@ls -l $(WIN_BUILD)/Vorlix.exe
+	@ls -l $(WIN_BUILD)/Vorlix.exe $(WIN_BUILD)/vorlix-wipe.exe
 
 res/vorlix.ico: scripts/make-ico $(wildcard res/icons/vorlix-*.png)
 	scripts/make-ico
@@ -85,7 +85,7 @@ WIN_SETUP := Vorlix-1.0.0-setup.exe
 windows-installer: windows
 	@scripts/install-deps windows
 	rm -f $(WIN_SETUP)
-	makensis -V2 -DEXE=$(CURDIR)/$(WIN_BUILD)/Vorlix.exe -DOUTFILE=$(CURDIR)/$(WIN_SETUP) \
+	makensis -V2 -DEXE=$(CURDIR)/$(WIN_BUILD)/Vorlix.exe -DCLI=$(CURDIR)/$(WIN_BUILD)/vorlix-wipe.exe -DOUTFILE=$(CURDIR)/$(WIN_SETUP) \
 		-DICON=$(CURDIR)/res/vorlix.ico -DREADME=$(CURDIR)/dist/README-windows.txt dist/windows/vorlix.nsi
 	@ls -l $(WIN_SETUP)
 
@@ -93,5 +93,5 @@ WIN_ZIP := Vorlix-1.0.0-win64.zip
 
 windows-zip: windows
 	rm -f $(WIN_ZIP)
-	zip -j -X $(WIN_ZIP) $(WIN_BUILD)/Vorlix.exe dist/README-windows.txt
+	zip -j -X $(WIN_ZIP) $(WIN_BUILD)/Vorlix.exe $(WIN_BUILD)/vorlix-wipe.exe dist/README-windows.txt
 	unzip -l $(WIN_ZIP)

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "Main.h"
+#include "EndOfRunBox.h"
 #include "MainFrameLayout.h"
 #include "MyCustomEvent.h"
 #include "QueueAdder.h"
@@ -349,12 +350,14 @@ void MainFrame::StopRun()
 void MainFrame::EndRun()
 {
     progressTimer.Stop();
-    const WipeRun::Outcome outcome = run->Finish();
     if (!IsWipingFreeSpace()) {
+        // Trashed folders the run emptied go with it.
         TrashQueue::RemoveEmptied(trashFolders);
         trashFolders.clear();
     }
-    run.reset();
+    // Kept past the box: its record can still be saved from there.
+    const std::unique_ptr<WipeRun> ended = std::move(run);
+    const WipeRun::Outcome outcome = ended->Finish();
     stopping = false;
     if (closePending) {
         FinishClosing();
@@ -367,7 +370,7 @@ void MainFrame::EndRun()
     RefreshQueueList();
     progressGauge->SetValue(0);
     SetStatusText(outcome.status, 0);
-    wxMessageBox(outcome.message, outcome.caption, wxOK | (outcome.clean ? wxICON_INFORMATION : wxICON_WARNING));
+    EndOfRunBox::Show(outcome, ended->Record());
 }
 
 void MainFrame::AbandonRun()

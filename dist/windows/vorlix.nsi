@@ -2,7 +2,7 @@
 ; a Start Menu entry, a Send To entry (files selected in Explorer and sent to
 ; Vorlix land in one queue), the Explorer verb "Wipe with Vorlix" on files and
 ; folders, and an uninstaller listed in Apps that removes all of it. Built by `make windows-installer`:
-;   makensis -DEXE=<Vorlix.exe> -DOUTFILE=<setup.exe> dist/windows/vorlix.nsi
+;   makensis -DEXE=<Vorlix.exe> -DCLI=<vorlix-wipe.exe> -DOUTFILE=<setup.exe> dist/windows/vorlix.nsi
 ; Silent: setup.exe /S [/AllUsers | /CurrentUser]; Uninstall.exe /S.
 Unicode true
 Target amd64-unicode
@@ -61,6 +61,7 @@ FunctionEnd
 Section "Vorlix"
     SetOutPath "$INSTDIR"
     File "/oname=Vorlix.exe" "${EXE}"
+    File "/oname=vorlix-wipe.exe" "${CLI}"
     File "/oname=README.txt" "${README}"
     WriteUninstaller "$INSTDIR\Uninstall.exe"
 
@@ -105,6 +106,7 @@ Section "Uninstall"
     Delete "$SENDTO\Vorlix.lnk"
     Delete "$SMPROGRAMS\Vorlix.lnk"
     Delete "$INSTDIR\Vorlix.exe"
+    Delete "$INSTDIR\vorlix-wipe.exe"
     Delete "$INSTDIR\README.txt"
     Delete "$INSTDIR\Uninstall.exe"
     RMDir "$INSTDIR"

@@ -30,6 +30,11 @@ public:
     FileOverwriter(const FileOverwriter&) = delete;
     FileOverwriter& operator=(const FileOverwriter&) = delete;
 
+    // What a run would do with entry, found without writing a byte: the file
+    // is opened as a run opens it and closed again. The outcome's reason is
+    // the refusal, if any, and bytesOverwritten what one pass would write.
+    static FileOutcome Preview(const QueueEntry& entry);
+
     // Opens the queued file for writing in place. False, after "Failed to open
     // file for writing: ", for a missing path, a folder, a link, a file with
     // another name, anything but a regular file, a file that cannot be
@@ -70,10 +75,18 @@ public:
     // fails, the file is still wiped: the outcome is in discard).
     bool CloseAndDelete(Discard* discard = nullptr);
 
+    // What the passes have written to the file so far.
+    uint64_t BytesWritten() const { return writtenBytes; }
+
     // Why the last step failed; None while every step has succeeded.
     WipeFailure Failure() const { return failure; }
     // The system's text for it, where there is one.
     const wxString& FailureDetail() const { return failureDetail; }
+
+    // Called on each stretch of the last pass as it was read back from the
+    // device, before it is compared: lets the tests play a device that lost
+    // writes. Set only while no wipe runs.
+    static std::function<void(unsigned char* data, size_t n)> afterReadBack;
 
     // Called each time a pass, or its round over bytes the file has grown by,
     // has reached the device; lets the tests read and change the file between
@@ -108,10 +121,23 @@ private:
     long long PresentSize();
     bool Seek(uint64_t offset);
     bool WriteGathered(size_t n);
+    static size_t Digest(const unsigned char* data, size_t n);
     bool EndRound(bool wrote);
     bool CheckGrowth(bool& grown);
     bool StillGrowing();
     bool Failed(const char* what, WipeFailure reason);
+    // Reads every stretch of the last pass back from the device and compares
+    // it with what was written; false, after "Verification failed: ", as
+    // VerificationFailed.
+    bool VerifyLastPass();
+
+    // One write call of the last pass, remembered by its digest so that
+    // verifying costs one read of the file and no copy of it.
+    struct Written {
+        uint64_t offset;
+        size_t length;
+        size_t digest;
+    };
 
     const QueueEntry& entry;
     const wxString& path;
@@ -131,6 +157,9 @@ private:
     std::atomic<uint64_t>* total = nullptr;
     unsigned passesPerFile = 0;
     unsigned passesDone = 0;
+    uint64_t writtenBytes = 0;
+    bool verifying = false;  // this pass is the last and is to be read back
+    std::vector<Written> lastPass;
 };
 
 template <class NextBlock>
@@ -138,6 +167,8 @@ bool FileOverwriter::Pass(NextBlock nextBlock)
 {
     size_t first = 0;
     Ranges();
+    verifying = Wiper::verifyLastPass && passesDone + 1 >= passesPerFile;
+    lastPass.clear();
     for (unsigned round = 0;; ++round) {
         const size_t end = ranges.size();
         for (size_t i = first; i < end; ++i) {
@@ -155,6 +186,10 @@ bool FileOverwriter::Pass(NextBlock nextBlock)
             return StillGrowing();
         first = end;
     }
+    // Synced by now: what the device holds can be read back.
+    if (verifying && !VerifyLastPass())
+        return false;
+    verifying = false;
     if (!PassStreams(nextBlock))
         return false;
     ++passesDone;
@@ -207,6 +242,8 @@ bool FileOverwriter::WriteRange(const Range& range, NextBlock& nextBlock)
             std::memcpy(buffer.get() + filled, nextBlock(offset, n), n);
             filled += n;
         }
+        if (verifying)
+            lastPass.push_back(Written{at, filled, Digest(buffer.get(), filled)});
         if (!WriteGathered(filled))
             return false;
         at += filled;

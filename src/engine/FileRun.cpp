@@ -9,6 +9,7 @@
 
 FileRun::FileRun(WipeQueue& queue, WipeMethod method)
     : queue(queue),
+      method(method),
       wiper(method == WipeMethod::DoD ? std::unique_ptr<Wiper>(new DoDWiper) : std::unique_ptr<Wiper>(new RandomWiper))
 {
 }
@@ -21,6 +22,7 @@ FileRun::~FileRun()
 
 bool FileRun::Start()
 {
+    record.Begin(queue.Snapshot(), method, Wiper::verifyLastPass);
     queue.wiper = wiper.get();
     Wiper::ResetRun();
     auto* thread = new WipeThread(&queue);
@@ -65,6 +67,7 @@ void FileRun::LogProgress() const
 WipeRun::Outcome FileRun::Finish()
 {
     const RunReport report(Wiper::GetFailures(), Wiper::GetTotals(), stopped, Wiper::GetWiped());
+    record.End(Wiper::GetOutcomes(), queue.Snapshot(), stopped, Wiper::GetTotals());
     queue.wiper = nullptr;
     return Outcome{report.Message(), report.Caption(), report.StatusText(), report.AllWiped()};
 }

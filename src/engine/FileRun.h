@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/RunRecord.h"
 #include "engine/WipeMethod.h"
 #include "engine/WipeQueue.h"
 #include "engine/WipeRun.h"
@@ -33,9 +34,12 @@ public:
     void LogProgress() const override;
     bool AsksBeforeClosing() const override { return true; }
     Outcome Finish() override;
+    const RunRecord* Record() const override { return &record; }
 
 private:
     WipeQueue& queue;
+    const WipeMethod method;
     std::unique_ptr<Wiper> wiper;
     bool stopped = false;
+    RunRecord record;
 };

@@ -20,7 +20,7 @@ wxString Capitalised(const wxString& text)
 }  // namespace
 
 RunReport::RunReport(std::vector<FailedEntry> failures, const RunTotals& totals, bool stopped,
-                     std::vector<WipedFile> wiped)
+                     std::vector<FileOutcome> wiped)
     : failures(std::move(failures)), totals(totals), stopped(stopped), wiped(std::move(wiped))
 {
 }
@@ -77,9 +77,9 @@ wxString RunReport::MediumText() const
 {
     using Kind = StorageMedium::Kind;
     const size_t listed = listedPathsLimit / 2;
-    std::vector<const WipedFile*> flash, unknown;
+    std::vector<const FileOutcome*> flash, unknown;
     std::map<Discard::Outcome, std::pair<size_t, uint64_t>> outcomes;  // files and bytes
-    for (const WipedFile& file : wiped) {
+    for (const FileOutcome& file : wiped) {
         if (file.medium == Kind::Flash) {
             flash.push_back(&file);
             // An empty file had nothing to discard.
@@ -91,7 +91,7 @@ wxString RunReport::MediumText() const
             unknown.push_back(&file);
         }
     }
-    const auto list = [listed](const std::vector<const WipedFile*>& files) {
+    const auto list = [listed](const std::vector<const FileOutcome*>& files) {
         wxString text;
         for (size_t i = 0; i < files.size() && i < listed; ++i)
             text += "\n" + files[i]->path;
@@ -176,6 +176,7 @@ wxString RunReport::ReasonText(WipeFailure reason)
     case WipeFailure::Placeholder: return "a cloud placeholder: its content is kept by the provider";
     case WipeFailure::PathTooLong: return "the path is too long for the system";
     case WipeFailure::StreamFailed: return "a named stream of the file could not be overwritten";
+    case WipeFailure::VerificationFailed: return "verification failed: the device did not return what was written";
     }
     return "not wiped";
 }
@@ -198,5 +199,6 @@ bool RunReport::ShowsDetail(WipeFailure reason)
     // For the others the reason says it all; the system's text would repeat it.
     return reason == WipeFailure::AccessDenied || reason == WipeFailure::InUse
            || reason == WipeFailure::OverwriteFailed || reason == WipeFailure::DeleteFailed
-           || reason == WipeFailure::Placeholder || reason == WipeFailure::StreamFailed;
+           || reason == WipeFailure::Placeholder || reason == WipeFailure::StreamFailed
+           || reason == WipeFailure::VerificationFailed;
 }

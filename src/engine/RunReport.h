@@ -14,7 +14,7 @@ public:
     // failures in the order the run met them; stopped when the user stopped it;
     // wiped the files it wiped, with their drives.
     RunReport(std::vector<FailedEntry> failures, const RunTotals& totals, bool stopped,
-              std::vector<WipedFile> wiped = {});
+              std::vector<FileOutcome> wiped = {});
 
     // The box's text: its first line, the summary line under it, then the files
     // not wiped, grouped by reason with a count and the first paths of each.
@@ -48,5 +48,5 @@ private:
     std::vector<FailedEntry> failures;
     RunTotals totals;
     bool stopped;
-    std::vector<WipedFile> wiped;
+    std::vector<FileOutcome> wiped;
 };

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+class RunRecord;
+
 // One run that a face starts and then polls: queued files overwritten and
 // deleted (FileRun), or a filesystem's free space overwritten (FreeSpaceRun).
 // The engine works on a thread of its own; these methods are called on the
@@ -46,4 +48,7 @@ public:
 
     // Once IsFinished(): waits for the thread and tells what the run did.
     virtual Outcome Finish() = 0;
+    // The record a user may keep, complete once Finish() has returned; none
+    // where the run has no files to list.
+    virtual const RunRecord* Record() const { return nullptr; }
 };

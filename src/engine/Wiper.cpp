@@ -10,6 +10,8 @@
 
 std::atomic<uint64_t> Wiper::bytesProcessed{0};
 std::atomic<uint64_t> Wiper::totalBytes{UINT64_MAX};
+std::atomic<bool> Wiper::logSteps{true};
+std::atomic<bool> Wiper::verifyLastPass{false};
 
 namespace {
 
@@ -17,30 +19,44 @@ std::atomic<bool> runFinished{false};
 std::atomic<bool> stopRequested{false};
 std::atomic<bool> stopNowRequested{false};
 
-std::mutex failedMutex;  // guards failures, totals and runStart
+std::atomic<uint64_t> filesReached{0};
+
+std::mutex failedMutex;  // guards failures, outcomes, totals and runStart
 std::vector<FailedEntry> failures;
-std::vector<WipedFile> wiped;
+std::vector<FileOutcome> outcomes;
 RunTotals totals;
 std::chrono::steady_clock::time_point runStart;
 
 // The line written before it, if any, says which step failed; this one says
 // why, in the words of the end-of-run box.
-void RecordFailure(const wxString& path, WipeFailure reason, const wxString& detail)
+void RecordFailure(FileOutcome outcome)
 {
-    const FailedEntry entry{path, reason, detail};
+    const FailedEntry entry{outcome.path, outcome.reason, outcome.detail};
     std::cerr << ConsoleText::Of(RunReport::LogLine(entry)) << std::endl;
     std::lock_guard<std::mutex> lock(failedMutex);
     failures.push_back(entry);
+    outcomes.push_back(std::move(outcome));
+    ++filesReached;
 }
 
-void RecordWiped(const WipedFile& file, uint64_t size)
+void RecordWiped(FileOutcome outcome)
 {
     std::lock_guard<std::mutex> lock(failedMutex);
     ++totals.filesWiped;
-    totals.bytesOverwritten += size;
-    wiped.push_back(file);
-    if (file.discard == Discard::Outcome::Deferred)
+    totals.bytesOverwritten += outcome.size;
+    if (outcome.discard == Discard::Outcome::Deferred)
         totals.periodicTrim = Discard::PeriodicTrimEnabled();
+    outcomes.push_back(std::move(outcome));
+    ++filesReached;
+}
+
+FileOutcome OutcomeOf(const QueueEntry& entry, const FileOverwriter& file)
+{
+    FileOutcome outcome{entry.path, file.PassSize(), file.BytesWritten(), file.Failure(), file.FailureDetail()};
+    // Never opened: the size it had when queued, if it was a file then.
+    if (outcome.size == 0 && entry.size != QueueEntry::unknownSize)
+        outcome.size = entry.size.GetValue();
+    return outcome;
 }
 
 // Clears what the last run left: its failures and totals.
@@ -48,7 +64,8 @@ void ClearRunRecord()
 {
     std::lock_guard<std::mutex> lock(failedMutex);
     failures.clear();
-    wiped.clear();
+    outcomes.clear();
+    filesReached = 0;
     totals = RunTotals();
     runStart = std::chrono::steady_clock::now();
 }
@@ -99,15 +116,31 @@ std::vector<FailedEntry> Wiper::GetFailures()
     return failures;
 }
 
+std::vector<FileOutcome> Wiper::GetOutcomes()
+{
+    std::lock_guard<std::mutex> lock(failedMutex);
+    return outcomes;
+}
+
+uint64_t Wiper::FilesReached()
+{
+    return filesReached.load();
+}
+
 RunTotals Wiper::GetTotals()
 {
     std::lock_guard<std::mutex> lock(failedMutex);
     return totals;
 }
 
-std::vector<WipedFile> Wiper::GetWiped()
+std::vector<FileOutcome> Wiper::GetWiped()
 {
     std::lock_guard<std::mutex> lock(failedMutex);
+    std::vector<FileOutcome> wiped;
+    for (const FileOutcome& outcome : outcomes) {
+        if (outcome.reason == WipeFailure::None)
+            wiped.push_back(outcome);
+    }
     return wiped;
 }
 
@@ -143,7 +176,8 @@ std::vector<QueueEntry> Wiper::BeginRun(WipeQueue* queue, unsigned passesPerFile
             total += entry.size.GetValue() * passesPerFile;
     }
     totalBytes = total;
-    std::cout << "Total file size to be wiped: " << total << " bytes" << std::endl;
+    if (logSteps)
+        std::cout << "Total file size to be wiped: " << total << " bytes" << std::endl;
     return batch;
 }
 
@@ -163,7 +197,7 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
             ++done;
             FileOverwriter file(entry, bytesProcessed);
             if (!file.Open()) {
-                RecordFailure(entry.path, file.Failure(), file.FailureDetail());
+                RecordFailure(OutcomeOf(entry, file));
                 continue;
             }
             // Count what the passes will really write, so that a run whose
@@ -173,15 +207,19 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
 
             // On flash the drive is asked to discard the blocks the file
             // leaves; a spinning disk has nothing to discard.
-            WipedFile record{entry.path, media.Of(entry.folder)};
+            const StorageMedium::Kind medium = media.Of(entry.folder);
             Discard discard;
-            const bool flash = record.medium == StorageMedium::Kind::Flash;
-            if (passes(file) && file.CloseAndDelete(flash ? &discard : nullptr)) {
-                record.discard = discard.Result();
-                record.discardedBytes = discard.Bytes();
-                RecordWiped(record, file.PassSize());
-            } else
-                RecordFailure(entry.path, file.Failure(), file.FailureDetail());
+            const bool flash = medium == StorageMedium::Kind::Flash;
+            const bool wiped = passes(file) && file.CloseAndDelete(flash ? &discard : nullptr);
+            FileOutcome outcome = OutcomeOf(entry, file);
+            outcome.medium = medium;
+            if (wiped) {
+                outcome.discard = discard.Result();
+                outcome.discardedBytes = discard.Bytes();
+                RecordWiped(std::move(outcome));
+            } else {
+                RecordFailure(std::move(outcome));
+            }
         }
         // A file stopped halfway leaves the queue like every file reached: it
         // is reported as stopped. Unreached entries stay queued, untouched.
@@ -196,7 +234,8 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
 
 void Wiper::EndRun(const char* finalLine)
 {
-    std::cout << finalLine << std::endl;
+    if (logSteps)
+        std::cout << finalLine << std::endl;
     {
         std::lock_guard<std::mutex> lock(failedMutex);
         totals.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(

@@ -23,10 +23,15 @@ struct RunTotals {
     bool periodicTrim = false;      // the system discards free space on a schedule
 };
 
-// A file a run wiped, and what was done for the drive it was on.
-struct WipedFile {
+// One file a run reached, wiped or not, for the run's record, and what was
+// done for the drive it was on.
+struct FileOutcome {
     wxString path;
-    StorageMedium::Kind medium = StorageMedium::Kind::Unknown;
+    uint64_t size = 0;              // what each pass covers; 0 for a file never opened
+    uint64_t bytesOverwritten = 0;  // written to it over all passes (holes skipped)
+    WipeFailure reason = WipeFailure::None;
+    wxString detail;
+    StorageMedium::Kind medium = StorageMedium::Kind::Unknown;  // Unknown also when never looked at
     Discard::Outcome discard = Discard::Outcome::NotAsked;
     uint64_t discardedBytes = 0;
 };
@@ -61,8 +66,12 @@ public:
     static std::vector<FailedEntry> GetFailures();
     // Meaningful once IsRunFinished() is true.
     static RunTotals GetTotals();
-    // Every file the last run wiped, in the order met, with its drive.
-    static std::vector<WipedFile> GetWiped();
+    // Every file the last run reached, in the order met.
+    static std::vector<FileOutcome> GetOutcomes();
+    // How many files the current run has finished with, wiped or not.
+    static uint64_t FilesReached();
+    // The files the last run wiped, in the order met, with their drives.
+    static std::vector<FileOutcome> GetWiped();
     // Marks the run as ended without a Wipe, when its thread could not start.
     static void FinishRun();
     // Asks the running Wipe to stop after the file it is working on.
@@ -71,6 +80,14 @@ public:
     // as it is, not deleted, and reported as stopped.
     static void RequestStopNow();
     static bool IsStopNowRequested();
+
+    // The window's log lines: the total and final lines on standard output and
+    // the failed step before each "Not wiped" line. The command line turns
+    // them off, to keep to one line per file not wiped.
+    static std::atomic<bool> logSteps;
+    // Whether each file's last pass is read back from the device and compared
+    // before the file is deleted. Set only while no run goes on.
+    static std::atomic<bool> verifyLastPass;
 
 protected:
     // Runs every pass of one algorithm over one opened file; false once a pass

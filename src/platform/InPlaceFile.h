@@ -66,6 +66,12 @@ public:
     // read it back (the size) are pushed, not the file's times.
     static bool Sync(int fd);
 
+    // Reads length bytes at offset of the open file as the device holds them,
+    // not as the page cache does (O_DIRECT, or the file's cached pages dropped
+    // first where direct reads are refused), into data. False, with the
+    // system's text in detail, when they cannot be read.
+    bool ReadFromDevice(uint64_t offset, size_t length, unsigned char* data, wxString& detail);
+
     // A stretch of a file: its first byte's offset and its length.
     struct Range {
         uint64_t offset;
@@ -92,6 +98,8 @@ private:
 #endif
 
     int fd = -1;
+    int readFd = -1;        // opened for ReadFromDevice on first use
+    bool readDirect = false;  // readFd bypasses the page cache
     std::vector<Stream> streams;
     // The folder the file was opened in (on Windows every folder above it,
     // held so that none can be renamed or replaced meanwhile).

@@ -375,3 +375,11 @@ WipeFailure InPlaceFile::CloseAndDelete(wxString& detail)
     }
     return closed == 0 ? WipeFailure::None : WipeFailure::OverwriteFailed;
 }
+
+// Not done here yet: a read that bypasses the cache needs a handle of its own
+// with FILE_FLAG_NO_BUFFERING and sector-aligned buffers.
+bool InPlaceFile::ReadFromDevice(uint64_t, size_t, unsigned char*, wxString& detail)
+{
+    detail = "reading back from the device is not available on this system";
+    return false;
+}

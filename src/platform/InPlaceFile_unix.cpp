@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -127,6 +128,8 @@ int OpenFolderWithoutLinks(const std::string& folder, int& error)
 
 InPlaceFile::~InPlaceFile()
 {
+    if (readFd >= 0)
+        ::close(readFd);
     if (fd >= 0)
         ::close(fd);
     for (intptr_t folder : folders)
@@ -224,6 +227,63 @@ WipeFailure InPlaceFile::Open(const wxString& folder, const wxString& name, uint
     return WipeFailure::None;
 }
 
+bool InPlaceFile::ReadFromDevice(uint64_t offset, size_t length, unsigned char* data, wxString& detail)
+{
+    if (readFd < 0) {
+        // The same inode through /proc, as Open reached it: no name is looked up again.
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        readFd = ::open(self.c_str(), O_RDONLY | O_DIRECT | O_NOCTTY | O_CLOEXEC);
+        readDirect = readFd >= 0;
+        if (readFd < 0)  // tmpfs and some others refuse direct reads
+            readFd = ::open(self.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+        if (readFd < 0) {
+            detail = wxSysErrorMsgStr(errno);
+            return false;
+        }
+    }
+    // Direct reads take whole blocks into aligned memory; 4096 covers every
+    // logical block size in use.
+    const uint64_t align = readDirect ? 4096 : 1;
+    const uint64_t first = offset - offset % align;
+    const uint64_t end = (offset + length + align - 1) / align * align;
+    unsigned char* into = data;
+    std::unique_ptr<void, decltype(&std::free)> aligned(nullptr, &std::free);
+    if (readDirect) {
+        aligned.reset(std::aligned_alloc(align, end - first));
+        if (!aligned) {
+            detail = wxSysErrorMsgStr(ENOMEM);
+            return false;
+        }
+        into = static_cast<unsigned char*>(aligned.get());
+    } else {
+        // Written pages are clean once synced, and clean pages can be
+        // dropped: what is read next comes from the device.
+        ::fdatasync(fd);
+        ::posix_fadvise(readFd, static_cast<off_t>(offset), static_cast<off_t>(length), POSIX_FADV_DONTNEED);
+    }
+    uint64_t got = 0;
+    while (first + got < end) {
+        const ssize_t n = ::pread(readFd, into + got, static_cast<size_t>(end - first - got),
+                                  static_cast<off_t>(first + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            detail = wxSysErrorMsgStr(errno);
+            return false;
+        }
+        if (n == 0)
+            break;  // the end of the file, inside the last block
+        got += static_cast<uint64_t>(n);
+    }
+    if (first + got < offset + length) {
+        detail = "the file ends before the bytes written";
+        return false;
+    }
+    if (readDirect)
+        std::memcpy(data, into + (offset - first), length);
+    return true;
+}
+
 bool InPlaceFile::Sync(int fd)
 {
     return ::fdatasync(fd) == 0;
@@ -306,6 +366,9 @@ bool InPlaceFile::MappedRanges(int fd, uint64_t from, uint64_t end, std::vector<
 
 WipeFailure InPlaceFile::CloseAndDelete(wxString& detail)
 {
+    if (readFd >= 0)
+        ::close(readFd);
+    readFd = -1;
     std::string nativeName;
     NativePath::Encode(fileName, nativeName);
     const int dir = static_cast<int>(folders.back());

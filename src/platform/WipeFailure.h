@@ -19,7 +19,8 @@ enum class WipeFailure {
     Stopped,          // the run was stopped while it was being overwritten
     Placeholder,      // a cloud placeholder whose content a provider keeps elsewhere
     PathTooLong,      // the path is longer than the system takes
-    StreamFailed,     // a named data stream of the file could not be overwritten (the last)
+    StreamFailed,     // a named data stream of the file could not be overwritten
+    VerificationFailed,  // the last pass read back from the device differs from what was written (the last)
 };
 
 // One entry that a run did not wipe. detail holds the system's own error text

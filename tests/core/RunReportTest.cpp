@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "engine/RunRecord.h"
 #include "engine/RunReport.h"
 
 TEST(RunReport, GroupsTheFilesNotWipedByReasonWithACountEach)
@@ -61,11 +62,16 @@ TEST(RunReport, SummaryLineSaysFilesBytesAndTime)
 
 TEST(RunReport, EveryReasonHasWordsOfItsOwnAndALogLine)
 {
-    std::set<wxString> texts;
-    // StreamFailed is the last reason.
-    for (int reason = int(WipeFailure::None); reason <= int(WipeFailure::StreamFailed); ++reason)
+    std::set<wxString> texts, codes;
+    // VerificationFailed is the last reason.
+    for (int reason = int(WipeFailure::None); reason <= int(WipeFailure::VerificationFailed); ++reason) {
         texts.insert(RunReport::ReasonText(static_cast<WipeFailure>(reason)));
-    EXPECT_EQ(texts.size(), size_t(int(WipeFailure::StreamFailed) + 1));
+        // The report's names are distinct too, and only None has none.
+        codes.insert(RunRecord::ReasonCode(static_cast<WipeFailure>(reason)));
+    }
+    EXPECT_EQ(texts.size(), size_t(int(WipeFailure::VerificationFailed) + 1));
+    EXPECT_EQ(codes.size(), texts.size());
+    EXPECT_EQ(RunRecord::ReasonCode(WipeFailure::None), "");
 
     EXPECT_EQ(RunReport::LogLine({"/full/disk", WipeFailure::OverwriteFailed, "No space left on device"}),
               "Not wiped (could not be overwritten, some old content may remain: No space left on device): "
@@ -81,13 +87,13 @@ TEST(RunReport, SaysWhatOverwritingCannotReachOnFlashAndWhatWasDiscarded)
 {
     using Kind = StorageMedium::Kind;
     using Outcome = Discard::Outcome;
-    const std::vector<WipedFile> wiped = {
-        {"/ssd/a", Kind::Flash, Outcome::Discarded, 1536},
-        {"/hdd/b", Kind::Spinning, Outcome::NotAsked, 0},
-        {"/ssd/c", Kind::Flash, Outcome::Deferred, 0},
-        {"/tmp/d", Kind::Memory, Outcome::NotAsked, 0},
-        {"/net/e", Kind::Unknown, Outcome::NotAsked, 0},
-        {"/ssd/f", Kind::Flash, Outcome::Discarded, 512},
+    const std::vector<FileOutcome> wiped = {
+        {"/ssd/a", 0, 0, WipeFailure::None, "", Kind::Flash, Outcome::Discarded, 1536},
+        {"/hdd/b", 0, 0, WipeFailure::None, "", Kind::Spinning, Outcome::NotAsked, 0},
+        {"/ssd/c", 0, 0, WipeFailure::None, "", Kind::Flash, Outcome::Deferred, 0},
+        {"/tmp/d", 0, 0, WipeFailure::None, "", Kind::Memory, Outcome::NotAsked, 0},
+        {"/net/e", 0, 0, WipeFailure::None, "", Kind::Unknown, Outcome::NotAsked, 0},
+        {"/ssd/f", 0, 0, WipeFailure::None, "", Kind::Flash, Outcome::Discarded, 512},
     };
     RunTotals totals{6, 6000, 100};
     EXPECT_EQ(RunReport({}, totals, false, wiped).Message(),
@@ -105,7 +111,7 @@ TEST(RunReport, SaysWhatOverwritingCannotReachOnFlashAndWhatWasDiscarded)
               "Vorlix could not tell whether this drive is flash storage, which may keep old copies that "
               "overwriting cannot reach.");
     totals.periodicTrim = true;
-    const wxString deferred = RunReport({}, totals, false, {{"/ssd/c", Kind::Flash, Outcome::Deferred, 0}}).MediumText();
+    const wxString deferred = RunReport({}, totals, false, {{"/ssd/c", 0, 0, WipeFailure::None, "", Kind::Flash, Outcome::Deferred, 0}}).MediumText();
     EXPECT_TRUE(deferred.Contains("\nThe wiped blocks will be discarded at the system's next fstrim run "
                                   "(fstrim.timer is enabled).\n"))
         << deferred;

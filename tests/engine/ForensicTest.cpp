@@ -111,7 +111,7 @@ std::vector<std::pair<off_t, off_t>> DataRanges(int fd)
 
 }  // namespace
 
-TEST(Forensic, WipedFilesLeaveNoTraceAndOthersKeepTheirBytes)
+TEST(Forensic, FileOutcomesLeaveNoTraceAndOthersKeepTheirBytes)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "skipped: mounting a loop device needs root";
@@ -423,7 +423,7 @@ TEST(Forensic, OnFlashTheWipedBlocksAreDiscardedAndOnASpinningDiskNothingIs)
         queue.AddPath(fs.Path("secret"));
         EXPECT_EQ(WipeOnFreshThread(wiper, queue), "");
         const uint64_t after = fs.ImageAllocated();
-        const std::vector<WipedFile> wiped = Wiper::GetWiped();
+        const std::vector<FileOutcome> wiped = Wiper::GetWiped();
         ASSERT_EQ(wiped.size(), 1u);
         const wxString report = RunReport({}, Wiper::GetTotals(), false, wiped).Message();
         if (rotational) {
@@ -485,7 +485,7 @@ TEST(Forensic, OnFlashAnUnprivilegedWipeLeavesTheBlocksToTheNextFstrimRun)
                 queue.AddPath(path);
                 Wiper::ResetRun();
                 RandomWiper().Wipe(&queue);
-                const std::vector<WipedFile> wiped = Wiper::GetWiped();
+                const std::vector<FileOutcome> wiped = Wiper::GetWiped();
                 std::cout << RunReport({}, Wiper::GetTotals(), false, wiped).Message() << std::endl;
                 return wiped.size() == 1 && wiped[0].discard == expected ? 0 : 1;
             },

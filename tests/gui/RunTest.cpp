@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <wx/dnd.h>
+#include <wx/filedlg.h>
 #include <wx/statusbr.h>
 
 #include <signal.h>
@@ -9,6 +10,7 @@
 
 #include <climits>
 #include <fstream>
+#include <regex>
 
 #include "MainFrame.h"
 #include "QueueListCtrl.h"
@@ -18,6 +20,7 @@
 #include "engine/Wiper.h"
 #include "support/GuiHarness.h"
 #include "support/LoopFilesystem.h"
+#include "support/Process.h"
 #include "support/QueuedPaths.h"
 #include "support/TempDir.h"
 
@@ -449,4 +452,56 @@ TEST(Closing, DuringARunAsksAndStopsAtOnceOnlyWhenTheUserAgrees)
     EXPECT_EQ(ReadPart(big, bigSize - 4096, 4096), std::string(4096, 'B'));
     EXPECT_EQ(ReadFile(later), "not reached");
     EXPECT_TRUE(Wiper::IsRunFinished());
+}
+
+// Normalised for comparing two runs: their times differ, nothing else may.
+static std::string WithoutTimes(const std::string& json)
+{
+    static const std::regex times("\"(started|ended)\": \"[^\"]*\"|\"elapsed_ms\": [0-9]+");
+    return std::regex_replace(json, times, "TIME");
+}
+
+TEST(StartWipe, SaveReportWritesWhatTheCommandLineWritesForTheSameFiles)
+{
+    TempDir dir;
+    const std::vector<std::string> files{dir.Path("data"), dir.Path("twin"), dir.Path("fifo"), dir.Path("empty")};
+    const auto make = [&] {
+        WriteFile(files[0], std::string(5000, 'd'));
+        WriteFile(files[1], "twin");
+        link(files[1].c_str(), dir.Path("twin2").c_str());
+        mkfifo(files[2].c_str(), 0600);
+        WriteFile(files[3], "");
+    };
+    make();
+    Frame frame;
+    Queue(frame, files);
+    const std::string saved = dir.Path("window.json");
+    Dialogs().answers = {wxID_HELP};
+    Dialogs().onOtherDialog = [&saved](wxDialog* dialog) {
+        Dialogs().onOtherDialog = nullptr;
+        auto* chooser = dynamic_cast<wxFileDialog*>(dialog);
+        EXPECT_TRUE(chooser);
+        if (!chooser)
+            return int(wxID_CANCEL);
+        EXPECT_EQ(chooser->GetMessage(), "Save report");
+        chooser->SetPath(saved);
+        EXPECT_TRUE(PumpUntil([&] { return chooser->GetPath() == wxString(saved); }, 3000));
+        return int(wxID_OK);
+    };
+    const ShownMessage box = RunToCompletion(frame);
+    EXPECT_TRUE(box.style & wxHELP);
+    EXPECT_TRUE(box.message.StartsWith("Wiping process completed!\n2 files wiped, ")) << box.message;
+    ASSERT_TRUE(PumpUntil([&] { return Exists(saved) && Dialogs().onOtherDialog == nullptr; }, 5000));
+    ExpectIdleAfterARun(frame);
+
+    make();
+    std::vector<std::string> args{VORLIX_WIPE_BINARY, "--report", dir.Path("cli.json")};
+    args.insert(args.end(), files.begin(), files.end());
+    const ProcessResult cli = RunProcess(args, dir.Path(), 20000, [] { wxTheApp->Yield(true); });
+    EXPECT_EQ(cli.status, 1) << cli.err;
+    const std::string json = ReadFile(saved);
+    EXPECT_EQ(WithoutTimes(json), WithoutTimes(ReadFile(dir.Path("cli.json"))));
+    EXPECT_NE(json.find("\"path\": \"" + files[0] + "\", "), std::string::npos) << json;
+    EXPECT_NE(json.find("\"reason_code\": \"hard_links\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"totals\": {\"files\": 4, \"wiped\": 2, \"not_wiped\": 2, "), std::string::npos) << json;
 }

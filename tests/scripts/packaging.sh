@@ -23,7 +23,8 @@ deb=$(ls "$tmp"/vorlix_*.deb 2>/dev/null | head -1)
 check "a Debian package is built" test -n "$deb"
 if [ -z "$deb" ]; then cat "$tmp/cpack.log"; echo "$passes passed, $failures failed"; exit 1; fi
 contents=$(dpkg-deb -c "$deb")
-for file in ./usr/bin/vorlix ./usr/share/applications/vorlix.desktop ./usr/share/man/man1/vorlix.1.gz \
+for file in ./usr/bin/vorlix ./usr/bin/vorlix-wipe ./usr/share/man/man1/vorlix-wipe.1.gz \
+    ./usr/share/applications/vorlix.desktop ./usr/share/man/man1/vorlix.1.gz \
     ./usr/share/doc/vorlix/copyright ./usr/share/doc/vorlix/changelog.gz \
     ./usr/share/icons/hicolor/16x16/apps/vorlix.png ./usr/share/icons/hicolor/256x256/apps/vorlix.png \
     ./usr/lib/vorlix/vorlix-window ./usr/share/kio/servicemenus/vorlix-wipe.desktop \
@@ -36,6 +37,7 @@ check "it suggests what the Nautilus entry needs" grep -qw python3-nautilus <<<"
 # A later instance runs only the program on the PATH: it must not load the GUI.
 dpkg-deb -x "$deb" "$tmp/root"
 check "the program a later instance runs loads no GTK library" bash -c "! ldd '$tmp/root/usr/bin/vorlix' | grep -qi gtk"
+check "the command-line program loads no GTK library" bash -c "! ldd '$tmp/root/usr/bin/vorlix-wipe' | grep -qi gtk"
 check "the window's program does" bash -c "ldd '$tmp/root/usr/lib/vorlix/vorlix-window' | grep -qi gtk"
 # Its errors include an unstripped program and uncompressed documentation.
 lintian_clean() { lintian --fail-on error "$deb" >"$tmp/lintian.log" 2>&1 || { cat "$tmp/lintian.log"; false; }; }

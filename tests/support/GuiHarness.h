@@ -39,7 +39,8 @@ struct ShownMessage {
 class DialogRecorder : public wxModalDialogHook {
 public:
     std::vector<ShownMessage> messages;
-    // Answers for the next questions (Yes/No boxes), in order; Yes when none is left.
+    // Answers for the next questions (Yes/No boxes, and wxID_HELP for a box's
+    // extra button), in order; Yes when none is left.
     std::vector<int> answers;
     std::function<int(wxDialog*)> onOtherDialog;
 
@@ -48,6 +49,11 @@ protected:
     {
         if (auto* box = dynamic_cast<wxMessageDialogBase*>(dialog)) {
             messages.push_back({box->GetMessage(), box->GetCaption(), box->GetMessageDialogStyle()});
+            // A box's extra button is pressed only when wxID_HELP is the next answer.
+            if ((box->GetMessageDialogStyle() & wxHELP) && !answers.empty() && answers.front() == wxID_HELP) {
+                answers.erase(answers.begin());
+                return wxID_HELP;
+            }
             if (!(box->GetMessageDialogStyle() & wxYES_NO))
                 return wxID_OK;
             if (answers.empty())

@@ -150,7 +150,7 @@ TEST(WindowsWipe, TheDriveIsAskedWhatItIsAndTrimsOnlyOnFlash)
     const StorageMedium::Kind kind = StorageMedium().Of(WindowsTempDir::Text(file));
     EXPECT_EQ(WipeOne(file), WipeFailure::None);
     EXPECT_FALSE(ExistsWide(file));
-    const std::vector<WipedFile> wiped = Wiper::GetWiped();
+    const std::vector<FileOutcome> wiped = Wiper::GetWiped();
     ASSERT_EQ(wiped.size(), 1u);
     EXPECT_EQ(wiped[0].medium, kind);
     EXPECT_EQ(wiped[0].discard == Discard::Outcome::NotAsked, kind != StorageMedium::Kind::Flash);

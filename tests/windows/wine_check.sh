@@ -366,6 +366,38 @@ fi
 timeout 20 wineserver -k 2>/dev/null
 first=""
 
+# --- vorlix-wipe.exe --------------------------------------------------------
+
+cli=$(dirname "$exe")/vorlix-wipe.exe
+if [ -f "$cli" ]; then
+    # Read whole first: grep -q ending early would fail the pipe (pipefail).
+    cli_is_console64() {
+        local dump
+        dump=$(x86_64-w64-mingw32-objdump -p "$cli") && grep -Eq '^Subsystem[[:space:]]+00000003' <<<"$dump"
+    }
+    check "vorlix-wipe.exe is a program for the console subsystem" cli_is_console64
+    # Runs vorlix-wipe.exe in $files; its status, stdout and stderr are kept.
+    cli_run() {
+        (cd "$files" && timeout 60 wine "$cli" "$@") >"$tmp/cli.out" 2>"$tmp/cli.err"
+        cli_status=$?
+        tr -d '\r' <"$tmp/cli.out" >"$tmp/cli.out.txt"
+        tr -d '\r' <"$tmp/cli.err" >"$tmp/cli.err.txt"
+    }
+    head -c 4000 /dev/urandom >"$files/cli.bin"
+    cli_run --report "$(winpath "$files/cli.json")" "$(winpath "$files/cli.bin")" "$(winpath "$files/absent.bin")"
+    check "vorlix-wipe.exe: one file wiped, one not found: status 1" test "$cli_status" -eq 1 -a ! -e "$files/cli.bin"
+    check "vorlix-wipe.exe: the missing file named with its reason" grep -q '^Not wiped (not found): ' "$tmp/cli.err.txt"
+    check "vorlix-wipe.exe: the report parses and counts both" python3 -c '
+import json, sys
+totals = json.load(open(sys.argv[1]))["totals"]
+assert totals["wiped"] == 1 and totals["not_wiped"] == 1, totals' "$files/cli.json"
+    cli_run --dry-run "$(winpath "$files/bystander.bin")"
+    check "vorlix-wipe.exe --dry-run: status 0, nothing touched" \
+        test "$cli_status" -eq 0 -a "$(sha256sum <"$files/bystander.bin")" = "$bystander_sum"
+    cli_run --frobnicate
+    check "vorlix-wipe.exe: a usage error is status 2" test "$cli_status" -eq 2
+fi
+
 # --- The installer ----------------------------------------------------------
 
 # Everything the installer may leave behind: files named after the program
@@ -463,6 +495,8 @@ install_round() {
     quiet=$(registry_value "$root\\$uninstall_key" QuietUninstallString)
     [ -n "$location" ] && [ -n "$quiet" ] || { echo "  no uninstall entry in $root"; return 1; }
     echo "  $mode: $location, $(basename "$(dirname "$start_menu")")/Vorlix.lnk, SendTo/Vorlix.lnk"
+    timeout 60 wine "$location\\vorlix-wipe.exe" --version 2>/dev/null | grep -q '^vorlix-wipe 1\.0\.0' \
+        || { echo "  no working vorlix-wipe.exe installed beside Vorlix.exe"; return 1; }
 
     # The installed program starts with a file, as Send To starts it.
     local sent=$files/sent.bin installed

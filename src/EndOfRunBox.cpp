@@ -1,0 +1,41 @@
+#include "EndOfRunBox.h"
+
+#include <wx/datetime.h>
+#include <wx/filedlg.h>
+#include <wx/msgdlg.h>
+
+#include "engine/RunRecord.h"
+#include "platform/NativePath.h"
+
+void EndOfRunBox::Show(const WipeRun::Outcome& outcome, const RunRecord* record)
+{
+    const long icon = outcome.clean ? wxICON_INFORMATION : wxICON_WARNING;
+    if (!record) {
+        wxMessageBox(outcome.message, outcome.caption, wxOK | icon);
+        return;
+    }
+    // The third button is the dialog's help button, relabelled: a message box
+    // has no other place for an action of its own.
+    wxMessageDialog box(nullptr, outcome.message, outcome.caption, wxOK | wxHELP | icon);
+    box.SetHelpLabel("Save report...");
+    if (box.ShowModal() == wxID_HELP)
+        SaveReport(*record);
+}
+
+bool EndOfRunBox::SaveReport(const RunRecord& record)
+{
+    const wxString name = "vorlix-report-" + wxDateTime::Now().Format("%Y%m%d-%H%M%S") + ".json";
+    wxFileDialog dialog(nullptr, "Save report", wxEmptyString, name,
+                        "JSON report (*.json)|*.json|Plain text (*.txt)|*.txt",
+                        wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    if (dialog.ShowModal() == wxID_CANCEL)
+        return false;
+    const wxString path = NativePath::FromToolkit(dialog.GetPath());
+    wxString error;
+    if (!path.empty() && record.Save(path, error))
+        return true;
+    wxMessageBox("The report could not be saved:\n" + NativePath::Display(dialog.GetPath())
+                     + (error.empty() ? "" : "\n\n" + error),
+                 "Save report", wxOK | wxICON_ERROR);
+    return false;
+}

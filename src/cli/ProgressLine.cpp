@@ -1,0 +1,37 @@
+#include "cli/ProgressLine.h"
+
+#include "engine/RunReport.h"
+
+#include <wx/filename.h>
+
+namespace {
+
+wxString Size(uint64_t bytes)
+{
+    return wxFileName::GetHumanReadableSize(wxULongLong(bytes), "0 B", 2, wxSIZE_CONV_TRADITIONAL);
+}
+
+}  // namespace
+
+wxString ProgressLine::Text(uint64_t filesDone, uint64_t files, uint64_t bytesDone, uint64_t bytesTotal,
+                            long long elapsedMs)
+{
+    wxString text;
+    if (files != 0)
+        text = wxString::Format("%llu/%llu files, ", static_cast<unsigned long long>(filesDone),
+                                static_cast<unsigned long long>(files));
+    // Entries that grew meanwhile can take the count past the total.
+    const bool totalKnown = bytesTotal != 0 && bytesTotal != UINT64_MAX && bytesDone <= bytesTotal;
+    text += Size(bytesDone);
+    if (totalKnown)
+        text += " of " + Size(bytesTotal);
+    if (elapsedMs <= 0 || bytesDone == 0)
+        return text;
+    const double rate = static_cast<double>(bytesDone) * 1000.0 / static_cast<double>(elapsedMs);
+    text += ", " + Size(static_cast<uint64_t>(rate)) + "/s";
+    if (totalKnown) {
+        const double leftMs = static_cast<double>(bytesTotal - bytesDone) * 1000.0 / rate;
+        text += ", " + RunReport::DurationText(static_cast<long long>(leftMs)) + " left";
+    }
+    return text;
+}

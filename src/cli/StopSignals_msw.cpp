@@ -1,0 +1,33 @@
+#include "cli/StopSignals.h"
+
+#include <windows.h>
+
+#include <atomic>
+
+namespace {
+
+std::atomic<bool> received{false};
+
+// Ctrl-C, Ctrl-Break and the console closing; the wipe stops as from the
+// window. Returning TRUE keeps the process alive until the engine has stopped.
+BOOL WINAPI Note(DWORD)
+{
+    received = true;
+    return TRUE;
+}
+
+}  // namespace
+
+void StopSignals::Install()
+{
+    SetConsoleCtrlHandler(Note, TRUE);
+}
+
+bool StopSignals::Received()
+{
+    return received.load();
+}
+
+// The console's handler runs on a thread of its own: nothing to block.
+StopSignals::BlockedHere::BlockedHere() {}
+StopSignals::BlockedHere::~BlockedHere() {}

@@ -1,0 +1,249 @@
+#include "cli/WipeCommand.h"
+
+#include "cli/ProgressLine.h"
+#include "cli/StopSignals.h"
+#include "engine/ConsoleText.h"
+#include "engine/FileOverwriter.h"
+#include "engine/FileRun.h"
+#include "engine/FreeSpaceRun.h"
+#include "engine/RunRecord.h"
+#include "engine/RunReport.h"
+#include "engine/Wiper.h"
+#include "platform/FolderWalk.h"
+#include "platform/OverwriteCaveat.h"
+
+#include <wx/stopwatch.h>
+#include <wx/utils.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <ostream>
+
+#include <unistd.h>
+
+namespace {
+
+// Often enough that the end of a run is seen at once, rarely enough to cost
+// nothing; the line itself is redrawn less often.
+const long pollMs = 10;
+const long progressEveryMs = 500;
+
+bool ErrIsTerminal()
+{
+    return isatty(fileno(stderr)) != 0;
+}
+
+}  // namespace
+
+WipeCommand::WipeCommand(const WipeOptions& options, std::ostream& out, std::ostream& err)
+    : options(options), out(out), err(err)
+{
+}
+
+int WipeCommand::Run()
+{
+    // One line per file not wiped, and this program's own lines on stdout.
+    Wiper::logSteps = false;
+    Wiper::verifyLastPass = options.verify;
+    queue.SetMethod(options.method);
+    const bool queued = QueueAll();
+    WarnAboutFilesystems();
+    if (options.dryRun) {
+        int status = DryRun();
+        if (!options.freeSpaceFolder.empty())
+            status = std::max(status, DryRunFreeSpace());
+        return queued ? status : SomeNotWiped;
+    }
+    wxString error;
+    if (!options.reportFile.empty() && !RunRecord::CanSave(options.reportFile, error)) {
+        Complain("Nothing wiped: the report cannot be written (" + error + "): " + options.reportFile);
+        return UsageError;
+    }
+    StopSignals::Install();
+    int status = queued ? AllWiped : SomeNotWiped;
+    if (!queue.IsEmpty())
+        status = std::max(status, WipeFiles());
+    if (status != Stopped && !options.freeSpaceFolder.empty() && !StopSignals::Received())
+        status = std::max(status, WipeFreeSpace());
+    return status;
+}
+
+bool WipeCommand::QueueAll()
+{
+    bool all = true;
+    for (const wxString& path : options.paths) {
+        if (FolderWalk::IsFolder(path)) {
+            if (!options.recursive) {
+                Complain("Not wiped (a folder; -r wipes the files in it): " + path);
+                all = false;
+                continue;
+            }
+            FolderWalk::Run(
+                path, [this](const wxString& file) { queue.AddPath(file); },
+                [this, &all](const wxString& folder) {
+                    Complain("Not wiped (a folder that cannot be listed): " + folder);
+                    all = false;
+                });
+        } else if (!queue.AddPath(path)) {
+            Complain("Not wiped (does not name one file exactly): " + path);
+            all = false;
+        }
+    }
+    return all;
+}
+
+void WipeCommand::WarnAboutFilesystems()
+{
+    std::map<wxString, size_t> kinds;
+    for (const QueueEntry& entry : queue.Snapshot()) {
+        const wxString kind = OverwriteCaveat::For(entry.path);
+        if (!kind.empty())
+            ++kinds[kind];
+    }
+    for (const auto& kind : kinds)
+        Complain(wxString::Format("Warning (%s): overwriting may not reach the old data of %zu file(s)",
+                                  kind.first, kind.second));
+}
+
+int WipeCommand::DryRun()
+{
+    const unsigned passes = options.method == WipeMethod::DoD ? 3 : 1;
+    int status = AllWiped;
+    for (const QueueEntry& entry : queue.Snapshot()) {
+        const FileOutcome outcome = FileOverwriter::Preview(entry);
+        if (outcome.reason == WipeFailure::None) {
+            Say(wxString::Format("Would wipe (%llu bytes, %llu written): ",
+                                 static_cast<unsigned long long>(outcome.size),
+                                 static_cast<unsigned long long>(outcome.bytesOverwritten * passes))
+                + entry.path);
+        } else {
+            Say("Would refuse (" + RunReport::ReasonText(outcome.reason) + "): " + entry.path);
+            status = SomeNotWiped;
+        }
+    }
+    return status;
+}
+
+int WipeCommand::DryRunFreeSpace()
+{
+    FreeSpaceWiper::Check check;
+    if (!Inspect(check))
+        return SomeNotWiped;
+    const FreeSpace::Filesystem& filesystem = check.filesystem;
+    Say(wxString::Format("Would wipe the free space of the %s filesystem on ", filesystem.type)
+        + filesystem.root + wxString::Format(" (%llu bytes free)", static_cast<unsigned long long>(filesystem.freeBytes)));
+    return AllWiped;
+}
+
+bool WipeCommand::Inspect(FreeSpaceWiper::Check& check)
+{
+    wxString detail;
+    if (!FreeSpaceWiper::Inspect(options.freeSpaceFolder, check, detail)) {
+        Complain("Free space not wiped (cannot examine the folder: " + detail + "): " + options.freeSpaceFolder);
+        return false;
+    }
+    if (!check.refusal.empty()) {
+        Complain("Free space not wiped: " + check.refusal);
+        return false;
+    }
+    if (!check.note.empty())
+        Complain("Warning: " + check.note);
+    return true;
+}
+
+int WipeCommand::WipeFiles()
+{
+    const uint64_t files = queue.Count();
+    FileRun run(queue, options.method);
+    {
+        StopSignals::BlockedHere blocked;
+        if (!run.Start())
+            return SomeNotWiped;
+    }
+    const bool stopped = Follow(run, files);
+    run.Finish();
+    const RunReport report(Wiper::GetFailures(), Wiper::GetTotals(), stopped);
+    if (!options.quiet)
+        Say(report.SummaryLine());
+    if (stopped && !queue.IsEmpty())
+        Complain(wxString::Format("Stopped: %zu file(s) not reached, left as they were", queue.Count()));
+    const bool reported = WriteReport(run);
+    if (stopped)
+        return Stopped;
+    return report.AllWiped() && reported ? AllWiped : SomeNotWiped;
+}
+
+bool WipeCommand::WriteReport(const WipeRun& run)
+{
+    if (options.reportFile.empty() || !run.Record())
+        return true;
+    wxString error;
+    if (run.Record()->Save(options.reportFile, error))
+        return true;
+    Complain("Report not written (" + error + "): " + options.reportFile);
+    return false;
+}
+
+int WipeCommand::WipeFreeSpace()
+{
+    FreeSpaceWiper::Check check;
+    if (!Inspect(check))
+        return SomeNotWiped;
+    FreeSpaceRun run(options.freeSpaceFolder, options.method);
+    {
+        StopSignals::BlockedHere blocked;
+        if (!run.Start())
+            return SomeNotWiped;
+    }
+    const bool stopped = Follow(run, 0);
+    const WipeRun::Outcome outcome = run.Finish();
+    if (stopped) {
+        Complain(outcome.message);
+        return Stopped;
+    }
+    if (!outcome.clean) {
+        Complain(outcome.message);
+        return SomeNotWiped;
+    }
+    if (!options.quiet)
+        Say(outcome.message);
+    return AllWiped;
+}
+
+bool WipeCommand::Follow(WipeRun& run, uint64_t files)
+{
+    const bool showProgress = !options.quiet && ErrIsTerminal();
+    wxStopWatch clock;
+    long lastShown = -progressEveryMs;
+    bool stopped = false;
+    while (!run.IsFinished()) {
+        if (!stopped && StopSignals::Received()) {
+            stopped = true;
+            run.Stop();
+        }
+        if (showProgress && clock.Time() - lastShown >= progressEveryMs) {
+            lastShown = clock.Time();
+            const wxString line = ProgressLine::Text(files ? Wiper::FilesReached() : 0, files, run.BytesDone(),
+                                                     run.TotalBytes(), clock.Time());
+            // Back to the line's start, and cleared to its end.
+            err << "\r" << ConsoleText::Of(line) << "\x1b[K" << std::flush;
+            progressShown = true;
+        }
+        wxMilliSleep(pollMs);
+    }
+    if (progressShown) {
+        err << "\r\x1b[K" << std::flush;
+        progressShown = false;
+    }
+    return stopped || StopSignals::Received();
+}
+
+void WipeCommand::Say(const wxString& text)
+{
+    out << ConsoleText::Of(text) << std::endl;
+}
+
+void WipeCommand::Complain(const wxString& text)
+{
+    err << ConsoleText::Of(text) << std::endl;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "cli/WipeOptions.h"
+#include "engine/FreeSpaceWiper.h"
+#include "engine/WipeQueue.h"
+
+#include <wx/string.h>
+
+#include <cstdint>
+#include <iosfwd>
+
+class WipeRun;
+
+// `vorlix-wipe` once its arguments are read: queues the paths as the window
+// does, prints the filesystem warnings instead of asking, runs the engine and
+// prints what it says. Returns the exit status.
+class WipeCommand {
+public:
+    enum Status { AllWiped = 0, SomeNotWiped = 1, UsageError = 2, Stopped = 130 };
+
+    WipeCommand(const WipeOptions& options, std::ostream& out, std::ostream& err);
+    int Run();
+
+private:
+    // Queues every path (folders walked with -r); false when one could not be
+    // queued or a folder was given without -r (each is said on err).
+    bool QueueAll();
+    // The warning kind of each queued file, printed once per kind.
+    void WarnAboutFilesystems();
+    int DryRun();
+    int DryRunFreeSpace();
+    // Examines the free-space folder's filesystem; false, said on err, when it
+    // cannot be examined or its free space cannot be wiped. A note is printed
+    // as a warning.
+    bool Inspect(FreeSpaceWiper::Check& check);
+    int WipeFiles();
+    int WipeFreeSpace();
+    // Polls run until it has finished, showing the progress line on a terminal
+    // and passing a stop signal on; true when it was stopped.
+    bool Follow(WipeRun& run, uint64_t files);
+    // Writes the run's record where --report asked; false (said on err) when
+    // it cannot.
+    bool WriteReport(const WipeRun& run);
+    void Say(const wxString& text);
+    void Complain(const wxString& text);
+
+    const WipeOptions& options;
+    std::ostream& out;
+    std::ostream& err;
+    WipeQueue queue;
+    bool progressShown = false;
+};

@@ -1,0 +1,109 @@
+#include "cli/WipeOptions.h"
+
+namespace {
+
+WipeOptions Invalid(const wxString& error)
+{
+    WipeOptions options;
+    options.action = WipeOptions::Action::Invalid;
+    options.error = error;
+    return options;
+}
+
+}  // namespace
+
+WipeOptions WipeOptions::Parse(const std::vector<wxString>& args)
+{
+    WipeOptions options;
+    bool help = false, version = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const wxString& arg = args[i];
+        if (arg == "--") {
+            options.paths.insert(options.paths.end(), args.begin() + i + 1, args.end());
+            break;
+        }
+        if (arg.StartsWith("--")) {
+            wxString name = arg.Mid(2), value;
+            const bool inlineValue = name.Contains("=");
+            if (inlineValue) {
+                value = name.AfterFirst('=');
+                name = name.BeforeFirst('=');
+            }
+            const bool takesValue = name == "method" || name == "free-space" || name == "report";
+            if (!takesValue && inlineValue)
+                return Invalid("option --" + name + " takes no value");
+            if (takesValue && !inlineValue) {
+                if (i + 1 == args.size())
+                    return Invalid("option --" + name + " needs a value");
+                value = args[++i];
+            }
+            if (takesValue && value.empty())
+                return Invalid("option --" + name + " needs a value");
+            if (name == "recursive") options.recursive = true;
+            else if (name == "dry-run") options.dryRun = true;
+            else if (name == "verify") options.verify = true;
+            else if (name == "quiet") options.quiet = true;
+            else if (name == "help") help = true;
+            else if (name == "version") version = true;
+            else if (name == "free-space") options.freeSpaceFolder = value;
+            else if (name == "report") options.reportFile = value;
+            else if (name == "method") {
+                if (value == "random") options.method = WipeMethod::Random;
+                else if (value == "dod") options.method = WipeMethod::DoD;
+                else return Invalid("unknown method '" + value + "' (random or dod)");
+            } else {
+                return Invalid("unknown option --" + name);
+            }
+            continue;
+        }
+        // A lone "-" names no file this program could wipe: taken as a path,
+        // it is refused like any other missing file.
+        if (arg.StartsWith("-") && arg.length() > 1) {
+            for (size_t k = 1; k < arg.length(); ++k) {
+                switch (static_cast<wxChar>(arg[k])) {
+                case 'r': options.recursive = true; break;
+                case 'n': options.dryRun = true; break;
+                case 'q': options.quiet = true; break;
+                case 'h': help = true; break;
+                default: return Invalid("unknown option -" + wxString(arg[k]));
+                }
+            }
+            continue;
+        }
+        options.paths.push_back(arg);
+    }
+    if (help)
+        options.action = Action::Help;
+    else if (version)
+        options.action = Action::Version;
+    else if (options.paths.empty() && options.freeSpaceFolder.empty())
+        return Invalid("no file to wipe");
+    else if (options.dryRun && !options.reportFile.empty())
+        return Invalid("--report records a real run, not a dry run");
+#ifdef __WINDOWS__
+    // Reading back past the cache is not done on Windows yet: refused here
+    // rather than failing every file.
+    else if (options.verify)
+        return Invalid("--verify is not available on Windows yet");
+#endif
+    return options;
+}
+
+wxString WipeOptions::Usage()
+{
+    return "Usage: vorlix-wipe [OPTION]... [--] PATH...\n"
+           "Overwrite each file in place, synced to the device, then delete it.\n"
+           "\n"
+           "  -r, --recursive        wipe the files in folders too (links are never entered)\n"
+           "      --method METHOD    random (one pass, the default) or dod (three passes)\n"
+           "      --free-space DIR   wipe the free space of the filesystem DIR is on\n"
+           "  -n, --dry-run          list what would be wiped and refused; touch nothing\n"
+           "      --report FILE      write a record of the run as JSON to FILE\n"
+           "      --verify           read each file's last pass back from the device\n"
+           "  -q, --quiet            no progress and no summary; refusals are still listed\n"
+           "      --version          print the version and exit\n"
+           "  -h, --help             print this help and exit\n"
+           "\n"
+           "Exit status: 0 every file wiped, 1 some file not wiped, 2 usage error,\n"
+           "130 stopped by a signal.\n";
+}

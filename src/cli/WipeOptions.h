@@ -1,0 +1,33 @@
+#pragma once
+
+#include "engine/WipeMethod.h"
+
+#include <wx/string.h>
+
+#include <vector>
+
+// What `vorlix-wipe` was asked to do, read from its arguments alone: nothing
+// is looked up on disk here, so a usage error is found before anything is
+// touched.
+class WipeOptions {
+public:
+    enum class Action { Wipe, Help, Version, Invalid };
+
+    Action action = Action::Wipe;
+    wxString error;  // why the arguments were refused (Invalid)
+
+    bool recursive = false;
+    bool dryRun = false;
+    bool verify = false;
+    bool quiet = false;
+    WipeMethod method = WipeMethod::Random;
+    wxString freeSpaceFolder;  // empty: no free-space wipe
+    wxString reportFile;       // empty: no report
+    std::vector<wxString> paths;
+
+    // args without the program's name. Short flags may be bundled (-rq); an
+    // option's value may follow as the next argument or after '='; "--" ends
+    // the options.
+    static WipeOptions Parse(const std::vector<wxString>& args);
+    static wxString Usage();
+};

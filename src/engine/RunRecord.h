@@ -1,0 +1,63 @@
+#pragma once
+
+#include "engine/WipeMethod.h"
+#include "engine/WipeQueue.h"
+#include "engine/Wiper.h"
+
+#include <wx/datetime.h>
+#include <wx/string.h>
+
+#include <map>
+#include <vector>
+
+// The record of one file run that a user keeps: who wiped what, where, how
+// and with what outcome, as JSON (fields in docs/report.md) or plain text.
+// The window and the command line fill it the same way, through FileRun.
+class RunRecord {
+public:
+    // Before the run: the start time, and each queued file's filesystem and
+    // warning, taken while the file still exists.
+    void Begin(const std::vector<QueueEntry>& entries, WipeMethod method, bool verify);
+    // After it: what the engine did with each file it reached, and the
+    // entries it never reached (still queued after a stop).
+    void End(const std::vector<FileOutcome>& outcomes, const std::vector<QueueEntry>& notReached, bool stopped,
+             const RunTotals& totals);
+
+    // The warning that applied to a queued file (OverwriteCaveat), or empty.
+    wxString WarningOf(const wxString& path) const;
+
+    wxString Json() const;
+    wxString Text() const;
+    // Writes the text form when the name ends in ".txt", else JSON; false,
+    // with the system's text in error, when it cannot be written.
+    bool Save(const wxString& file, wxString& error) const;
+    // Whether file can be written, asked before a run so that no file is
+    // wiped without the record the user asked for. Leaves no file behind
+    // that was not there.
+    static bool CanSave(const wxString& file, wxString& error);
+
+    // The stable name of a reason in the JSON ("hard_links"); empty for None.
+    static wxString ReasonCode(WipeFailure reason);
+
+private:
+    struct Place {
+        wxString location;  // the folder the path was bound to, and its name
+        wxString filesystem;
+        wxString warning;
+    };
+    struct File {
+        FileOutcome outcome;
+        bool reached = true;
+    };
+
+    Place PlaceOf(const wxString& path) const;
+
+    wxString host, user;
+    wxDateTime started, ended;
+    WipeMethod method = WipeMethod::Random;
+    bool verify = false;
+    bool stopped = false;
+    RunTotals totals;
+    std::map<wxString, Place> places;  // by queued path
+    std::vector<File> files;
+};

@@ -1,0 +1,46 @@
+// `vorlix-wipe`: the command-line face. It links the engine alone, so it runs
+// without a display; the arguments are read as the system's own units.
+#include <wx/init.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/WipeCommand.h"
+#include "cli/WipeOptions.h"
+#include "engine/ConsoleText.h"
+#include "platform/NativePath.h"
+
+// On Windows the arguments are taken as the system's UTF-16, never through
+// the console's code page.
+#ifdef __WINDOWS__
+int wmain(int argc, wchar_t** argv)
+#else
+int main(int argc, char** argv)
+#endif
+{
+    std::vector<wxString> args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(NativePath::Decode(NativePath::String(argv[i])));
+    const WipeOptions options = WipeOptions::Parse(args);
+    switch (options.action) {
+    case WipeOptions::Action::Help:
+        std::cout << ConsoleText::Of(WipeOptions::Usage());
+        return 0;
+    case WipeOptions::Action::Version:
+        std::cout << "vorlix-wipe " VORLIX_VERSION << std::endl;
+        return 0;
+    case WipeOptions::Action::Invalid:
+        std::cerr << "vorlix-wipe: " << ConsoleText::Of(options.error) << "\n"
+                  << "Try 'vorlix-wipe --help'." << std::endl;
+        return WipeCommand::UsageError;
+    case WipeOptions::Action::Wipe: break;
+    }
+    // The wipe thread is the toolkit's, and the engine uses its strings.
+    wxInitializer toolkit;
+    if (!toolkit.IsOk()) {
+        std::cerr << "vorlix-wipe: cannot start the toolkit's base library" << std::endl;
+        return WipeCommand::SomeNotWiped;
+    }
+    return WipeCommand(options, std::cout, std::cerr).Run();
+}

@@ -1,0 +1,162 @@
+#include "EngineTestSupport.h"
+
+#include "engine/DoDWiper.h"
+#include "engine/FileOverwriter.h"
+#include "engine/RandomWiper.h"
+#include "engine/RunRecord.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <functional>
+
+namespace {
+
+// Sets FileOverwriter::afterReadBack and Wiper::verifyLastPass for one test.
+class ReadBack {
+public:
+    explicit ReadBack(std::function<void(unsigned char*, size_t)> hook = nullptr)
+    {
+        FileOverwriter::afterReadBack = std::move(hook);
+        Wiper::verifyLastPass = true;
+    }
+    ~ReadBack()
+    {
+        FileOverwriter::afterReadBack = nullptr;
+        Wiper::verifyLastPass = false;
+    }
+};
+
+const FileOutcome* OutcomeFor(const std::vector<FileOutcome>& outcomes, const std::string& path)
+{
+    for (const FileOutcome& outcome : outcomes)
+        if (outcome.path == wxString(path))
+            return &outcome;
+    return nullptr;
+}
+
+}  // namespace
+
+// Every file reached is in the record once, with what was written to it over
+// all passes: holes are skipped, a refused file wrote nothing.
+TEST(RunRecord, EachFileReachedHasItsSizeBytesWrittenAndReason)
+{
+    TempDir dir;
+    WriteSynced(dir.Path("data"), Pattern(5000));
+    ASSERT_EQ(truncate(dir.File("sparse", "").c_str(), 1 << 20), 0);
+    ASSERT_EQ(symlink("data", dir.Path("link").c_str()), 0);
+    WipeQueue queue;
+    for (const char* name : {"data", "sparse", "link", "missing"})
+        queue.AddPath(dir.Path(name));
+
+    DoDWiper wiper;
+    RunOnFreshThread(wiper, queue);
+    const std::vector<FileOutcome> outcomes = Wiper::GetOutcomes();
+    ASSERT_EQ(outcomes.size(), 4u);
+    const FileOutcome* data = OutcomeFor(outcomes, dir.Path("data"));
+    const FileOutcome* sparse = OutcomeFor(outcomes, dir.Path("sparse"));
+    const FileOutcome* link = OutcomeFor(outcomes, dir.Path("link"));
+    ASSERT_TRUE(data && sparse && link);
+    EXPECT_EQ(data->size, 5000u);
+    EXPECT_EQ(data->bytesOverwritten, 15000u);
+    EXPECT_EQ(data->reason, WipeFailure::None);
+    EXPECT_EQ(sparse->size, 1u << 20);
+    EXPECT_EQ(sparse->bytesOverwritten, 0u);
+    EXPECT_EQ(link->reason, WipeFailure::Link);
+    EXPECT_EQ(link->bytesOverwritten, 0u);
+    EXPECT_EQ(Wiper::FilesReached(), 4u);
+
+    // The dry run finds the same refusals and sizes without writing.
+    WriteSynced(dir.Path("again"), Pattern(3000));
+    queue.AddPath(dir.Path("again"));
+    queue.AddPath(dir.Path("link"));
+    const std::vector<QueueEntry> entries = queue.Snapshot();
+    EXPECT_EQ(FileOverwriter::Preview(entries[0]).bytesOverwritten, 3000u);
+    EXPECT_EQ(FileOverwriter::Preview(entries[1]).reason, WipeFailure::Link);
+    EXPECT_EQ(ReadFile(dir.Path("again")), Pattern(3000));
+}
+
+// The last pass is read back from the device: a good one lets the file go,
+// one read that comes back changed keeps it, holding the last pass's bytes.
+TEST(RunRecord, VerificationPassesOnAGoodDeviceAndKeepsAFileThatReadsBackWrong)
+{
+    TempDir dir;
+    WriteSynced(dir.Path("good"), Pattern(200000));
+    {
+        ReadBack verify;
+        WipeQueue queue;
+        queue.AddPath(dir.Path("good"));
+        RandomWiper wiper;
+        const RunResult run = RunOnFreshThread(wiper, queue);
+        EXPECT_TRUE(run.failed.empty()) << run.err;
+        EXPECT_FALSE(Exists(dir.Path("good")));
+    }
+
+    WriteSynced(dir.Path("bad"), Pattern(200000));
+    ReadBack corruptOne([](unsigned char* data, size_t n) {
+        if (n > 100000)
+            data[100000] ^= 0x01;
+    });
+    WipeQueue queue;
+    queue.AddPath(dir.Path("bad"));
+    DoDWiper wiper;
+    const RunResult run = RunOnFreshThread(wiper, queue);
+    ASSERT_EQ(run.failed.size(), 1u);
+    EXPECT_EQ(Wiper::GetFailures()[0].reason, WipeFailure::VerificationFailed);
+    EXPECT_EQ(Wiper::GetFailures()[0].detail, "bytes 65536 to 131072 differ");
+    EXPECT_NE(run.err.find("Not wiped (verification failed"), std::string::npos) << run.err;
+    ASSERT_TRUE(Exists(dir.Path("bad")));
+    // Only the last pass is read back: the first two left no trace.
+    const std::string left = ReadFile(dir.Path("bad"));
+    EXPECT_EQ(left.find(std::string(1024, '\0')), std::string::npos);
+    EXPECT_EQ(left.find(std::string(1024, '\xff')), std::string::npos);
+    EXPECT_EQ(left.substr(0, 1024), left.substr(1024, 1024));
+}
+
+// The record names every file with its place, outcome and reason, and the
+// text form reads as the log does.
+TEST(RunRecord, JsonAndTextNameEveryFileAndTheTotals)
+{
+    TempDir dir;
+    WriteSynced(dir.Path("wiped \"quoted\""), Pattern(100));
+    ASSERT_EQ(mkfifo(dir.Path("fifo").c_str(), 0600), 0);
+    WipeQueue queue;
+    queue.AddPath(dir.Path("wiped \"quoted\""));
+    queue.AddPath(dir.Path("fifo"));
+    RunRecord record;
+    record.Begin(queue.Snapshot(), WipeMethod::Random, false);
+    RandomWiper wiper;
+    RunOnFreshThread(wiper, queue);
+    queue.AddPath(dir.Path("late"));
+    record.End(Wiper::GetOutcomes(), queue.Snapshot(), true, Wiper::GetTotals());
+
+    const std::string json(record.Json().utf8_str());
+    EXPECT_NE(json.find("\"path\": \"" + dir.Path("wiped \\\"quoted\\\"") + "\", \"path_native\": \""), std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"size\": 100, \"bytes_overwritten\": 100, \"outcome\": \"wiped\", \"reason\": null, "
+                        "\"reason_code\": null, \"detail\": null, \"filesystem\": \""),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"outcome\": \"not wiped\", \"reason\": \"not a regular file but a folder, pipe, socket or "
+                        "device\", \"reason_code\": \"not_regular\""),
+              std::string::npos);
+    EXPECT_NE(json.find("\"outcome\": \"not reached\""), std::string::npos);
+    EXPECT_NE(json.find("\"stopped\": true"), std::string::npos);
+    EXPECT_NE(json.find("\"totals\": {\"files\": 3, \"wiped\": 1, \"not_wiped\": 1, \"not_reached\": 1, "
+                        "\"bytes_overwritten\": 100, "),
+              std::string::npos)
+        << json;
+
+    const std::string text(record.Text().utf8_str());
+    EXPECT_NE(text.find("Not wiped (not a regular file but a folder, pipe, socket or device): " + dir.Path("fifo")),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Not reached: " + dir.Path("late")), std::string::npos);
+
+    wxString error;
+    EXPECT_TRUE(record.Save(dir.Path("report.TXT"), error));
+    EXPECT_EQ(ReadFile(dir.Path("report.TXT")), text);
+    EXPECT_FALSE(record.Save(dir.Path("no/such/folder.json"), error));
+    EXPECT_FALSE(error.empty());
+}

@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# vorlix-wipe run as a user runs it, on real files: exit statuses, the
+# refusals, -r over a tree holding a folder link, a dry run that changes
+# nothing, "--" before a file named -rf, and Ctrl-C during a big file.
+# Usage: wipe_cli.sh <vorlix binary> <build folder>
+set -uo pipefail
+wipe=$(cd "$(dirname "$1")" && pwd)/vorlix-wipe
+export LC_ALL=C.UTF-8
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+export XDG_RUNTIME_DIR=$tmp/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+failures=0
+passes=0
+check() {
+    local what=$1; shift
+    if "$@"; then passes=$((passes + 1)); echo "ok: $what"; else failures=$((failures + 1)); echo "FAILED: $what"; fi
+}
+# Runs vorlix-wipe in $tmp/w; its status, stdout and stderr are kept.
+run() {
+    (cd "$tmp/w" && "$wipe" "$@" >"$tmp/out" 2>"$tmp/err")
+    status=$?
+}
+fresh() { rm -rf "$tmp/w"; mkdir "$tmp/w"; }
+sums() { (cd "$tmp/w" && find . -printf '%p %y %s %n %l\n' | sort && find . -type f -exec sha256sum {} + | sort); }
+lines() { grep -cxF "$1" "$tmp/err"; }
+
+# Usage errors touch nothing.
+fresh; echo keep >"$tmp/w/a"
+run; check "no path: status 2" test $status -eq 2
+run --frobnicate a; check "an unknown option: status 2" test $status -eq 2
+run --method gost a; check "an unknown method: status 2" test $status -eq 2
+run -n --report r.json a; check "a report of a dry run: status 2" test $status -eq 2
+run --report "$tmp/no/such/folder/r.json" a
+check "a report that cannot be written: status 2" test $status -eq 2 -a ! -e "$tmp/no"
+check "after usage errors the file is intact" grep -qx keep "$tmp/w/a"
+run --help; check "--help: status 0 and the usage" test $status -eq 0 -a -n "$(grep -- --dry-run "$tmp/out")"
+run --version; check "--version names the program" grep -q '^vorlix-wipe [0-9]' "$tmp/out"
+
+# Plain files are wiped: status 0 and a summary.
+fresh; head -c 100000 /dev/urandom >"$tmp/w/one"; : >"$tmp/w/empty"
+run one empty
+check "files wiped: status 0" test $status -eq 0
+check "both files are gone" test ! -e "$tmp/w/one" -a ! -e "$tmp/w/empty"
+check "the summary line" grep -q '^2 files wiped, ' "$tmp/out"
+check "nothing on stderr" test ! -s "$tmp/err"
+echo q >"$tmp/w/q"
+run -q q missing
+check "-q: no summary, the refusal still said" test $status -eq 1 -a ! -s "$tmp/out" -a -s "$tmp/err"
+
+# A link, a hard-link twin and a FIFO are refused, untouched, one line each.
+fresh; echo target >"$tmp/w/target"; ln -s target "$tmp/w/link"
+echo twin >"$tmp/w/twin1"; ln "$tmp/w/twin1" "$tmp/w/twin2"; mkfifo "$tmp/w/fifo"; echo fine >"$tmp/w/fine"
+before=$(sums)
+run link twin1 fifo fine missing
+check "refusals: status 1" test $status -eq 1
+check "the link's line" test "$(lines 'Not wiped (a link, which is never followed): link')" -eq 1
+check "the twin's line" test "$(lines 'Not wiped (a hard link: the file has other names too): twin1')" -eq 1
+check "the FIFO's line" test "$(lines 'Not wiped (not a regular file but a folder, pipe, socket or device): fifo')" -eq 1
+check "the missing file's line" test "$(lines 'Not wiped (not found): missing')" -eq 1
+check "one line per file not wiped" test "$(wc -l <"$tmp/err")" -eq 4
+check "the file beside them is wiped" test ! -e "$tmp/w/fine"
+rm -f "$tmp/w/fine" 2>/dev/null
+check "the refused entries are untouched" test "$(sums)" = "$(echo "$before" | grep -v fine)"
+
+# A folder needs -r; with it the tree is walked, no link entered.
+fresh; mkdir -p "$tmp/w/tree/sub" "$tmp/outside"; echo secret >"$tmp/outside/kept"
+echo a >"$tmp/w/tree/a"; echo b >"$tmp/w/tree/sub/b"; ln -s "$tmp/outside" "$tmp/w/tree/sub/elsewhere"
+run tree
+check "a folder without -r: status 1" test $status -eq 1
+check "a folder without -r: its files stay" test -e "$tmp/w/tree/a" -a -e "$tmp/w/tree/sub/b"
+run -r tree
+check "-r: status 0" test $status -eq 0
+check "-r: the tree's files are wiped" test ! -e "$tmp/w/tree/a" -a ! -e "$tmp/w/tree/sub/b"
+check "-r: the folder link is neither entered nor removed" test -L "$tmp/w/tree/sub/elsewhere" -a "$(cat "$tmp/outside/kept")" = secret
+
+# A dry run lists and refuses as a run would and changes nothing. A link
+# inside a walked tree is skipped, not listed; named itself it is refused.
+fresh; mkdir -p "$tmp/w/d/e"; head -c 70000 /dev/urandom >"$tmp/w/d/big"; echo x >"$tmp/w/d/e/small"
+ln -s big "$tmp/w/d/e/link"; mkfifo "$tmp/w/d/fifo"; truncate -s 1M "$tmp/w/d/sparse"
+before=$(sums)
+run -n -r --method dod d d/e/link
+check "dry run: status 1 for the refused entries" test $status -eq 1
+check "dry run: the file it would wipe" grep -qxF 'Would wipe (70000 bytes, 210000 written): d/big' "$tmp/out"
+check "dry run: holes are not written" grep -qxF 'Would wipe (1048576 bytes, 0 written): d/sparse' "$tmp/out"
+check "dry run: the link it would refuse" grep -qxF 'Would refuse (a link, which is never followed): d/e/link' "$tmp/out"
+check "dry run: the FIFO it would refuse" grep -qF 'Would refuse (not a regular file' "$tmp/out"
+check "dry run: the whole tree is unchanged" test "$(sums)" = "$before"
+
+# Names are the system's bytes, whatever the locale: a name that is not
+# UTF-8 and one that is, under the C locale; the report shows the first as
+# the window does and keeps its exact bytes.
+fresh; echo a >"$tmp/w/bad"$'\xff'; echo b >"$tmp/w/caf"$'\xc3\xa9'
+(cd "$tmp/w" && LC_ALL=C "$wipe" --report "$tmp/names.json" bad$'\xff' caf$'\xc3\xa9' >"$tmp/out" 2>"$tmp/err")
+check "odd names under the C locale: status 0, both gone" \
+    test $? -eq 0 -a ! -e "$tmp/w/bad"$'\xff' -a ! -e "$tmp/w/caf"$'\xc3\xa9'
+check "the report: shown with U+FFFD, exact in path_native" python3 - "$tmp/names.json" <<'PY'
+import json, sys
+bad, cafe = json.load(open(sys.argv[1]))["files"]
+assert bad["path"].endswith("/bad\ufffd") and bad["path_native"].endswith("2f626164ff"), bad
+assert cafe["path"].endswith("/caf\u00e9") and cafe["path_native"].endswith("636166c3a9"), cafe
+PY
+
+# "--" ends the options: a file named -rf.
+fresh; echo dash >"$tmp/w/-rf"
+run -rf
+check "-rf as an option: status 2" test $status -eq 2 -a -e "$tmp/w/-rf"
+run -- -rf
+check "-- -rf wipes the file named -rf" test $status -eq 0 -a ! -e "$tmp/w/-rf"
+
+# The report: parses, has every field docs/report.md lists, and says what
+# happened to each file. --verify passes on a good device.
+fresh; head -c 5000 /dev/urandom >"$tmp/w/kept"; ln "$tmp/w/kept" "$tmp/w/twin"; echo gone >"$tmp/w/gone"
+run --verify --method dod --report "$tmp/report.json" gone kept
+check "report run: status 1 for the twin" test $status -eq 1 -a ! -e "$tmp/w/gone"
+check "the report has every documented field, right for each file" python3 - "$tmp/report.json" "$(dirname "$0")/../../docs/report.md" <<'PY'
+import json, re, sys
+report = json.load(open(sys.argv[1]))
+fields = re.findall(r"^\| `([a-z_.\[\]]+)` \|", open(sys.argv[2]).read(), re.M)
+assert len(fields) > 20, fields
+for field in fields:
+    where, name = (report, field)
+    if "." in field:
+        parent, name = field.split(".")
+        where = report["files"][0] if parent == "files[]" else report[parent]
+    assert name in where, field
+gone, kept = report["files"]
+assert gone["outcome"] == "wiped" and gone["bytes_overwritten"] == 15 and gone["reason"] is None, gone
+assert kept["outcome"] == "not wiped" and kept["reason_code"] == "hard_links" and kept["size"] == 5000, kept
+assert report["verified"] and report["method"] == "dod" and report["passes"] == 3
+assert report["totals"]["wiped"] == 1 and report["totals"]["not_wiped"] == 1
+PY
+
+# Ctrl-C during a 512 MiB file: left in place, reported as stopped, status 130.
+fresh; head -c 1M /dev/urandom >"$tmp/chunk"
+for i in $(seq 512); do cat "$tmp/chunk"; done >"$tmp/w/big"
+sum=$(sha256sum <"$tmp/w/big")
+(cd "$tmp/w" && exec "$wipe" --method dod big >"$tmp/out" 2>"$tmp/err") &
+pid=$!
+# Stopped once it has begun to overwrite.
+for _ in $(seq 100); do
+    [ "$(head -c 1M "$tmp/w/big" | sha256sum)" != "$(sha256sum <"$tmp/chunk")" ] && break
+    sleep 0.05
+done
+kill -INT $pid
+wait $pid
+status=$?
+check "SIGINT: status 130" test $status -eq 130
+check "SIGINT: the file stays, its size too" test "$(stat -c %s "$tmp/w/big" 2>/dev/null)" = 536870912
+check "SIGINT: partly overwritten" test "$(sha256sum <"$tmp/w/big")" != "$sum"
+check "SIGINT: reported as stopped" \
+    grep -qxF 'Not wiped (stopped while being overwritten, left partly overwritten): big' "$tmp/err"
+
+echo "$passes passed, $failures failed"
+[ "$failures" -eq 0 ]

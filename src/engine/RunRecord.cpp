@@ -4,6 +4,7 @@
 #include "platform/FreeSpace.h"
 #include "platform/NativePath.h"
 #include "platform/OverwriteCaveat.h"
+#include "platform/StorageMedium.h"
 
 #include <wx/log.h>
 #include <wx/utils.h>
@@ -88,8 +89,10 @@ void RunRecord::Begin(const std::vector<QueueEntry>& entries, WipeMethod runMeth
     started = wxDateTime::UNow();
     method = runMethod;
     verify = verifyRun;
-    // Folders are examined once however many files they hold.
+    // Folders are examined once however many files they hold, drives once
+    // however many filesystems they carry.
     std::map<wxString, wxString> types;
+    StorageMedium media;
     places.clear();
     for (const QueueEntry& entry : entries) {
         auto type = types.find(entry.folder);
@@ -99,8 +102,8 @@ void RunRecord::Begin(const std::vector<QueueEntry>& entries, WipeMethod runMeth
             FreeSpace::Examine(entry.folder, filesystem, detail);
             type = types.emplace(entry.folder, filesystem.type).first;
         }
-        places[entry.path] =
-            Place{FreeSpace::Join(entry.folder, entry.name), type->second, OverwriteCaveat::For(entry.path)};
+        places[entry.path] = Place{FreeSpace::Join(entry.folder, entry.name), type->second,
+                                   OverwriteCaveat::For(entry.path), media.Of(entry.folder)};
     }
 }
 
@@ -155,6 +158,20 @@ wxString RunRecord::ReasonCode(WipeFailure reason)
     return wxString();
 }
 
+wxString RunRecord::DiscardCode(Discard::Outcome discard)
+{
+    switch (discard) {
+    case Discard::Outcome::NotAsked: break;
+    case Discard::Outcome::Discarded: return "discarded";
+    case Discard::Outcome::Deferred: return "deferred";
+    case Discard::Outcome::Automatic: return "automatic";
+    case Discard::Outcome::Unsupported: return "unsupported";
+    case Discard::Outcome::NotFree: return "not_free";
+    case Discard::Outcome::Failed: return "failed";
+    }
+    return wxString();
+}
+
 wxString RunRecord::Json() const
 {
     uint64_t wiped = 0, notWiped = 0, notReached = 0, written = 0;
@@ -179,7 +196,10 @@ wxString RunRecord::Json() const
                 + ", \"reason_code\": " + OrNull(ReasonCode(outcome.reason))
                 + ", \"detail\": " + OrNull(outcome.detail)
                 + ", \"filesystem\": " + OrNull(place.filesystem)
-                + ", \"warning\": " + OrNull(place.warning) + "}";
+                + ", \"warning\": " + OrNull(place.warning)
+                + ", \"medium\": " + Quoted(StorageMedium::Name(place.medium))
+                + ", \"discard\": " + OrNull(DiscardCode(outcome.discard))
+                + ", \"discarded_bytes\": " + std::to_string(outcome.discardedBytes) + "}";
     }
     std::string json = "{\n";
     json += "  \"report_format\": 1,\n";
@@ -226,6 +246,9 @@ wxString RunRecord::Text() const
             line += ", " + place.filesystem;
         if (!place.warning.empty())
             line += ", warning: " + place.warning;
+        line += ", " + StorageMedium::Name(place.medium);
+        if (outcome.discard != Discard::Outcome::NotAsked)
+            line += ", discard: " + DiscardCode(outcome.discard);
         text += line + ")\n";
     }
     text += "\n" + RunReport(std::vector<FailedEntry>(), totals, stopped).SummaryLine() + "\n";

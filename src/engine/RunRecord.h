@@ -38,12 +38,15 @@ public:
 
     // The stable name of a reason in the JSON ("hard_links"); empty for None.
     static wxString ReasonCode(WipeFailure reason);
+    // The stable name of what the drive was asked ("discarded"); empty for NotAsked.
+    static wxString DiscardCode(Discard::Outcome discard);
 
 private:
     struct Place {
         wxString location;  // the folder the path was bound to, and its name
         wxString filesystem;
         wxString warning;
+        StorageMedium::Kind medium = StorageMedium::Kind::Unknown;
     };
     struct File {
         FileOutcome outcome;

@@ -8,6 +8,7 @@
 #include "engine/FreeSpaceRun.h"
 #include "engine/RunRecord.h"
 #include "engine/RunReport.h"
+#include "engine/TrashQueue.h"
 #include "engine/Wiper.h"
 #include "platform/FolderWalk.h"
 #include "platform/OverwriteCaveat.h"
@@ -63,6 +64,8 @@ int WipeCommand::Run()
     int status = queued ? AllWiped : SomeNotWiped;
     if (!queue.IsEmpty())
         status = std::max(status, WipeFiles());
+    // Trashed folders the run emptied go with it.
+    TrashQueue::RemoveEmptied(trashFolders);
     if (status != Stopped && !options.freeSpaceFolder.empty() && !StopSignals::Received())
         status = std::max(status, WipeFreeSpace());
     return status;
@@ -71,6 +74,14 @@ int WipeCommand::Run()
 bool WipeCommand::QueueAll()
 {
     bool all = true;
+    if (options.trash) {
+        const TrashQueue::Added added = TrashQueue::Add(queue);
+        trashFolders = added.folders;
+        for (const wxString& folder : added.unreadable) {
+            Complain("Not wiped (a folder in the Trash that cannot be listed): " + folder);
+            all = false;
+        }
+    }
     for (const wxString& path : options.paths) {
         if (FolderWalk::IsFolder(path)) {
             if (!options.recursive) {

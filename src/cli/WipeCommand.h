@@ -22,8 +22,9 @@ public:
     int Run();
 
 private:
-    // Queues every path (folders walked with -r); false when one could not be
-    // queued or a folder was given without -r (each is said on err).
+    // Queues every path (folders walked with -r) and, with --trash, the
+    // Trash; false when one could not be queued or a folder was given
+    // without -r (each is said on err).
     bool QueueAll();
     // The warning kind of each queued file, printed once per kind.
     void WarnAboutFilesystems();
@@ -48,5 +49,6 @@ private:
     std::ostream& out;
     std::ostream& err;
     WipeQueue queue;
+    std::vector<wxString> trashFolders;  // trashed folders queued by --trash
     bool progressShown = false;
 };

@@ -43,6 +43,7 @@ WipeOptions WipeOptions::Parse(const std::vector<wxString>& args)
             else if (name == "dry-run") options.dryRun = true;
             else if (name == "verify") options.verify = true;
             else if (name == "quiet") options.quiet = true;
+            else if (name == "trash") options.trash = true;
             else if (name == "help") help = true;
             else if (name == "version") version = true;
             else if (name == "free-space") options.freeSpaceFolder = value;
@@ -76,7 +77,7 @@ WipeOptions WipeOptions::Parse(const std::vector<wxString>& args)
         options.action = Action::Help;
     else if (version)
         options.action = Action::Version;
-    else if (options.paths.empty() && options.freeSpaceFolder.empty())
+    else if (options.paths.empty() && options.freeSpaceFolder.empty() && !options.trash)
         return Invalid("no file to wipe");
     else if (options.dryRun && !options.reportFile.empty())
         return Invalid("--report records a real run, not a dry run");
@@ -96,6 +97,7 @@ wxString WipeOptions::Usage()
            "\n"
            "  -r, --recursive        wipe the files in folders too (links are never entered)\n"
            "      --method METHOD    random (one pass, the default) or dod (three passes)\n"
+           "      --trash            wipe everything in your Trash, with its records\n"
            "      --free-space DIR   wipe the free space of the filesystem DIR is on\n"
            "  -n, --dry-run          list what would be wiped and refused; touch nothing\n"
            "      --report FILE      write a record of the run as JSON to FILE\n"

@@ -20,6 +20,7 @@ public:
     bool dryRun = false;
     bool verify = false;
     bool quiet = false;
+    bool trash = false;  // everything in the user's Trash too
     WipeMethod method = WipeMethod::Random;
     wxString freeSpaceFolder;  // empty: no free-space wipe
     wxString reportFile;       // empty: no report

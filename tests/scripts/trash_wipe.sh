@@ -161,3 +161,11 @@ check "GVfs's trash:// lists nothing" test "$(listed)" -eq 0
 check "the files beside them were not touched" \
     test "$(cat "$home/docs/bystander.txt")" = "kept at home" -a "$(cat "$other/docs/bystander.txt")" = "kept on the other drive"
 
+# The command line's --trash takes the same: a file trashed afterwards goes, with its record.
+make_file "$home/docs/later.txt"
+echo "later.txt" >>"$tmp/names"
+gio trash "$home/docs/later.txt"
+check "vorlix-wipe --trash wipes what is in the Trash and exits 0" "$tmp/prefix/bin/vorlix-wipe" -q --trash
+both_empty() { empty "$home_trash/files" && empty "$home_trash/info"; }
+check "vorlix-wipe --trash: files/ and info/ are empty" both_empty
+

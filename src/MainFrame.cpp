@@ -62,9 +62,10 @@ void MainFrame::RefreshQueueList()
 
 void MainFrame::SetControlsEnabled(bool enabled)
 {
-    for (wxWindow* control : std::initializer_list<wxWindow*>{addFilesButton, addFolderButton, addTrashButton, removeButton,
-                                                              aboutButton, freeSpaceButton, startButton,
-                                                              closeButton, queueList})
+    const std::initializer_list<wxWindow*> controls{addFilesButton, addFolderButton, addTrashButton,
+                                                    removeButton,   aboutButton,     freeSpaceButton,
+                                                    startButton,    closeButton,     queueList};
+    for (wxWindow* control : controls)
         control->Enable(enabled);
 }
 
@@ -172,20 +173,8 @@ bool MainFrame::WipeFreeSpace(const wxString& folder)
     if (IsWipeThreadAlive())
         return false;
     retiredRun.reset();
-    FreeSpaceWiper::Check check;
-    wxString detail;
-    if (!FreeSpaceWiper::Inspect(folder, check, detail)) {
-        wxMessageBox("The folder cannot be examined:\n" + detail, "Wipe free space", wxOK | wxICON_ERROR);
-        return false;
-    }
-    if (!check.refusal.empty()) {
-        wxMessageBox(check.refusal, "Wipe free space", wxOK | wxICON_WARNING);
-        return false;
-    }
     const WipeMethod method = wipeQueue.Method();
-    if (wxMessageBox(FreeSpaceRun::Question(folder, check, method), "Wipe free space",
-                     wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION)
-        != wxYES)
+    if (!RunQuestions::WipeFreeSpace(folder, method))
         return false;
     SetStatusText("Wiping free space...", 0);
     return StartRun(std::make_unique<FreeSpaceRun>(folder, method));

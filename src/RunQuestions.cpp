@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "engine/FreeSpaceRun.h"
 #include "platform/Discard.h"
 #include "platform/InPlaceFile.h"
 #include "platform/OverwriteCaveat.h"
@@ -68,4 +69,21 @@ bool RunQuestions::ClearReadOnly(const std::vector<QueueEntry>& entries)
         "No leaves them as they are.",
         readOnly);
     return wxMessageBox(text, "Read-only files", wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION) == wxYES;
+}
+
+bool RunQuestions::WipeFreeSpace(const wxString& folder, WipeMethod method)
+{
+    FreeSpaceWiper::Check check;
+    wxString detail;
+    if (!FreeSpaceWiper::Inspect(folder, check, detail)) {
+        wxMessageBox("The folder cannot be examined:\n" + detail, "Wipe free space", wxOK | wxICON_ERROR);
+        return false;
+    }
+    if (!check.refusal.empty()) {
+        wxMessageBox(check.refusal, "Wipe free space", wxOK | wxICON_WARNING);
+        return false;
+    }
+    return wxMessageBox(FreeSpaceRun::Question(folder, check, method), "Wipe free space",
+                        wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION)
+           == wxYES;
 }

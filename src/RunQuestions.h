@@ -2,9 +2,11 @@
 
 #include <vector>
 
+#include "engine/WipeMethod.h"
 #include "engine/WipeQueue.h"
 
-// The questions asked before a run starts, about the queued files as a whole.
+// The questions asked before a run starts: about the queued files as a
+// whole, or about the filesystem whose free space is to be wiped.
 class RunQuestions {
 public:
     // Warns once when queued files live where overwriting cannot reach their
@@ -13,4 +15,7 @@ public:
     // Asks once whether read-only files may have that attribute cleared and be
     // wiped too; never silently. False when there are none or the user says no.
     static bool ClearReadOnly(const std::vector<QueueEntry>& entries);
+    // Says why the free space of the filesystem folder is on cannot be wiped,
+    // or asks whether to wipe it; true once the user has said yes.
+    static bool WipeFreeSpace(const wxString& folder, WipeMethod method);
 };

@@ -111,7 +111,7 @@ std::vector<std::pair<off_t, off_t>> DataRanges(int fd)
 
 }  // namespace
 
-TEST(Forensic, FileOutcomesLeaveNoTraceAndOthersKeepTheirBytes)
+TEST(Forensic, WipedFilesLeaveNoTraceAndOthersKeepTheirBytes)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "skipped: mounting a loop device needs root";

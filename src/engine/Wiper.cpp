@@ -174,9 +174,10 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
     }
 }
 
-void Wiper::EndRun(const char* finalLine)
+void Wiper::EndRun(const char* methodTag)
 {
-    std::cout << finalLine << std::endl;
+    // The line must agree with the box, which says stopped for any stop asked for.
+    std::cout << methodTag << "Secure file deletion " << (stopRequested ? "stopped." : "completed.") << std::endl;
     {
         std::lock_guard<std::mutex> lock(failedMutex);
         totals.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(

@@ -80,8 +80,9 @@ wxString FreeSpaceRun::Summary(const FreeSpaceWiper::Result& result)
                + (result.removedAll ? "\n\nEvery file it made has been removed." : "");
     wxString text = wxString::Format("Free space wiped: %s written.", Size(result.bytesWritten));
     if (result.unreachedBytes != 0)
-        text += wxString::Format("\n\n%s of free space could not be reached: mostly blocks the "
-                                 "filesystem keeps for the system, which only an administrator can fill.",
-                                 Size(result.unreachedBytes));
+        text += wxString::Format("\n\n%s (%s bytes) of free space could not be reached: blocks the "
+                                 "filesystem keeps back for itself, and for the system unless an "
+                                 "administrator runs the wipe.",
+                                 Size(result.unreachedBytes), wxULongLong(result.unreachedBytes).ToString());
     return text;
 }

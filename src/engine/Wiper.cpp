@@ -3,6 +3,7 @@
 #include "engine/ConsoleText.h"
 #include "engine/RunReport.h"
 #include "engine/FileOverwriter.h"
+#include "engine/JournalPush.h"
 
 #include <chrono>
 #include <iostream>
@@ -142,6 +143,7 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
     // Entries of the first batch are in totalBytes with their queued size,
     // later ones are not in it at all.
     bool firstBatch = true;
+    std::vector<wxString> wipedFolders;
     while (!batch.empty()) {
         size_t done = 0;
         for (const QueueEntry& entry : batch) {
@@ -158,10 +160,13 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
             const bool counted = firstBatch && entry.size != QueueEntry::unknownSize;
             file.CountIn(totalBytes, passesPerFile, counted ? entry.size.GetValue() : 0);
 
-            if (passes(file) && file.CloseAndDelete())
+            if (passes(file) && file.CloseAndDelete()) {
                 RecordWiped(file.PassSize());
-            else
+                if (wipedFolders.empty() || wipedFolders.back() != entry.folder)
+                    wipedFolders.push_back(entry.folder);
+            } else {
                 RecordFailure(entry.path, file.Failure(), file.FailureDetail());
+            }
         }
         // A file stopped halfway leaves the queue like every file reached: it
         // is reported as stopped. Unreached entries stay queued, untouched.
@@ -172,6 +177,9 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
         batch = queue->Snapshot();
         firstBatch = false;
     }
+    // The journal may still hold the wiped files' names, and their data where
+    // it logs data: no copy may outlive the run.
+    JournalPush::AfterFiles(wipedFolders, [] { return IsStopNowRequested(); });
 }
 
 void Wiper::EndRun(const char* methodTag)

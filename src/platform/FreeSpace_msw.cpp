@@ -119,20 +119,15 @@ void FreeSpace::Sync(const wxString&)
     // needs an administrator.
 }
 
-bool FreeSpace::GetReserve(const Filesystem&, uint64_t&)
-{
-    return false;
-}
-
-bool FreeSpace::SetReserve(const Filesystem&, uint64_t)
-{
-    return false;
-}
-
 uint64_t FreeSpace::JournalBlocks(const Filesystem&)
 {
     // NTFS keeps its log in $LogFile, whose size no plain call tells.
     return 0;
+}
+
+bool FreeSpace::ZeroJournal(const Filesystem&)
+{
+    return false;
 }
 
 wxString FreeSpace::Join(const wxString& folder, const wxString& name)

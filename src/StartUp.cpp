@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "LaterInstance.h"
+#include "platform/CrashRecord.h"
 #include "platform/InstanceLock.h"
 
 namespace {
@@ -20,6 +21,9 @@ const char* const unreachableVariable = "VORLIX_REPORT_UNREACHABLE";
 
 int StartUp::Run(const std::vector<wxString>& paths, const std::function<int(bool reportUnreachable)>& startWindow)
 {
+    // What a crashed run left (filler files keeping the disk full, an
+    // overwritten file under its hidden name) goes first, whatever this start is for.
+    CrashRecord::FinishLeftovers();
     if (wxGetEnv(unreachableVariable, nullptr)) {
         wxUnsetEnv(unreachableVariable);
         startWindow(true);

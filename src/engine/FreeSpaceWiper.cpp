@@ -3,6 +3,7 @@
 #include "engine/JournalPush.h"
 #include "engine/ThreadRandom.h"
 #include "engine/Wiper.h"
+#include "platform/CrashRecord.h"
 #include "platform/OverwriteCaveat.h"
 
 #include <algorithm>
@@ -94,6 +95,9 @@ void FreeSpaceWiper::Run()
         if (workFolder.empty()) {
             Fail("Cannot create the work folder: ", detail);
         } else {
+            // A crash would leave the disk full until the next free-space run:
+            // the next start of the program removes the folder instead.
+            CrashRecord::NoteFillFolder(workFolder, fs.id);
             FreeSpace::Filesystem now;
             if (FreeSpace::Examine(folder, now, detail))
                 totalBytes = now.writableBytes * passes.size();
@@ -109,6 +113,9 @@ void FreeSpaceWiper::Run()
     DeleteWhatWasMade();
     if (!workFolder.empty() && !ShouldStop() && GetResult().failure.empty())
         PushJournal(check.filesystem);
+    // What could not be removed stays recorded, for the next start.
+    if (!workFolder.empty() && GetResult().removedAll)
+        CrashRecord::DropFillFolder(workFolder);
     {
         std::lock_guard<std::mutex> lock(resultMutex);
         result.bytesWritten = bytesWritten.load();

@@ -2,6 +2,8 @@
 
 #include <wx/utils.h>
 
+#include "platform/CrashRecord.h"
+
 #include <set>
 
 const char* const JournalPush::workFolderName = ".vorlix-journal";
@@ -40,6 +42,8 @@ void JournalPush::AfterFiles(const std::vector<wxString>& folders, const std::fu
         // Named by the process: one left by a crash is never taken for this one's.
         const wxString workFolder =
             FreeSpace::Join(folder, wxString::Format("%s-%lu", workFolderName, wxGetProcessId()));
-        Run(filesystem, workFolder, stop, detail);
+        CrashRecord::NoteFillFolder(workFolder, filesystem.id);
+        if (Run(filesystem, workFolder, stop, detail))
+            CrashRecord::DropFillFolder(workFolder);
     }
 }

@@ -164,6 +164,7 @@ void CloseStreams(std::vector<InPlaceFile::Stream>& streams)
 }  // namespace
 
 std::atomic<bool> InPlaceFile::clearReadOnly{false};
+std::function<void()> InPlaceFile::afterRename;
 
 bool InPlaceFile::IsReadOnly(const wxString& path)
 {

@@ -132,3 +132,32 @@ TEST(WindowsWipe, NamedStreamsAreOverwrittenWithTheFileOrKeepIt)
     EXPECT_TRUE(Wiper::GetFailures().empty());
     EXPECT_FALSE(ExistsWide(file));
 }
+
+// Before it is deleted, a file goes through random names of its own name's
+// length, so that the name the file record keeps is none of the user's.
+TEST(WindowsWipe, AFileIsRenamedToRandomNamesOfTheSameLengthBeforeItGoes)
+{
+    WindowsTempDir dir;
+    const std::wstring path = dir.Path(L"secret-plan.txt");
+    ASSERT_TRUE(WriteWide(path, "secret"));
+    std::vector<std::wstring> names;
+    InPlaceFile::afterRename = [&] {
+        WIN32_FIND_DATAW entry;
+        const HANDLE find = ::FindFirstFileW(LongForm(dir.Path(L"*")).c_str(), &entry);
+        if (find == INVALID_HANDLE_VALUE)
+            return;
+        do {
+            if (entry.cFileName[0] != L'.')
+                names.push_back(entry.cFileName);
+        } while (::FindNextFileW(find, &entry));
+        ::FindClose(find);
+    };
+    EXPECT_EQ(WipeOne(path), WipeFailure::None);
+    InPlaceFile::afterRename = nullptr;
+    EXPECT_FALSE(ExistsWide(path));
+    ASSERT_FALSE(names.empty());
+    for (const std::wstring& name : names) {
+        EXPECT_EQ(name.size(), std::wstring(L"secret-plan.txt").size());
+        EXPECT_NE(name, L"secret-plan.txt");
+    }
+}

@@ -35,6 +35,10 @@ void JournalPush::AfterFiles(const std::vector<wxString>& folders, const std::fu
 {
     std::set<uint64_t> done;
     for (const wxString& folder : folders) {
+        // A tree of many folders is mostly on one filesystem: examined once.
+        const uint64_t id = FreeSpace::IdOf(folder);
+        if (id == 0 || done.count(id))
+            continue;
         FreeSpace::Filesystem filesystem;
         wxString detail;
         if (!FreeSpace::Examine(folder, filesystem, detail) || !done.insert(filesystem.id).second)

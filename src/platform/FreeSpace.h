@@ -29,6 +29,10 @@ public:
     // detail, when folder cannot be examined.
     static bool Examine(const wxString& folder, Filesystem& filesystem, wxString& detail);
 
+    // The id Examine would give folder's filesystem, found cheaply; 0 when
+    // folder cannot be looked at.
+    static uint64_t IdOf(const wxString& folder);
+
     // True when the system's journal keeps copies of metadata (folder blocks
     // with names in them) and of small files for a while.
     static bool IsJournalled(const wxString& type);

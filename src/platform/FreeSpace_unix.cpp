@@ -118,6 +118,15 @@ bool FreeSpace::Examine(const wxString& folder, Filesystem& filesystem, wxString
     return true;
 }
 
+uint64_t FreeSpace::IdOf(const wxString& folder)
+{
+    std::string native;
+    struct stat st;
+    if (!NativePath::Encode(folder, native) || ::stat(native.c_str(), &st) != 0)
+        return 0;
+    return static_cast<uint64_t>(st.st_dev);
+}
+
 bool FreeSpace::IsJournalled(const wxString& type)
 {
     return type == "ext3" || type == "ext4" || type == "xfs" || type == "jfs" || type == "reiserfs";

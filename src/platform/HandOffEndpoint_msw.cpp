@@ -6,6 +6,7 @@
 
 #include <iphlpapi.h>
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -89,8 +90,20 @@ std::unique_ptr<wxSockAddress> HandOffEndpoint::Address()
 void HandOffEndpoint::PrepareToListen() {}
 
 // Winsock keeps the first backlog of a listening socket; later instances whose
-// connection is refused try again for a while instead.
-void HandOffEndpoint::WidenBacklog(wxSocketServer&) {}
+// connection is refused try again for a while instead. A connection is
+// completed only when the listener takes it (conditional accept): until then
+// its sender waits in connect, so BeforeAccept finds it still running, even
+// one that will close and exit at once. Listening again applies the option.
+void HandOffEndpoint::WidenBacklog(wxSocketServer& server)
+{
+    if (!server.IsOk())
+        return;
+    const BOOL conditional = TRUE;
+    if (::setsockopt(server.GetSocket(), SOL_SOCKET, SO_CONDITIONAL_ACCEPT,
+                     reinterpret_cast<const char*>(&conditional), sizeof conditional)
+        == 0)
+        ::listen(server.GetSocket(), SOMAXCONN);
+}
 
 namespace {
 
@@ -116,10 +129,28 @@ DWORD ListenerOwner()
 
 }  // namespace
 
+namespace {
+
+// Whether the sender at each local port waiting to be accepted is this user's,
+// told while it still ran; listener thread only.
+std::map<unsigned short, bool> waitingSenders;
+
+}  // namespace
+
+void HandOffEndpoint::BeforeAccept()
+{
+    waitingSenders.clear();
+    for (const MIB_TCPROW_OWNER_PID& row : TcpTable(TCP_TABLE_OWNER_PID_ALL))
+        if (row.dwLocalAddr == ::htonl(INADDR_LOOPBACK) && PortOf(row.dwRemotePort) == handOffPort
+            && row.dwOwningPid != 0)
+            waitingSenders[PortOf(row.dwLocalPort)] = IsOurs(row.dwOwningPid);
+}
+
 // Any local process can reach the loopback port: the connecting end's owner,
 // found from its port in the system's table, must be this user in this session.
-// Where the system names no owner even for this process's own listener (Wine
-// does not), nobody can be told apart and the connection is taken as before.
+// A sender gone since BeforeAccept is judged by what was found then. Where
+// the system names no owner even for this process's own listener (Wine does
+// not), nobody can be told apart and the connection is taken as before.
 bool HandOffEndpoint::IsSameUser(wxSocketBase& connection)
 {
     wxIPV4address peer;
@@ -128,7 +159,10 @@ bool HandOffEndpoint::IsSameUser(wxSocketBase& connection)
     if (ListenerOwner() == 0)
         return true;
     const DWORD owner = OwnerOf(TcpTable(TCP_TABLE_OWNER_PID_CONNECTIONS), peer.Service(), handOffPort);
-    return owner != 0 && IsOurs(owner);
+    if (owner != 0)
+        return IsOurs(owner);
+    const auto found = waitingSenders.find(peer.Service());
+    return found != waitingSenders.end() && found->second;
 }
 
 // Whoever listens on the port (a program of another user, or one that took

@@ -14,15 +14,33 @@ const wchar_t* const stateSuffix = L".state";
 // This process's state file, opened without sharing: no other process can
 // open it while this one lives.
 HANDLE ownFile = INVALID_HANDLE_VALUE;
+std::wstring ownPath;
+bool ownEmpty = true;
 
-std::wstring StateFolder()
+// A process that ends with nothing noted takes its file, and the folder if
+// that is all there was, along.
+struct OwnFileAtExit {
+    ~OwnFileAtExit()
+    {
+        if (ownFile == INVALID_HANDLE_VALUE || !ownEmpty)
+            return;
+        ::CloseHandle(ownFile);
+        ::DeleteFileW(ownPath.c_str());
+        ::RemoveDirectoryW(ownPath.substr(0, ownPath.rfind(L'\\')).c_str());
+    }
+} ownFileAtExit;
+
+// The folder, made only when make is set: a start that finds nothing to
+// finish leaves nothing behind.
+std::wstring StateFolder(bool make)
 {
     wchar_t base[MAX_PATH];
     const DWORD length = ::GetEnvironmentVariableW(L"LOCALAPPDATA", base, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
         return std::wstring();
     const std::wstring folder = std::wstring(base, length) + L"\\Vorlix";
-    ::CreateDirectoryW(folder.c_str(), nullptr);
+    if (make)
+        ::CreateDirectoryW(folder.c_str(), nullptr);
     const DWORD attributes = ::GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)
         || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
@@ -32,7 +50,7 @@ std::wstring StateFolder()
 
 bool OpenOwn()
 {
-    const std::wstring folder = StateFolder();
+    const std::wstring folder = StateFolder(true);
     if (folder.empty())
         return false;
     const std::wstring path = folder + L"\\" + std::to_wstring(::GetCurrentProcessId()) + L"-"
@@ -41,6 +59,7 @@ bool OpenOwn()
     // when it is removed by the next start.
     ownFile = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    ownPath = path;
     return ownFile != INVALID_HANDLE_VALUE;
 }
 
@@ -48,13 +67,14 @@ bool OpenOwn()
 
 wxString CrashRecord::Folder()
 {
-    return NativePath::Decode(StateFolder());
+    return NativePath::Decode(StateFolder(false));
 }
 
 bool CrashRecord::WriteOwn(const std::string& content)
 {
     if (ownFile == INVALID_HANDLE_VALUE && (content.empty() || !OpenOwn()))
         return content.empty();
+    ownEmpty = content.empty();
     LARGE_INTEGER start;
     start.QuadPart = 0;
     DWORD written = 0;
@@ -65,7 +85,7 @@ bool CrashRecord::WriteOwn(const std::string& content)
 
 unsigned CrashRecord::ForEachEnded(const std::function<bool(const std::string& content)>& finish)
 {
-    const std::wstring folder = StateFolder();
+    const std::wstring folder = StateFolder(false);
     if (folder.empty())
         return 0;
     WIN32_FIND_DATAW entry;
@@ -95,6 +115,7 @@ unsigned CrashRecord::ForEachEnded(const std::function<bool(const std::string& c
         ::CloseHandle(file);
     } while (::FindNextFileW(find, &entry));
     ::FindClose(find);
+    ::RemoveDirectoryW(folder.c_str());  // only once empty
     return finished;
 }
 

@@ -21,8 +21,25 @@ const char* const stateSuffix = ".state";
 
 int ownFd = -1;  // this process's state file, locked while it lives
 pid_t ownPid = 0;  // the process that opened it: a forked child needs its own
+std::string ownPath;
+bool ownEmpty = true;
 
-std::string StateFolder()
+// A process that ends with nothing noted takes its file, and the folder if
+// that is all there was, along.
+struct OwnFileAtExit {
+    ~OwnFileAtExit()
+    {
+        if (ownFd < 0 || ownPid != ::getpid() || !ownEmpty)
+            return;
+        ::unlink(ownPath.c_str());
+        ::close(ownFd);
+        ::rmdir(ownPath.substr(0, ownPath.rfind('/')).c_str());
+    }
+} ownFileAtExit;
+
+// The folder, made (with the folders above it) only when make is set: a
+// start that finds nothing to finish leaves nothing behind.
+std::string StateFolder(bool make)
 {
     std::string base;
     if (const char* state = std::getenv("XDG_STATE_HOME"); state && state[0] == '/') {
@@ -36,11 +53,14 @@ std::string StateFolder()
         if (!home)
             return std::string();
         base = std::string(home) + "/.local/state";
-        ::mkdir((std::string(home) + "/.local").c_str(), 0700);
+        if (make)
+            ::mkdir((std::string(home) + "/.local").c_str(), 0700);
     }
-    ::mkdir(base.c_str(), 0700);
     const std::string folder = base + "/vorlix";
-    ::mkdir(folder.c_str(), 0700);
+    if (make) {
+        ::mkdir(base.c_str(), 0700);
+        ::mkdir(folder.c_str(), 0700);
+    }
     struct stat st;
     // Only a folder of this user's: another could plant records in one of theirs.
     if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
@@ -52,7 +72,7 @@ std::string StateFolder()
 // file for an ended process's.
 bool OpenOwn()
 {
-    const std::string folder = StateFolder();
+    const std::string folder = StateFolder(true);
     if (folder.empty())
         return false;
     std::random_device random;
@@ -67,6 +87,7 @@ bool OpenOwn()
     }
     ownFd = fd;
     ownPid = ::getpid();
+    ownPath = stem + stateSuffix;
     return true;
 }
 
@@ -85,7 +106,7 @@ bool ReadAll(int fd, std::string& content)
 
 wxString CrashRecord::Folder()
 {
-    return NativePath::Decode(StateFolder());
+    return NativePath::Decode(StateFolder(false));
 }
 
 bool CrashRecord::WriteOwn(const std::string& content)
@@ -98,13 +119,14 @@ bool CrashRecord::WriteOwn(const std::string& content)
         return content.empty();
     // A kill between these leaves more than the truth, never less: a line
     // is written before its step and removed after it.
+    ownEmpty = content.empty();
     return ::pwrite(ownFd, content.data(), content.size(), 0) == ssize_t(content.size())
            && ::ftruncate(ownFd, off_t(content.size())) == 0;
 }
 
 unsigned CrashRecord::ForEachEnded(const std::function<bool(const std::string& content)>& finish)
 {
-    const std::string folder = StateFolder();
+    const std::string folder = StateFolder(false);
     DIR* dir = folder.empty() ? nullptr : ::opendir(folder.c_str());
     if (!dir)
         return 0;
@@ -128,6 +150,7 @@ unsigned CrashRecord::ForEachEnded(const std::function<bool(const std::string& c
         ::close(fd);
     }
     ::closedir(dir);
+    ::rmdir(folder.c_str());  // only once empty
     return finished;
 }
 

@@ -90,20 +90,8 @@ std::unique_ptr<wxSockAddress> HandOffEndpoint::Address()
 void HandOffEndpoint::PrepareToListen() {}
 
 // Winsock keeps the first backlog of a listening socket; later instances whose
-// connection is refused try again for a while instead. A connection is
-// completed only when the listener takes it (conditional accept): until then
-// its sender waits in connect, so BeforeAccept finds it still running, even
-// one that will close and exit at once. Listening again applies the option.
-void HandOffEndpoint::WidenBacklog(wxSocketServer& server)
-{
-    if (!server.IsOk())
-        return;
-    const BOOL conditional = TRUE;
-    if (::setsockopt(server.GetSocket(), SOL_SOCKET, SO_CONDITIONAL_ACCEPT,
-                     reinterpret_cast<const char*>(&conditional), sizeof conditional)
-        == 0)
-        ::listen(server.GetSocket(), SOMAXCONN);
-}
+// connection is refused try again for a while instead.
+void HandOffEndpoint::WidenBacklog(wxSocketServer&) {}
 
 namespace {
 
@@ -132,7 +120,8 @@ DWORD ListenerOwner()
 namespace {
 
 // Whether the sender at each local port waiting to be accepted is this user's,
-// told while it still ran; listener thread only.
+// told as late as it can be while the sender may still run: right before the
+// accept; listener thread only.
 std::map<unsigned short, bool> waitingSenders;
 
 }  // namespace

@@ -89,9 +89,15 @@ std::unique_ptr<wxSockAddress> HandOffEndpoint::Address()
 // A TCP port leaves nothing behind when its owner dies.
 void HandOffEndpoint::PrepareToListen() {}
 
-// Winsock keeps the first backlog of a listening socket; later instances whose
-// connection is refused try again for a while instead.
-void HandOffEndpoint::WidenBacklog(wxSocketServer&) {}
+// Winsock keeps the first backlog of a listening socket, and later instances
+// whose connection is refused try again for a while instead; where listening
+// again does widen it (Wine, on the host's sockets), senders that close at
+// once are not left waiting for room.
+void HandOffEndpoint::WidenBacklog(wxSocketServer& server)
+{
+    if (server.IsOk())
+        ::listen(server.GetSocket(), SOMAXCONN);
+}
 
 namespace {
 
@@ -115,20 +121,24 @@ DWORD ListenerOwner()
     return 0;
 }
 
-}  // namespace
-
-namespace {
 
 // Whether the sender at each local port waiting to be accepted is this user's,
 // told as late as it can be while the sender may still run: right before the
 // accept; listener thread only.
 std::map<unsigned short, bool> waitingSenders;
 
+// Whether the last connection found the listener named in the system's
+// table; where it is not (Wine), looking senders up early is no use, and
+// each reading of the table walks every process's sockets there.
+bool tableNamesOwners = false;
+
 }  // namespace
 
 void HandOffEndpoint::BeforeAccept()
 {
     waitingSenders.clear();
+    if (!tableNamesOwners)
+        return;
     for (const MIB_TCPROW_OWNER_PID& row : TcpTable(TCP_TABLE_OWNER_PID_ALL))
         if (row.dwLocalAddr == ::htonl(INADDR_LOOPBACK) && PortOf(row.dwRemotePort) == handOffPort
             && row.dwOwningPid != 0)
@@ -145,7 +155,8 @@ bool HandOffEndpoint::IsSameUser(wxSocketBase& connection)
     wxIPV4address peer;
     if (!connection.GetPeer(peer))
         return false;
-    if (ListenerOwner() == 0)
+    tableNamesOwners = ListenerOwner() != 0;
+    if (!tableNamesOwners)
         return true;
     const DWORD owner = OwnerOf(TcpTable(TCP_TABLE_OWNER_PID_CONNECTIONS), peer.Service(), handOffPort);
     if (owner != 0)

@@ -5,23 +5,21 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/NativePath.h"
 
 namespace {
 
 std::mutex recordMutex;           // guards lines
 std::vector<std::string> lines;  // what this process is in the middle of
 
-// A path as the hex digits of its native units: a line holds any name.
+// A path's text as the hex digits of its units (wchar_t: UTF-32 on Linux,
+// UTF-16 on Windows), so that a line holds any name and gives back exactly
+// the same text, stand-ins for bytes that are not UTF-8 included.
 std::string Hex(const wxString& path)
 {
-    NativePath::String native;
-    if (!NativePath::Encode(path, native))
-        return std::string();
     static const char digits[] = "0123456789abcdef";
     std::string text;
-    for (const auto unit : native) {
-        const auto value = static_cast<std::make_unsigned_t<NativePath::String::value_type>>(unit);
+    for (const wchar_t unit : std::wstring(path.wc_str(), path.length())) {
+        const auto value = static_cast<std::make_unsigned_t<wchar_t>>(unit);
         for (int shift = int(sizeof unit) * 8 - 4; shift >= 0; shift -= 4)
             text += digits[(value >> shift) & 0xF];
     }
@@ -30,10 +28,10 @@ std::string Hex(const wxString& path)
 
 wxString FromHex(const std::string& text)
 {
-    constexpr size_t width = sizeof(NativePath::String::value_type) * 2;
+    constexpr size_t width = sizeof(wchar_t) * 2;
     if (text.empty() || text.size() % width != 0)
         return wxString();
-    NativePath::String native;
+    std::wstring units;
     for (size_t at = 0; at < text.size(); at += width) {
         unsigned long value = 0;
         for (size_t k = 0; k < width; ++k) {
@@ -43,12 +41,13 @@ wxString FromHex(const std::string& text)
                 return wxString();
             value = value << 4 | unsigned(digit);
         }
-        native += static_cast<NativePath::String::value_type>(value);
+        units += static_cast<wchar_t>(value);
     }
-    return NativePath::Decode(native);
+    return wxString(units.c_str(), units.size());
 }
 
-// Only names Vorlix gives are ever removed, whatever a damaged record says.
+// Only folders named as Vorlix names them are ever removed, whatever a
+// damaged record says.
 bool IsOwnName(const wxString& path)
 {
     const size_t slash = path.find_last_of("/\\");
@@ -141,7 +140,9 @@ bool CrashRecord::Finish(const std::string& line)
     }
     if (kind == "hidden" && in >> inode >> first >> second) {
         const wxString folder = FromHex(first), name = FromHex(second);
-        return folder.empty() || !IsOwnName(name) || DeleteHidden(folder, name, device, inode);
+        // Windows' random names are not marked as Vorlix's: the file itself,
+        // by device and inode, is what DeleteHidden checks.
+        return folder.empty() || name.empty() || DeleteHidden(folder, name, device, inode);
     }
     return true;
 }

@@ -40,21 +40,6 @@ wxString Absolute(const wxString& path)
     return WorkingFolder::Path() + wxFILE_SEP_PATH + path;
 }
 
-// False for text holding a lone surrogate: a name with bytes that are not
-// UTF-8 (Linux) or a broken UTF-16 name (Windows), which the wire cannot carry.
-bool HasUtf8Form(const wxString& path)
-{
-    bool afterHigh = false;
-    for (wxUniChar ch : path) {
-        const wxUniChar::value_type c = ch.GetValue();
-        const bool high = c >= 0xD800 && c <= 0xDBFF, low = c >= 0xDC00 && c <= 0xDFFF;
-        if ((afterHigh && !low) || (low && !afterHigh))
-            return false;
-        afterHigh = high;
-    }
-    return !afterHigh;
-}
-
 enum class Sending { Sent, Failed, HeldByAnother };
 
 // One connection carrying one message; Failed when it could not be made or
@@ -109,8 +94,8 @@ LaterInstance::Outcome LaterInstance::HandOver(const std::vector<wxString>& path
     for (const wxString& argument : paths) {
         const wxString path = Absolute(argument);
         const std::string bytes = HandOffMessage::Encode(path);
-        if (!HasUtf8Form(path) || (bytes.empty() && !path.empty())) {
-            // The wire carries UTF-8 only, and a stand-in could name another file.
+        if (bytes.empty() && !path.empty()) {
+            // A stand-in could name another file.
             std::cerr << "Not handed over, the path is not UTF-8: " << ConsoleText::Of(NativePath::Display(path))
                       << std::endl;
             outcome = Outcome::SomeCannotTravel;

@@ -124,6 +124,7 @@ void MyApp::ListenForHandOffs()
         wxStopWatch burst;
         for (long waitSeconds = 1; !stopListening && handOffServer->WaitForAccept(waitSeconds, 0);
              waitSeconds = 0) {
+            HandOffEndpoint::BeforeAccept();
             wxSocketBase* connection = handOffServer->Accept(false);
             if (!connection)
                 break;

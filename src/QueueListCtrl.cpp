@@ -2,6 +2,8 @@
 
 #include <wx/filename.h>
 
+#include "platform/NativePath.h"
+
 QueueListCtrl::QueueListCtrl(wxWindow* parent)
     : wxListCtrl(parent, wxID_ANY, wxDefaultPosition, wxSize(-1, -1), wxLC_REPORT | wxLC_VIRTUAL)
 {
@@ -43,14 +45,16 @@ void QueueListCtrl::DeleteRows(const std::vector<long>& indices)
     Refresh();
 }
 
+// Shown by the one display rule: raw stand-ins for bytes that are not UTF-8
+// are not text GTK can lay out.
 wxString QueueListCtrl::FileNameText(const wxString& path)
 {
-    return wxFileName(path).GetFullName();
+    return NativePath::Display(wxFileName(path).GetFullName());
 }
 
 wxString QueueListCtrl::DirectoryText(const wxString& path)
 {
-    return wxFileName(path).GetPath(wxPATH_GET_VOLUME);
+    return NativePath::Display(wxFileName(path).GetPath(wxPATH_GET_VOLUME));
 }
 
 wxString QueueListCtrl::OnGetItemText(long item, long column) const

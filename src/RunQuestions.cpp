@@ -27,17 +27,22 @@ bool RunQuestions::OverwriteReachesData(const std::vector<QueueEntry>& entries)
     wxString text;
     if (!kinds.empty()) {
         // One line per kind: a filesystem, a network drive and a compressed
-        // file each read as what they are.
+        // file each read as what they are. An ext4 journal's copies are
+        // cleared after the run, which the line says; the rest stay.
         wxString lines;
         size_t files = 0;
+        bool lasting = false;
         for (const auto& kind : kinds) {
+            const bool journal = kind.first.StartsWith("ext4 filesystem (");
             lines += wxString::Format("\n- %s: %zu", kind.first, kind.second);
+            if (journal)
+                lines += " (its journal keeps copies of their data; Vorlix clears them from it at the end of the run)";
+            lasting = lasting || !journal;
             files += kind.second;
         }
         text = wxString::Format(
-            "%zu of the queued files are stored where overwriting may not reach their old data:\n%s\n\n"
-            "There, the new bytes can go to new places, and the old data may stay readable.\n\n",
-            files, lines);
+            "%zu of the queued files are stored where overwriting may not reach their old data:\n%s\n\n%s", files,
+            lines, lasting ? "There, the new bytes can go to new places, and the old data may stay readable.\n\n" : "");
     }
     // Flash is said once for all its files, in a paragraph of its own.
     if (flash != 0) {

@@ -7,6 +7,7 @@
 #include "LaterInstance.h"
 #include "engine/ConsoleText.h"
 #include "platform/FolderWalk.h"
+#include "platform/CrashRecord.h"
 #include "platform/InstanceLock.h"
 #include "platform/NativePath.h"
 
@@ -25,6 +26,9 @@ const char* const StartUp::walkOption = "--walk";
 
 int StartUp::Run(const std::vector<wxString>& paths, const std::function<int(bool reportUnreachable)>& startWindow)
 {
+    // What a crashed run left (filler files keeping the disk full, an
+    // overwritten file under its hidden name) goes first, whatever this start is for.
+    CrashRecord::FinishLeftovers();
     if (wxGetEnv(unreachableVariable, nullptr)) {
         wxUnsetEnv(unreachableVariable);
         startWindow(true);

@@ -26,5 +26,5 @@ void DoDWiper::Wipe(WipeQueue* queue)
             && file.Pass([&ones](uint64_t, size_t) { return ones; })
             && file.Pass([&random](uint64_t offset, size_t) { return random + offset % WIPE_BLOCK_SIZE; });
     });
-    EndRun("[US DoD]Secure file deletion completed.");
+    EndRun("[US DoD]");
 }

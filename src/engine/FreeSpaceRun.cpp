@@ -89,9 +89,10 @@ wxString FreeSpaceRun::Summary(const FreeSpaceWiper::Result& result)
                + (result.removedAll ? "\n\nEvery file it made has been removed." : "");
     wxString text = wxString::Format("Free space wiped: %s written.", Size(result.bytesWritten));
     if (result.unreachedBytes != 0)
-        text += wxString::Format("\n\n%s of free space could not be reached: mostly blocks the "
-                                 "filesystem keeps for the system, which only an administrator can fill.",
-                                 Size(result.unreachedBytes));
+        text += wxString::Format("\n\n%s (%s bytes) of free space could not be reached: blocks the "
+                                 "filesystem keeps back for itself, and for the system unless an "
+                                 "administrator runs the wipe.",
+                                 Size(result.unreachedBytes), wxULongLong(result.unreachedBytes).ToString());
     if (result.medium == StorageMedium::Kind::Flash)
         text += "\n\nOn flash storage the drive may keep old copies that no fill file can reach. "
                 + RunReport::DiscardText(result.discard, result.discardedBytes, result.periodicTrim);

@@ -1,7 +1,9 @@
 #include "engine/FreeSpaceWiper.h"
 
+#include "engine/JournalPush.h"
 #include "engine/ThreadRandom.h"
 #include "engine/Wiper.h"
+#include "platform/CrashRecord.h"
 #include "platform/OverwriteCaveat.h"
 
 #include <algorithm>
@@ -40,7 +42,7 @@ bool FreeSpaceWiper::Inspect(const wxString& folder, Check& check, wxString& det
     } else if (FreeSpace::JournalBlocks(check.filesystem) != 0) {
         check.note = wxString::Format(
             "The %s journal keeps older copies of folder entries and small files for a while; "
-            "at the end, Vorlix writes enough to push it round once.",
+            "at the end, Vorlix clears them from it.",
             check.filesystem.type);
     } else if (!caveat.empty() || FreeSpace::IsJournalled(check.filesystem.type)) {
         check.note = wxString::Format(
@@ -94,10 +96,13 @@ void FreeSpaceWiper::Run()
         if (workFolder.empty()) {
             Fail("Cannot create the work folder: ", detail);
         } else {
+            // A crash would leave the disk full until the next free-space run:
+            // the next start of the program removes the folder instead.
+            CrashRecord::NoteFillFolder(workFolder, fs.id);
             FreeSpace::Filesystem now;
             if (FreeSpace::Examine(folder, now, detail))
                 totalBytes = now.writableBytes * passes.size();
-            if (Fill(passes, {writeSize}) && FillTheRest(fs, passes)) {
+            if (Fill(passes, {writeSize}) && FillTheRest(passes)) {
                 // Measured while full: what no file could take.
                 if (FreeSpace::Examine(folder, now, detail)) {
                     std::lock_guard<std::mutex> lock(resultMutex);
@@ -109,6 +114,9 @@ void FreeSpaceWiper::Run()
     DeleteWhatWasMade(check.medium == StorageMedium::Kind::Flash);
     if (!workFolder.empty() && !ShouldStop() && GetResult().failure.empty())
         PushJournal(check.filesystem);
+    // What could not be removed stays recorded, for the next start.
+    if (!workFolder.empty() && GetResult().removedAll)
+        CrashRecord::DropFillFolder(workFolder);
     {
         std::lock_guard<std::mutex> lock(resultMutex);
         result.bytesWritten = bytesWritten.load();
@@ -137,21 +145,14 @@ bool FreeSpaceWiper::RemoveLeftovers(const FreeSpace::Filesystem& filesystem)
     return true;
 }
 
-bool FreeSpaceWiper::FillTheRest(const FreeSpace::Filesystem& filesystem, const std::vector<Pattern>& passes)
+bool FreeSpaceWiper::FillTheRest(const std::vector<Pattern>& passes)
 {
     // ext4 refuses a large write while smaller ones still find room (a few
     // free blocks here and there), down to one byte; on NTFS a file that small
     // lives in a free entry of the file table. Each refusal costs ext4 a
-    // journal commit, hence few steps.
-    const std::vector<size_t> chunks{4096, 512, 1};
-    uint64_t reserve = 0;
-    if (!FreeSpace::GetReserve(filesystem, reserve) || reserve == 0 || !FreeSpace::SetReserve(filesystem, 0))
-        return Fill(passes, chunks);
-    // Only while full anyway: other programs' writes fail meanwhile, as they
-    // would without it.
-    const bool filled = Fill(passes, {writeSize}) && Fill(passes, chunks);
-    FreeSpace::SetReserve(filesystem, reserve);
-    return filled;
+    // journal commit, hence few steps. The blocks ext4 keeps back even from
+    // root stay untouched: other programs' accepted writes may need them.
+    return Fill(passes, {4096, 512, 1});
 }
 
 FillFile::Outcome FreeSpaceWiper::CreateNext(FillFile& file)
@@ -238,22 +239,8 @@ bool FreeSpaceWiper::WritePasses(FillFile& file, const std::vector<Pattern>& pas
 
 void FreeSpaceWiper::PushJournal(const FreeSpace::Filesystem& filesystem)
 {
-    const uint64_t journalBlocks = FreeSpace::JournalBlocks(filesystem);
     wxString detail;
-    if (journalBlocks == 0 || !FreeSpace::MakeHiddenFolder(workFolder, detail))
-        return;
-    // Each new folder takes a block of its own, which the journal logs as it
-    // commits (with the blocks of the folders' entries, not counted here).
-    constexpr unsigned foldersPerCommit = 1024;
-    for (uint64_t logged = 0; logged < journalBlocks && !ShouldStop();
-         logged += foldersPerCommit) {
-        for (unsigned i = 0; i < foldersPerCommit; ++i)
-            FreeSpace::MakeHiddenFolder(FreeSpace::Join(workFolder, wxString::Format(".j%u", i)), detail);
-        FreeSpace::Sync(workFolder);
-        FreeSpace::RemoveFolder(workFolder, detail);
-        FreeSpace::MakeHiddenFolder(workFolder, detail);
-    }
-    if (!FreeSpace::RemoveFolder(workFolder, detail)) {
+    if (!JournalPush::Run(filesystem, workFolder, [this] { return ShouldStop(); }, detail)) {
         Fail("Cannot remove the work folder: ", detail);
         std::lock_guard<std::mutex> lock(resultMutex);
         result.removedAll = false;

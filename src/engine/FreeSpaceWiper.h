@@ -38,7 +38,8 @@ public:
     struct Result {
         uint64_t bytesWritten = 0;
         // Free space no file could take once the filesystem was full: the
-        // blocks reserved for the system when not run as root, and slack.
+        // blocks the filesystem keeps back (for the system unless root, for
+        // itself even from root), and slack.
         uint64_t unreachedBytes = 0;
         uint64_t filesMade = 0;
         // Folders of earlier interrupted runs removed before this one.
@@ -91,19 +92,16 @@ private:
     // chunks[0] bytes until a new file takes nothing, then of chunks[1] and so
     // on.
     bool Fill(const std::vector<Pattern>& passes, const std::vector<size_t>& chunks);
-    // Once large writes are refused: the rest in ever smaller writes. Where
-    // the filesystem keeps free blocks back even from root and lets this
-    // process lift that, fills those too, then puts the reserve back.
-    bool FillTheRest(const FreeSpace::Filesystem& filesystem, const std::vector<Pattern>& passes);
+    // Once large writes are refused: the rest in ever smaller writes.
+    bool FillTheRest(const std::vector<Pattern>& passes);
     // Creates the next file; Full when not even an empty one fits.
     FillFile::Outcome CreateNext(FillFile& file);
     // Writes every pass over one file in calls of chunk bytes, the first until
     // the file's limit or the filesystem is full (size is then what it took),
     // the others over the same bytes; each is synced before the next.
     bool WritePasses(FillFile& file, const std::vector<Pattern>& passes, size_t chunk, uint64_t& size);
-    // After the fill: pushes the journal round once (where its size can be
-    // told), so that it no longer holds old copies of folder blocks with the
-    // names of deleted files in them.
+    // After the fill: clears the journal (JournalPush), so that it no longer
+    // holds old copies of folder blocks with the names of deleted files in them.
     void PushJournal(const FreeSpace::Filesystem& filesystem);
     // Starts filling spare with n random bytes on another thread.
     std::future<void> FillAhead(size_t n);

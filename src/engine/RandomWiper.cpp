@@ -16,5 +16,5 @@ void RandomWiper::Wipe(WipeQueue* queue)
             return block;
         });
     });
-    EndRun("[PseudoRandom] Secure file deletion completed.");
+    EndRun("[PseudoRandom] ");
 }

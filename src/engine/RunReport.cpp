@@ -2,6 +2,8 @@
 
 #include <wx/filename.h>
 
+#include "platform/NativePath.h"
+
 #include <algorithm>
 #include <map>
 #include <string>
@@ -45,7 +47,7 @@ wxString RunReport::Message() const
         const std::vector<const FailedEntry*>& entries = group.second;
         text += wxString::Format("\n\n%s (%zu):", Capitalised(ReasonText(group.first)), entries.size());
         for (size_t i = 0; i < entries.size() && i < perGroup; ++i) {
-            text += "\n" + entries[i]->path;
+            text += "\n" + NativePath::Display(entries[i]->path);
             if (ShowsDetail(entries[i]->reason) && !entries[i]->detail.empty())
                 text += " (" + entries[i]->detail + ")";
         }
@@ -183,7 +185,7 @@ wxString RunReport::ReasonText(WipeFailure reason)
 
 wxString RunReport::LogLine(const FailedEntry& entry)
 {
-    return "Not wiped (" + ReasonWithDetail(entry) + "): " + entry.path;
+    return "Not wiped (" + ReasonWithDetail(entry) + "): " + NativePath::Display(entry.path);
 }
 
 wxString RunReport::ReasonWithDetail(const FailedEntry& entry)

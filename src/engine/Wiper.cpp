@@ -3,6 +3,7 @@
 #include "engine/ConsoleText.h"
 #include "engine/RunReport.h"
 #include "engine/FileOverwriter.h"
+#include "engine/JournalPush.h"
 
 #include <chrono>
 #include <iostream>
@@ -189,6 +190,7 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
     bool firstBatch = true;
     // Each filesystem's drive is looked at once per run.
     StorageMedium media;
+    std::vector<wxString> wipedFolders;
     while (!batch.empty()) {
         size_t done = 0;
         for (const QueueEntry& entry : batch) {
@@ -217,6 +219,8 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
                 outcome.discard = discard.Result();
                 outcome.discardedBytes = discard.Bytes();
                 RecordWiped(std::move(outcome));
+                if (wipedFolders.empty() || wipedFolders.back() != entry.folder)
+                    wipedFolders.push_back(entry.folder);
             } else {
                 RecordFailure(std::move(outcome));
             }
@@ -230,12 +234,16 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
         batch = queue->Snapshot();
         firstBatch = false;
     }
+    // The journal may still hold the wiped files' names, and their data where
+    // it logs data: no copy may outlive the run.
+    JournalPush::AfterFiles(wipedFolders, [] { return IsStopNowRequested(); });
 }
 
-void Wiper::EndRun(const char* finalLine)
+void Wiper::EndRun(const char* methodTag)
 {
+    // The line must agree with the box, which says stopped for any stop asked for.
     if (logSteps)
-        std::cout << finalLine << std::endl;
+        std::cout << methodTag << "Secure file deletion " << (stopRequested ? "stopped." : "completed.") << std::endl;
     {
         std::lock_guard<std::mutex> lock(failedMutex);
         totals.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(

@@ -102,8 +102,10 @@ protected:
     // batch until the queue is empty or a stop was requested.
     static void RunBatches(WipeQueue* queue, std::vector<QueueEntry> firstBatch,
                            unsigned passesPerFile, const PassesFunction& passes);
-    // Writes the algorithm's final line and marks the run finished.
-    static void EndRun(const char* finalLine);
+    // Writes the algorithm's final line (methodTag followed by "Secure file
+    // deletion completed." or, when a stop was asked for, "... stopped.") and
+    // marks the run finished.
+    static void EndRun(const char* methodTag);
 
     static std::atomic<uint64_t> bytesProcessed;
     static std::atomic<uint64_t> totalBytes;

@@ -14,7 +14,11 @@ public:
         wxString type;                // "ext4", "NTFS", ...
         uint64_t id = 0;              // device number or volume serial: the same filesystem twice
         uint64_t freeBytes = 0;       // every free block, those reserved for the system included
-        uint64_t writableBytes = 0;   // the part of it this process may fill
+        // The part of it this process may fill: not the blocks kept for the
+        // system (unless root), nor those the filesystem keeps back even from
+        // root (ext4's reserved clusters, left alone: other programs' writes
+        // already accepted may need them).
+        uint64_t writableBytes = 0;
         uint32_t blockSize = 4096;
         // Set where the system itself tells that overwriting cannot reach old
         // data there (a network drive); the kind of it.
@@ -24,6 +28,10 @@ public:
     // Describes the filesystem folder is on; false, with the system's text in
     // detail, when folder cannot be examined.
     static bool Examine(const wxString& folder, Filesystem& filesystem, wxString& detail);
+
+    // The id Examine would give folder's filesystem, found cheaply; 0 when
+    // folder cannot be looked at.
+    static uint64_t IdOf(const wxString& folder);
 
     // True when the system's journal keeps copies of metadata (folder blocks
     // with names in them) and of small files for a while.
@@ -42,16 +50,13 @@ public:
     // of deleted files is counted free again.
     static void Sync(const wxString& folder);
 
-    // Free blocks that the filesystem keeps back even from root (ext4's
-    // reserved clusters, for its own metadata), where this process may change
-    // that: the count is stored in reserve and true returned. SetReserve
-    // changes it; lowered, the last of the free space can be filled.
-    static bool GetReserve(const Filesystem& filesystem, uint64_t& reserve);
-    static bool SetReserve(const Filesystem& filesystem, uint64_t reserve);
-
     // About how many blocks the filesystem's journal holds, as an upper
     // bound; 0 when it has none or it cannot be told.
     static uint64_t JournalBlocks(const Filesystem& filesystem);
+
+    // Empties the filesystem's journal into place and zeroes it, where the
+    // system offers that and lets this process (ext4 as root); false otherwise.
+    static bool ZeroJournal(const Filesystem& filesystem);
 
     // The separator between a folder and a name in it.
     static wxString Join(const wxString& folder, const wxString& name);

@@ -60,6 +60,17 @@ bool FreeSpace::Examine(const wxString& folder, Filesystem& filesystem, wxString
     return true;
 }
 
+uint64_t FreeSpace::IdOf(const wxString& folder)
+{
+    std::wstring native;
+    wchar_t root[MAX_PATH + 1];
+    DWORD serial = 0;
+    if (!NativePath::Encode(folder, native) || !::GetVolumePathNameW(native.c_str(), root, MAX_PATH + 1)
+        || !::GetVolumeInformationW(root, nullptr, 0, &serial, nullptr, nullptr, nullptr, 0))
+        return 0;
+    return serial;
+}
+
 bool FreeSpace::IsJournalled(const wxString& type)
 {
     return type == "NTFS";
@@ -119,20 +130,15 @@ void FreeSpace::Sync(const wxString&)
     // needs an administrator.
 }
 
-bool FreeSpace::GetReserve(const Filesystem&, uint64_t&)
-{
-    return false;
-}
-
-bool FreeSpace::SetReserve(const Filesystem&, uint64_t)
-{
-    return false;
-}
-
 uint64_t FreeSpace::JournalBlocks(const Filesystem&)
 {
     // NTFS keeps its log in $LogFile, whose size no plain call tells.
     return 0;
+}
+
+bool FreeSpace::ZeroJournal(const Filesystem&)
+{
+    return false;
 }
 
 wxString FreeSpace::Join(const wxString& folder, const wxString& name)

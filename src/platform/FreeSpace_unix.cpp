@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
@@ -11,6 +12,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -67,11 +69,17 @@ std::string DeviceName(const FreeSpace::Filesystem& filesystem)
     return path.substr(path.rfind('/') + 1);
 }
 
-// ext4's tunable for its reserved clusters.
-std::string ReserveFile(const FreeSpace::Filesystem& filesystem)
+// The blocks ext4 keeps back even from root, for its own metadata; 0 where
+// they cannot be told.
+uint64_t ReservedBlocks(const FreeSpace::Filesystem& filesystem)
 {
     const std::string device = filesystem.type == "ext4" ? DeviceName(filesystem) : std::string();
-    return device.empty() ? device : "/sys/fs/ext4/" + device + "/reserved_clusters";
+    uint64_t clusters = 0;
+    if (!device.empty()) {
+        std::ifstream in("/sys/fs/ext4/" + device + "/reserved_clusters");
+        in >> clusters;
+    }
+    return clusters;  // a cluster is a block unless the filesystem uses bigalloc
 }
 
 }  // namespace
@@ -101,8 +109,22 @@ bool FreeSpace::Examine(const wxString& folder, Filesystem& filesystem, wxString
     filesystem.blockSize = static_cast<uint32_t>(vfs.f_frsize);
     filesystem.freeBytes = uint64_t(vfs.f_bfree) * vfs.f_frsize;
     // Blocks reserved for the system are root's to fill.
-    filesystem.writableBytes = (::geteuid() == 0 ? uint64_t(vfs.f_bfree) : uint64_t(vfs.f_bavail)) * vfs.f_frsize;
+    uint64_t writable = vfs.f_bavail;
+    if (::geteuid() == 0) {
+        const uint64_t reserved = ReservedBlocks(filesystem);
+        writable = vfs.f_bfree > reserved ? vfs.f_bfree - reserved : 0;
+    }
+    filesystem.writableBytes = writable * vfs.f_frsize;
     return true;
+}
+
+uint64_t FreeSpace::IdOf(const wxString& folder)
+{
+    std::string native;
+    struct stat st;
+    if (!NativePath::Encode(folder, native) || ::stat(native.c_str(), &st) != 0)
+        return 0;
+    return static_cast<uint64_t>(st.st_dev);
 }
 
 bool FreeSpace::IsJournalled(const wxString& type)
@@ -158,25 +180,6 @@ void FreeSpace::Sync(const wxString& folder)
     ::close(fd);
 }
 
-bool FreeSpace::GetReserve(const Filesystem& filesystem, uint64_t& reserve)
-{
-    const std::string file = ReserveFile(filesystem);
-    if (file.empty() || ::access(file.c_str(), W_OK) != 0)
-        return false;
-    std::ifstream in(file);
-    return static_cast<bool>(in >> reserve);
-}
-
-bool FreeSpace::SetReserve(const Filesystem& filesystem, uint64_t reserve)
-{
-    const std::string file = ReserveFile(filesystem);
-    if (file.empty())
-        return false;
-    std::ofstream out(file);
-    out << reserve << std::flush;
-    return static_cast<bool>(out);
-}
-
 uint64_t FreeSpace::JournalBlocks(const Filesystem& filesystem)
 {
     if (filesystem.type != "ext3" && filesystem.type != "ext4")
@@ -190,6 +193,26 @@ uint64_t FreeSpace::JournalBlocks(const Filesystem& filesystem)
         return 0;
     const size_t at = line.find("each up to ");
     return at == std::string::npos ? 0 : 4 * std::strtoull(line.c_str() + at + 11, nullptr, 10);
+}
+
+bool FreeSpace::ZeroJournal(const Filesystem& filesystem)
+{
+    // EXT4_IOC_CHECKPOINT (Linux 5.13) with its zero-out flag: the journal's
+    // transactions are written to their places, then all its blocks zeroed.
+    constexpr unsigned long checkpoint = _IOW('f', 43, uint32_t);
+    constexpr uint32_t zeroOut = 0x2;
+    if (filesystem.type != "ext3" && filesystem.type != "ext4")
+        return false;
+    std::string native;
+    if (!NativePath::Encode(filesystem.root, native))
+        return false;
+    const int fd = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    uint32_t flags = zeroOut;
+    const bool zeroed = ::ioctl(fd, checkpoint, &flags) == 0;
+    ::close(fd);
+    return zeroed;
 }
 
 wxString FreeSpace::Join(const wxString& folder, const wxString& name)

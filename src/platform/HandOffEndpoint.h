@@ -16,6 +16,10 @@ public:
     // Lets many later instances wait for the listener at once where the system
     // allows it; the toolkit itself listens with a backlog of 5.
     static void WidenBacklog(wxSocketServer& server);
+    // Called by the listener right before it accepts a waiting connection:
+    // where a sender's owner can be looked up only while it still exists
+    // (Windows), the senders waiting are looked up now.
+    static void BeforeAccept();
     // Whether an accepted connection comes from the user running this instance.
     static bool IsSameUser(wxSocketBase& connection);
     // Whether the process listening at the other end of a connection just made

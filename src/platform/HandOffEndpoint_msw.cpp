@@ -6,6 +6,7 @@
 
 #include <iphlpapi.h>
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -88,9 +89,15 @@ std::unique_ptr<wxSockAddress> HandOffEndpoint::Address()
 // A TCP port leaves nothing behind when its owner dies.
 void HandOffEndpoint::PrepareToListen() {}
 
-// Winsock keeps the first backlog of a listening socket; later instances whose
-// connection is refused try again for a while instead.
-void HandOffEndpoint::WidenBacklog(wxSocketServer&) {}
+// Winsock keeps the first backlog of a listening socket, and later instances
+// whose connection is refused try again for a while instead; where listening
+// again does widen it (Wine, on the host's sockets), senders that close at
+// once are not left waiting for room.
+void HandOffEndpoint::WidenBacklog(wxSocketServer& server)
+{
+    if (server.IsOk())
+        ::listen(server.GetSocket(), SOMAXCONN);
+}
 
 namespace {
 
@@ -114,21 +121,48 @@ DWORD ListenerOwner()
     return 0;
 }
 
+
+// Whether the sender at each local port waiting to be accepted is this user's,
+// told as late as it can be while the sender may still run: right before the
+// accept; listener thread only.
+std::map<unsigned short, bool> waitingSenders;
+
+// Whether the last connection found the listener named in the system's
+// table; where it is not (Wine), looking senders up early is no use, and
+// each reading of the table walks every process's sockets there.
+bool tableNamesOwners = false;
+
 }  // namespace
+
+void HandOffEndpoint::BeforeAccept()
+{
+    waitingSenders.clear();
+    if (!tableNamesOwners)
+        return;
+    for (const MIB_TCPROW_OWNER_PID& row : TcpTable(TCP_TABLE_OWNER_PID_ALL))
+        if (row.dwLocalAddr == ::htonl(INADDR_LOOPBACK) && PortOf(row.dwRemotePort) == handOffPort
+            && row.dwOwningPid != 0)
+            waitingSenders[PortOf(row.dwLocalPort)] = IsOurs(row.dwOwningPid);
+}
 
 // Any local process can reach the loopback port: the connecting end's owner,
 // found from its port in the system's table, must be this user in this session.
-// Where the system names no owner even for this process's own listener (Wine
-// does not), nobody can be told apart and the connection is taken as before.
+// A sender gone since BeforeAccept is judged by what was found then. Where
+// the system names no owner even for this process's own listener (Wine does
+// not), nobody can be told apart and the connection is taken as before.
 bool HandOffEndpoint::IsSameUser(wxSocketBase& connection)
 {
     wxIPV4address peer;
     if (!connection.GetPeer(peer))
         return false;
-    if (ListenerOwner() == 0)
+    tableNamesOwners = ListenerOwner() != 0;
+    if (!tableNamesOwners)
         return true;
     const DWORD owner = OwnerOf(TcpTable(TCP_TABLE_OWNER_PID_CONNECTIONS), peer.Service(), handOffPort);
-    return owner != 0 && IsOurs(owner);
+    if (owner != 0)
+        return IsOurs(owner);
+    const auto found = waitingSenders.find(peer.Service());
+    return found != waitingSenders.end() && found->second;
 }
 
 // Whoever listens on the port (a program of another user, or one that took

@@ -50,6 +50,9 @@ void HandOffEndpoint::WidenBacklog(wxSocketServer& server)
         listen(server.GetSocket(), SOMAXCONN);
 }
 
+// The peer's credentials stay with the socket: nothing to look up early.
+void HandOffEndpoint::BeforeAccept() {}
+
 bool HandOffEndpoint::IsSameUser(wxSocketBase& connection)
 {
     ucred peer{};

@@ -3,6 +3,7 @@
 #include <wx/string.h>
 
 #include <atomic>
+#include <functional>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -85,6 +86,10 @@ public:
     // Moves fd's position.
     static std::vector<Range> AllocatedRanges(int fd, uint64_t from, uint64_t to);
 
+    // Called between the rename to the hidden name and the unlink; lets the
+    // tests stand for a crash there. Set only while no wipe runs.
+    static std::function<void()> afterRename;
+
     // Closes the file and deletes it, provided its name still names the file
     // that was opened. Changed when the name now names something else (which is
     // left alone); OverwriteFailed when closing fails; DeleteFailed when the
@@ -105,5 +110,6 @@ private:
     // held so that none can be renamed or replaced meanwhile).
     std::vector<intptr_t> folders;
     wxString fileName;
+    wxString folderPath;  // as Open was given it
     uint64_t device = 0, inode = 0;  // what was opened, to recognise it at deletion
 };

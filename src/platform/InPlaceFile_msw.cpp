@@ -1,5 +1,6 @@
 #include "platform/InPlaceFile.h"
 
+#include "platform/CrashRecord.h"
 #include "platform/NativePath.h"
 
 #include <windows.h>
@@ -11,6 +12,8 @@
 #include <io.h>
 
 #include <algorithm>
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -164,6 +167,7 @@ void CloseStreams(std::vector<InPlaceFile::Stream>& streams)
 }  // namespace
 
 std::atomic<bool> InPlaceFile::clearReadOnly{false};
+std::function<void()> InPlaceFile::afterRename;
 
 bool InPlaceFile::IsReadOnly(const wxString& path)
 {
@@ -297,6 +301,9 @@ WipeFailure InPlaceFile::Open(const wxString& folder, const wxString& name, uint
     }
     fd = descriptor;
     fileName = name;
+    folderPath = folder;
+    device = info.dwVolumeSerialNumber;
+    inode = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     return WipeFailure::None;
 }
@@ -354,6 +361,40 @@ std::vector<InPlaceFile::Range> InPlaceFile::AllocatedRanges(int fd, uint64_t fr
     return ranges;
 }
 
+namespace {
+
+// A name of `length` letters and digits that no other file in the folder is
+// likely to have.
+std::wstring RandomName(size_t length)
+{
+    static const wchar_t characters[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
+    std::wstring name;
+    for (size_t i = 0; i < length; ++i)
+        name += characters[random() % 36];
+    return name;
+}
+
+// Renames the open file within its folder (native form); false when the
+// system refuses.
+bool RenameOpen(HANDLE handle, const std::wstring& folder, const std::wstring& name)
+{
+    const std::wstring path = folder + (folder.back() == L'\\' ? L"" : L"\\") + name;
+    const size_t bytes = path.size() * sizeof(wchar_t);
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + bytes);
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = FALSE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(bytes);
+    std::memcpy(rename->FileName, path.c_str(), bytes);
+    return ::SetFileInformationByHandle(handle, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) != 0;
+}
+
+// How many random names a file goes through before it is deleted.
+const int renameRounds = 7;
+
+}  // namespace
+
 WipeFailure InPlaceFile::CloseAndDelete(wxString& detail)
 {
     // Deleting through the handle that was overwritten: no name is looked up
@@ -361,6 +402,25 @@ WipeFailure InPlaceFile::CloseAndDelete(wxString& detail)
     // The streams go with the file; their handles must not keep it.
     CloseStreams(streams);
     const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+    // NTFS keeps a deleted file's last name in its file record and its log:
+    // the file goes through random names of the same length first. Each is
+    // noted before it is taken, so that a crash leaves nothing unnoted.
+    const std::wstring place = Native(std::wstring(folderPath.wc_str(), folderPath.length()));
+    wxString current;
+    for (int round = 0; round < renameRounds && handle != INVALID_HANDLE_VALUE && !place.empty(); ++round) {
+        const std::wstring next = RandomName(fileName.length());
+        const wxString nextText(next.c_str(), next.size());
+        CrashRecord::NoteHidden(folderPath, nextText, device, inode);
+        if (!RenameOpen(handle, place, next)) {
+            CrashRecord::DropHidden(folderPath, nextText);
+            break;
+        }
+        if (afterRename)
+            afterRename();
+        if (!current.empty())
+            CrashRecord::DropHidden(folderPath, current);
+        current = nextText;
+    }
     FILE_DISPOSITION_INFO disposition;
     disposition.DeleteFile = TRUE;
     const bool marked = handle != INVALID_HANDLE_VALUE
@@ -369,6 +429,9 @@ WipeFailure InPlaceFile::CloseAndDelete(wxString& detail)
     const DWORD error = marked ? ERROR_SUCCESS : ::GetLastError();
     const int closed = ::_close(fd);
     fd = -1;
+    // Deleted, or left under the random name the failure names.
+    if (!current.empty())
+        CrashRecord::DropHidden(folderPath, current);
     if (!marked) {
         Refuse(error, detail);
         return WipeFailure::DeleteFailed;

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/CrashRecord.h"
 #include "platform/NativePath.h"
 
 namespace {
@@ -221,6 +222,7 @@ WipeFailure InPlaceFile::Open(const wxString& folder, const wxString& name, uint
     if (static_cast<uint64_t>(st.st_dev) != lookedDevice || static_cast<uint64_t>(st.st_ino) != lookedInode)
         return WipeFailure::Changed;
     fileName = name;
+    folderPath = folder;
     device = static_cast<uint64_t>(st.st_dev);
     inode = static_cast<uint64_t>(st.st_ino);
     size = static_cast<uint64_t>(st.st_size);
@@ -404,7 +406,18 @@ WipeFailure InPlaceFile::DeleteOpenedName(int dir, const std::string& name, wxSt
     std::random_device random;
     const std::string hidden = ".vorlix-" + std::to_string(random()) + std::to_string(random());
     const char* victim = name.c_str();
+    // A crash after the rename leaves the overwritten file under a name
+    // nobody knows: the next start deletes it from this record.
+    const wxString hiddenText = NativePath::Decode(hidden);
+    CrashRecord::NoteHidden(folderPath, hiddenText, device, inode);
+    struct Dropped {
+        const wxString& folder;
+        const wxString& hidden;
+        ~Dropped() { CrashRecord::DropHidden(folder, hidden); }
+    } dropped{folderPath, hiddenText};
     if (::renameat2(dir, name.c_str(), dir, hidden.c_str(), RENAME_NOREPLACE) == 0) {
+        if (afterRename)
+            afterRename();
         if (::fstatat(dir, hidden.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !isOpened(st)) {
             ::renameat2(dir, hidden.c_str(), dir, name.c_str(), RENAME_NOREPLACE);
             return WipeFailure::Changed;
@@ -425,6 +438,8 @@ WipeFailure InPlaceFile::DeleteOpenedName(int dir, const std::string& name, wxSt
         return WipeFailure::Changed;
     return WipeFailure::None;
 }
+
+std::function<void()> InPlaceFile::afterRename;
 
 // Unix has no read-only attribute apart from the permissions, which are the
 // owner's to change, not this program's.

@@ -164,7 +164,9 @@ TEST(DoDWiper, StopAtOnceLeavesTheFileAsThePassesSoFarLeftIt)
     DoDWiper wiper;
     {
         AfterPassHook hook([](const wxString&) { Wiper::RequestStopNow(); });
-        RunOnFreshThread(wiper, queue);
+        const RunResult run = RunOnFreshThread(wiper, queue);
+        EXPECT_EQ(run.out, "Total file size to be wiped: 600000 bytes\n"
+                           "[US DoD]Secure file deletion stopped.\n");
     }
 
     const std::vector<FailedEntry> failures = Wiper::GetFailures();

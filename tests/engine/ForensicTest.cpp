@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -519,4 +520,78 @@ TEST(Forensic, OnFlashAnUnprivilegedWipeLeavesTheBlocksToTheNextFstrimRun)
     ::sync();
     // Less the few metadata blocks written into holes mkfs left.
     EXPECT_GE(written - std::min(written, fs.ImageAllocated()), (8u << 20) - (256u << 10));
+}
+
+// After a file run, the journal holds no copy of a wiped file's name or data:
+// on data=ordered (names), data=journal (every block) and with inline data
+// (small files). Root has the system zero the journal; another user pushes
+// it round with folders of its own.
+TEST(Forensic, AFileRunLeavesNoCopyOfNamesOrDataInTheJournal)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "skipped: mounting a loop device needs root";
+    struct Setup {
+        const char* what;
+        const char* mkfs;
+        const char* mount;
+        bool unprivileged;
+    };
+    for (const Setup& setup : {Setup{"data=ordered", "", "", false}, Setup{"data=journal", "", "data=journal", false},
+                               Setup{"inline_data", "-O inline_data", "", false},
+                               Setup{"data=journal, another user", "", "data=journal", true}}) {
+        SCOPED_TRACE(setup.what);
+        LoopFilesystem fs("ext4", "64M", setup.mkfs);
+        if (!fs.Usable()) {
+            GTEST_SKIP() << "skipped: no loop device or ext4 tools here";
+        }
+        if (*setup.mount) {
+            ASSERT_TRUE(fs.Unmount() && fs.Mount(setup.mount));
+        }
+        const std::string docs = fs.Path("docs");
+        ASSERT_EQ(::mkdir(docs.c_str(), 0777), 0);
+        // The other user reaches the folder through the image's own.
+        ASSERT_EQ(::chmod((fs.Path("") + "..").c_str(), 0755), 0);
+
+        std::vector<std::string> names, units;
+        for (size_t size : {size_t(100000), size_t(50)}) {
+            std::string unit;
+            std::string content = Marker("journal", unit);
+            content.resize(std::max(size, unit.size()));
+            const std::string name = "wiped-name-" + unit.substr(unit.size() - 17, 16);
+            WriteSynced(docs + "/" + name, content);
+            ASSERT_EQ(::chown((docs + "/" + name).c_str(), 65534, 65534), 0);
+            names.push_back(name);
+            units.push_back(unit);
+        }
+        ASSERT_EQ(::chown(docs.c_str(), 65534, 65534), 0);
+        ::sync();
+
+        const auto wipe = [&] {
+            WipeQueue queue;
+            for (const std::string& name : names)
+                queue.AddPath(docs + "/" + name);
+            Wiper::ResetRun();
+            std::thread([&] { RandomWiper().Wipe(&queue); }).join();
+            return static_cast<int>(Wiper::GetFailedPaths().size());
+        };
+        if (setup.unprivileged) {
+            TempDir out;
+            const int status = RunUnprivileged(wipe, out.Path("out"), out.Path("err"));
+            if (status == -1) {
+                GTEST_SKIP() << "could not drop privileges";
+            }
+            EXPECT_EQ(status, 0) << ReadFile(out.Path("err"));
+        } else {
+            EXPECT_EQ(wipe(), 0);
+        }
+        // Nothing of the push is left behind.
+        EXPECT_EQ(::rmdir(docs.c_str()), 0);
+
+        ASSERT_TRUE(fs.Unmount());
+        const std::string raw = ReadFile(fs.Image());
+        for (size_t i = 0; i < names.size(); ++i) {
+            EXPECT_EQ(CountOccurrences(raw, names[i]), 0u) << names[i];
+            EXPECT_EQ(CountOccurrences(raw, units[i]), 0u) << units[i];
+        }
+    }
 }

@@ -136,8 +136,9 @@ TEST(RunControl, StopRequestEndsTheRunAfterTheCurrentFile)
                 Wiper::RequestStop();
         });
         const RunResult run = RunOnWipeThread(wiper, queue);
+        // The line agrees with the box: the run was stopped.
         EXPECT_EQ(run.out, "Total file size to be wiped: 13500 bytes\n"
-                           "[US DoD]Secure file deletion completed.\n");
+                           "[US DoD]Secure file deletion stopped.\n");
         EXPECT_TRUE(run.failed.empty());
     }
 

@@ -1,6 +1,6 @@
 // libFuzzer target over the path conversion and the hand-off decoding: no
-// crash, no sanitizer report, and every accepted path converts back to exactly
-// its bytes.
+// crash, no sanitizer report, every accepted path converts back to exactly
+// its bytes, and every absolute name travels.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -20,11 +20,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::abort();
     }
 
-    // A message the listener accepts is a path whose bytes are the message.
+    // A message the listener accepts is a path with exact bytes, which a
+    // sender turns back into the same message; a name's message is that path.
     const wxString handedOver = HandOffMessage::Decode(bytes);
     if (!handedOver.empty()) {
         std::string native;
-        if (HandOffMessage::Encode(handedOver) != bytes || !NativePath::Encode(handedOver, native) || native != bytes)
+        if (HandOffMessage::Encode(handedOver) != bytes || !NativePath::Encode(handedOver, native)
+            || NativePath::Decode(native) != handedOver)
+            std::abort();
+    }
+    if (!bytes.empty() && bytes[0] == '/' && bytes.find('\0') == std::string::npos) {
+        const wxString named = NativePath::Decode(bytes);
+        if (HandOffMessage::Decode(HandOffMessage::Encode(named)) != named)
             std::abort();
     }
 

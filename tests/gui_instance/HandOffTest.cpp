@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "MainFrame.h"
 #include "QueueListCtrl.h"
@@ -96,6 +97,43 @@ bool SendRawAs(uid_t uid, gid_t gid, const std::string& socketPath, const std::s
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// What the process writes to standard error (GTK's warnings) meanwhile.
+class StderrCapture {
+public:
+    StderrCapture()
+    {
+        std::fflush(stderr);
+        saved = dup(2);
+        std::FILE* file = std::tmpfile();
+        held = fileno(file);
+        dup2(held, 2);
+    }
+    ~StderrCapture() { Restore(); }
+    std::string Text()
+    {
+        Restore();
+        std::string text;
+        char buffer[4096];
+        lseek(held, 0, SEEK_SET);
+        for (ssize_t n; (n = read(held, buffer, sizeof buffer)) > 0;)
+            text.append(buffer, size_t(n));
+        return text;
+    }
+
+private:
+    void Restore()
+    {
+        if (saved < 0)
+            return;
+        std::fflush(stderr);
+        dup2(saved, 2);
+        close(saved);
+        saved = -1;
+    }
+    int saved = -1;
+    int held = -1;
+};
+
 std::string Sent(const std::vector<std::string>& paths)
 {
     std::string lines;
@@ -155,16 +193,28 @@ TEST_F(HandOff, ALaterInstanceNeedsNoDisplay)
     EXPECT_TRUE(Arrives(path));
 }
 
-TEST_F(HandOff, APathThatIsNotUtf8IsNamedAndTheOthersStillArrive)
+// A file manager hands over whatever bytes a name has: they arrive exactly,
+// and the list shows them by the display rule, with no complaint from GTK.
+TEST_F(HandOff, APathThatIsNotUtf8ArrivesExactlyAndIsShownWithoutAWarning)
 {
     const std::string before = "/nonexistent/before", after = "/nonexistent/after";
-    const ProcessResult later = StartLaterInstance({before, "/nonexistent/not-\xFF-utf8", after});
-    EXPECT_NE(later.status, 0);
-    EXPECT_EQ(later.out, Sent({before, after}));
-    EXPECT_NE(later.err.find("/nonexistent/not-\xEF\xBF\xBD-utf8"), std::string::npos) << later.err;
+    const std::string odd = "/nonexistent/not-\xFF\xFE-utf8";
+    const ProcessResult later = StartLaterInstance({before, odd, after});
+    EXPECT_EQ(later.status, 0) << later.err;
+    EXPECT_EQ(later.err, "");
+    EXPECT_EQ(later.out, Sent({before, "/nonexistent/not-\xEF\xBF\xBD\xEF\xBF\xBD-utf8", after}));
     ASSERT_TRUE(Arrives(after));
     Pump(300);
-    EXPECT_EQ(QueuedPaths(mainFrame->wipeQueue), (std::vector<wxString>{before, after}));
+    const wxString exact = NativePath::Decode(odd);
+    EXPECT_EQ(QueuedPaths(mainFrame->wipeQueue), (std::vector<wxString>{before, exact, after}));
+
+    StderrCapture captured;
+    mainFrame->RefreshQueueList();
+    mainFrame->queueList->Refresh();
+    mainFrame->queueList->Update();
+    Pump(300);
+    EXPECT_EQ(mainFrame->queueList->GetItemText(1, 0), wxString::FromUTF8("not-\xEF\xBF\xBD\xEF\xBF\xBD-utf8"));
+    EXPECT_EQ(captured.Text().find("Invalid UTF-8"), std::string::npos) << captured.Text();
 }
 
 TEST_F(HandOff, WithoutAPathNothingIsSentOrPrinted)
@@ -248,6 +298,8 @@ TEST_F(HandOff, AConnectionFromAnotherUserIsDropped)
 TEST_F(HandOff, MalformedOversizedAndSilentClientsAreIgnoredAndDoNotBlock)
 {
     SendRaw("/tmp/\xFF\xFE not utf-8");
+    // An encoded surrogate that stands for no byte 0x80-0xFF (U+DC41).
+    SendRaw("/nonexistent/\xED\xB1\x81");
     SendRaw("/" + std::string(70 * 1024, 'x'));
     SendRaw("");
     // A client that connects and then neither sends nor closes.

@@ -53,7 +53,8 @@ name[6]=caf$'\xc3\xa9'.txt  name[7]=caf$'\xc3\x83\xc2\xa9'.txt
 name[8]=bad$'\xff'
 name[9]=x$look..$look.ssh${look}id  name[10]=.ssh/id
 name[11]=$'\xf4\x80\x81\x81'  name[12]=A
-wiped="1 2 3 4 6 8 9 11"
+name[13]=ff$'\xff\xfe'
+wiped="1 2 3 4 6 8 9 11 13"
 kept="5 7 10 12"
 # Each file holds 100 KB of its own marker, a text found nowhere else.
 for i in $wiped $kept; do
@@ -65,7 +66,8 @@ done
 sync
 
 # Started under the C locale: the names must reach the files as their bytes.
-(cd "$mnt/docs" && LC_ALL=C "$vorlix" file1.txt file2.txt "$mnt/docs/file3.txt" "${name[6]}" "${name[8]}" \
+# The last one does not exist: the box at the end names it.
+(cd "$mnt/docs" && LC_ALL=C "$vorlix" file1.txt file2.txt "$mnt/docs/file3.txt" "${name[6]}" "${name[8]}" missing$'\xfe' \
     >"$tmp/first.out" 2>&1) &
 first=$!
 win=$(timeout 10 xdotool search --sync --onlyvisible --name '^Vorlix$' | head -1)
@@ -73,8 +75,8 @@ check "the window opens" test -n "$win"
 (cd "$mnt/docs" && timeout 10 "$vorlix" file4.txt >"$tmp/second.out" 2>&1)
 check "a second start hands its file over and exits successfully" test $? -eq 0
 check "naming the file" grep -qx "Param sent to main instance $mnt/docs/file4.txt" "$tmp/second.out"
-(cd "$mnt/docs" && LC_ALL=C timeout 10 "$vorlix" "${name[9]}" "${name[11]}" >"$tmp/third.out" 2>&1)
-check "a later start under the C locale hands over crafted names" test $? -eq 0
+(cd "$mnt/docs" && LC_ALL=C timeout 10 "$vorlix" "${name[9]}" "${name[11]}" "${name[13]}" >"$tmp/third.out" 2>&1)
+check "a later start under the C locale hands over crafted names, one not UTF-8" test $? -eq 0
 sleep 1
 
 # Start Wipe! sits at the bottom right of the centred window, left of Close.
@@ -86,6 +88,8 @@ xdotool windowfocus --sync "$box" key Return
 sleep 0.5
 xdotool mousemove --window "$win" 490 505 click 1
 check "closing the window ends the program" gone_within 10 "$first"
+# The list and the box showed a name that is not UTF-8.
+check "GTK was given only valid text" test "$(grep -c 'Invalid UTF-8' "$tmp/first.out")" -eq 0
 
 for i in $wiped; do check "file $i is gone" test ! -e "$mnt/docs/${name[$i]}"; done
 for i in $kept; do check "file $i beside them is intact" cmp -s "$tmp/content$i" "$mnt/docs/${name[$i]}"; done

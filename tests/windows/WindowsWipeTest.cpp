@@ -7,6 +7,7 @@
 #include "engine/RandomWiper.h"
 #include "engine/Wiper.h"
 #include "platform/Discard.h"
+#include "platform/CrashRecord.h"
 #include "platform/InPlaceFile.h"
 #include "platform/StorageMedium.h"
 
@@ -169,4 +170,89 @@ TEST(WindowsWipe, TheDriveIsAskedWhatItIsAndTrimsOnlyOnFlash)
         GTEST_SKIP() << "not told here, as under Wine: the drive's kind (" << StorageMedium::Name(kind)
                      << "), the file-level trim ("
                      << (discard.Result() == Discard::Outcome::Unsupported ? "unsupported" : "done") << ")";
+}
+
+// Before it is deleted, a file goes through random names of its own name's
+// length, so that the name the file record keeps is none of the user's.
+TEST(WindowsWipe, AFileIsRenamedToRandomNamesOfTheSameLengthBeforeItGoes)
+{
+    WindowsTempDir dir;
+    const std::wstring path = dir.Path(L"secret-plan.txt");
+    ASSERT_TRUE(WriteWide(path, "secret"));
+    std::vector<std::wstring> names;
+    InPlaceFile::afterRename = [&] {
+        WIN32_FIND_DATAW entry;
+        const HANDLE find = ::FindFirstFileW(LongForm(dir.Path(L"*")).c_str(), &entry);
+        if (find == INVALID_HANDLE_VALUE)
+            return;
+        do {
+            if (entry.cFileName[0] != L'.')
+                names.push_back(entry.cFileName);
+        } while (::FindNextFileW(find, &entry));
+        ::FindClose(find);
+    };
+    EXPECT_EQ(WipeOne(path), WipeFailure::None);
+    InPlaceFile::afterRename = nullptr;
+    EXPECT_FALSE(ExistsWide(path));
+    ASSERT_FALSE(names.empty());
+    for (const std::wstring& name : names) {
+        EXPECT_EQ(name.size(), std::wstring(L"secret-plan.txt").size());
+        EXPECT_NE(name, L"secret-plan.txt");
+    }
+}
+
+// A wipe killed between the first rename and the deletion leaves the file
+// (overwritten) under a random name; the next start deletes it, and nothing
+// else, from the note the killed process left in %LOCALAPPDATA%\Vorlix.
+TEST(WindowsWipe, AFileLeftByAKilledWipeIsDeletedByTheNextStart)
+{
+    WindowsTempDir dir;
+    const std::wstring victim = dir.Path(L"victim.txt");
+    ASSERT_TRUE(WriteWide(victim, std::string(5000, 'v')));
+    ASSERT_TRUE(WriteWide(dir.Path(L"beside.txt"), "beside"));
+    const std::wstring state = dir.Path(L"state");
+    ASSERT_TRUE(::CreateDirectoryW(LongForm(state).c_str(), nullptr));
+
+    wchar_t self[MAX_PATH];
+    ASSERT_NE(::GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    wchar_t savedState[MAX_PATH] = L"";
+    ::GetEnvironmentVariableW(L"LOCALAPPDATA", savedState, MAX_PATH);
+    ::SetEnvironmentVariableW(L"LOCALAPPDATA", state.c_str());
+    ::SetEnvironmentVariableW(L"VORLIX_TEST_KILLED_WIPE", victim.c_str());
+    std::wstring command = L"\"" + std::wstring(self) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    const bool started = ::CreateProcessW(self, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                          &startup, &child);
+    ::SetEnvironmentVariableW(L"VORLIX_TEST_KILLED_WIPE", nullptr);
+    DWORD code = 0;
+    if (started) {
+        ::WaitForSingleObject(child.hProcess, 60000);
+        ::GetExitCodeProcess(child.hProcess, &code);
+        ::CloseHandle(child.hProcess);
+        ::CloseHandle(child.hThread);
+    }
+    EXPECT_TRUE(started);
+    EXPECT_EQ(code, 9u);
+    EXPECT_FALSE(ExistsWide(victim));
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE find = ::FindFirstFileW(LongForm(dir.Path(L"*.*")).c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name != L"." && name != L".." && name != L"state" && name != L"beside.txt")
+                names.push_back(name);
+        } while (::FindNextFileW(find, &entry));
+        ::FindClose(find);
+    }
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(names[0].size(), std::wstring(L"victim.txt").size());
+
+    EXPECT_EQ(CrashRecord::FinishLeftovers(), 1u);
+    ::SetEnvironmentVariableW(L"LOCALAPPDATA", savedState[0] ? savedState : nullptr);
+    EXPECT_FALSE(ExistsWide(dir.Path(names[0])));
+    EXPECT_TRUE(ExistsWide(dir.Path(L"beside.txt")));
+    EXPECT_FALSE(ExistsWide(state + L"\\Vorlix"));
 }

@@ -279,7 +279,27 @@ check "second instance prints exactly 'Param sent to main instance <path>'" hand
 check "second instance exits with status 0 once its path is sent (got $second_status)" \
     test "$second_status" -eq 0
 check "still one Vorlix window" test "$(vorlix_windows)" -eq 1
-# The listener takes the path at once; give its event time to reach the queue.
+
+# 50 senders that write their path and close at once, all together: each is
+# queued (the run reports each as not found, being missing). Like a later
+# instance, a sender whose connection the full backlog refuses tries again.
+missing=$(winpath "$files")
+close_at_once() {
+    local try
+    for try in $(seq 1 200); do
+        if exec 3<>/dev/tcp/127.0.0.1/255; then
+            printf '%s\\missing-%02d.bin' "$missing" "$1" >&3
+            exec 3>&-
+            return 0
+        fi
+        sleep 0.05
+    done
+    return 1
+}
+for i in $(seq 1 50); do close_at_once "$i" 2>/dev/null & done
+wait_senders() { for job in $(jobs -p); do [ "$job" = "$first" ] || wait "$job"; done; }
+wait_senders
+# The listener takes the paths at once; give its event time to reach the queue.
 sleep 2
 
 eval "$(xdotool getwindowgeometry --shell "$window")"
@@ -319,6 +339,8 @@ check "the file beside them that was not queued is intact" \
 check "stdout: 'Total file size to be wiped: 8000 bytes'" \
     grep -q 'Total file size to be wiped: 8000 bytes' "$tmp/out1"
 check "stdout: the completion line" grep -qF '[PseudoRandom] Secure file deletion completed.' "$tmp/out1"
+arrived=$(grep -c 'Not wiped (not found): .*missing-[0-9][0-9].bin' "$tmp/err1")
+check "all 50 senders that closed at once were queued (got $arrived)" test "$arrived" -eq 50
 
 first_running() { kill -0 "$first" 2>/dev/null; }
 click_at 43 38

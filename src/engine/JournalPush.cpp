@@ -1,0 +1,53 @@
+#include "engine/JournalPush.h"
+
+#include <wx/utils.h>
+
+#include "platform/CrashRecord.h"
+
+#include <set>
+
+const char* const JournalPush::workFolderName = ".vorlix-journal";
+
+bool JournalPush::Run(const FreeSpace::Filesystem& filesystem, const wxString& workFolder,
+                      const std::function<bool()>& stop, wxString& detail)
+{
+    const uint64_t journalBlocks = FreeSpace::JournalBlocks(filesystem);
+    if (journalBlocks == 0 || FreeSpace::ZeroJournal(filesystem))
+        return true;
+    if (!FreeSpace::MakeHiddenFolder(workFolder, detail))
+        return true;  // nowhere to push from: nothing of ours to remove
+    // Each new folder takes a block of its own, which the journal logs as it
+    // commits (with the blocks of the folders' entries, not counted here).
+    constexpr unsigned foldersPerCommit = 1024;
+    for (uint64_t logged = 0; logged < journalBlocks && !stop(); logged += foldersPerCommit) {
+        for (unsigned i = 0; i < foldersPerCommit; ++i)
+            FreeSpace::MakeHiddenFolder(FreeSpace::Join(workFolder, wxString::Format(".j%u", i)), detail);
+        FreeSpace::Sync(workFolder);
+        FreeSpace::RemoveFolder(workFolder, detail);
+        FreeSpace::MakeHiddenFolder(workFolder, detail);
+    }
+    const bool removed = FreeSpace::RemoveFolder(workFolder, detail);
+    FreeSpace::Sync(filesystem.root);
+    return removed;
+}
+
+void JournalPush::AfterFiles(const std::vector<wxString>& folders, const std::function<bool()>& stop)
+{
+    std::set<uint64_t> done;
+    for (const wxString& folder : folders) {
+        // A tree of many folders is mostly on one filesystem: examined once.
+        const uint64_t id = FreeSpace::IdOf(folder);
+        if (id == 0 || done.count(id))
+            continue;
+        FreeSpace::Filesystem filesystem;
+        wxString detail;
+        if (!FreeSpace::Examine(folder, filesystem, detail) || !done.insert(filesystem.id).second)
+            continue;
+        // Named by the process: one left by a crash is never taken for this one's.
+        const wxString workFolder =
+            FreeSpace::Join(folder, wxString::Format("%s-%lu", workFolderName, wxGetProcessId()));
+        CrashRecord::NoteFillFolder(workFolder, filesystem.id);
+        if (Run(filesystem, workFolder, stop, detail))
+            CrashRecord::DropFillFolder(workFolder);
+    }
+}

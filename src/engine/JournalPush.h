@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/FreeSpace.h"
+
+#include <wx/string.h>
+
+#include <functional>
+#include <vector>
+
+// Leaves no older copy in an ext3/ext4 journal: folder blocks with the names
+// of deleted files, and the data it logged (data=journal, inline data). Used
+// after a file run and after a free-space wipe.
+class JournalPush {
+public:
+    // Where the system lets this process (root), the journal is emptied into
+    // place and zeroed: well under a second for any size. Otherwise it is
+    // pushed round once with new empty folders made in workFolder (which is
+    // removed again): about 0.25 ms per journal block. False, with detail set,
+    // when workFolder could not be removed.
+    static bool Run(const FreeSpace::Filesystem& filesystem, const wxString& workFolder,
+                    const std::function<bool()>& stop, wxString& detail);
+
+    // After a file run: the journal of each filesystem that held one of the
+    // folders, once, its work folder in that folder.
+    static void AfterFiles(const std::vector<wxString>& folders, const std::function<bool()>& stop);
+
+    // The start of the name of the work folder a file run uses in a folder.
+    static const char* const workFolderName;
+};

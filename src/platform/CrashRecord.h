@@ -1,0 +1,44 @@
+#pragma once
+
+#include <wx/string.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// What this process is in the middle of that a crash would leave behind: the
+// folder of a free-space wipe's filler files, a file renamed to its hidden
+// name before it is deleted. Each process keeps its own small state file in
+// $XDG_STATE_HOME/vorlix (~/.local/state/vorlix) or %LOCALAPPDATA%\Vorlix,
+// held locked while it runs; every start of the program finishes what the
+// file of a process no longer running names, and removes it.
+class CrashRecord {
+public:
+    // Before filler files are made in folder, on the filesystem device.
+    static void NoteFillFolder(const wxString& folder, uint64_t device);
+    // Once folder and everything in it is gone.
+    static void DropFillFolder(const wxString& folder);
+    // Before the file (device, inode) in folder is renamed to hiddenName, a
+    // name of Vorlix's own; dropped once it is deleted or has its name back.
+    static void NoteHidden(const wxString& folder, const wxString& hiddenName, uint64_t device, uint64_t inode);
+    static void DropHidden(const wxString& folder, const wxString& hiddenName);
+
+    // At every start, before anything else: removes the filler folders and
+    // deletes the hidden files (only the very file recorded, checked by
+    // device and inode) that records of ended processes name. Returns how
+    // many such records it finished.
+    static unsigned FinishLeftovers();
+
+    // The folder of the state files; empty when there is none.
+    static wxString Folder();
+
+private:
+    static void Note(const std::string& line);
+    static void Drop(const std::string& line);
+    static bool Finish(const std::string& line);
+    // The platform's part.
+    static bool WriteOwn(const std::string& content);
+    static unsigned ForEachEnded(const std::function<bool(const std::string& content)>& finish);
+    static bool RemoveFillFolder(const wxString& folder, uint64_t device);
+    static bool DeleteHidden(const wxString& folder, const wxString& name, uint64_t device, uint64_t inode);
+};

@@ -430,7 +430,10 @@ TEST(Forensic, OnFlashTheWipedBlocksAreDiscardedAndOnASpinningDiskNothingIs)
         if (rotational) {
             EXPECT_EQ(wiped[0].medium, StorageMedium::Kind::Spinning);
             EXPECT_EQ(wiped[0].discard, Discard::Outcome::NotAsked);
-            EXPECT_GE(after, before);
+            // The run zeroes the journal (16 MiB here) at its end, which the
+            // tmpfs under the loop device also turns into holes; nothing else
+            // may go, and none of the file's blocks.
+            EXPECT_GE(after + (16u << 20), before);
             EXPECT_EQ(BlocksWithData(fs.Image(), blocks), blocks.size());
             EXPECT_FALSE(report.Contains("flash")) << report;
         } else {

@@ -9,6 +9,7 @@
 #include "cli/WipeCommand.h"
 #include "cli/WipeOptions.h"
 #include "engine/ConsoleText.h"
+#include "platform/CrashRecord.h"
 #include "platform/NativePath.h"
 
 // On Windows the arguments are taken as the system's UTF-16, never through
@@ -42,5 +43,7 @@ int main(int argc, char** argv)
         std::cerr << "vorlix-wipe: cannot start the toolkit's base library" << std::endl;
         return WipeCommand::SomeNotWiped;
     }
+    // What a killed run of any of Vorlix's programs left goes first.
+    CrashRecord::FinishLeftovers();
     return WipeCommand(options, std::cout, std::cerr).Run();
 }

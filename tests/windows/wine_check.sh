@@ -534,6 +534,9 @@ install_round() {
     [ -f "$sent" ] || { echo "  starting it wiped a file"; return 1; }
 
     verb_round "$root" "$location" || return 1
+    # The window was killed after its run: the next start of any of the
+    # programs (here a dry run) finishes what it noted.
+    timeout 60 wine "$location\\vorlix-wipe.exe" -n "$(winpath "$sent")" >/dev/null 2>&1
 
     # The uninstaller copies itself away and works from there: wait for it.
     eval "timeout 120 wine $(sed 's/\\/\\\\/g' <<<"$quiet")" >/dev/null 2>&1

@@ -55,10 +55,13 @@ if [ -z "${VORLIX_TRASH_USER:-}" ]; then
     chown "$uid:$uid" "$tmp" "$tmp/runtime" "$tmp/session"
     # A display, session bus and runtime folder of its own; the bus starts
     # GVfs's daemons with this environment.
+    # The test's user may not read the clone (a home folder closed to others).
+    cp "$0" "$tmp/trash_wipe.sh"
+    chmod 644 "$tmp/trash_wipe.sh"
     timeout -k 5 300 setpriv --reuid="$uid" --regid="$uid" --clear-groups \
         env VORLIX_TRASH_USER="$uid" TMPDIR="$tmp/session" HOME="$home" XDG_DATA_HOME="$home/.local/share" \
         XDG_RUNTIME_DIR="$tmp/runtime" XDG_CONFIG_HOME="$home/.config" XDG_CACHE_HOME="$home/.cache" \
-        dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@" "$tmp"
+        dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" bash "$tmp/trash_wipe.sh" "$@" "$tmp"
     [ -f "$tmp/result" ] || { echo "FAILED: the window's part did not finish"; exit 1; }
     read -r passes failures <"$tmp/result"
     check() {
@@ -130,7 +133,8 @@ cat "$home_trash"/info/*.trashinfo "$other_trash"/info/*.trashinfo 2>/dev/null |
 printf '122880 %s %s\n' "$(date +%s)000" "Secret%20folder" >"$home_trash/directorysizes"
 # What the run must wipe: the five files, four records and the size cache.
 expected=$(( 5 * 61440 + $(cat "$home_trash"/info/* "$other_trash"/info/* "$home_trash/directorysizes" | wc -c) ))
-listed() { gio list trash:/// 2>/dev/null | wc -l; }
+# GVfs provides trash:// (a sanitizer run keeps GIO's modules out of the program only).
+listed() { env -u GIO_MODULE_DIR gio list trash:/// 2>/dev/null | wc -l; }
 check "GVfs lists the four trashed items" test "$(listed)" -eq 4
 
 "$tmp/prefix/bin/vorlix" >"$tmp/window.out" 2>&1 &

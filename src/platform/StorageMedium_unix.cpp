@@ -1,6 +1,5 @@
 #include "StorageMedium.h"
 
-#include <dirent.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -8,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -40,14 +40,9 @@ bool Exists(const std::string& path)
 std::vector<std::string> Entries(const std::string& folder)
 {
     std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        ::closedir(dir);
-    }
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        names.push_back(entry.path().filename().string());
     return names;
 }
 

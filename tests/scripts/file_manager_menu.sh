@@ -94,7 +94,15 @@ selected=("$sel/it's \$HOME \"x\".txt" "$sel/gr$(printf '\xc3\xbc\xc3\x9f')e $(p
 for file in "${selected[@]}"; do echo "$file" >"$file"; done
 
 vorlix >"$tmp/window.out" 2>&1 &
-window_opens() { timeout 10 xdotool search --sync --onlyvisible --name '^Vorlix$' >/dev/null; }
+# Polled, not --sync: xdotool gives up at once when its first connection to a
+# display that has only just started is refused.
+window_opens() {
+    for _ in $(seq 50); do
+        xdotool search --onlyvisible --name '^Vorlix$' >/dev/null 2>&1 && return 0
+        sleep 0.2
+    done
+    return 1
+}
 check "the Vorlix window opens" window_opens
 nemo --no-desktop "$sel" >"$tmp/nemo.out" 2>&1 &
 nemo_window=$(timeout 20 xdotool search --sync --onlyvisible --class nemo 2>/dev/null | head -1)

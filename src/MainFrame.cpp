@@ -56,7 +56,7 @@ MainFrame::~MainFrame()
 
 void MainFrame::RefreshQueueList()
 {
-    queueList->SetRows(wipeQueue.Snapshot());
+    queueList->SetRows(wipeQueue.Files());
     SetStatusText(wxString::Format("No. of files in queue: %zu", wipeQueue.Count()), 0);
 }
 
@@ -145,8 +145,11 @@ void MainFrame::OnRemove(wxCommandEvent&)
     DisableControls();
     SetStatusText("Removing file(s) from queue", 0);
     const std::vector<long> selected = queueList->SelectedRows();
-    for (auto it = selected.rbegin(); it != selected.rend(); ++it)
-        wipeQueue.RemovePath(queueList->Row(*it).path);
+    std::vector<uint64_t> serials;
+    serials.reserve(selected.size());
+    for (long row : selected)
+        serials.push_back(queueList->Row(row).Serial());
+    wipeQueue.Remove(serials);
     queueList->DeleteRows(selected);
     SetStatusText(wxString::Format("No. of files in queue: %zu", size_t(queueList->GetItemCount())), 0);
     EnableControls();

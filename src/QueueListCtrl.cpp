@@ -9,7 +9,7 @@ QueueListCtrl::QueueListCtrl(wxWindow* parent)
 {
 }
 
-void QueueListCtrl::SetRows(std::vector<QueueEntry> newRows)
+void QueueListCtrl::SetRows(std::vector<QueuedFile> newRows)
 {
     rows = std::move(newRows);
     // A virtual list keeps its selection by index: drop it with the old rows.
@@ -34,10 +34,15 @@ void QueueListCtrl::DeleteRows(const std::vector<long>& indices)
     std::vector<bool> doomed(rows.size(), false);
     for (long index : indices)
         doomed[static_cast<size_t>(index)] = true;
+    // One pass, whatever the number of rows deleted. A string moved onto
+    // itself is left empty: rows before the first deleted one stay put.
     size_t kept = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
-        if (!doomed[i])
-            rows[kept++] = std::move(rows[i]);
+        if (doomed[i])
+            continue;
+        if (kept != i)
+            rows[kept] = std::move(rows[i]);
+        ++kept;
     }
     rows.resize(kept);
     SetItemState(-1, 0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
@@ -61,11 +66,11 @@ wxString QueueListCtrl::OnGetItemText(long item, long column) const
 {
     if (item < 0 || static_cast<size_t>(item) >= rows.size())
         return wxString();
-    const QueueEntry& entry = rows[static_cast<size_t>(item)];
+    const QueuedFile& file = rows[static_cast<size_t>(item)];
     switch (column) {
-    case 0: return FileNameText(entry.path);
-    case 1: return DirectoryText(entry.path);
-    case 2: return entry.SizeText();
+    case 0: return FileNameText(file.Path());
+    case 1: return DirectoryText(file.Path());
+    case 2: return QueueEntry::SizeText(file.Size());
     default: return wxString();
     }
 }

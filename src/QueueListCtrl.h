@@ -7,14 +7,15 @@
 #include "engine/WipeQueue.h"
 
 // The queue list: a report-mode list that draws its rows on demand, so that a
-// queue of a hundred thousand files is shown at once. Each row keeps the path
-// it was queued under, so removing a row removes exactly its entry.
+// queue of a million files is shown at once; only the rows on screen are
+// turned into text. Each row keeps the file as it was queued, so removing a
+// row removes exactly its entry.
 class QueueListCtrl : public wxListCtrl {
 public:
     explicit QueueListCtrl(wxWindow* parent);
 
-    void SetRows(std::vector<QueueEntry> rows);
-    const QueueEntry& Row(long index) const { return rows[index]; }
+    void SetRows(std::vector<QueuedFile> rows);
+    const QueuedFile& Row(long index) const { return rows[static_cast<size_t>(index)]; }
     // Indices of the selected rows, in ascending order.
     std::vector<long> SelectedRows() const;
     // Deletes the rows with these indices (ascending); the others keep their order.
@@ -27,5 +28,5 @@ protected:
     wxString OnGetItemText(long item, long column) const override;
 
 private:
-    std::vector<QueueEntry> rows;
+    std::vector<QueuedFile> rows;
 };

@@ -1,10 +1,13 @@
 #include "engine/WipeQueue.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "platform/InPlaceFile.h"
 
 const wxULongLong QueueEntry::unknownSize = wxULongLong(0xFFFFFFFFul, 0xFFFFFFFFul);
 
-wxString QueueEntry::SizeText() const
+wxString QueueEntry::SizeText(wxULongLong size)
 {
     if (size == unknownSize)
         return "-";
@@ -18,67 +21,273 @@ wxString QueueEntry::SizeText() const
     return wxString::Format("%.2f %s", x, sizeUnits[unit]);
 }
 
+namespace {
+
+// UTF-8 for each unit of the text whatever it holds, lone surrogates (the
+// stand-ins for bytes that are not UTF-8) included, which strict UTF-8 and the
+// toolkit's converters refuse; NUL as C0 80, so that NUL can separate texts.
+void Pack(const wxString& text, std::string& packed)
+{
+    packed.reserve(packed.size() + text.length());
+    for (const wchar_t unit : std::wstring_view(text.wc_str(), text.length())) {
+        const uint32_t c = static_cast<uint32_t>(unit);
+        if (c != 0 && c < 0x80) {
+            packed += static_cast<char>(c);
+            continue;
+        }
+        // Leading byte and continuation count for 11, 16, 21, 26, 31 and 36 bits.
+        int more = c < 0x800 ? 1 : c < 0x10000 ? 2 : c < 0x200000 ? 3 : c < 0x4000000 ? 4 : c < 0x80000000 ? 5 : 6;
+        const unsigned lead = more == 6 ? 0xFE : (0xFF00u >> (more + 1)) & 0xFF;
+        packed += static_cast<char>(lead | (more == 6 ? 0 : c >> (6 * more)));
+        while (more--)
+            packed += static_cast<char>(0x80 | ((c >> (6 * more)) & 0x3F));
+    }
+}
+
+wxString Unpack(std::string_view packed)
+{
+    std::wstring text;
+    text.reserve(packed.size());
+    for (size_t i = 0; i < packed.size();) {
+        const unsigned char lead = static_cast<unsigned char>(packed[i++]);
+        if (lead < 0x80) {
+            text += static_cast<wchar_t>(lead);
+            continue;
+        }
+        int more = lead == 0xFE ? 6 : lead >= 0xFC ? 5 : lead >= 0xF8 ? 4 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
+        uint32_t c = more == 6 ? 0 : lead & (0x3F >> more);
+        while (more-- && i < packed.size())
+            c = (c << 6) | (static_cast<unsigned char>(packed[i++]) & 0x3F);
+        text += static_cast<wchar_t>(c);
+    }
+    return wxString(text);
+}
+
+size_t HashOf(const wxString& text)
+{
+    return std::hash<std::wstring_view>()(std::wstring_view(text.wc_str(), text.length()));
+}
+
+size_t Combined(size_t folderHash, const std::string& tail)
+{
+    return folderHash ^ (std::hash<std::string>()(tail) + 0x9E3779B97F4A7C15ull + (folderHash << 6) + (folderHash >> 2));
+}
+
+}  // namespace
+
+struct QueuedFile::Place {
+    wxString prefix;
+    size_t prefixHash;
+    wxString folder;
+};
+
+wxString QueuedFile::Path() const
+{
+    const size_t end = text.find('\0');
+    return place->prefix + Unpack(std::string_view(text).substr(0, end));
+}
+
+wxString QueuedFile::Folder() const
+{
+    return place->folder;
+}
+
+wxString QueuedFile::Name() const
+{
+    const size_t end = text.find('\0');
+    return Unpack(end == std::string::npos ? std::string_view(text) : std::string_view(text).substr(end + 1));
+}
+
+QueueEntry QueuedFile::Entry() const
+{
+    return QueueEntry{Path(), Size(), Folder(), Name()};
+}
+
+// A path cut after its last separator. Any cut gives the text back exactly;
+// this one lets the files of a folder share its text.
+struct WipeQueue::Key {
+    wxString prefix;
+    size_t prefixHash;
+    wxString tailText;
+    std::string tail;
+    size_t hash;
+
+    explicit Key(const wxString& path)
+    {
+        const size_t cut = path.find_last_of("/\\");
+        prefix = cut == wxString::npos ? wxString() : path.Left(cut + 1);
+        tailText = cut == wxString::npos ? path : path.Mid(cut + 1);
+        prefixHash = HashOf(prefix);
+        Pack(tailText, tail);
+        hash = Combined(prefixHash, tail);
+    }
+};
+
+size_t WipeQueue::Find(const Key& key) const
+{
+    const auto range = byPath.equal_range(key.hash);
+    for (auto it = range.first; it != range.second; ++it) {
+        const auto file = std::lower_bound(files.begin(), files.end(), it->second,
+                                           [](const QueuedFile& f, uint64_t serial) { return f.serial < serial; });
+        if (file == files.end() || file->serial != it->second || !file->place)
+            continue;
+        const std::string& text = file->text;
+        const size_t end = std::min(text.find('\0'), text.size());
+        if (text.compare(0, end, key.tail) == 0 && file->place->prefix == key.prefix)
+            return static_cast<size_t>(file - files.begin());
+    }
+    return files.size();
+}
+
+void WipeQueue::Unindex(const QueuedFile& file)
+{
+    const std::string tail = file.text.substr(0, file.text.find('\0'));
+    const auto range = byPath.equal_range(Combined(file.place->prefixHash, tail));
+    for (auto it = range.first; it != range.second; ++it) {
+        if (it->second == file.serial) {
+            byPath.erase(it);
+            return;
+        }
+    }
+}
+
+void WipeQueue::Compact(bool now)
+{
+    // Waiting until half are gone keeps removing one by one from the front,
+    // as a run does, linear in all.
+    if (removed == 0 || (!now && (removed < 1024 || removed < files.size() / 2)))
+        return;
+    files.erase(std::remove_if(files.begin(), files.end(), [](const QueuedFile& f) { return !f.place; }),
+                files.end());
+    if (files.size() < files.capacity() / 4)
+        files.shrink_to_fit();
+    removed = 0;
+}
+
 bool WipeQueue::AddPath(const wxString& path)
 {
+    const Key key(path);
     {
         std::lock_guard<std::mutex> lock(mutex);
-        if (paths.count(path))
+        if (Find(key) != files.size())
             return true;
     }
     // Ask the filesystem without holding the lock: a slow or hung mount must not
     // stall the wipe thread, which needs the lock between files.
-    QueueEntry entry{path, QueueEntry::unknownSize, wxString(), wxString()};
+    wxString folder, name;
     uint64_t size = 0;
-    if (!InPlaceFile::Locate(path, entry.folder, entry.name, size))
+    if (!InPlaceFile::Locate(path, folder, name, size))
         return false;
-    if (size != UINT64_MAX)
-        entry.size = size;
 
+    QueuedFile file;
+    file.text = key.tail;
+    if (name != key.tailText) {
+        file.text += '\0';
+        Pack(name, file.text);
+    }
+    file.size = size;  // UINT64_MAX is unknownSize
     std::lock_guard<std::mutex> lock(mutex);
-    if (paths.count(path))
+    if (Find(key) != files.size())
         return true;
-    auto it = entries.insert(entries.end(), std::move(entry));
-    paths.emplace(path, it);
+    auto& place = places[std::wstring(key.prefix.wc_str(), key.prefix.length())];
+    if (!place || place->folder != folder)
+        place = std::make_shared<const QueuedFile::Place>(QueuedFile::Place{key.prefix, key.prefixHash, folder});
+    file.place = place;
+    file.serial = nextSerial++;
+    byPath.emplace(key.hash, file.serial);
+    files.push_back(std::move(file));
     return true;
 }
 
 void WipeQueue::RemovePath(const wxString& path)
 {
+    const Key key(path);
     std::lock_guard<std::mutex> lock(mutex);
-    auto found = paths.find(path);
-    if (found == paths.end())
+    const size_t at = Find(key);
+    if (at == files.size())
         return;
-    entries.erase(found->second);
-    paths.erase(found);
+    QueuedFile& file = files[at];
+    Unindex(file);
+    // The serial stays: files keeps its order for Find until Compact.
+    file.place.reset();
+    std::string().swap(file.text);
+    ++removed;
+    Compact(false);
+}
+
+void WipeQueue::Remove(const std::vector<uint64_t>& serials)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    auto wanted = serials.begin();
+    size_t gone = 0;
+    for (QueuedFile& file : files) {
+        while (wanted != serials.end() && *wanted < file.serial)
+            ++wanted;
+        if (wanted == serials.end())
+            break;
+        if (*wanted == file.serial && file.place) {
+            file.place.reset();
+            ++gone;
+        }
+    }
+    if (gone == 0)
+        return;
+    removed += gone;
+    Compact(true);
+    // One index for what is left: cheaper than taking out many of its entries.
+    byPath.clear();
+    byPath.reserve(files.size());
+    for (const QueuedFile& file : files)
+        byPath.emplace(Combined(file.place->prefixHash, file.text.substr(0, file.text.find('\0'))), file.serial);
 }
 
 void WipeQueue::Clear()
 {
     std::lock_guard<std::mutex> lock(mutex);
-    entries.clear();
-    paths.clear();
+    std::vector<QueuedFile>().swap(files);
+    removed = 0;
+    decltype(byPath)().swap(byPath);
+    places.clear();
 }
 
 size_t WipeQueue::Count() const
 {
     std::lock_guard<std::mutex> lock(mutex);
-    return entries.size();
+    return files.size() - removed;
 }
 
 bool WipeQueue::IsEmpty() const
 {
-    std::lock_guard<std::mutex> lock(mutex);
-    return entries.empty();
+    return Count() == 0;
 }
 
 bool WipeQueue::Contains(const wxString& path) const
 {
+    const Key key(path);
     std::lock_guard<std::mutex> lock(mutex);
-    return paths.count(path) != 0;
+    return Find(key) != files.size();
 }
 
 std::vector<QueueEntry> WipeQueue::Snapshot() const
 {
     std::lock_guard<std::mutex> lock(mutex);
-    return std::vector<QueueEntry>(entries.begin(), entries.end());
+    std::vector<QueueEntry> entries;
+    entries.reserve(files.size() - removed);
+    for (const QueuedFile& file : files) {
+        if (file.place)
+            entries.push_back(file.Entry());
+    }
+    return entries;
+}
+
+std::vector<QueuedFile> WipeQueue::Files() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    std::vector<QueuedFile> live;
+    live.reserve(files.size() - removed);
+    for (const QueuedFile& file : files) {
+        if (file.place)
+            live.push_back(file);
+    }
+    return live;
 }

@@ -4,9 +4,11 @@
 #include <wx/string.h>
 
 #include <atomic>
-#include <list>
-#include <map>
+#include <cstdint>
+#include <memory>
 #include <mutex>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/WipeMethod.h"
@@ -27,7 +29,36 @@ struct QueueEntry {
 
     // "%.2f %s" in B, KB, MB, GB or TB, as the queue list shows it; "-" for
     // unknownSize.
-    wxString SizeText() const;
+    wxString SizeText() const { return SizeText(size); }
+    static wxString SizeText(wxULongLong size);
+};
+
+// A queued file as the queue keeps it, small enough for a million of them:
+// the folder texts are shared by every file of the folder, and the file's own
+// part of its path is kept as packed bytes, turned back into text on demand.
+// A copy stays valid and unchanged after the queue has moved on.
+class QueuedFile {
+public:
+    wxString Path() const;
+    wxString Folder() const;
+    wxString Name() const;
+    wxULongLong Size() const { return size; }
+    QueueEntry Entry() const;
+    // Increases in queue order and is never reused by the same queue.
+    uint64_t Serial() const { return serial; }
+
+private:
+    friend class WipeQueue;
+    struct Place;
+
+    // The given path's text up to its last separator, and its real folder;
+    // null once the file has left the queue.
+    std::shared_ptr<const Place> place;
+    // The given path's text after the last separator; then, only where the
+    // file's name is another text, a NUL and the name.
+    std::string text;
+    uint64_t size = 0;
+    uint64_t serial = 0;
 };
 
 // The files the next wipe run overwrites and deletes, in the order they were added.
@@ -57,19 +88,35 @@ public:
     bool AddPath(const wxString& path);
     // Removes the entry whose path is exactly this text; nothing if there is none.
     void RemovePath(const wxString& path);
+    // Removes the queued files with these serials (ascending) in one pass;
+    // serials no longer queued are passed over.
+    void Remove(const std::vector<uint64_t>& serials);
     void Clear();
     size_t Count() const;
     bool IsEmpty() const;
     bool Contains(const wxString& path) const;
     // A copy of every entry, in queue order, taken under the lock.
     std::vector<QueueEntry> Snapshot() const;
+    // The same in the queue's own compact form.
+    std::vector<QueuedFile> Files() const;
 
 private:
-    using EntryList = std::list<QueueEntry>;
+    struct Key;
 
-    mutable std::mutex mutex;  // guards entries and paths
-    EntryList entries;
-    // Path -> its entry, so that the duplicate test and removal are logarithmic
-    // even for a queue of a hundred thousand files.
-    std::map<wxString, EntryList::iterator> paths;
+    // Where a queued file with this key is in files; files.size() if nowhere.
+    size_t Find(const Key& key) const;
+    void Unindex(const QueuedFile& file);
+    // Drops the removed files from files once they are as many as the others.
+    void Compact(bool now);
+
+    mutable std::mutex mutex;  // guards everything below
+    // In queue order; a removed file stays, without its place, until Compact.
+    std::vector<QueuedFile> files;
+    size_t removed = 0;
+    uint64_t nextSerial = 0;
+    // Hash of a path -> serial of the file queued under it: the duplicate test
+    // and removal by path look at one or two files, not the whole queue.
+    std::unordered_multimap<size_t, uint64_t> byPath;
+    // The latest place for each folder text, shared by the files added in it.
+    std::unordered_map<std::wstring, std::shared_ptr<const QueuedFile::Place>> places;
 };

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "engine/WipeQueue.h"
+#include "platform/InPlaceFile.h"
+#include "platform/NativePath.h"
 #include "support/QueuedPaths.h"
 #include "support/TempDir.h"
 
@@ -103,4 +106,107 @@ TEST(WipeQueue, CanBeSharedBetweenAnAddingAndARemovingThread)
     }
     adder.join();
     EXPECT_TRUE(queue.IsEmpty());
+}
+
+TEST(WipeQueue, KeepsEveryPathItsFolderAndNameExactlyAsGiven)
+{
+    TempDir dir;
+    dir.Folder("sub");
+    const std::vector<wxString> given = {
+        NativePath::Decode(dir.File("bad\xFF\x80name")),  // bytes that are not UTF-8
+        NativePath::Decode(dir.File("\xF4\x80\x81\x81")),  // U+100041, not a marked byte
+        NativePath::Decode(dir.File("caf\xC3\xA9 \xF0\x9F\x98\x80")),
+        NativePath::Decode(dir.File("back\\slash")),
+        NativePath::Decode(dir.Path("sub/")),  // its name is not the text after the last slash
+        wxString::FromUTF8(dir.Path("sub/../bad\xC3\xBF\xC2\x80name")),  // a look-alike of the first
+        "relative-without-a-folder",
+    };
+    WipeQueue queue;
+    for (const wxString& path : given)
+        ASSERT_TRUE(queue.AddPath(path)) << NativePath::Display(path);
+
+    const std::vector<QueueEntry> entries = queue.Snapshot();
+    const std::vector<QueuedFile> files = queue.Files();
+    ASSERT_EQ(entries.size(), given.size());
+    ASSERT_EQ(files.size(), given.size());
+    for (size_t i = 0; i < given.size(); ++i) {
+        SCOPED_TRACE(NativePath::Display(given[i]));
+        wxString folder, name;
+        uint64_t size;
+        ASSERT_TRUE(InPlaceFile::Locate(given[i], folder, name, size));
+        EXPECT_EQ(entries[i].path, given[i]);
+        EXPECT_EQ(entries[i].folder, folder);
+        EXPECT_EQ(entries[i].name, name);
+        EXPECT_EQ(files[i].Path(), given[i]);
+        EXPECT_EQ(files[i].Name(), name);
+        EXPECT_TRUE(queue.Contains(given[i]));
+    }
+    EXPECT_EQ(entries[4].name, "sub");
+    EXPECT_FALSE(queue.Contains(NativePath::Decode(dir.Path("bad\xFF\x80nam"))));
+    EXPECT_FALSE(queue.Contains(NativePath::Decode(dir.Path("sub"))));
+}
+
+TEST(WipeQueue, RemovesScatteredFilesAtOnceAndStillFindsTheOthers)
+{
+    WipeQueue queue;
+    std::vector<wxString> paths;
+    for (int i = 0; i < 5000; ++i) {
+        paths.push_back(wxString::Format("/nonexistent/vorlix/%d/%d", i % 7, i));
+        queue.AddPath(paths.back());
+    }
+    // Some leave one by one first, as a run takes them, leaving gaps behind.
+    for (int i = 0; i < 1500; ++i)
+        queue.RemovePath(paths[i * 2]);
+    std::vector<uint64_t> doomed;
+    std::vector<wxString> kept;
+    const std::vector<QueuedFile> files = queue.Files();
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (i % 3 == 0 || i + 1 == files.size())
+            doomed.push_back(files[i].Serial());
+        else
+            kept.push_back(files[i].Path());
+    }
+    doomed.push_back(files.back().Serial() + 1);  // never queued: passed over
+    queue.Remove(doomed);
+
+    EXPECT_EQ(QueuedPaths(queue), kept);
+    EXPECT_EQ(queue.Count(), kept.size());
+    EXPECT_FALSE(queue.Contains(files[0].Path()));
+    EXPECT_TRUE(queue.Contains(kept.back()));
+    // Removed paths may come again, at the end; kept ones are still refused.
+    queue.AddPath(files[0].Path());
+    queue.AddPath(kept.front());
+    EXPECT_EQ(queue.Count(), kept.size() + 1);
+    EXPECT_EQ(QueuedPaths(queue).back(), files[0].Path());
+    for (const wxString& path : kept)
+        queue.RemovePath(path);
+    EXPECT_EQ(QueuedPaths(queue), std::vector<wxString>{files[0].Path()});
+}
+
+TEST(WipeQueue, RemovingManyAtOnceWhileARunTakesThemOneByOneLosesNothing)
+{
+    WipeQueue queue;
+    for (int i = 0; i < 20000; ++i)
+        queue.AddPath(wxString::Format("/nonexistent/b/%d", i));
+    std::vector<uint64_t> odd;
+    for (const QueuedFile& file : queue.Files()) {
+        if (file.Serial() % 2)
+            odd.push_back(file.Serial());
+    }
+    // As a run does: a batch, then each of its files leaves the queue.
+    std::atomic<size_t> taken{0};
+    std::thread run([&] {
+        for (std::vector<QueueEntry> batch; !(batch = queue.Snapshot()).empty();) {
+            for (size_t i = 0; i < batch.size() && i < 500; ++i) {
+                queue.RemovePath(batch[i].path);
+                ++taken;
+            }
+        }
+    });
+    queue.Remove(odd);
+    run.join();
+    EXPECT_TRUE(queue.IsEmpty());
+    EXPECT_TRUE(queue.Files().empty());
+    EXPECT_GE(taken.load(), 10000u);
+    EXPECT_LE(taken.load(), 20000u);
 }

@@ -167,10 +167,12 @@ void WipeQueue::Compact(bool now)
 bool WipeQueue::AddPath(const wxString& path)
 {
     const Key key(path);
+    uint64_t serialBefore;
     {
         std::lock_guard<std::mutex> lock(mutex);
         if (Find(key) != files.size())
             return true;
+        serialBefore = nextSerial;
     }
     // Ask the filesystem without holding the lock: a slow or hung mount must not
     // stall the wipe thread, which needs the lock between files.
@@ -187,7 +189,8 @@ bool WipeQueue::AddPath(const wxString& path)
     }
     file.size = size;  // UINT64_MAX is unknownSize
     std::lock_guard<std::mutex> lock(mutex);
-    if (Find(key) != files.size())
+    // Only a file added meanwhile can make it a duplicate now.
+    if (nextSerial != serialBefore && Find(key) != files.size())
         return true;
     auto& place = places[std::wstring(key.prefix.wc_str(), key.prefix.length())];
     if (!place || place->folder != folder)

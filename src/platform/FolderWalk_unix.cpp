@@ -39,14 +39,20 @@ void Walk(int dir, const wxString& path, FolderIds& entered, const FolderWalk::F
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
             continue;
         const wxString child = prefix + NativePath::Decode(name);
-        if (::fstatat(::dirfd(listing), name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;  // gone since it was listed
-        if (S_ISLNK(st.st_mode)) {
+        // The listing's own type spares a call per file where the filesystem
+        // gives one; it is as old as asking now would be.
+        mode_t type = DTTOIF(entry->d_type);
+        if (entry->d_type == DT_UNKNOWN) {
+            if (::fstatat(::dirfd(listing), name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;  // gone since it was listed
+            type = st.st_mode;
+        }
+        if (S_ISLNK(type)) {
             if (onLink)
                 onLink(child);
             continue;
         }
-        if (!S_ISDIR(st.st_mode)) {
+        if (!S_ISDIR(type)) {
             onFile(child);
             continue;
         }

@@ -249,10 +249,13 @@ void MainFrame::OnStartWipe(wxCommandEvent&)
         return;
     }
     retiredRun.reset();
-    const std::vector<QueueEntry> queued = wipeQueue.Snapshot();
-    if (!RunQuestions::OverwriteReachesData(queued))
-        return;
-    InPlaceFile::clearReadOnly = RunQuestions::ClearReadOnly(queued);
+    {
+        // Gone before the run takes its own copies: a large queue is copied wide.
+        const std::vector<QueueEntry> queued = wipeQueue.Snapshot();
+        if (!RunQuestions::OverwriteReachesData(queued))
+            return;
+        InPlaceFile::clearReadOnly = RunQuestions::ClearReadOnly(queued);
+    }
 
     SetStatusText("Processing...", 0);
     StartRun(std::make_unique<FileRun>(wipeQueue, wipeQueue.Method()));

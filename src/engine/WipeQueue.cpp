@@ -23,9 +23,10 @@ wxString QueueEntry::SizeText(wxULongLong size)
 
 namespace {
 
-// UTF-8 for each unit of the text whatever it holds, lone surrogates (the
-// stand-ins for bytes that are not UTF-8) included, which strict UTF-8 and the
-// toolkit's converters refuse; NUL as C0 80, so that NUL can separate texts.
+// UTF-8 for each unit of the text whatever it holds, written out so that every
+// unit comes back exactly on every system: lone surrogates (the stand-ins for
+// bytes that are not UTF-8) included, and NUL as C0 80 so that a NUL can
+// separate two texts.
 void Pack(const wxString& text, std::string& packed)
 {
     packed.reserve(packed.size() + text.length());

@@ -4,6 +4,7 @@
 #include <wx/combobox.h>
 #include <wx/frame.h>
 #include <wx/gauge.h>
+#include <wx/listctrl.h>
 #include <wx/timer.h>
 
 #include <memory>
@@ -66,6 +67,7 @@ private:
     void OnAddFolder(wxCommandEvent& event);
     void OnAddTrash(wxCommandEvent& event);
     void OnRemove(wxCommandEvent& event);
+    void OnQueueKey(wxListEvent& event);
     void OnAbout(wxCommandEvent& event);
     void OnWipeFreeSpace(wxCommandEvent& event);
     void OnClose(wxCommandEvent& event);

@@ -66,8 +66,24 @@ void MainFrame::SetControlsEnabled(bool enabled)
     const std::initializer_list<wxWindow*> controls{addFilesButton, addFolderButton, addTrashButton,
                                                     removeButton,   aboutButton,     freeSpaceButton,
                                                     startButton,    closeButton,     queueList};
+    // A control that goes off takes the keyboard focus with it: it gets the
+    // focus back when the controls come on, unless the user has moved it.
+    if (!enabled && !focusBeforeDisabling && HasKeyboardFocus())
+        focusBeforeDisabling = FindFocus();
     for (wxWindow* control : controls)
         control->Enable(enabled);
+    if (enabled && focusBeforeDisabling) {
+        // The toolkit may still name the control it lost the focus from.
+        if (focusBeforeDisabling->IsEnabled() && (!HasKeyboardFocus() || FindFocus() == focusBeforeDisabling))
+            focusBeforeDisabling->SetFocus();
+        focusBeforeDisabling = nullptr;
+    }
+}
+
+bool MainFrame::HasKeyboardFocus() const
+{
+    const wxWindow* focus = FindFocus();
+    return focus && focus != this && wxGetTopLevelParent(const_cast<wxWindow*>(focus)) == this;
 }
 
 void MainFrame::DisableControls()
@@ -281,6 +297,8 @@ bool MainFrame::StartRun(std::unique_ptr<WipeRun> next)
     run = std::move(next);
     startButton->SetLabel("&Stop");
     startButton->Enable(true);
+    if (!HasKeyboardFocus() || !FindFocus()->IsEnabled())
+        startButton->SetFocus();
     if (!progressTimer.IsRunning())
         progressTimer.Start(500, wxTIMER_CONTINUOUS);
     return true;

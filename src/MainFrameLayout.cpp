@@ -98,6 +98,8 @@ void MainFrameLayout::Build(MainFrame& frame)
     topSizer->Add(buttonRow, 0, wxEXPAND, 5);
     frame.SetSizer(topSizer, true);
     frame.Layout();
+    // Keys work from the start: the first control has the focus.
+    frame.addFilesButton->SetFocus();
 
     queueList->SetDropTarget(new MyDropTarget(&frame.wipeQueue, &frame));
     frame.algorithmChoice->SetToolTip(randomChoice);
@@ -106,6 +108,7 @@ void MainFrameLayout::Build(MainFrame& frame)
     Accessibility::PresentAsTable(*queueList, queueLabel->GetLabelText());
     Accessibility::SetLabel(*queueLabel, *queueList);
     Accessibility::SetLabel(*algorithmLabel, *frame.algorithmChoice);
+    Accessibility::SingleTabStop(*frame.algorithmChoice);
     Accessibility::SetName(*frame.progressGauge, _("Wipe progress"));
 }
 

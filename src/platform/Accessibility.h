@@ -17,6 +17,9 @@ public:
     static void SetName(wxWindow& control, const wxString& name);
     // Tells readers that label names control (GTK has no other way to know).
     static void SetLabel(wxStaticText& label, wxWindow& control);
+    // Lets Tab stop once on a control that GTK builds of two focusable parts
+    // (a combo box's text and its button); its list still opens by keys.
+    static void SingleTabStop(wxWindow& control);
     // Shows list (report view) to readers as a table named name: its column
     // headings, and each row's cells as the list's own text for them.
     static void PresentAsTable(wxListCtrl& list, const wxString& name);

@@ -44,6 +44,8 @@ void Accessibility::SetName(wxWindow& control, const wxString& name)
 // A label placed before its control in the tab order names it already.
 void Accessibility::SetLabel(wxStaticText&, wxWindow&) {}
 
+void Accessibility::SingleTabStop(wxWindow&) {}
+
 void Accessibility::PresentAsTable(wxListCtrl& list, const wxString& name)
 {
     SetName(list, name);

@@ -109,7 +109,8 @@ AtkStateSet* CellStates(AtkObject* object)
         atk_state_set_add_state(states, ATK_STATE_FOCUSABLE);
         if (RowHasState(table, cell->row, wxLIST_STATE_SELECTED))
             atk_state_set_add_state(states, ATK_STATE_SELECTED);
-        if (RowHasState(table, cell->row, wxLIST_STATE_FOCUSED))
+        GtkWidget* rows = gtk_accessible_get_widget(GTK_ACCESSIBLE(table));
+        if (rows && gtk_widget_has_focus(rows) && RowHasState(table, cell->row, wxLIST_STATE_FOCUSED))
             atk_state_set_add_state(states, ATK_STATE_FOCUSED);
     }
     return states;
@@ -368,8 +369,36 @@ void Accessibility::SetLabel(wxStaticText& label, wxWindow& control)
     GtkWidget* target = Widget(control);
     if (auto* list = dynamic_cast<wxListCtrl*>(&control))
         target = RowsWidget(*list);
-    if (GTK_IS_LABEL(Widget(label)) && target)
-        gtk_label_set_mnemonic_widget(GTK_LABEL(Widget(label)), target);
+    // A combo box's focus goes to its text, which readers then say.
+    if (GTK_IS_COMBO_BOX(target) && gtk_combo_box_get_has_entry(GTK_COMBO_BOX(target)))
+        target = gtk_bin_get_child(GTK_BIN(target));
+    if (!GTK_IS_LABEL(Widget(label)) || !target)
+        return;
+    gtk_label_set_mnemonic_widget(GTK_LABEL(Widget(label)), target);
+    AtkObject* accessible = gtk_widget_get_accessible(target);
+    const char* name = atk_object_get_name(accessible);
+    if (!name || !*name)
+        atk_object_set_name(accessible, label.GetLabelText().utf8_str());
+}
+
+namespace {
+
+void NoFocusOnButtons(GtkWidget* widget, gpointer)
+{
+    if (GTK_IS_BUTTON(widget))
+        gtk_widget_set_can_focus(widget, FALSE);
+    else if (GTK_IS_CONTAINER(widget))
+        gtk_container_forall(GTK_CONTAINER(widget), NoFocusOnButtons, nullptr);
+}
+
+}  // namespace
+
+void Accessibility::SingleTabStop(wxWindow& control)
+{
+    // The button only opens the list, which Alt+Down does from the text too.
+    GtkWidget* widget = Widget(control);
+    if (GTK_IS_COMBO_BOX(widget) && gtk_combo_box_get_has_entry(GTK_COMBO_BOX(widget)))
+        gtk_container_forall(GTK_CONTAINER(widget), NoFocusOnButtons, nullptr);
 }
 
 void Accessibility::PresentAsTable(wxListCtrl& list, const wxString& name)
@@ -439,6 +468,7 @@ void Accessibility::PresentAsStatus(wxStatusBar& bar)
 // Other toolkits describe their own controls.
 void Accessibility::SetName(wxWindow&, const wxString&) {}
 void Accessibility::SetLabel(wxStaticText&, wxWindow&) {}
+void Accessibility::SingleTabStop(wxWindow&) {}
 void Accessibility::PresentAsTable(wxListCtrl&, const wxString&) {}
 void Accessibility::RowsChanged(wxListCtrl&) {}
 void Accessibility::PresentAsStatus(wxStatusBar&) {}

@@ -338,11 +338,13 @@ AtkObject* OwnOrClassAccessible(GtkWidget* widget)
     return nullptr;
 }
 
+// A reader may hold the table longer than the widget lives: it is then defunct.
 void OnListDestroyed(GtkWidget*, gpointer data)
 {
     Table* table = AsTable(data);
     table->list = nullptr;
     DropCells(table);
+    gtk_accessible_set_widget(GTK_ACCESSIBLE(table), nullptr);
 }
 
 // The list's own panel that draws the rows and takes the keyboard focus.

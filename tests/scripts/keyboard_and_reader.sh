@@ -36,6 +36,7 @@ export GTK_MODULES=gail:atk-bridge NO_AT_BRIDGE=0
 #   controls: "role|name" of every object outside the table
 #   focus:    "role|name" of the focused object
 #   table:    the table's size, its headings and its first row
+#   box:      "role|name" of every button of the open message box
 #   watch S:  every distinct gauge value and status text, for S seconds at
 #             most, or until the gauge is back to 0 after a run
 reader() {
@@ -61,7 +62,13 @@ def first(role):
     return next(node for node in walk(window) if node.getRole() == role)
 window = app()[0]
 what = sys.argv[1]
-if what == "controls":
+if what == "box":
+    # GTK names a message box by its kind ("Information"), not by its title.
+    box = next(frame for frame in app() if frame is not None and frame.getRole() == pyatspi.ROLE_ALERT)
+    for node in walk(box):
+        if node.getRole() == pyatspi.ROLE_PUSH_BUTTON:
+            print(line(node))
+elif what == "controls":
     for node in walk(window):
         print(line(node))
 elif what == "focus":
@@ -217,9 +224,12 @@ check "the gauge's value is read during the run" midway
 check "the status bar reads the progress during the run" grep -q '^status Progress: [0-9.]*%$' "$tmp/watched"
 box=$(wait_window '^Completed!$' 120)
 check "the run ends with the completion box" test -n "$box"
+buttons=$(reader box)
+check "the end box's buttons read by name" test "$(sort <<<"$buttons")" = "$(printf 'push button|OK\npush button|Save report...')"
 timeout 5 xdotool windowfocus --sync "$box"
 keys Return
 check "Return closes the end box" gone '^Completed!$'
+check "by its default button, not Save report..." test -z "$(wait_window '^Save report$' 2)"
 check "the file is wiped" test ! -e "$target"
 check "the status bar reads the run's end" test "$(status)" = Completed
 check "the queue is empty again" grep -qx "rows 0 columns 3" <<<"$(reader table)"

@@ -17,7 +17,7 @@ void EndOfRunBox::Show(const WipeRun::Outcome& outcome, const RunRecord* record)
     // The third button is the dialog's help button, relabelled: a message box
     // has no other place for an action of its own.
     wxMessageDialog box(nullptr, outcome.message, outcome.caption, wxOK | wxHELP | icon);
-    box.SetHelpLabel("Save report...");
+    box.SetHelpLabel("&Save report...");
     if (box.ShowModal() == wxID_HELP)
         SaveReport(*record);
 }

@@ -32,6 +32,7 @@ MainFrame::MainFrame(const wxString& title)
     addFolderButton->Bind(wxEVT_BUTTON, &MainFrame::OnAddFolder, this);
     addTrashButton->Bind(wxEVT_BUTTON, &MainFrame::OnAddTrash, this);
     removeButton->Bind(wxEVT_BUTTON, &MainFrame::OnRemove, this);
+    queueList->Bind(wxEVT_LIST_KEY_DOWN, &MainFrame::OnQueueKey, this);
     freeSpaceButton->Bind(wxEVT_BUTTON, &MainFrame::OnWipeFreeSpace, this);
     aboutButton->Bind(wxEVT_BUTTON, &MainFrame::OnAbout, this);
     closeButton->Bind(wxEVT_BUTTON, &MainFrame::OnClose, this);
@@ -65,8 +66,24 @@ void MainFrame::SetControlsEnabled(bool enabled)
     const std::initializer_list<wxWindow*> controls{addFilesButton, addFolderButton, addTrashButton,
                                                     removeButton,   aboutButton,     freeSpaceButton,
                                                     startButton,    closeButton,     queueList};
+    // A control that goes off takes the keyboard focus with it: it gets the
+    // focus back when the controls come on, unless the user has moved it.
+    if (!enabled && !focusBeforeDisabling && HasKeyboardFocus())
+        focusBeforeDisabling = FindFocus();
     for (wxWindow* control : controls)
         control->Enable(enabled);
+    if (enabled && focusBeforeDisabling) {
+        // The toolkit may still name the control it lost the focus from.
+        if (focusBeforeDisabling->IsEnabled() && (!HasKeyboardFocus() || FindFocus() == focusBeforeDisabling))
+            focusBeforeDisabling->SetFocus();
+        focusBeforeDisabling = nullptr;
+    }
+}
+
+bool MainFrame::HasKeyboardFocus() const
+{
+    const wxWindow* focus = FindFocus();
+    return focus && focus != this && wxGetTopLevelParent(const_cast<wxWindow*>(focus)) == this;
 }
 
 void MainFrame::DisableControls()
@@ -77,7 +94,7 @@ void MainFrame::DisableControls()
 void MainFrame::EnableControls()
 {
     SetControlsEnabled(true);
-    startButton->SetLabel("Start Wipe!");
+    startButton->SetLabel("&Start Wipe!");
 }
 
 bool MainFrame::AddPaths(const wxArrayString& paths)
@@ -153,6 +170,18 @@ void MainFrame::OnRemove(wxCommandEvent&)
     queueList->DeleteRows(selected);
     SetStatusText(wxString::Format("No. of files in queue: %zu", size_t(queueList->GetItemCount())), 0);
     EnableControls();
+}
+
+// Delete in the list does what the Remove button does.
+void MainFrame::OnQueueKey(wxListEvent& event)
+{
+    const int key = event.GetKeyCode();
+    if ((key == WXK_DELETE || key == WXK_NUMPAD_DELETE) && removeButton->IsEnabled()) {
+        wxCommandEvent remove(wxEVT_BUTTON, removeButton->GetId());
+        OnRemove(remove);
+        return;
+    }
+    event.Skip();
 }
 
 void MainFrame::OnAbout(wxCommandEvent&)
@@ -272,8 +301,10 @@ bool MainFrame::StartRun(std::unique_ptr<WipeRun> next)
         return false;
     }
     run = std::move(next);
-    startButton->SetLabel("Stop");
+    startButton->SetLabel("&Stop");
     startButton->Enable(true);
+    if (!HasKeyboardFocus() || !FindFocus()->IsEnabled())
+        startButton->SetFocus();
     if (!progressTimer.IsRunning())
         progressTimer.Start(500, wxTIMER_CONTINUOUS);
     return true;

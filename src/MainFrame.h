@@ -4,7 +4,9 @@
 #include <wx/combobox.h>
 #include <wx/frame.h>
 #include <wx/gauge.h>
+#include <wx/listctrl.h>
 #include <wx/timer.h>
+#include <wx/weakref.h>
 
 #include <memory>
 #include <vector>
@@ -66,6 +68,7 @@ private:
     void OnAddFolder(wxCommandEvent& event);
     void OnAddTrash(wxCommandEvent& event);
     void OnRemove(wxCommandEvent& event);
+    void OnQueueKey(wxListEvent& event);
     void OnAbout(wxCommandEvent& event);
     void OnWipeFreeSpace(wxCommandEvent& event);
     void OnClose(wxCommandEvent& event);
@@ -77,6 +80,8 @@ private:
     void OnCloseWindow(wxCloseEvent& event);
 
     void SetControlsEnabled(bool enabled);
+    // A control of this window, not the window itself, has the keyboard focus.
+    bool HasKeyboardFocus() const;
     // Starts next with the controls off and the button reading "Stop"; says
     // so when it cannot start, and returns to Idle.
     bool StartRun(std::unique_ptr<WipeRun> next);
@@ -104,4 +109,6 @@ private:
     // Trashed folders queued by Add Trash: removed after the next run once it
     // has emptied them, so the Trash shows nothing of them.
     std::vector<wxString> trashFolders;
+    // The control that had the keyboard focus when the controls went off.
+    wxWeakRef<wxWindow> focusBeforeDisabling;
 };

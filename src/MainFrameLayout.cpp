@@ -13,6 +13,8 @@
 #include "MainFrame.h"
 #include "MyDropTarget.h"
 #include "QueueListCtrl.h"
+#include "StatusLine.h"
+#include "platform/Accessibility.h"
 #include "platform/AppIcon.h"
 #include "vorlix_logo.xpm"
 
@@ -28,7 +30,7 @@ void MainFrameLayout::Build(MainFrame& frame)
     frame.SetSize(frame.FromDIP(wxSize(538, 550)));
     frame.SetIcons(AppIcon::Load());
 
-    frame.CreateStatusBar(2, wxSTB_DEFAULT_STYLE, 0);
+    frame.SetStatusBar(new StatusLine(&frame, 2));
     frame.SetStatusText("Ready", 0);
     frame.SetStatusText(MainFrame::homePage, 1);
 
@@ -44,13 +46,13 @@ void MainFrameLayout::Build(MainFrame& frame)
     queueLabel->Wrap(-1);
     headerRow->Add(queueLabel, 0, wxALIGN_BOTTOM | wxLEFT, 5);
     headerRow->Add(0, 0, 1, wxEXPAND, 5);
-    frame.addFilesButton = new wxButton(&frame, wxID_ANY, _("Add file(s)"), wxDefaultPosition, wxDefaultSize, 0);
+    frame.addFilesButton = new wxButton(&frame, wxID_ANY, _("Add &file(s)"), wxDefaultPosition, wxDefaultSize, 0);
     headerRow->Add(frame.addFilesButton, 0, wxALL, 5);
-    frame.addFolderButton = new wxButton(&frame, wxID_ANY, _("Add folder"), wxDefaultPosition, wxDefaultSize, 0);
+    frame.addFolderButton = new wxButton(&frame, wxID_ANY, _("Add f&older"), wxDefaultPosition, wxDefaultSize, 0);
     headerRow->Add(frame.addFolderButton, 0, wxALL, 5);
-    frame.addTrashButton = new wxButton(&frame, wxID_ANY, _("Add Trash"), wxDefaultPosition, wxDefaultSize, 0);
+    frame.addTrashButton = new wxButton(&frame, wxID_ANY, _("Add &Trash"), wxDefaultPosition, wxDefaultSize, 0);
     headerRow->Add(frame.addTrashButton, 0, wxALL, 5);
-    frame.removeButton = new wxButton(&frame, wxID_ANY, _("Remove"), wxDefaultPosition, wxDefaultSize, 0);
+    frame.removeButton = new wxButton(&frame, wxID_ANY, _("&Remove"), wxDefaultPosition, wxDefaultSize, 0);
     headerRow->Add(frame.removeButton, 0, wxALL, 5);
 
     auto* listRow = new wxBoxSizer(wxHORIZONTAL);
@@ -79,15 +81,15 @@ void MainFrameLayout::Build(MainFrame& frame)
     algorithmColumn->Add(frame.progressGauge, 0, wxALL | wxEXPAND, 5);
 
     auto* buttonRow = new wxBoxSizer(wxHORIZONTAL);
-    frame.aboutButton = new wxButton(&frame, wxID_ANY, _("About"), wxDefaultPosition, wxDefaultSize, 0);
+    frame.aboutButton = new wxButton(&frame, wxID_ANY, _("&About"), wxDefaultPosition, wxDefaultSize, 0);
     buttonRow->Add(frame.aboutButton, 0, wxALL, 5);
     frame.freeSpaceButton =
-        new wxButton(&frame, wxID_ANY, _("Wipe free space..."), wxDefaultPosition, wxDefaultSize, 0);
+        new wxButton(&frame, wxID_ANY, _("&Wipe free space..."), wxDefaultPosition, wxDefaultSize, 0);
     buttonRow->Add(frame.freeSpaceButton, 0, wxALL, 5);
     buttonRow->Add(0, 0, 1, wxEXPAND, 5);
-    frame.startButton = new wxButton(&frame, wxID_ANY, _("Start Wipe!"), wxDefaultPosition, wxDefaultSize, 0);
+    frame.startButton = new wxButton(&frame, wxID_ANY, _("&Start Wipe!"), wxDefaultPosition, wxDefaultSize, 0);
     buttonRow->Add(frame.startButton, 0, wxALL, 5);
-    frame.closeButton = new wxButton(&frame, wxID_ANY, _("Close"), wxDefaultPosition, wxDefaultSize, 0);
+    frame.closeButton = new wxButton(&frame, wxID_ANY, _("&Close"), wxDefaultPosition, wxDefaultSize, 0);
     buttonRow->Add(frame.closeButton, 0, wxALL, 5);
 
     topSizer->Add(headerRow, 0, wxEXPAND, 0);
@@ -96,9 +98,18 @@ void MainFrameLayout::Build(MainFrame& frame)
     topSizer->Add(buttonRow, 0, wxEXPAND, 5);
     frame.SetSizer(topSizer, true);
     frame.Layout();
+    // Keys work from the start: the first control has the focus.
+    frame.addFilesButton->SetFocus();
 
     queueList->SetDropTarget(new MyDropTarget(&frame.wipeQueue, &frame));
     frame.algorithmChoice->SetToolTip(randomChoice);
+
+    // Screen readers: the controls without a visible name of their own.
+    Accessibility::PresentAsTable(*queueList, queueLabel->GetLabelText());
+    Accessibility::SetLabel(*queueLabel, *queueList);
+    Accessibility::SetLabel(*algorithmLabel, *frame.algorithmChoice);
+    Accessibility::SingleTabStop(*frame.algorithmChoice);
+    Accessibility::SetName(*frame.progressGauge, _("Wipe progress"));
 }
 
 // The logo spans the window: at any DPI it is scaled to fit inside the
@@ -114,5 +125,6 @@ void MainFrameLayout::AddLogo(MainFrame& frame, wxSizer& sizer)
     logoBitmap.SetScaleFactor(frame.GetDPIScaleFactor());
     auto* logo = new wxStaticBitmap(&frame, wxID_ANY, wxBitmapBundle(logoBitmap), wxDefaultPosition,
                                     wxDefaultSize, 0);
+    Accessibility::SetName(*logo, frame.GetTitle());
     sizer.Add(logo, 0, wxBOTTOM, 5);
 }

@@ -2,6 +2,7 @@
 
 #include <wx/filename.h>
 
+#include "platform/Accessibility.h"
 #include "platform/NativePath.h"
 
 QueueListCtrl::QueueListCtrl(wxWindow* parent)
@@ -16,6 +17,7 @@ void QueueListCtrl::SetRows(std::vector<QueuedFile> newRows)
     SetItemState(-1, 0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
     SetItemCount(static_cast<long>(rows.size()));
     Refresh();
+    Accessibility::RowsChanged(*this);
 }
 
 std::vector<long> QueueListCtrl::SelectedRows() const
@@ -48,6 +50,7 @@ void QueueListCtrl::DeleteRows(const std::vector<long>& indices)
     SetItemState(-1, 0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
     SetItemCount(static_cast<long>(rows.size()));
     Refresh();
+    Accessibility::RowsChanged(*this);
 }
 
 // Shown by the one display rule: raw stand-ins for bytes that are not UTF-8

@@ -173,7 +173,7 @@ TEST(FreeSpaceWipe, AsksNamingTheFilesystemRunsToTheEndAndStopOrCloseMidwayRemov
         EXPECT_TRUE(frame->IsWipingFreeSpace());
         EXPECT_FALSE(frame->freeSpaceButton->IsEnabled());
         EXPECT_TRUE(frame->startButton->IsEnabled());
-        EXPECT_EQ(frame->startButton->GetLabel(), "Stop");
+        EXPECT_EQ(frame->startButton->GetLabelText(), "Stop");
         EXPECT_FALSE(frame->WipeFreeSpace(ext4.Path("docs")));  // one run at a time, asking nothing
 
         ASSERT_TRUE(PumpUntil([] { return Dialogs().messages.size() == 2; }, 60000));
@@ -196,7 +196,7 @@ TEST(FreeSpaceWipe, AsksNamingTheFilesystemRunsToTheEndAndStopOrCloseMidwayRemov
         Click(frame->startButton);
         ASSERT_TRUE(PumpUntil([] { return Dialogs().messages.size() == 2; }, 30000));
         EXPECT_TRUE(Dialogs().messages[1].message.Contains("stopped")) << Dialogs().messages[1].message;
-        EXPECT_EQ(frame->startButton->GetLabel(), "Start Wipe!");
+        EXPECT_EQ(frame->startButton->GetLabelText(), "Start Wipe!");
         EXPECT_TRUE(frame->freeSpaceButton->IsEnabled());
         EXPECT_FALSE(Exists(work));
         EXPECT_EQ(FreeBlocks(ext4.Path("")), freeBefore);

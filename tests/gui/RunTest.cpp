@@ -362,7 +362,7 @@ TEST(StopButton, StopsWithinASecondMidFileAndLeavesTheRestQueued)
     Dialogs().messages.clear();
     Click(frame->startButton);
     ASSERT_TRUE(frame->IsRunning());
-    EXPECT_EQ(frame->startButton->GetLabel(), "Stop");
+    EXPECT_EQ(frame->startButton->GetLabelText(), "Stop");
     EXPECT_TRUE(frame->startButton->IsEnabled());
     // Well into the big file, far from its end.
     ASSERT_TRUE(PumpUntil([&] {
@@ -381,7 +381,7 @@ TEST(StopButton, StopsWithinASecondMidFileAndLeavesTheRestQueued)
         << box.message;
     EXPECT_TRUE(box.message.EndsWith(Heading(WipeFailure::Stopped, 1) + "\n" + big)) << box.message;
     EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "Stopped");
-    EXPECT_EQ(frame->startButton->GetLabel(), "Start Wipe!");
+    EXPECT_EQ(frame->startButton->GetLabelText(), "Start Wipe!");
     EXPECT_TRUE(frame->startButton->IsEnabled());
 
     EXPECT_FALSE(Exists(first));

@@ -3,6 +3,8 @@
 #include <wx/statusbr.h>
 #include <wx/weakref.h>
 
+#include <set>
+
 #include "CommandLine.h"
 #include "MainFrame.h"
 #include "QueueListCtrl.h"
@@ -62,7 +64,7 @@ TEST(MainWindow, LooksAsDescribedWhenConstructed)
                                        "Wipe free space...", "Start Wipe!", "Close"};
     const std::vector<wxButton*> buttons = Buttons(frame.frame);
     for (size_t i = 0; i < buttons.size(); ++i) {
-        EXPECT_EQ(buttons[i]->GetLabel(), labels[i]);
+        EXPECT_EQ(buttons[i]->GetLabelText(), labels[i]);
         EXPECT_TRUE(buttons[i]->IsEnabled());
     }
     std::vector<wxString> texts;
@@ -101,6 +103,24 @@ TEST(MainWindow, LooksAsDescribedWhenConstructed)
     EXPECT_EQ(frame->wipeQueue.wiper.load(), nullptr);
     EXPECT_FALSE(frame->progressTimer.IsRunning());
     EXPECT_EQ(frame->progressTimer.GetId(), PROGRESS_TIMER_ID);
+}
+
+TEST(MainWindow, EveryButtonHasAMnemonicOfItsOwn)
+{
+    Frame frame;
+    std::set<wxUniChar> keys;
+    size_t buttons = 0;
+    for (wxWindow* child : frame->GetChildren()) {
+        auto* button = dynamic_cast<wxButton*>(child);
+        if (!button)
+            continue;
+        ++buttons;
+        const wxString label = button->GetLabel();
+        const size_t mark = label.find('&');
+        ASSERT_TRUE(mark != wxString::npos && mark + 1 < label.size()) << label;
+        EXPECT_TRUE(keys.insert(wxTolower(label[mark + 1])).second) << "clash: " << label;
+    }
+    EXPECT_EQ(buttons, 8u);
 }
 
 TEST(MainWindow, AlgorithmChoiceSetsTheCodeBothWays)
@@ -178,6 +198,23 @@ TEST(RemoveButton, RemovesExactlyTheSelectedRowsAndKeepsTheOthersInOrder)
     frame->AddPaths(again);
     EXPECT_EQ(QueuedPaths(frame->wipeQueue), (std::vector<wxString>{paths[0], paths[2], paths[1]}));
     EXPECT_EQ(frame->queueList->GetItemText(2, 0), "two");
+
+    // Delete in the list removes the selected rows too, but not while the
+    // Remove button is off.
+    auto pressDelete = [&] {
+        wxListEvent key(wxEVT_LIST_KEY_DOWN, frame->queueList->GetId());
+        key.SetEventObject(frame->queueList);
+        key.SetKeyCode(WXK_DELETE);
+        frame->queueList->ProcessWindowEvent(key);
+    };
+    frame->queueList->SetItemState(0, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+    frame->DisableControls();
+    pressDelete();
+    EXPECT_EQ(frame->wipeQueue.Count(), 3u);
+    frame->EnableControls();
+    pressDelete();
+    EXPECT_EQ(QueuedPaths(frame->wipeQueue), (std::vector<wxString>{paths[2], paths[1]}));
+    EXPECT_EQ(frame->queueList->GetItemCount(), 2);
 }
 
 TEST(CloseButton, ClosesTheWindowWithoutAVeto)

@@ -1,0 +1,16 @@
+#include "StatusLine.h"
+
+#include "platform/Accessibility.h"
+
+StatusLine::StatusLine(wxWindow* parent, int fields) : wxStatusBar(parent, 0, wxSTB_DEFAULT_STYLE)
+{
+    SetFieldsCount(fields);
+    Accessibility::PresentAsStatus(*this);
+}
+
+void StatusLine::DoUpdateStatusText(int field)
+{
+    wxStatusBar::DoUpdateStatusText(field);
+    if (field == 0)
+        Accessibility::PresentAsStatus(*this);
+}

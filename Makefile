@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 
 PREFIX  ?= /usr/local
 
-.PHONY: all configure build run test deps test-deps asan tsan install package clean
+.PHONY: all configure build run test deps test-deps asan tsan install package clean pot
 
 all: build
 
@@ -30,6 +30,12 @@ run: configure
 test: test-deps build
 	@cd $(BUILD) && { rm -f Testing/Temporary/LastTestsDisabled.log; ctest --output-on-failure --timeout 600; status=$$?; \
 		$(CURDIR)/scripts/test-summary .; exit $$status; }
+
+# Refreshes po/vorlix.pot from the sources and merges it into po/*.po: new
+# or changed texts (a relabelled button too) come out untranslated or fuzzy,
+# and `ctest -R catalogs` fails until a translator has finished them.
+pot:
+	scripts/update-catalogs
 
 # `sudo make install`: the build itself runs as the owner of the clone, so
 # that no file in it becomes root's.

@@ -7,6 +7,7 @@
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 #include <wx/statusbr.h>
+#include <wx/translation.h>
 
 #include <algorithm>
 
@@ -17,9 +18,9 @@
 #include "vorlix_logo.xpm"
 
 const char* const MainFrameLayout::randomChoice =
-    "Overwrite with Random - Fastest (Default) - Suitable for Home/Organization";
+    wxTRANSLATE("Overwrite with Random - Fastest (Default) - Suitable for Home/Organization");
 const char* const MainFrameLayout::dodChoice =
-    "US DoD 5220.22-M - Slowest - Highly recommended for TOP SECRET materials";
+    wxTRANSLATE("US DoD 5220.22-M - Slowest - Highly recommended for TOP SECRET materials");
 
 void MainFrameLayout::Build(MainFrame& frame)
 {
@@ -29,7 +30,7 @@ void MainFrameLayout::Build(MainFrame& frame)
     frame.SetIcons(AppIcon::Load());
 
     frame.CreateStatusBar(2, wxSTB_DEFAULT_STYLE, 0);
-    frame.SetStatusText("Ready", 0);
+    frame.SetStatusText(_("Ready"), 0);
     frame.SetStatusText(MainFrame::homePage, 1);
 
     frame.SetSizeHints(wxDefaultSize, wxDefaultSize);
@@ -56,9 +57,9 @@ void MainFrameLayout::Build(MainFrame& frame)
     auto* listRow = new wxBoxSizer(wxHORIZONTAL);
     QueueListCtrl* queueList = frame.queueList = new QueueListCtrl(&frame);
     listRow->Add(queueList, 1, wxALL | wxEXPAND, 5);
-    queueList->InsertColumn(0, "File name", wxLIST_FORMAT_LEFT, -1);
-    queueList->InsertColumn(1, "Directory", wxLIST_FORMAT_LEFT, -1);
-    queueList->InsertColumn(2, "Size", wxLIST_FORMAT_LEFT, -1);
+    queueList->InsertColumn(0, _("File name"), wxLIST_FORMAT_LEFT, -1);
+    queueList->InsertColumn(1, _("Directory"), wxLIST_FORMAT_LEFT, -1);
+    queueList->InsertColumn(2, _("Size"), wxLIST_FORMAT_LEFT, -1);
     queueList->SetColumnWidth(0, frame.FromDIP(150));
     queueList->SetColumnWidth(1, frame.FromDIP(250));
     queueList->SetColumnWidth(2, frame.FromDIP(90));
@@ -68,7 +69,7 @@ void MainFrameLayout::Build(MainFrame& frame)
         new wxStaticText(&frame, wxID_ANY, _("Algorithm"), wxDefaultPosition, wxDefaultSize, 0);
     algorithmLabel->Wrap(-1);
     algorithmColumn->Add(algorithmLabel, 1, wxTOP | wxLEFT, 5);
-    const wxString choices[] = {randomChoice, dodChoice};
+    const wxString choices[] = {wxGetTranslation(randomChoice), wxGetTranslation(dodChoice)};
     frame.algorithmChoice = new wxComboBox(&frame, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
                                            2, choices, wxCB_READONLY);
     frame.algorithmChoice->SetSelection(0);
@@ -98,7 +99,7 @@ void MainFrameLayout::Build(MainFrame& frame)
     frame.Layout();
 
     queueList->SetDropTarget(new MyDropTarget(&frame.wipeQueue, &frame));
-    frame.algorithmChoice->SetToolTip(randomChoice);
+    frame.algorithmChoice->SetToolTip(choices[0]);
 }
 
 // The logo spans the window: at any DPI it is scaled to fit inside the

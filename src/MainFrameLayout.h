@@ -8,7 +8,8 @@ class wxSizer;
 // pixels at 96 DPI and grow with the screen's density.
 class MainFrameLayout {
 public:
-    // Names of the two algorithms, in the combo box's order.
+    // Names of the two algorithms, in the combo box's order, as written;
+    // the box shows their translations.
     static const char* const randomChoice;
     static const char* const dodChoice;
 

@@ -37,7 +37,6 @@ void MainFrameLayout::Build(MainFrame& frame)
     frame.SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
 
     auto* topSizer = new wxBoxSizer(wxVERTICAL);
-    AddLogo(frame, *topSizer);
 
     auto* headerRow = new wxBoxSizer(wxHORIZONTAL);
     headerRow->SetMinSize(frame.FromDIP(wxSize(-1, 20)));
@@ -96,18 +95,25 @@ void MainFrameLayout::Build(MainFrame& frame)
     topSizer->Add(algorithmColumn, 0, wxEXPAND, 5);
     topSizer->Add(buttonRow, 0, wxEXPAND, 5);
     frame.SetSizer(topSizer, true);
+    // A language with longer labels widens the window rather than cutting a
+    // button off; English fits the designed width.
+    const int rowsWidth = std::max(headerRow->CalcMin().x, buttonRow->CalcMin().x);
+    if (rowsWidth > frame.GetClientSize().x)
+        frame.SetClientSize(rowsWidth, frame.GetClientSize().y);
+    AddLogo(frame, *topSizer);
     frame.Layout();
 
     queueList->SetDropTarget(new MyDropTarget(&frame.wipeQueue, &frame));
     frame.algorithmChoice->SetToolTip(choices[0]);
 }
 
-// The logo spans the window: at any DPI it is scaled to fit inside the
-// borders rather than cut by them.
+// The logo spans the window, above everything else: at any DPI it is scaled
+// to fit inside the borders rather than cut by them, and it widens with a
+// window that longer labels made wider.
 void MainFrameLayout::AddLogo(MainFrame& frame, wxSizer& sizer)
 {
     wxImage logoImage(vorlix_logo_xpm);
-    const int logoWidth = std::min(frame.FromDIP(logoImage.GetWidth()), frame.GetClientSize().x);
+    const int logoWidth = frame.GetClientSize().x;
     if (logoWidth > 0 && logoWidth != logoImage.GetWidth())
         logoImage.Rescale(logoWidth, logoImage.GetHeight() * logoWidth / logoImage.GetWidth(), wxIMAGE_QUALITY_HIGH);
     wxBitmap logoBitmap(logoImage);
@@ -115,5 +121,5 @@ void MainFrameLayout::AddLogo(MainFrame& frame, wxSizer& sizer)
     logoBitmap.SetScaleFactor(frame.GetDPIScaleFactor());
     auto* logo = new wxStaticBitmap(&frame, wxID_ANY, wxBitmapBundle(logoBitmap), wxDefaultPosition,
                                     wxDefaultSize, 0);
-    sizer.Add(logo, 0, wxBOTTOM, 5);
+    sizer.Insert(0, logo, 0, wxBOTTOM, 5);
 }

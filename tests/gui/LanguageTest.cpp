@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+#include <wx/stattext.h>
+#include <wx/statusbr.h>
+#include <wx/translation.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <string>
+
+#include "MainFrame.h"
+#include "MainFrameLayout.h"
+#include "QueueListCtrl.h"
+#include "engine/Language.h"
+#include "support/GuiHarness.h"
+
+namespace {
+
+// The window as a user with this LANG sees it: the environment read as the
+// program reads it at start-up, the catalogs found from the program's folder
+// as in the build tree. English again when the case ends.
+class UserLanguage {
+public:
+    explicit UserLanguage(const char* lang) : cLocale(std::setlocale(LC_ALL, nullptr))
+    {
+        for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"})
+            unsetenv(name);
+        setenv("LANG", lang, 1);
+        Language::Use("../share/locale");
+    }
+    ~UserLanguage()
+    {
+        setenv("LANGUAGE", "en", 1);
+        wxTranslations::Set(new wxTranslations);
+        std::setlocale(LC_ALL, cLocale.c_str());
+    }
+
+private:
+    std::string cLocale;
+};
+
+wxString StaticText(MainFrame* frame, size_t index)
+{
+    size_t seen = 0;
+    for (wxWindow* child : frame->GetChildren())
+        if (auto* text = dynamic_cast<wxStaticText*>(child))
+            if (seen++ == index)
+                return text->GetLabel();
+    return wxString();
+}
+
+// Every label is shown whole: each button and static text has at least its
+// best size and lies inside the window, and the algorithm's name fits its box.
+void ExpectNothingCut(MainFrame* frame)
+{
+    const wxRect client(frame->GetClientSize());
+    for (wxWindow* child : frame->GetChildren()) {
+        if (!dynamic_cast<wxButton*>(child) && !dynamic_cast<wxStaticText*>(child))
+            continue;
+        const wxString label = child->GetLabel();
+        EXPECT_GE(child->GetSize().x, child->GetBestSize().x) << label;
+        EXPECT_GE(child->GetSize().y, child->GetBestSize().y) << label;
+        EXPECT_TRUE(client.Contains(child->GetRect())) << label << " at " << child->GetRect().x << ","
+                                                       << child->GetRect().y;
+    }
+    EXPECT_LE(frame->algorithmChoice->GetBestSize().x, frame->algorithmChoice->GetSize().x);
+}
+
+struct Expected {
+    const char* lang;
+    const char* queue;
+    const char* remove;
+    const char* start;
+    const char* status;
+    const char* size;
+};
+
+}  // namespace
+
+TEST(Languages, TheWindowSpeaksTheUsersLanguageWithNothingCut)
+{
+    const Expected languages[] = {
+        {"de_DE.UTF-8", "Warteschlange", "Entfernen", "Sicher löschen!", "Bereit", "Größe"},
+        {"fr_FR.UTF-8", "File d'attente", "Retirer", "Lancer l'effacement\u00a0!", "Prêt", "Taille"},
+        {"es_ES.UTF-8", "Cola", "Quitar", "¡Iniciar borrado!", "Listo", "Tamaño"},
+    };
+    for (const Expected& expected : languages) {
+        SCOPED_TRACE(expected.lang);
+        UserLanguage language(expected.lang);
+        EXPECT_EQ(Language::Loaded().BeforeFirst('_'), wxString(expected.lang).Left(2));
+        Frame frame;
+        Pump(100);
+        EXPECT_EQ(StaticText(frame.frame, 0), wxString::FromUTF8(expected.queue));
+        EXPECT_EQ(frame->removeButton->GetLabel(), wxString::FromUTF8(expected.remove));
+        EXPECT_EQ(frame->startButton->GetLabel(), wxString::FromUTF8(expected.start));
+        EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), wxString::FromUTF8(expected.status));
+        wxListItem heading;
+        heading.SetMask(wxLIST_MASK_TEXT);
+        frame->queueList->GetColumn(2, heading);
+        EXPECT_EQ(heading.GetText(), wxString::FromUTF8(expected.size));
+        ExpectNothingCut(frame.frame);
+    }
+}
+
+// Without a language of its own the program reads as written, at the
+// designed size.
+TEST(Languages, UnderTheCLocaleTheTextsAreEnglishAsWritten)
+{
+    UserLanguage language("C");
+    EXPECT_EQ(Language::Loaded(), "");
+    Frame frame;
+    Pump(50);
+    EXPECT_EQ(frame->GetSize(), wxSize(538, 550));
+    EXPECT_EQ(StaticText(frame.frame, 0), "Queue");
+    EXPECT_EQ(frame->startButton->GetLabel(), "Start Wipe!");
+    EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "Ready");
+    EXPECT_EQ(frame->algorithmChoice->GetString(1), MainFrameLayout::dodChoice);
+    ExpectNothingCut(frame.frame);
+}

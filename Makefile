@@ -91,7 +91,8 @@ WIN_SETUP := Vorlix-1.0.0-setup.exe
 windows-installer: windows
 	@scripts/install-deps windows
 	rm -f $(WIN_SETUP)
-	makensis -V2 -DEXE=$(CURDIR)/$(WIN_BUILD)/Vorlix.exe -DCLI=$(CURDIR)/$(WIN_BUILD)/vorlix-wipe.exe -DOUTFILE=$(CURDIR)/$(WIN_SETUP) \
+	makensis -V2 -INPUTCHARSET UTF8 -DEXE=$(CURDIR)/$(WIN_BUILD)/Vorlix.exe -DCLI=$(CURDIR)/$(WIN_BUILD)/vorlix-wipe.exe \
+		-DLOCALE=$(CURDIR)/$(WIN_BUILD)/locale -DOUTFILE=$(CURDIR)/$(WIN_SETUP) \
 		-DICON=$(CURDIR)/res/vorlix.ico -DREADME=$(CURDIR)/dist/README-windows.txt dist/windows/vorlix.nsi
 	@ls -l $(WIN_SETUP)
 
@@ -100,4 +101,5 @@ WIN_ZIP := Vorlix-1.0.0-win64.zip
 windows-zip: windows
 	rm -f $(WIN_ZIP)
 	zip -j -X $(WIN_ZIP) $(WIN_BUILD)/Vorlix.exe $(WIN_BUILD)/vorlix-wipe.exe dist/README-windows.txt
+	cd $(WIN_BUILD) && zip -r -X $(CURDIR)/$(WIN_ZIP) locale
 	unzip -l $(WIN_ZIP)

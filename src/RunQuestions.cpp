@@ -35,7 +35,7 @@ bool RunQuestions::OverwriteReachesData(const std::vector<QueueEntry>& entries)
         bool lasting = false;
         for (const auto& kind : kinds) {
             const bool journal = kind.first.StartsWith("ext4 filesystem (");
-            lines += wxString::Format("\n- %s: %zu", kind.first, kind.second);
+            lines += wxString::Format("\n- %s: %zu", OverwriteCaveat::Shown(kind.first), kind.second);
             if (journal)
                 lines += _(" (its journal keeps copies of their data; Vorlix clears them from it at the end of the run)");
             lasting = lasting || !journal;

@@ -116,7 +116,7 @@ void WipeCommand::WarnAboutFilesystems()
         Complain(wxString::Format(wxPLURAL("Warning (%s): overwriting may not reach the old data of %zu file(s)",
                                            "Warning (%s): overwriting may not reach the old data of %zu file(s)",
                                            kind.second),
-                                  kind.first, kind.second));
+                                  OverwriteCaveat::Shown(kind.first), kind.second));
 }
 
 int WipeCommand::DryRun()

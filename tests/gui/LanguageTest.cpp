@@ -11,6 +11,7 @@
 #include "MainFrameLayout.h"
 #include "QueueListCtrl.h"
 #include "engine/Language.h"
+#include "platform/OverwriteCaveat.h"
 #include "support/GuiHarness.h"
 
 namespace {
@@ -101,6 +102,16 @@ TEST(Languages, TheWindowSpeaksTheUsersLanguageWithNothingCut)
     }
 }
 
+// The filesystem warning names the kind in the user's words around the
+// filesystem's own name.
+TEST(Languages, TheFilesystemWarningNamesTheKindInTheUsersLanguage)
+{
+    UserLanguage language("de_DE.UTF-8");
+    EXPECT_EQ(OverwriteCaveat::Shown("btrfs filesystem"), "btrfs-Dateisystem");
+    EXPECT_EQ(OverwriteCaveat::Shown("ext4 filesystem (data=journal)"), "ext4-Dateisystem (data=journal)");
+    EXPECT_EQ(OverwriteCaveat::Shown("network drive"), "Netzlaufwerk");
+}
+
 // Without a language of its own the program reads as written, at the
 // designed size.
 TEST(Languages, UnderTheCLocaleTheTextsAreEnglishAsWritten)
@@ -114,5 +125,6 @@ TEST(Languages, UnderTheCLocaleTheTextsAreEnglishAsWritten)
     EXPECT_EQ(frame->startButton->GetLabel(), "Start Wipe!");
     EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "Ready");
     EXPECT_EQ(frame->algorithmChoice->GetString(1), MainFrameLayout::dodChoice);
+    EXPECT_EQ(OverwriteCaveat::Shown("FAT32 filesystem (cluster slack)"), "FAT32 filesystem (cluster slack)");
     ExpectNothingCut(frame.frame);
 }

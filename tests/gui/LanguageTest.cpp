@@ -45,7 +45,7 @@ wxString StaticText(MainFrame* frame, size_t index)
     for (wxWindow* child : frame->GetChildren())
         if (auto* text = dynamic_cast<wxStaticText*>(child))
             if (seen++ == index)
-                return text->GetLabel();
+                return text->GetLabelText();
     return wxString();
 }
 
@@ -91,8 +91,8 @@ TEST(Languages, TheWindowSpeaksTheUsersLanguageWithNothingCut)
         Frame frame;
         Pump(100);
         EXPECT_EQ(StaticText(frame.frame, 0), wxString::FromUTF8(expected.queue));
-        EXPECT_EQ(frame->removeButton->GetLabel(), wxString::FromUTF8(expected.remove));
-        EXPECT_EQ(frame->startButton->GetLabel(), wxString::FromUTF8(expected.start));
+        EXPECT_EQ(frame->removeButton->GetLabelText(), wxString::FromUTF8(expected.remove));
+        EXPECT_EQ(frame->startButton->GetLabelText(), wxString::FromUTF8(expected.start));
         EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), wxString::FromUTF8(expected.status));
         wxListItem heading;
         heading.SetMask(wxLIST_MASK_TEXT);
@@ -122,7 +122,7 @@ TEST(Languages, UnderTheCLocaleTheTextsAreEnglishAsWritten)
     Pump(50);
     EXPECT_EQ(frame->GetSize(), wxSize(538, 550));
     EXPECT_EQ(StaticText(frame.frame, 0), "Queue");
-    EXPECT_EQ(frame->startButton->GetLabel(), "Start Wipe!");
+    EXPECT_EQ(frame->startButton->GetLabelText(), "Start Wipe!");
     EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "Ready");
     EXPECT_EQ(frame->algorithmChoice->GetString(1), MainFrameLayout::dodChoice);
     EXPECT_EQ(OverwriteCaveat::Shown("FAT32 filesystem (cluster slack)"), "FAT32 filesystem (cluster slack)");

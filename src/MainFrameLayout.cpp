@@ -101,6 +101,11 @@ void MainFrameLayout::Build(MainFrame& frame)
     if (rowsWidth > frame.GetClientSize().x)
         frame.SetClientSize(rowsWidth, frame.GetClientSize().y);
     AddLogo(frame, *topSizer);
+    // The home page's field is as wide as its address: the rest is for the
+    // run's texts, the longest of which is wider than half the window.
+    wxStatusBar* status = frame.GetStatusBar();
+    const int statusWidths[] = {-1, status->GetTextExtent(MainFrame::homePage).x + frame.FromDIP(24)};
+    status->SetStatusWidths(2, statusWidths);
     frame.Layout();
 
     queueList->SetDropTarget(new MyDropTarget(&frame.wipeQueue, &frame));

@@ -64,6 +64,21 @@ void ExpectNothingCut(MainFrame* frame)
                                                        << child->GetRect().y;
     }
     EXPECT_LE(frame->algorithmChoice->GetBestSize().x, frame->algorithmChoice->GetSize().x);
+    // The status texts a run shows in the status bar's first field.
+    wxStatusBar* status = frame->GetStatusBar();
+    wxRect field;
+    status->GetFieldRect(0, field);
+    const wxString texts[] = {
+        _("Ready"), wxString::Format(_("No. of files in queue: %zu"), size_t(100000)),
+        _("Adding files, please wait..."), _("Adding the Trash, please wait..."), _("Removing file(s) from queue"),
+        _("Processing..."), wxString::Format(_("Progress: %.2f%%"), 99.99), _("Wiping free space..."),
+        wxString::Format(_("Wiping free space: %.2f%%"), 99.99), _("Stopping, please wait..."), _("Completed"),
+        _("Stopped"), _("Not reachable by later starts"), _("The previous wipe is still finishing, please wait..."),
+    };
+    for (const wxString& text : texts)
+        EXPECT_LE(status->GetTextExtent(text).x, field.width - 8) << text << " in " << field.width;
+    status->GetFieldRect(1, field);
+    EXPECT_LE(status->GetTextExtent(MainFrame::homePage).x, field.width - 8);
 }
 
 struct Expected {

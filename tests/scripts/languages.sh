@@ -59,9 +59,18 @@ PY
 # in_language LANG NAME...: the window started under LANG shows these buttons.
 in_language() {
     local lang=$1; shift
-    env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG="$lang" "$prefix/bin/vorlix" >"$tmp/window.log" 2>&1 &
-    local pid=$!
-    timeout 10 bash -c 'until xdotool search --onlyvisible --name "^Vorlix$" >/dev/null 2>&1; do sleep 0.2; done'
+    # GTK sometimes cannot open a display that has only just started even
+    # after xdotool could: a window that did not come is started again.
+    local pid attempt
+    for attempt in 1 2 3; do
+        env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG="$lang" "$prefix/bin/vorlix" >"$tmp/window.log" 2>&1 &
+        pid=$!
+        timeout 10 bash -c 'until xdotool search --onlyvisible --name "^Vorlix$" >/dev/null 2>&1; do sleep 0.2; done' &&
+            break
+        kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
+        grep -q 'Unable to initialize GTK' "$tmp/window.log" || break
+        sleep 1
+    done
     buttons >"$tmp/buttons"
     kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
     local name

@@ -62,7 +62,7 @@ bool MyApp::OnInit()
 {
     Language::Use(catalogFolder);
     if (reportUnreachable) {
-        VORLIX_LOG(wxLOG_Message, "MyApp::OnInit").Log("Failed to communicate with the running instance.");
+        VORLIX_LOG(wxLOG_Message, "MyApp::OnInit").Log(_("Failed to communicate with the running instance."));
         return false;
     }
 
@@ -78,7 +78,7 @@ bool MyApp::OnInit()
     if (!wxSocketBase::IsInitialized()) {
         delete handOffServer;
         handOffServer = nullptr;
-        VORLIX_LOG(wxLOG_Error, "MyApp::OnInit").Log("Failed to initialize server.");
+        VORLIX_LOG(wxLOG_Error, "MyApp::OnInit").Log(_("Failed to initialize server."));
         return false;
     }
 
@@ -168,7 +168,7 @@ void RecursiveAddFiles(const wxString& folder, WipeQueue& queue)
         folder, [&queue](const wxString& path) { queue.AddPath(path); },
         [](const wxString& unreadable) {
             VORLIX_LOG(wxLOG_Error, "FileUtil::RecursiveAddFiles")
-                .Log("Failed to open directory: %s", NativePath::Display(unreadable));
+                .Log(_("Failed to open directory: %s"), NativePath::Display(unreadable));
         });
 }
 

@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 
 PREFIX  ?= /usr/local
 
-.PHONY: all configure build run test deps test-deps asan tsan install package clean
+.PHONY: all configure build run test deps test-deps asan tsan install package clean pot
 
 all: build
 
@@ -30,6 +30,12 @@ run: configure
 test: test-deps build
 	@cd $(BUILD) && { rm -f Testing/Temporary/LastTestsDisabled.log; ctest --output-on-failure --timeout 600; status=$$?; \
 		$(CURDIR)/scripts/test-summary .; exit $$status; }
+
+# Refreshes po/vorlix.pot from the sources and merges it into po/*.po: new
+# or changed texts (a relabelled button too) come out untranslated or fuzzy,
+# and `ctest -R catalogs` fails until a translator has finished them.
+pot:
+	scripts/update-catalogs
 
 # `sudo make install`: the build itself runs as the owner of the clone, so
 # that no file in it becomes root's.
@@ -85,7 +91,8 @@ WIN_SETUP := Vorlix-1.0.0-setup.exe
 windows-installer: windows
 	@scripts/install-deps windows
 	rm -f $(WIN_SETUP)
-	makensis -V2 -DEXE=$(CURDIR)/$(WIN_BUILD)/Vorlix.exe -DCLI=$(CURDIR)/$(WIN_BUILD)/vorlix-wipe.exe -DOUTFILE=$(CURDIR)/$(WIN_SETUP) \
+	makensis -V2 -INPUTCHARSET UTF8 -DEXE=$(CURDIR)/$(WIN_BUILD)/Vorlix.exe -DCLI=$(CURDIR)/$(WIN_BUILD)/vorlix-wipe.exe \
+		-DLOCALE=$(CURDIR)/$(WIN_BUILD)/locale -DOUTFILE=$(CURDIR)/$(WIN_SETUP) \
 		-DICON=$(CURDIR)/res/vorlix.ico -DREADME=$(CURDIR)/dist/README-windows.txt dist/windows/vorlix.nsi
 	@ls -l $(WIN_SETUP)
 
@@ -94,4 +101,5 @@ WIN_ZIP := Vorlix-1.0.0-win64.zip
 windows-zip: windows
 	rm -f $(WIN_ZIP)
 	zip -j -X $(WIN_ZIP) $(WIN_BUILD)/Vorlix.exe $(WIN_BUILD)/vorlix-wipe.exe dist/README-windows.txt
+	cd $(WIN_BUILD) && zip -r -X $(CURDIR)/$(WIN_ZIP) locale
 	unzip -l $(WIN_ZIP)

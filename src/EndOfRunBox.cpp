@@ -3,6 +3,7 @@
 #include <wx/datetime.h>
 #include <wx/filedlg.h>
 #include <wx/msgdlg.h>
+#include <wx/translation.h>
 
 #include "engine/RunRecord.h"
 #include "platform/NativePath.h"
@@ -17,7 +18,7 @@ void EndOfRunBox::Show(const WipeRun::Outcome& outcome, const RunRecord* record)
     // The third button is the dialog's help button, relabelled: a message box
     // has no other place for an action of its own.
     wxMessageDialog box(nullptr, outcome.message, outcome.caption, wxOK | wxHELP | icon);
-    box.SetHelpLabel("&Save report...");
+    box.SetHelpLabel(_("&Save report..."));
     if (box.ShowModal() == wxID_HELP)
         SaveReport(*record);
 }
@@ -25,8 +26,8 @@ void EndOfRunBox::Show(const WipeRun::Outcome& outcome, const RunRecord* record)
 bool EndOfRunBox::SaveReport(const RunRecord& record)
 {
     const wxString name = "vorlix-report-" + wxDateTime::Now().Format("%Y%m%d-%H%M%S") + ".json";
-    wxFileDialog dialog(nullptr, "Save report", wxEmptyString, name,
-                        "JSON report (*.json)|*.json|Plain text (*.txt)|*.txt",
+    wxFileDialog dialog(nullptr, _("Save report"), wxEmptyString, name,
+                        _("JSON report (*.json)|*.json|Plain text (*.txt)|*.txt"),
                         wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() == wxID_CANCEL)
         return false;
@@ -34,8 +35,8 @@ bool EndOfRunBox::SaveReport(const RunRecord& record)
     wxString error;
     if (!path.empty() && record.Save(path, error))
         return true;
-    wxMessageBox("The report could not be saved:\n" + NativePath::Display(dialog.GetPath())
+    wxMessageBox(_("The report could not be saved:") + "\n" + NativePath::Display(dialog.GetPath())
                      + (error.empty() ? "" : "\n\n" + error),
-                 "Save report", wxOK | wxICON_ERROR);
+                 _("Save report"), wxOK | wxICON_ERROR);
     return false;
 }

@@ -11,6 +11,7 @@
 #include "MainFrame.h"
 #include "MyCustomEvent.h"
 #include "QueueAdder.h"
+#include "engine/Language.h"
 #include "platform/FolderWalk.h"
 #include "platform/HandOffEndpoint.h"
 #include "platform/InstanceLock.h"
@@ -20,6 +21,12 @@ wxDEFINE_EVENT(EVT_HAND_OFF, wxThreadEvent);
 
 MainFrame* mainFrame = nullptr;
 
+#ifdef __WINDOWS__
+const char* MyApp::catalogFolder = "locale";
+#else
+// The window program lives in lib/vorlix/ under the prefix, as in the build tree.
+const char* MyApp::catalogFolder = "../../share/locale";
+#endif
 std::vector<wxString> MyApp::commandLine;
 bool MyApp::reportUnreachable = false;
 
@@ -53,8 +60,9 @@ MyApp::~MyApp()
 
 bool MyApp::OnInit()
 {
+    Language::Use(catalogFolder);
     if (reportUnreachable) {
-        VORLIX_LOG(wxLOG_Message, "MyApp::OnInit").Log("Failed to communicate with the running instance.");
+        VORLIX_LOG(wxLOG_Message, "MyApp::OnInit").Log(_("Failed to communicate with the running instance."));
         return false;
     }
 
@@ -70,7 +78,7 @@ bool MyApp::OnInit()
     if (!wxSocketBase::IsInitialized()) {
         delete handOffServer;
         handOffServer = nullptr;
-        VORLIX_LOG(wxLOG_Error, "MyApp::OnInit").Log("Failed to initialize server.");
+        VORLIX_LOG(wxLOG_Error, "MyApp::OnInit").Log(_("Failed to initialize server."));
         return false;
     }
 
@@ -81,7 +89,7 @@ bool MyApp::OnInit()
 
     if (!commandLine.empty()) {
         mainFrame->DisableControls();
-        mainFrame->SetStatusText("Adding files, please wait...", 0);
+        mainFrame->SetStatusText(_("Adding files, please wait..."), 0);
         const std::vector<wxString> refused = QueueAdder::AddCommandLine(commandLine, mainFrame->wipeQueue);
         mainFrame->RefreshQueueList();
         mainFrame->EnableControls();
@@ -160,7 +168,7 @@ void RecursiveAddFiles(const wxString& folder, WipeQueue& queue)
         folder, [&queue](const wxString& path) { queue.AddPath(path); },
         [](const wxString& unreadable) {
             VORLIX_LOG(wxLOG_Error, "FileUtil::RecursiveAddFiles")
-                .Log("Failed to open directory: %s", NativePath::Display(unreadable));
+                .Log(_("Failed to open directory: %s"), NativePath::Display(unreadable));
         });
 }
 

@@ -21,6 +21,9 @@ public:
     // instance it could not reach.
     static void Prepare(const std::vector<wxString>& paths, bool reportUnreachable);
 
+    // Where the catalogs of translations are, relative to the program's folder.
+    static const char* catalogFolder;
+
     ~MyApp() override;
     bool OnInit() override;
     int OnExit() override;

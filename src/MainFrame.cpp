@@ -58,7 +58,7 @@ MainFrame::~MainFrame()
 void MainFrame::RefreshQueueList()
 {
     queueList->SetRows(wipeQueue.Files());
-    SetStatusText(wxString::Format("No. of files in queue: %zu", wipeQueue.Count()), 0);
+    SetStatusText(wxString::Format(_("No. of files in queue: %zu"), wipeQueue.Count()), 0);
 }
 
 void MainFrame::SetControlsEnabled(bool enabled)
@@ -94,7 +94,7 @@ void MainFrame::DisableControls()
 void MainFrame::EnableControls()
 {
     SetControlsEnabled(true);
-    startButton->SetLabel("&Start Wipe!");
+    startButton->SetLabel(_("&Start Wipe!"));
 }
 
 bool MainFrame::AddPaths(const wxArrayString& paths)
@@ -104,7 +104,7 @@ bool MainFrame::AddPaths(const wxArrayString& paths)
     if (IsWipeThreadAlive())
         return false;
     DisableControls();
-    SetStatusText("Adding files, please wait...", 0);
+    SetStatusText(_("Adding files, please wait..."), 0);
     const std::vector<wxString> refused = QueueAdder::Add(paths, wipeQueue);
     EnableControls();
     RefreshQueueList();
@@ -116,7 +116,7 @@ void MainFrame::ShowRefused(const std::vector<wxString>& refused)
 {
     const wxString text = QueueAdder::RefusedText(refused);
     if (!text.empty())
-        wxMessageBox(text, "Not queued", wxOK | wxICON_WARNING);
+        wxMessageBox(text, _("Not queued"), wxOK | wxICON_WARNING);
 }
 
 void MainFrame::OnAddFiles(wxCommandEvent&)
@@ -143,15 +143,15 @@ bool MainFrame::AddTrash()
     if (IsWipeThreadAlive())
         return false;
     DisableControls();
-    SetStatusText("Adding the Trash, please wait...", 0);
+    SetStatusText(_("Adding the Trash, please wait..."), 0);
     const TrashQueue::Added added = TrashQueue::Add(wipeQueue);
     trashFolders.insert(trashFolders.end(), added.folders.begin(), added.folders.end());
     EnableControls();
     RefreshQueueList();
     if (!added.unreadable.empty())
-        wxMessageBox(QueueAdder::UnreadableText(added.unreadable), "Not queued", wxOK | wxICON_WARNING);
+        wxMessageBox(QueueAdder::UnreadableText(added.unreadable), _("Not queued"), wxOK | wxICON_WARNING);
     else if (added.entries == 0 && added.folders.empty())
-        wxMessageBox("The Trash is empty.", "Add Trash", wxOK | wxICON_INFORMATION);
+        wxMessageBox(_("The Trash is empty."), _("Add Trash"), wxOK | wxICON_INFORMATION);
     return true;
 }
 
@@ -160,7 +160,7 @@ void MainFrame::OnRemove(wxCommandEvent&)
     if (IsWipeThreadAlive())
         return;
     DisableControls();
-    SetStatusText("Removing file(s) from queue", 0);
+    SetStatusText(_("Removing file(s) from queue"), 0);
     const std::vector<long> selected = queueList->SelectedRows();
     std::vector<uint64_t> serials;
     serials.reserve(selected.size());
@@ -168,7 +168,7 @@ void MainFrame::OnRemove(wxCommandEvent&)
         serials.push_back(queueList->Row(row).Serial());
     wipeQueue.Remove(serials);
     queueList->DeleteRows(selected);
-    SetStatusText(wxString::Format("No. of files in queue: %zu", size_t(queueList->GetItemCount())), 0);
+    SetStatusText(wxString::Format(_("No. of files in queue: %zu"), size_t(queueList->GetItemCount())), 0);
     EnableControls();
 }
 
@@ -186,14 +186,14 @@ void MainFrame::OnQueueKey(wxListEvent& event)
 
 void MainFrame::OnAbout(wxCommandEvent&)
 {
-    const wxString text = wxString("Vorlix - version 1.0.0\n") + "\n" + "Author:\n" +
-                          "The Vorlix developers\n" + "\n" + "Home page:\n" + homePage + "\n" + "\n";
-    wxMessageBox(text, "About Vorlix", wxOK | wxICON_INFORMATION);
+    const wxString text = _("Vorlix - version 1.0.0") + "\n" + "\n" + _("Author:") + "\n" +
+                          _("The Vorlix developers") + "\n" + "\n" + _("Home page:") + "\n" + homePage + "\n" + "\n";
+    wxMessageBox(text, _("About Vorlix"), wxOK | wxICON_INFORMATION);
 }
 
 void MainFrame::OnWipeFreeSpace(wxCommandEvent&)
 {
-    wxDirDialog dialog(this, "Wipe the free space of the drive that holds this folder", wxEmptyString,
+    wxDirDialog dialog(this, _("Wipe the free space of the drive that holds this folder"), wxEmptyString,
                        wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
     if (dialog.ShowModal() == wxID_CANCEL || dialog.GetPath().empty())
         return;
@@ -208,7 +208,7 @@ bool MainFrame::WipeFreeSpace(const wxString& folder)
     const WipeMethod method = wipeQueue.Method();
     if (!RunQuestions::WipeFreeSpace(folder, method))
         return false;
-    SetStatusText("Wiping free space...", 0);
+    SetStatusText(_("Wiping free space..."), 0);
     return StartRun(std::make_unique<FreeSpaceRun>(folder, method));
 }
 
@@ -258,7 +258,7 @@ void MainFrame::OnHandOff(wxThreadEvent& event)
 
 void MainFrame::ShowHandOffUnavailable()
 {
-    SetStatusText("Not reachable by later starts", 0);
+    SetStatusText(_("Not reachable by later starts"), 0);
 }
 
 void MainFrame::OnStartWipe(wxCommandEvent&)
@@ -269,12 +269,12 @@ void MainFrame::OnStartWipe(wxCommandEvent&)
         return;
     }
     if (wipeQueue.Count() == 0) {
-        wxMessageBox("No files are in queue!", "Empty!", wxOK | wxICON_EXCLAMATION);
+        wxMessageBox(_("No files are in queue!"), _("Empty!"), wxOK | wxICON_EXCLAMATION);
         return;
     }
     // A thread that the window gave up on may still be working on this queue.
     if (IsWipeThreadAlive()) {
-        SetStatusText("The previous wipe is still finishing, please wait...", 0);
+        SetStatusText(_("The previous wipe is still finishing, please wait..."), 0);
         return;
     }
     retiredRun.reset();
@@ -286,7 +286,7 @@ void MainFrame::OnStartWipe(wxCommandEvent&)
         InPlaceFile::clearReadOnly = RunQuestions::ClearReadOnly(queued);
     }
 
-    SetStatusText("Processing...", 0);
+    SetStatusText(_("Processing..."), 0);
     StartRun(std::make_unique<FileRun>(wipeQueue, wipeQueue.Method()));
 }
 
@@ -297,11 +297,11 @@ bool MainFrame::StartRun(std::unique_ptr<WipeRun> next)
         // No run happened: back to Idle without a report.
         EnableControls();
         RefreshQueueList();
-        wxMessageBox("The wipe could not be started, please try again!", "Error!", wxOK | wxICON_ERROR);
+        wxMessageBox(_("The wipe could not be started, please try again!"), _("Error!"), wxOK | wxICON_ERROR);
         return false;
     }
     run = std::move(next);
-    startButton->SetLabel("&Stop");
+    startButton->SetLabel(_("&Stop"));
     startButton->Enable(true);
     if (!HasKeyboardFocus() || !FindFocus()->IsEnabled())
         startButton->SetFocus();
@@ -338,7 +338,7 @@ void MainFrame::OnTimer(wxTimerEvent&)
     } catch (...) {
         // The timer stops before the box: its modal loop would run more ticks.
         AbandonRun();
-        wxMessageBox("There has been some error while wiping, please try again!", "Error!",
+        wxMessageBox(_("There has been some error while wiping, please try again!"), _("Error!"),
                      wxOK | wxICON_ERROR);
         std::cout << "Exception caught: " << std::endl;
         EnableControls();
@@ -368,7 +368,7 @@ void MainFrame::StopRun()
     run->Stop();
     stopping = true;
     startButton->Enable(false);
-    SetStatusText("Stopping, please wait...", 0);
+    SetStatusText(_("Stopping, please wait..."), 0);
     // The engine stops within a block; look often so that Idle follows at once.
     progressTimer.Start(100, wxTIMER_CONTINUOUS);
 }
@@ -421,9 +421,9 @@ void MainFrame::OnCloseWindow(wxCloseEvent& event)
     // modal loop would otherwise end the run under it.
     if (run && run->AsksBeforeClosing() && !stopping && event.CanVeto()) {
         progressTimer.Stop();
-        if (wxMessageBox("A wipe is running. Stop it now and close?\n\nThe file being overwritten "
-                         "is left partly overwritten; files not reached stay as they are.",
-                         "Stop wiping?", wxYES_NO | wxICON_QUESTION) != wxYES) {
+        if (wxMessageBox(_("A wipe is running. Stop it now and close?\n\nThe file being overwritten "
+                           "is left partly overwritten; files not reached stay as they are."),
+                         _("Stop wiping?"), wxYES_NO | wxICON_QUESTION) != wxYES) {
             progressTimer.Start(500, wxTIMER_CONTINUOUS);
             event.Veto();
             return;

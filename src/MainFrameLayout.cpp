@@ -7,6 +7,7 @@
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 #include <wx/statusbr.h>
+#include <wx/translation.h>
 
 #include <algorithm>
 
@@ -19,9 +20,9 @@
 #include "vorlix_logo.xpm"
 
 const char* const MainFrameLayout::randomChoice =
-    "Overwrite with Random - Fastest (Default) - Suitable for Home/Organization";
+    wxTRANSLATE("Overwrite with Random - Fastest (Default) - Suitable for Home/Organization");
 const char* const MainFrameLayout::dodChoice =
-    "US DoD 5220.22-M - Slowest - Highly recommended for TOP SECRET materials";
+    wxTRANSLATE("US DoD 5220.22-M - Slowest - Highly recommended for TOP SECRET materials");
 
 void MainFrameLayout::Build(MainFrame& frame)
 {
@@ -31,14 +32,13 @@ void MainFrameLayout::Build(MainFrame& frame)
     frame.SetIcons(AppIcon::Load());
 
     frame.SetStatusBar(new StatusLine(&frame, 2));
-    frame.SetStatusText("Ready", 0);
+    frame.SetStatusText(_("Ready"), 0);
     frame.SetStatusText(MainFrame::homePage, 1);
 
     frame.SetSizeHints(wxDefaultSize, wxDefaultSize);
     frame.SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
 
     auto* topSizer = new wxBoxSizer(wxVERTICAL);
-    AddLogo(frame, *topSizer);
 
     auto* headerRow = new wxBoxSizer(wxHORIZONTAL);
     headerRow->SetMinSize(frame.FromDIP(wxSize(-1, 20)));
@@ -58,9 +58,9 @@ void MainFrameLayout::Build(MainFrame& frame)
     auto* listRow = new wxBoxSizer(wxHORIZONTAL);
     QueueListCtrl* queueList = frame.queueList = new QueueListCtrl(&frame);
     listRow->Add(queueList, 1, wxALL | wxEXPAND, 5);
-    queueList->InsertColumn(0, "File name", wxLIST_FORMAT_LEFT, -1);
-    queueList->InsertColumn(1, "Directory", wxLIST_FORMAT_LEFT, -1);
-    queueList->InsertColumn(2, "Size", wxLIST_FORMAT_LEFT, -1);
+    queueList->InsertColumn(0, _("File name"), wxLIST_FORMAT_LEFT, -1);
+    queueList->InsertColumn(1, _("Directory"), wxLIST_FORMAT_LEFT, -1);
+    queueList->InsertColumn(2, _("Size"), wxLIST_FORMAT_LEFT, -1);
     queueList->SetColumnWidth(0, frame.FromDIP(150));
     queueList->SetColumnWidth(1, frame.FromDIP(250));
     queueList->SetColumnWidth(2, frame.FromDIP(90));
@@ -70,7 +70,7 @@ void MainFrameLayout::Build(MainFrame& frame)
         new wxStaticText(&frame, wxID_ANY, _("Algorithm"), wxDefaultPosition, wxDefaultSize, 0);
     algorithmLabel->Wrap(-1);
     algorithmColumn->Add(algorithmLabel, 1, wxTOP | wxLEFT, 5);
-    const wxString choices[] = {randomChoice, dodChoice};
+    const wxString choices[] = {wxGetTranslation(randomChoice), wxGetTranslation(dodChoice)};
     frame.algorithmChoice = new wxComboBox(&frame, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
                                            2, choices, wxCB_READONLY);
     frame.algorithmChoice->SetSelection(0);
@@ -97,12 +97,23 @@ void MainFrameLayout::Build(MainFrame& frame)
     topSizer->Add(algorithmColumn, 0, wxEXPAND, 5);
     topSizer->Add(buttonRow, 0, wxEXPAND, 5);
     frame.SetSizer(topSizer, true);
+    // A language with longer labels widens the window rather than cutting a
+    // button off; English fits the designed width.
+    const int rowsWidth = std::max(headerRow->CalcMin().x, buttonRow->CalcMin().x);
+    if (rowsWidth > frame.GetClientSize().x)
+        frame.SetClientSize(rowsWidth, frame.GetClientSize().y);
+    AddLogo(frame, *topSizer);
+    // The home page's field is as wide as its address: the rest is for the
+    // run's texts, the longest of which is wider than half the window.
+    wxStatusBar* status = frame.GetStatusBar();
+    const int statusWidths[] = {-1, status->GetTextExtent(MainFrame::homePage).x + frame.FromDIP(24)};
+    status->SetStatusWidths(2, statusWidths);
     frame.Layout();
     // Keys work from the start: the first control has the focus.
     frame.addFilesButton->SetFocus();
 
     queueList->SetDropTarget(new MyDropTarget(&frame.wipeQueue, &frame));
-    frame.algorithmChoice->SetToolTip(randomChoice);
+    frame.algorithmChoice->SetToolTip(choices[0]);
 
     // Screen readers: the controls without a visible name of their own.
     Accessibility::PresentAsTable(*queueList, queueLabel->GetLabelText());
@@ -112,12 +123,13 @@ void MainFrameLayout::Build(MainFrame& frame)
     Accessibility::SetName(*frame.progressGauge, _("Wipe progress"));
 }
 
-// The logo spans the window: at any DPI it is scaled to fit inside the
-// borders rather than cut by them.
+// The logo spans the window, above everything else: at any DPI it is scaled
+// to fit inside the borders rather than cut by them, and it widens with a
+// window that longer labels made wider.
 void MainFrameLayout::AddLogo(MainFrame& frame, wxSizer& sizer)
 {
     wxImage logoImage(vorlix_logo_xpm);
-    const int logoWidth = std::min(frame.FromDIP(logoImage.GetWidth()), frame.GetClientSize().x);
+    const int logoWidth = frame.GetClientSize().x;
     if (logoWidth > 0 && logoWidth != logoImage.GetWidth())
         logoImage.Rescale(logoWidth, logoImage.GetHeight() * logoWidth / logoImage.GetWidth(), wxIMAGE_QUALITY_HIGH);
     wxBitmap logoBitmap(logoImage);

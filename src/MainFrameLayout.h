@@ -5,10 +5,12 @@ class wxSizer;
 
 // The main window's controls and sizers, top to bottom: logo, queue header
 // with its buttons, queue list, algorithm, gauge, button row. Sizes are in
-// pixels at 96 DPI and grow with the screen's density.
+// pixels at 96 DPI and grow with the screen's density; the window widens
+// where a language's labels need more room than English.
 class MainFrameLayout {
 public:
-    // Names of the two algorithms, in the combo box's order.
+    // Names of the two algorithms, in the combo box's order, as written;
+    // the box shows their translations.
     static const char* const randomChoice;
     static const char* const dodChoice;
 

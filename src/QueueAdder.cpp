@@ -2,6 +2,7 @@
 
 #include <wx/dirdlg.h>
 #include <wx/filedlg.h>
+#include <wx/translation.h>
 
 #include "Main.h"
 #include "StartUp.h"
@@ -18,8 +19,8 @@ const size_t refusedListLimit = 20;
 
 bool QueueAdder::ChooseFiles(wxWindow* parent, wxArrayString& paths)
 {
-    wxFileDialog dialog(parent, "Select file(s)", wxEmptyString, wxEmptyString,
-                        wxString("All files (*.*)|") + wxFileSelectorDefaultWildcardStr,
+    wxFileDialog dialog(parent, _("Select file(s)"), wxEmptyString, wxEmptyString,
+                        _("All files (*.*)") + "|" + wxFileSelectorDefaultWildcardStr,
                         wxFD_OPEN | wxFD_MULTIPLE);
     if (dialog.ShowModal() == wxID_CANCEL)
         return false;
@@ -29,7 +30,7 @@ bool QueueAdder::ChooseFiles(wxWindow* parent, wxArrayString& paths)
 
 bool QueueAdder::ChooseFolder(wxWindow* parent, wxArrayString& paths)
 {
-    wxDirDialog dialog(parent, "Select a folder", wxEmptyString, wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+    wxDirDialog dialog(parent, _("Select a folder"), wxEmptyString, wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
     if (dialog.ShowModal() == wxID_CANCEL || dialog.GetPath().empty())
         return false;
     paths.assign(1, dialog.GetPath());
@@ -75,7 +76,7 @@ wxString Listed(const wxString& first, const std::vector<wxString>& paths)
     for (size_t i = 0; i < paths.size() && i < refusedListLimit; ++i)
         text += "\n" + NativePath::Display(paths[i]);
     if (paths.size() > refusedListLimit)
-        text += wxString::Format("\nand %zu more", paths.size() - refusedListLimit);
+        text += "\n" + wxString::Format(_("and %zu more"), paths.size() - refusedListLimit);
     return text;
 }
 
@@ -83,10 +84,10 @@ wxString Listed(const wxString& first, const std::vector<wxString>& paths)
 
 wxString QueueAdder::RefusedText(const std::vector<wxString>& refused)
 {
-    return Listed("These paths were not queued: they do not name one file exactly.", refused);
+    return Listed(_("These paths were not queued: they do not name one file exactly."), refused);
 }
 
 wxString QueueAdder::UnreadableText(const std::vector<wxString>& folders)
 {
-    return Listed("These folders in the Trash could not be read: nothing in them was queued.", folders);
+    return Listed(_("These folders in the Trash could not be read: nothing in them was queued."), folders);
 }

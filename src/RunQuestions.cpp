@@ -1,6 +1,7 @@
 #include "RunQuestions.h"
 
 #include <wx/msgdlg.h>
+#include <wx/translation.h>
 
 #include <map>
 
@@ -34,31 +35,38 @@ bool RunQuestions::OverwriteReachesData(const std::vector<QueueEntry>& entries)
         bool lasting = false;
         for (const auto& kind : kinds) {
             const bool journal = kind.first.StartsWith("ext4 filesystem (");
-            lines += wxString::Format("\n- %s: %zu", kind.first, kind.second);
+            lines += wxString::Format("\n- %s: %zu", OverwriteCaveat::Shown(kind.first), kind.second);
             if (journal)
-                lines += " (its journal keeps copies of their data; Vorlix clears them from it at the end of the run)";
+                lines += _(" (its journal keeps copies of their data; Vorlix clears them from it at the end of the run)");
             lasting = lasting || !journal;
             files += kind.second;
         }
         text = wxString::Format(
-            "%zu of the queued files are stored where overwriting may not reach their old data:\n%s\n\n%s", files,
-            lines, lasting ? "There, the new bytes can go to new places, and the old data may stay readable.\n\n" : "");
+            wxPLURAL("%zu of the queued files are stored where overwriting may not reach their old data:\n%s\n\n%s",
+                     "%zu of the queued files are stored where overwriting may not reach their old data:\n%s\n\n%s",
+                     files),
+            files, lines,
+            lasting ? _("There, the new bytes can go to new places, and the old data may stay readable.") + "\n\n"
+                    : wxString());
     }
     // Flash is said once for all its files, in a paragraph of its own.
     if (flash != 0) {
         text += wxString::Format(
-            "%zu of the queued files are on flash storage (an SSD, a memory card or a USB stick). The drive "
-            "may keep old copies of their data in cells that overwriting cannot reach. ",
+            wxPLURAL("%zu of the queued files are on flash storage (an SSD, a memory card or a USB stick). The drive "
+                     "may keep old copies of their data in cells that overwriting cannot reach. ",
+                     "%zu of the queued files are on flash storage (an SSD, a memory card or a USB stick). The drive "
+                     "may keep old copies of their data in cells that overwriting cannot reach. ",
+                     flash),
             flash);
         text += Discard::AllowedNow()
-                    ? "After the wipe, Vorlix asks the drive to discard the wiped blocks. "
-                    : "The wiped blocks are discarded at the system's next fstrim run: only an administrator "
-                      "can ask the drive to do it at once. ";
-        text += "Full-disk encryption, or the drive's own secure erase, protects what a file wipe "
-                "cannot reach.\n\n";
+                    ? _("After the wipe, Vorlix asks the drive to discard the wiped blocks. ")
+                    : _("The wiped blocks are discarded at the system's next fstrim run: only an administrator "
+                        "can ask the drive to do it at once. ");
+        text += _("Full-disk encryption, or the drive's own secure erase, protects what a file wipe "
+                  "cannot reach.") + "\n\n";
     }
-    text += "Wipe anyway?";
-    return wxMessageBox(text, "Filesystem warning", wxYES_NO | wxNO_DEFAULT | wxICON_WARNING) == wxYES;
+    text += _("Wipe anyway?");
+    return wxMessageBox(text, _("Filesystem warning"), wxYES_NO | wxNO_DEFAULT | wxICON_WARNING) == wxYES;
 }
 
 bool RunQuestions::ClearReadOnly(const std::vector<QueueEntry>& entries)
@@ -70,10 +78,13 @@ bool RunQuestions::ClearReadOnly(const std::vector<QueueEntry>& entries)
     if (readOnly == 0)
         return false;
     const wxString text = wxString::Format(
-        "%zu of the queued files are read-only. Clear their read-only attribute and wipe them too?\n\n"
-        "No leaves them as they are.",
+        wxPLURAL("%zu of the queued files are read-only. Clear their read-only attribute and wipe them too?\n\n"
+                 "No leaves them as they are.",
+                 "%zu of the queued files are read-only. Clear their read-only attribute and wipe them too?\n\n"
+                 "No leaves them as they are.",
+                 readOnly),
         readOnly);
-    return wxMessageBox(text, "Read-only files", wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION) == wxYES;
+    return wxMessageBox(text, _("Read-only files"), wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION) == wxYES;
 }
 
 bool RunQuestions::WipeFreeSpace(const wxString& folder, WipeMethod method)
@@ -81,14 +92,14 @@ bool RunQuestions::WipeFreeSpace(const wxString& folder, WipeMethod method)
     FreeSpaceWiper::Check check;
     wxString detail;
     if (!FreeSpaceWiper::Inspect(folder, check, detail)) {
-        wxMessageBox("The folder cannot be examined:\n" + detail, "Wipe free space", wxOK | wxICON_ERROR);
+        wxMessageBox(_("The folder cannot be examined:") + "\n" + detail, _("Wipe free space"), wxOK | wxICON_ERROR);
         return false;
     }
     if (!check.refusal.empty()) {
-        wxMessageBox(check.refusal, "Wipe free space", wxOK | wxICON_WARNING);
+        wxMessageBox(check.refusal, _("Wipe free space"), wxOK | wxICON_WARNING);
         return false;
     }
-    return wxMessageBox(FreeSpaceRun::Question(folder, check, method), "Wipe free space",
+    return wxMessageBox(FreeSpaceRun::Question(folder, check, method), _("Wipe free space"),
                         wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION)
            == wxYES;
 }

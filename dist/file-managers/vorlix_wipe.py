@@ -3,6 +3,7 @@
 Runs `vorlix --walk` with their paths: the running Vorlix window queues the
 files and the files inside the folders; nothing is wiped before Start Wipe!.
 """
+import gettext
 import os
 import subprocess
 
@@ -16,6 +17,12 @@ for version in ("4.0", "3.0"):
         continue
 from gi.repository import GObject, Nautilus  # noqa: E402
 
+# Vorlix's catalogs under the prefix this file is installed in
+# (share/nautilus-python/extensions), then the system's; English without one.
+_catalog = gettext.translation(
+    "vorlix", os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "locale"), fallback=True)
+_catalog.add_fallback(gettext.translation("vorlix", fallback=True))
+_ = _catalog.gettext
 
 def local_paths(files):
     """The selection's paths as the system's own bytes; None when one is not local."""
@@ -35,8 +42,8 @@ class VorlixWipeMenu(GObject.GObject, Nautilus.MenuProvider):
         paths = local_paths(files)
         if not paths:
             return []
-        item = Nautilus.MenuItem(name="VorlixWipeMenu::wipe", label="Wipe with Vorlix",
-                                 tip="Queue the selected files, and the files in the selected folders, in Vorlix",
+        item = Nautilus.MenuItem(name="VorlixWipeMenu::wipe", label=_("Wipe with Vorlix"),
+                                 tip=_("Queue the selected files, and the files in the selected folders, in Vorlix"),
                                  icon="vorlix")
         item.connect("activate", self.on_wipe, paths)
         return [item]

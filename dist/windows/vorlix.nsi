@@ -2,7 +2,9 @@
 ; a Start Menu entry, a Send To entry (files selected in Explorer and sent to
 ; Vorlix land in one queue), the Explorer verb "Wipe with Vorlix" on files and
 ; folders, and an uninstaller listed in Apps that removes all of it. Built by `make windows-installer`:
-;   makensis -DEXE=<Vorlix.exe> -DCLI=<vorlix-wipe.exe> -DOUTFILE=<setup.exe> dist/windows/vorlix.nsi
+;   makensis -INPUTCHARSET UTF8 -DEXE=<Vorlix.exe> -DCLI=<vorlix-wipe.exe> -DLOCALE=<locale folder> -DOUTFILE=<setup.exe> dist/windows/vorlix.nsi
+; It asks for its language (English, German, French, Spanish) and speaks it;
+; the program itself follows the user's Windows language.
 ; Silent: setup.exe /S [/AllUsers | /CurrentUser]; Uninstall.exe /S.
 Unicode true
 Target amd64-unicode
@@ -27,6 +29,7 @@ RequestExecutionLevel user
 !include MultiUser.nsh
 !include MUI2.nsh
 !include x64.nsh
+!include LogicLib.nsh
 
 Name "Vorlix"
 OutFile "${OUTFILE}"
@@ -46,15 +49,34 @@ VIAddVersionKey /LANG=1033 LegalCopyright "Copyright (C) 2026 The Vorlix develop
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
+; The uninstaller speaks the language the installer was run in.
+!define MUI_LANGDLL_REGISTRY_ROOT HKCU
+!define MUI_LANGDLL_REGISTRY_KEY "${SETTINGS_KEY}"
+!define MUI_LANGDLL_REGISTRY_VALUENAME "InstallerLanguage"
 !insertmacro MUI_LANGUAGE "English"
+!insertmacro MUI_LANGUAGE "German"
+!insertmacro MUI_LANGUAGE "French"
+!insertmacro MUI_LANGUAGE "Spanish"
+!insertmacro MUI_RESERVEFILE_LANGDLL
+
+; The Explorer verb, in the language chosen for the installation.
+LangString VERB_NAME ${LANG_ENGLISH} "Wipe with Vorlix"
+LangString VERB_NAME ${LANG_GERMAN} "Mit Vorlix sicher löschen"
+LangString VERB_NAME ${LANG_FRENCH} "Effacer définitivement avec Vorlix"
+LangString VERB_NAME ${LANG_SPANISH} "Borrar de forma segura con Vorlix"
 
 Function .onInit
     SetRegView 64
+    ; A silent installation takes the system's language without asking.
+    ${IfNot} ${Silent}
+        !insertmacro MUI_LANGDLL_DISPLAY
+    ${EndIf}
     !insertmacro MULTIUSER_INIT
 FunctionEnd
 
 Function un.onInit
     SetRegView 64
+    !insertmacro MUI_UNGETLANGUAGE
     !insertmacro MULTIUSER_UNINIT
 FunctionEnd
 
@@ -63,6 +85,8 @@ Section "Vorlix"
     File "/oname=Vorlix.exe" "${EXE}"
     File "/oname=vorlix-wipe.exe" "${CLI}"
     File "/oname=README.txt" "${README}"
+    ; The catalogs of translations: locale\<lang>\LC_MESSAGES\vorlix.mo beside the program.
+    File /r "${LOCALE}"
     WriteUninstaller "$INSTDIR\Uninstall.exe"
 
     CreateShortcut "$SMPROGRAMS\Vorlix.lnk" "$INSTDIR\Vorlix.exe"
@@ -73,8 +97,8 @@ Section "Vorlix"
     ; item to its own start, and the running window collects them all).
     ; --walk: a folder stands for the files in it.
     !macro VERB KEY
-        WriteRegStr SHCTX "${KEY}" "" "Wipe with Vorlix"
-        WriteRegStr SHCTX "${KEY}" "MUIVerb" "Wipe with Vorlix"
+        WriteRegStr SHCTX "${KEY}" "" "$(VERB_NAME)"
+        WriteRegStr SHCTX "${KEY}" "MUIVerb" "$(VERB_NAME)"
         WriteRegStr SHCTX "${KEY}" "Icon" "$INSTDIR\Vorlix.exe"
         WriteRegStr SHCTX "${KEY}" "MultiSelectModel" "Player"
         WriteRegStr SHCTX "${KEY}\command" "" '"$INSTDIR\Vorlix.exe" --walk "%1"'
@@ -108,6 +132,7 @@ Section "Uninstall"
     Delete "$INSTDIR\Vorlix.exe"
     Delete "$INSTDIR\vorlix-wipe.exe"
     Delete "$INSTDIR\README.txt"
+    RMDir /r "$INSTDIR\locale"
     Delete "$INSTDIR\Uninstall.exe"
     RMDir "$INSTDIR"
     DeleteRegKey SHCTX "${FILE_VERB_KEY}"
@@ -115,4 +140,6 @@ Section "Uninstall"
     System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
     DeleteRegKey SHCTX "${UNINSTALL_KEY}"
     DeleteRegKey SHCTX "${SETTINGS_KEY}"
+    DeleteRegValue HKCU "${SETTINGS_KEY}" "InstallerLanguage"
+    DeleteRegKey /ifempty HKCU "${SETTINGS_KEY}"
 SectionEnd

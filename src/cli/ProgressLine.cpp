@@ -3,6 +3,7 @@
 #include "engine/RunReport.h"
 
 #include <wx/filename.h>
+#include <wx/translation.h>
 
 namespace {
 
@@ -18,20 +19,20 @@ wxString ProgressLine::Text(uint64_t filesDone, uint64_t files, uint64_t bytesDo
 {
     wxString text;
     if (files != 0)
-        text = wxString::Format("%llu/%llu files, ", static_cast<unsigned long long>(filesDone),
+        text = wxString::Format(_("%llu/%llu files, "), static_cast<unsigned long long>(filesDone),
                                 static_cast<unsigned long long>(files));
     // Entries that grew meanwhile can take the count past the total.
     const bool totalKnown = bytesTotal != 0 && bytesTotal != UINT64_MAX && bytesDone <= bytesTotal;
     text += Size(bytesDone);
     if (totalKnown)
-        text += " of " + Size(bytesTotal);
+        text += wxString::Format(_(" of %s"), Size(bytesTotal));
     if (elapsedMs <= 0 || bytesDone == 0)
         return text;
     const double rate = static_cast<double>(bytesDone) * 1000.0 / static_cast<double>(elapsedMs);
     text += ", " + Size(static_cast<uint64_t>(rate)) + "/s";
     if (totalKnown) {
         const double leftMs = static_cast<double>(bytesTotal - bytesDone) * 1000.0 / rate;
-        text += ", " + RunReport::DurationText(static_cast<long long>(leftMs)) + " left";
+        text += wxString::Format(_(", %s left"), RunReport::DurationText(static_cast<long long>(leftMs)));
     }
     return text;
 }

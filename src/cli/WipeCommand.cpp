@@ -14,6 +14,7 @@
 #include "platform/OverwriteCaveat.h"
 
 #include <wx/stopwatch.h>
+#include <wx/translation.h>
 #include <wx/utils.h>
 
 #include <algorithm>
@@ -57,7 +58,7 @@ int WipeCommand::Run()
     }
     wxString error;
     if (!options.reportFile.empty() && !RunRecord::CanSave(options.reportFile, error)) {
-        Complain("Nothing wiped: the report cannot be written (" + error + "): " + options.reportFile);
+        Complain(wxString::Format(_("Nothing wiped: the report cannot be written (%s): %s"), error, options.reportFile));
         return UsageError;
     }
     StopSignals::Install();
@@ -78,25 +79,25 @@ bool WipeCommand::QueueAll()
         const TrashQueue::Added added = TrashQueue::Add(queue);
         trashFolders = added.folders;
         for (const wxString& folder : added.unreadable) {
-            Complain("Not wiped (a folder in the Trash that cannot be listed): " + folder);
+            Complain(_("Not wiped (a folder in the Trash that cannot be listed): ") + folder);
             all = false;
         }
     }
     for (const wxString& path : options.paths) {
         if (FolderWalk::IsFolder(path)) {
             if (!options.recursive) {
-                Complain("Not wiped (a folder; -r wipes the files in it): " + path);
+                Complain(_("Not wiped (a folder; -r wipes the files in it): ") + path);
                 all = false;
                 continue;
             }
             FolderWalk::Run(
                 path, [this](const wxString& file) { queue.AddPath(file); },
                 [this, &all](const wxString& folder) {
-                    Complain("Not wiped (a folder that cannot be listed): " + folder);
+                    Complain(_("Not wiped (a folder that cannot be listed): ") + folder);
                     all = false;
                 });
         } else if (!queue.AddPath(path)) {
-            Complain("Not wiped (does not name one file exactly): " + path);
+            Complain(_("Not wiped (does not name one file exactly): ") + path);
             all = false;
         }
     }
@@ -112,8 +113,10 @@ void WipeCommand::WarnAboutFilesystems()
             ++kinds[kind];
     }
     for (const auto& kind : kinds)
-        Complain(wxString::Format("Warning (%s): overwriting may not reach the old data of %zu file(s)",
-                                  kind.first, kind.second));
+        Complain(wxString::Format(wxPLURAL("Warning (%s): overwriting may not reach the old data of %zu file(s)",
+                                           "Warning (%s): overwriting may not reach the old data of %zu file(s)",
+                                           kind.second),
+                                  OverwriteCaveat::Shown(kind.first), kind.second));
 }
 
 int WipeCommand::DryRun()
@@ -123,12 +126,12 @@ int WipeCommand::DryRun()
     for (const QueueEntry& entry : queue.Snapshot()) {
         const FileOutcome outcome = FileOverwriter::Preview(entry);
         if (outcome.reason == WipeFailure::None) {
-            Say(wxString::Format("Would wipe (%llu bytes, %llu written): ",
+            Say(wxString::Format(_("Would wipe (%llu bytes, %llu written): "),
                                  static_cast<unsigned long long>(outcome.size),
                                  static_cast<unsigned long long>(outcome.bytesOverwritten * passes))
                 + entry.path);
         } else {
-            Say("Would refuse (" + RunReport::ReasonText(outcome.reason) + "): " + entry.path);
+            Say(wxString::Format(_("Would refuse (%s): "), RunReport::ReasonText(outcome.reason)) + entry.path);
             status = SomeNotWiped;
         }
     }
@@ -141,8 +144,8 @@ int WipeCommand::DryRunFreeSpace()
     if (!Inspect(check))
         return SomeNotWiped;
     const FreeSpace::Filesystem& filesystem = check.filesystem;
-    Say(wxString::Format("Would wipe the free space of the %s filesystem on ", filesystem.type)
-        + filesystem.root + wxString::Format(" (%llu bytes free)", static_cast<unsigned long long>(filesystem.freeBytes)));
+    Say(wxString::Format(_("Would wipe the free space of the %s filesystem on %s (%llu bytes free)"), filesystem.type,
+                         filesystem.root, static_cast<unsigned long long>(filesystem.freeBytes)));
     return AllWiped;
 }
 
@@ -150,15 +153,16 @@ bool WipeCommand::Inspect(FreeSpaceWiper::Check& check)
 {
     wxString detail;
     if (!FreeSpaceWiper::Inspect(options.freeSpaceFolder, check, detail)) {
-        Complain("Free space not wiped (cannot examine the folder: " + detail + "): " + options.freeSpaceFolder);
+        Complain(wxString::Format(_("Free space not wiped (cannot examine the folder: %s): %s"), detail,
+                                  options.freeSpaceFolder));
         return false;
     }
     if (!check.refusal.empty()) {
-        Complain("Free space not wiped: " + check.refusal);
+        Complain(_("Free space not wiped: ") + check.refusal);
         return false;
     }
     if (!check.note.empty())
-        Complain("Warning: " + check.note);
+        Complain(_("Warning: ") + check.note);
     return true;
 }
 
@@ -177,7 +181,9 @@ int WipeCommand::WipeFiles()
     if (!options.quiet)
         Say(report.SummaryLine());
     if (stopped && !queue.IsEmpty())
-        Complain(wxString::Format("Stopped: %zu file(s) not reached, left as they were", queue.Count()));
+        Complain(wxString::Format(wxPLURAL("Stopped: %zu file(s) not reached, left as they were",
+                                           "Stopped: %zu file(s) not reached, left as they were", queue.Count()),
+                                  queue.Count()));
     const bool reported = WriteReport(run);
     if (stopped)
         return Stopped;
@@ -191,7 +197,7 @@ bool WipeCommand::WriteReport(const WipeRun& run)
     wxString error;
     if (run.Record()->Save(options.reportFile, error))
         return true;
-    Complain("Report not written (" + error + "): " + options.reportFile);
+    Complain(wxString::Format(_("Report not written (%s): %s"), error, options.reportFile));
     return false;
 }
 

@@ -1,5 +1,7 @@
 #include "cli/WipeOptions.h"
 
+#include <wx/translation.h>
+
 namespace {
 
 WipeOptions Invalid(const wxString& error)
@@ -31,14 +33,14 @@ WipeOptions WipeOptions::Parse(const std::vector<wxString>& args)
             }
             const bool takesValue = name == "method" || name == "free-space" || name == "report";
             if (!takesValue && inlineValue)
-                return Invalid("option --" + name + " takes no value");
+                return Invalid(wxString::Format(_("option --%s takes no value"), name));
             if (takesValue && !inlineValue) {
                 if (i + 1 == args.size())
-                    return Invalid("option --" + name + " needs a value");
+                    return Invalid(wxString::Format(_("option --%s needs a value"), name));
                 value = args[++i];
             }
             if (takesValue && value.empty())
-                return Invalid("option --" + name + " needs a value");
+                return Invalid(wxString::Format(_("option --%s needs a value"), name));
             if (name == "recursive") options.recursive = true;
             else if (name == "dry-run") options.dryRun = true;
             else if (name == "verify") options.verify = true;
@@ -51,9 +53,9 @@ WipeOptions WipeOptions::Parse(const std::vector<wxString>& args)
             else if (name == "method") {
                 if (value == "random") options.method = WipeMethod::Random;
                 else if (value == "dod") options.method = WipeMethod::DoD;
-                else return Invalid("unknown method '" + value + "' (random or dod)");
+                else return Invalid(wxString::Format(_("unknown method '%s' (random or dod)"), value));
             } else {
-                return Invalid("unknown option --" + name);
+                return Invalid(wxString::Format(_("unknown option --%s"), name));
             }
             continue;
         }
@@ -66,7 +68,7 @@ WipeOptions WipeOptions::Parse(const std::vector<wxString>& args)
                 case 'n': options.dryRun = true; break;
                 case 'q': options.quiet = true; break;
                 case 'h': help = true; break;
-                default: return Invalid("unknown option -" + wxString(arg[k]));
+                default: return Invalid(wxString::Format(_("unknown option -%s"), wxString(arg[k])));
                 }
             }
             continue;
@@ -78,34 +80,43 @@ WipeOptions WipeOptions::Parse(const std::vector<wxString>& args)
     else if (version)
         options.action = Action::Version;
     else if (options.paths.empty() && options.freeSpaceFolder.empty() && !options.trash)
-        return Invalid("no file to wipe");
+        return Invalid(_("no file to wipe"));
     else if (options.dryRun && !options.reportFile.empty())
-        return Invalid("--report records a real run, not a dry run");
+        return Invalid(_("--report records a real run, not a dry run"));
 #ifdef __WINDOWS__
     // Reading back past the cache is not done on Windows yet: refused here
     // rather than failing every file.
     else if (options.verify)
-        return Invalid("--verify is not available on Windows yet");
+        return Invalid(_("--verify is not available on Windows yet"));
 #endif
     return options;
 }
 
 wxString WipeOptions::Usage()
 {
-    return "Usage: vorlix-wipe [OPTION]... [--] PATH...\n"
-           "Overwrite each file in place, synced to the device, then delete it.\n"
-           "\n"
-           "  -r, --recursive        wipe the files in folders too (links are never entered)\n"
-           "      --method METHOD    random (one pass, the default) or dod (three passes)\n"
-           "      --trash            wipe everything in your Trash, with its records\n"
-           "      --free-space DIR   wipe the free space of the filesystem DIR is on\n"
-           "  -n, --dry-run          list what would be wiped and refused; touch nothing\n"
-           "      --report FILE      write a record of the run as JSON to FILE\n"
-           "      --verify           read each file's last pass back from the device\n"
-           "  -q, --quiet            no progress and no summary; refusals are still listed\n"
-           "      --version          print the version and exit\n"
-           "  -h, --help             print this help and exit\n"
-           "\n"
-           "Exit status: 0 every file wiped, 1 some file not wiped, 2 usage error,\n"
-           "130 stopped by a signal.\n";
+    // The options stay as they are typed; their descriptions start in one
+    // column, whatever the language.
+    const struct {
+        const char* option;
+        const char* description;
+    } lines[] = {
+        {"  -r, --recursive        ", wxTRANSLATE("wipe the files in folders too (links are never entered)")},
+        {"      --method METHOD    ", wxTRANSLATE("random (one pass, the default) or dod (three passes)")},
+        {"      --trash            ", wxTRANSLATE("wipe everything in your Trash, with its records")},
+        {"      --free-space DIR   ", wxTRANSLATE("wipe the free space of the filesystem DIR is on")},
+        {"  -n, --dry-run          ", wxTRANSLATE("list what would be wiped and refused; touch nothing")},
+        {"      --report FILE      ", wxTRANSLATE("write a record of the run as JSON to FILE")},
+        {"      --verify           ", wxTRANSLATE("read each file's last pass back from the device")},
+        {"  -q, --quiet            ", wxTRANSLATE("no progress and no summary; refusals are still listed")},
+        {"      --version          ", wxTRANSLATE("print the version and exit")},
+        {"  -h, --help             ", wxTRANSLATE("print this help and exit")},
+    };
+    wxString text = _("Usage: vorlix-wipe [OPTION]... [--] PATH...") + "\n"
+                    + _("Overwrite each file in place, synced to the device, then delete it.") + "\n\n";
+    for (const auto& line : lines)
+        text += line.option + wxGetTranslation(line.description) + "\n";
+    return text + "\n"
+           + _("Exit status: 0 every file wiped, 1 some file not wiped, 2 usage error,\n"
+               "130 stopped by a signal.")
+           + "\n";
 }

@@ -5,6 +5,8 @@
 #include "engine/RunReport.h"
 #include "engine/WipeThread.h"
 
+#include <wx/translation.h>
+
 #include <iostream>
 
 FileRun::FileRun(WipeQueue& queue, WipeMethod method)
@@ -56,7 +58,7 @@ void FileRun::Abandon()
 
 wxString FileRun::ProgressText(double percentage) const
 {
-    return wxString::Format("Progress: %.2f%%", percentage);
+    return wxString::Format(_("Progress: %.2f%%"), percentage);
 }
 
 void FileRun::LogProgress() const

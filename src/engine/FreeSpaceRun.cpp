@@ -5,6 +5,7 @@
 #include "platform/NativePath.h"
 
 #include <wx/filename.h>
+#include <wx/translation.h>
 
 #include <system_error>
 
@@ -44,7 +45,7 @@ bool FreeSpaceRun::Start()
 
 wxString FreeSpaceRun::ProgressText(double percentage) const
 {
-    return wxString::Format("Wiping free space: %.2f%%", percentage);
+    return wxString::Format(_("Wiping free space: %.2f%%"), percentage);
 }
 
 WipeRun::Outcome FreeSpaceRun::Finish()
@@ -52,7 +53,7 @@ WipeRun::Outcome FreeSpaceRun::Finish()
     if (thread.joinable())
         thread.join();
     const FreeSpaceWiper::Result result = wiper.GetResult();
-    return Outcome{Summary(result), "Wipe free space", "Completed", result.failure.empty() && !result.stopped};
+    return Outcome{Summary(result), _("Wipe free space"), _("Completed"), result.failure.empty() && !result.stopped};
 }
 
 wxString FreeSpaceRun::Question(const wxString& folder, const FreeSpaceWiper::Check& check,
@@ -60,22 +61,21 @@ wxString FreeSpaceRun::Question(const wxString& folder, const FreeSpaceWiper::Ch
 {
     const FreeSpace::Filesystem& fs = check.filesystem;
     wxString text = wxString::Format(
-        "Wipe the free space of the %s filesystem that holds\n%s?\n\n"
-        "%s are free there. Vorlix fills all of it with files of %s, each synced to the drive, "
-        "and then deletes them again. Files you have now are not touched.\n\n"
-        "The drive is full for a while: other programs writing to it may fail meanwhile.",
+        _("Wipe the free space of the %s filesystem that holds\n%s?\n\n"
+          "%s are free there. Vorlix fills all of it with files of %s, each synced to the drive, "
+          "and then deletes them again. Files you have now are not touched.\n\n"
+          "The drive is full for a while: other programs writing to it may fail meanwhile."),
         fs.type, NativePath::Display(folder), Size(fs.freeBytes),
-        algorithm == WipeMethod::DoD ? "0x00, 0xFF and random bytes, in three passes"
-                                                    : "random bytes");
+        algorithm == WipeMethod::DoD ? _("0x00, 0xFF and random bytes, in three passes") : _("random bytes"));
     if (!check.note.empty())
         text += "\n\n" + check.note;
     if (check.medium == StorageMedium::Kind::Flash) {
-        text += "\n\nThis is flash storage: the drive may keep old copies in cells that no file written "
-                "there can reach. ";
-        text += Discard::AllowedNow() ? "Once the fill files are deleted, Vorlix asks the drive to discard "
-                                        "the space they took."
-                                      : "The space the fill files took is discarded at the system's next "
-                                        "fstrim run: only an administrator can ask the drive to do it at once.";
+        text += "\n\n" + _("This is flash storage: the drive may keep old copies in cells that no file written "
+                           "there can reach. ");
+        text += Discard::AllowedNow() ? _("Once the fill files are deleted, Vorlix asks the drive to discard "
+                                          "the space they took.")
+                                      : _("The space the fill files took is discarded at the system's next "
+                                          "fstrim run: only an administrator can ask the drive to do it at once.");
     }
     return text;
 }
@@ -83,18 +83,18 @@ wxString FreeSpaceRun::Question(const wxString& folder, const FreeSpaceWiper::Ch
 wxString FreeSpaceRun::Summary(const FreeSpaceWiper::Result& result)
 {
     if (result.stopped)
-        return "The free-space wipe was stopped. Every file it made has been removed.";
+        return _("The free-space wipe was stopped. Every file it made has been removed.");
     if (!result.failure.empty())
-        return "The free-space wipe did not finish:\n" + result.failure
-               + (result.removedAll ? "\n\nEvery file it made has been removed." : "");
-    wxString text = wxString::Format("Free space wiped: %s written.", Size(result.bytesWritten));
+        return _("The free-space wipe did not finish:") + "\n" + result.failure
+               + (result.removedAll ? "\n\n" + _("Every file it made has been removed.") : wxString());
+    wxString text = wxString::Format(_("Free space wiped: %s written."), Size(result.bytesWritten));
     if (result.unreachedBytes != 0)
-        text += wxString::Format("\n\n%s (%s bytes) of free space could not be reached: blocks the "
-                                 "filesystem keeps back for itself, and for the system unless an "
-                                 "administrator runs the wipe.",
+        text += "\n\n" + wxString::Format(_("%s (%s bytes) of free space could not be reached: blocks the "
+                                            "filesystem keeps back for itself, and for the system unless an "
+                                            "administrator runs the wipe."),
                                  Size(result.unreachedBytes), wxULongLong(result.unreachedBytes).ToString());
     if (result.medium == StorageMedium::Kind::Flash)
-        text += "\n\nOn flash storage the drive may keep old copies that no fill file can reach. "
+        text += "\n\n" + _("On flash storage the drive may keep old copies that no fill file can reach. ")
                 + RunReport::DiscardText(result.discard, result.discardedBytes, result.periodicTrim);
     return text;
 }

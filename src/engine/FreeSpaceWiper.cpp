@@ -6,6 +6,8 @@
 #include "platform/CrashRecord.h"
 #include "platform/OverwriteCaveat.h"
 
+#include <wx/translation.h>
+
 #include <algorithm>
 #include <cstring>
 #include <ctime>
@@ -36,18 +38,18 @@ bool FreeSpaceWiper::Inspect(const wxString& folder, Check& check, wxString& det
     // elsewhere the new bytes never land where the old ones are.
     if (!caveat.empty() && !caveat.StartsWith("ext4")) {
         check.refusal = wxString::Format(
-            "This is a %s filesystem: it writes new data to new places and never over the "
-            "old, so filling its free space cannot reach what was deleted there.",
+            _("This is a %s filesystem: it writes new data to new places and never over the "
+              "old, so filling its free space cannot reach what was deleted there."),
             caveat);
     } else if (FreeSpace::JournalBlocks(check.filesystem) != 0) {
         check.note = wxString::Format(
-            "The %s journal keeps older copies of folder entries and small files for a while; "
-            "at the end, Vorlix clears them from it.",
+            _("The %s journal keeps older copies of folder entries and small files for a while; "
+              "at the end, Vorlix clears them from it."),
             check.filesystem.type);
     } else if (!caveat.empty() || FreeSpace::IsJournalled(check.filesystem.type)) {
         check.note = wxString::Format(
-            "The %s journal may still hold older copies of folder entries and small files "
-            "for a while after the wipe.",
+            _("The %s journal may still hold older copies of folder entries and small files "
+              "for a while after the wipe."),
             check.filesystem.type);
     }
     return true;
@@ -80,7 +82,7 @@ void FreeSpaceWiper::Run()
     Check check;
     wxString detail;
     if (!Inspect(folder, check, detail)) {
-        Fail("Cannot examine the folder: ", detail);
+        Fail(_("Cannot examine the folder: "), detail);
     } else if (!check.refusal.empty()) {
         Fail(check.refusal, wxString());
     } else if (RemoveLeftovers(check.filesystem)) {
@@ -94,7 +96,7 @@ void FreeSpaceWiper::Run()
                 workFolder.clear();
         }
         if (workFolder.empty()) {
-            Fail("Cannot create the work folder: ", detail);
+            Fail(_("Cannot create the work folder: "), detail);
         } else {
             // A crash would leave the disk full until the next free-space run:
             // the next start of the program removes the folder instead.
@@ -138,7 +140,7 @@ bool FreeSpaceWiper::RemoveLeftovers(const FreeSpace::Filesystem& filesystem)
         if (at.id != filesystem.id)
             continue;  // something mounted on it: not ours
         if (!FreeSpace::RemoveFolder(leftover, detail))
-            return Fail("Cannot remove what an earlier run left behind: ", detail);
+            return Fail(_("Cannot remove what an earlier run left behind: "), detail);
         std::lock_guard<std::mutex> lock(resultMutex);
         ++result.leftoversRemoved;
     }
@@ -162,7 +164,7 @@ FillFile::Outcome FreeSpaceWiper::CreateNext(FillFile& file)
     if (outcome == FillFile::Outcome::Written)
         made.push_back(path);
     else if (outcome == FillFile::Outcome::Failed)
-        Fail("Cannot create a fill file: ", file.Detail());
+        Fail(_("Cannot create a fill file: "), file.Detail());
     return outcome;
 }
 
@@ -179,7 +181,7 @@ bool FreeSpaceWiper::Fill(const std::vector<Pattern>& passes, const std::vector<
         if (!WritePasses(file, passes, chunks[level], size))
             return false;
         if (!file.Close())
-            return Fail("Cannot write a fill file: ", file.Detail());
+            return Fail(_("Cannot write a fill file: "), file.Detail());
         if (size == 0)
             ++level;
     }
@@ -198,7 +200,7 @@ bool FreeSpaceWiper::WritePasses(FillFile& file, const std::vector<Pattern>& pas
             for (size_t at = 0; at < buffer.size(); at += sizeof randomBlock)
                 std::memcpy(buffer.data() + at, randomBlock, sizeof randomBlock);
         if (pass != 0 && !file.Rewind())
-            return Fail("Cannot write a fill file: ", file.Detail());
+            return Fail(_("Cannot write a fill file: "), file.Detail());
         // The first pass finds the size; the others write over the same bytes.
         const uint64_t target = pass == 0 ? fillFileLimit : size;
         // Large random chunks are made on another thread while the previous
@@ -224,7 +226,7 @@ bool FreeSpaceWiper::WritePasses(FillFile& file, const std::vector<Pattern>& pas
             done += written;
             bytesWritten.fetch_add(written, std::memory_order_relaxed);
             if (outcome == FillFile::Outcome::Failed || (outcome == FillFile::Outcome::Full && pass != 0))
-                return Fail("Cannot write a fill file: ", file.Detail());
+                return Fail(_("Cannot write a fill file: "), file.Detail());
             if (outcome == FillFile::Outcome::Full)
                 break;
         }
@@ -232,7 +234,7 @@ bool FreeSpaceWiper::WritePasses(FillFile& file, const std::vector<Pattern>& pas
             size = done;
         // Unsynced, a later pass would only replace the earlier one in the cache.
         if (size != 0 && !file.Sync())
-            return Fail("Cannot write a fill file: ", file.Detail());
+            return Fail(_("Cannot write a fill file: "), file.Detail());
     }
     return true;
 }
@@ -241,7 +243,7 @@ void FreeSpaceWiper::PushJournal(const FreeSpace::Filesystem& filesystem)
 {
     wxString detail;
     if (!JournalPush::Run(filesystem, workFolder, [this] { return ShouldStop(); }, detail)) {
-        Fail("Cannot remove the work folder: ", detail);
+        Fail(_("Cannot remove the work folder: "), detail);
         std::lock_guard<std::mutex> lock(resultMutex);
         result.removedAll = false;
     }
@@ -286,7 +288,7 @@ void FreeSpaceWiper::DeleteWhatWasMade(bool flash)
     }
     wxString detail;
     if (!FreeSpace::RemoveFolder(workFolder, detail)) {
-        Fail("Cannot remove the work folder: ", detail);
+        Fail(_("Cannot remove the work folder: "), detail);
         std::lock_guard<std::mutex> lock(resultMutex);
         result.removedAll = false;
     }

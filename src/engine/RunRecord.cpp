@@ -192,7 +192,7 @@ wxString RunRecord::Json() const
                 + ", \"size\": " + std::to_string(outcome.size)
                 + ", \"bytes_overwritten\": " + std::to_string(outcome.bytesOverwritten)
                 + ", \"outcome\": " + Quoted(done ? "wiped" : file.reached ? "not wiped" : "not reached")
-                + ", \"reason\": " + OrNull(file.reached && !done ? RunReport::ReasonText(outcome.reason) : "")
+                + ", \"reason\": " + OrNull(file.reached && !done ? RunReport::ReasonText(outcome.reason, false) : "")
                 + ", \"reason_code\": " + OrNull(ReasonCode(outcome.reason))
                 + ", \"detail\": " + OrNull(outcome.detail)
                 + ", \"filesystem\": " + OrNull(place.filesystem)
@@ -238,7 +238,7 @@ wxString RunRecord::Text() const
         else if (outcome.reason == WipeFailure::None)
             line = "Wiped: ";
         else
-            line = RunReport::LogLine(FailedEntry{wxString(), outcome.reason, outcome.detail});
+            line = RunReport::LogLine(FailedEntry{wxString(), outcome.reason, outcome.detail}, false);
         line += NativePath::Display(place.location.empty() ? outcome.path : place.location);
         line += wxString::Format(" (%llu bytes, %llu overwritten", static_cast<unsigned long long>(outcome.size),
                                  static_cast<unsigned long long>(outcome.bytesOverwritten));
@@ -251,7 +251,7 @@ wxString RunRecord::Text() const
             line += ", discard: " + DiscardCode(outcome.discard);
         text += line + ")\n";
     }
-    text += "\n" + RunReport(std::vector<FailedEntry>(), totals, stopped).SummaryLine() + "\n";
+    text += "\n" + RunReport(std::vector<FailedEntry>(), totals, stopped).SummaryLine(false) + "\n";
     return text;
 }
 

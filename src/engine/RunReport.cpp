@@ -1,6 +1,7 @@
 #include "engine/RunReport.h"
 
 #include <wx/filename.h>
+#include <wx/translation.h>
 
 #include "platform/NativePath.h"
 
@@ -29,7 +30,7 @@ RunReport::RunReport(std::vector<FailedEntry> failures, const RunTotals& totals,
 
 wxString RunReport::Message() const
 {
-    wxString text = stopped ? "Wiping process stopped!" : "Wiping process completed!";
+    wxString text = stopped ? _("Wiping process stopped!") : _("Wiping process completed!");
     text += "\n" + SummaryLine();
     const wxString medium = MediumText();
     if (!medium.empty())
@@ -42,7 +43,9 @@ wxString RunReport::Message() const
         groups[entry.reason].push_back(&entry);
     const size_t perGroup = std::max(pathsPerGroupMinimum, listedPathsLimit / groups.size());
 
-    text += wxString::Format("\n\n%zu file(s) could not be wiped:", failures.size());
+    text += "\n\n" + wxString::Format(wxPLURAL("%zu file(s) could not be wiped:", "%zu file(s) could not be wiped:",
+                                                failures.size()),
+                                       failures.size());
     for (const auto& group : groups) {
         const std::vector<const FailedEntry*>& entries = group.second;
         text += wxString::Format("\n\n%s (%zu):", Capitalised(ReasonText(group.first)), entries.size());
@@ -52,27 +55,31 @@ wxString RunReport::Message() const
                 text += " (" + entries[i]->detail + ")";
         }
         if (entries.size() > perGroup)
-            text += wxString::Format("\nand %zu more", entries.size() - perGroup);
+            text += "\n" + wxString::Format(_("and %zu more"), entries.size() - perGroup);
     }
     return text;
 }
 
 wxString RunReport::Caption() const
 {
-    return stopped ? "Stopped!" : "Completed!";
+    return stopped ? _("Stopped!") : _("Completed!");
 }
 
 wxString RunReport::StatusText() const
 {
-    return stopped ? "Stopped" : "Completed";
+    return stopped ? _("Stopped") : _("Completed");
 }
 
-wxString RunReport::SummaryLine() const
+wxString RunReport::SummaryLine(bool translated) const
 {
-    const wxString files = std::to_string(totals.filesWiped) + (totals.filesWiped == 1 ? " file" : " files");
+    const unsigned long long count = totals.filesWiped;
+    const wxString format = translated ? wxPLURAL("%s file wiped, %s overwritten, in %s.",
+                                                  "%s files wiped, %s overwritten, in %s.", count)
+                                       : wxString(count == 1 ? "%s file wiped, %s overwritten, in %s."
+                                                             : "%s files wiped, %s overwritten, in %s.");
     const wxString bytes = wxFileName::GetHumanReadableSize(wxULongLong(totals.bytesOverwritten), "0 B", 2,
                                                             wxSIZE_CONV_TRADITIONAL);
-    return wxString::Format("%s wiped, %s overwritten, in %s.", files, bytes, DurationText(totals.elapsedMs));
+    return wxString::Format(format, wxString(std::to_string(count)), bytes, DurationText(totals.elapsedMs));
 }
 
 wxString RunReport::MediumText() const
@@ -98,29 +105,29 @@ wxString RunReport::MediumText() const
         for (size_t i = 0; i < files.size() && i < listed; ++i)
             text += "\n" + files[i]->path;
         if (files.size() > listed)
-            text += wxString::Format("\nand %zu more", files.size() - listed);
+            text += "\n" + wxString::Format(_("and %zu more"), files.size() - listed);
         return text;
     };
     wxString text;
     if (!flash.empty()) {
-        text += wxString::Format("On flash storage (%zu):", flash.size()) + list(flash)
-                + "\nThe drive may keep old copies of these files in cells that overwriting cannot reach.";
+        text += wxString::Format(_("On flash storage (%zu):"), flash.size()) + list(flash) + "\n"
+                + _("The drive may keep old copies of these files in cells that overwriting cannot reach.");
         for (const auto& outcome : outcomes) {
             wxString sentence = DiscardText(outcome.first, outcome.second.second, totals.periodicTrim);
             if (outcomes.size() > 1) {
                 if (!sentence.StartsWith("Vorlix"))
                     sentence = sentence.Left(1).Lower() + sentence.Mid(1);
-                sentence = wxString::Format("%zu of them: ", outcome.second.first) + sentence;
+                sentence = wxString::Format(_("%zu of them: "), outcome.second.first) + sentence;
             }
             text += "\n" + sentence;
         }
-        text += "\nFull-disk encryption, or the drive's own secure erase, protects what a file wipe cannot reach.";
+        text += "\n" + _("Full-disk encryption, or the drive's own secure erase, protects what a file wipe cannot reach.");
     }
     if (!unknown.empty()) {
         text += wxString(text.empty() ? "" : "\n\n")
-                + wxString::Format("On a drive of unknown kind (%zu):", unknown.size()) + list(unknown)
-                + "\nVorlix could not tell whether this drive is flash storage, which may keep old copies "
-                  "that overwriting cannot reach.";
+                + wxString::Format(_("On a drive of unknown kind (%zu):"), unknown.size()) + list(unknown) + "\n"
+                + _("Vorlix could not tell whether this drive is flash storage, which may keep old copies "
+                    "that overwriting cannot reach.");
     }
     return text;
 }
@@ -129,25 +136,26 @@ wxString RunReport::DiscardText(Discard::Outcome outcome, uint64_t bytes, bool p
 {
     switch (outcome) {
     case Discard::Outcome::Discarded:
-        return "Vorlix asked the drive to discard the wiped blocks ("
-               + wxFileName::GetHumanReadableSize(wxULongLong(bytes), "0 B", 2, wxSIZE_CONV_TRADITIONAL) + ").";
+        return wxString::Format(
+            _("Vorlix asked the drive to discard the wiped blocks (%s)."),
+            wxFileName::GetHumanReadableSize(wxULongLong(bytes), "0 B", 2, wxSIZE_CONV_TRADITIONAL));
     case Discard::Outcome::Deferred:
-        return periodicTrim ? "The wiped blocks will be discarded at the system's next fstrim run "
-                              "(fstrim.timer is enabled)."
-                            : "The wiped blocks will be discarded at the system's next fstrim run, but "
-                              "fstrim.timer is not enabled: run fstrim as root to discard them.";
+        return periodicTrim ? _("The wiped blocks will be discarded at the system's next fstrim run "
+                                "(fstrim.timer is enabled).")
+                            : _("The wiped blocks will be discarded at the system's next fstrim run, but "
+                                "fstrim.timer is not enabled: run fstrim as root to discard them.");
     case Discard::Outcome::Automatic:
-        return "The filesystem discarded the wiped blocks itself (it is mounted with discard).";
+        return _("The filesystem discarded the wiped blocks itself (it is mounted with discard).");
     case Discard::Outcome::Unsupported:
-        return "The drive or its filesystem takes no discard requests: the old cells stay until the drive "
-               "reuses them.";
+        return _("The drive or its filesystem takes no discard requests: the old cells stay until the drive "
+                 "reuses them.");
     case Discard::Outcome::NotFree:
-        return "None of the wiped blocks could be discarded: they were still in use (the file open in another "
-               "program), or fewer than the drive discards at once.";
+        return _("None of the wiped blocks could be discarded: they were still in use (the file open in another "
+                 "program), or fewer than the drive discards at once.");
     case Discard::Outcome::NotAsked: return wxString();
     case Discard::Outcome::Failed: break;
     }
-    return "Vorlix could not ask the drive to discard all of the wiped blocks.";
+    return _("Vorlix could not ask the drive to discard all of the wiped blocks.");
 }
 
 wxString RunReport::DurationText(long long ms)
@@ -160,37 +168,41 @@ wxString RunReport::DurationText(long long ms)
     return std::to_string(seconds / 3600) + " h " + std::to_string(seconds / 60 % 60) + " min";
 }
 
-wxString RunReport::ReasonText(WipeFailure reason)
+wxString RunReport::ReasonText(WipeFailure reason, bool translated)
 {
+    const char* text = wxTRANSLATE("not wiped");
     switch (reason) {
     case WipeFailure::None: break;
-    case WipeFailure::NotFound: return "not found";
-    case WipeFailure::Link: return "a link, which is never followed";
-    case WipeFailure::HardLinks: return "a hard link: the file has other names too";
-    case WipeFailure::NotRegular: return "not a regular file but a folder, pipe, socket or device";
-    case WipeFailure::AccessDenied: return "permission denied or read-only";
-    case WipeFailure::InUse: return "in use by another program";
-    case WipeFailure::Changed: return "changed or replaced after it was queued";
-    case WipeFailure::Growing: return "kept growing while it was overwritten";
-    case WipeFailure::OverwriteFailed: return "could not be overwritten, some old content may remain";
-    case WipeFailure::DeleteFailed: return "overwritten, but could not be deleted";
-    case WipeFailure::Stopped: return "stopped while being overwritten, left partly overwritten";
-    case WipeFailure::Placeholder: return "a cloud placeholder: its content is kept by the provider";
-    case WipeFailure::PathTooLong: return "the path is too long for the system";
-    case WipeFailure::StreamFailed: return "a named stream of the file could not be overwritten";
-    case WipeFailure::VerificationFailed: return "verification failed: the device did not return what was written";
+    case WipeFailure::NotFound: text = wxTRANSLATE("not found"); break;
+    case WipeFailure::Link: text = wxTRANSLATE("a link, which is never followed"); break;
+    case WipeFailure::HardLinks: text = wxTRANSLATE("a hard link: the file has other names too"); break;
+    case WipeFailure::NotRegular: text = wxTRANSLATE("not a regular file but a folder, pipe, socket or device"); break;
+    case WipeFailure::AccessDenied: text = wxTRANSLATE("permission denied or read-only"); break;
+    case WipeFailure::InUse: text = wxTRANSLATE("in use by another program"); break;
+    case WipeFailure::Changed: text = wxTRANSLATE("changed or replaced after it was queued"); break;
+    case WipeFailure::Growing: text = wxTRANSLATE("kept growing while it was overwritten"); break;
+    case WipeFailure::OverwriteFailed: text = wxTRANSLATE("could not be overwritten, some old content may remain"); break;
+    case WipeFailure::DeleteFailed: text = wxTRANSLATE("overwritten, but could not be deleted"); break;
+    case WipeFailure::Stopped: text = wxTRANSLATE("stopped while being overwritten, left partly overwritten"); break;
+    case WipeFailure::Placeholder: text = wxTRANSLATE("a cloud placeholder: its content is kept by the provider"); break;
+    case WipeFailure::PathTooLong: text = wxTRANSLATE("the path is too long for the system"); break;
+    case WipeFailure::StreamFailed: text = wxTRANSLATE("a named stream of the file could not be overwritten"); break;
+    case WipeFailure::VerificationFailed:
+        text = wxTRANSLATE("verification failed: the device did not return what was written");
+        break;
     }
-    return "not wiped";
+    return translated ? wxGetTranslation(text) : wxString(text);
 }
 
-wxString RunReport::LogLine(const FailedEntry& entry)
+wxString RunReport::LogLine(const FailedEntry& entry, bool translated)
 {
-    return "Not wiped (" + ReasonWithDetail(entry) + "): " + NativePath::Display(entry.path);
+    const wxString line = translated ? _("Not wiped (%s): %s") : wxString("Not wiped (%s): %s");
+    return wxString::Format(line, ReasonWithDetail(entry, translated), NativePath::Display(entry.path));
 }
 
-wxString RunReport::ReasonWithDetail(const FailedEntry& entry)
+wxString RunReport::ReasonWithDetail(const FailedEntry& entry, bool translated)
 {
-    wxString text = ReasonText(entry.reason);
+    wxString text = ReasonText(entry.reason, translated);
     if (ShowsDetail(entry.reason) && !entry.detail.empty())
         text += ": " + entry.detail;
     return text;

@@ -25,7 +25,8 @@ public:
     bool AllWiped() const { return failures.empty(); }
 
     // "3 files wiped, 1.50 MB overwritten, in 2.4 s."
-    wxString SummaryLine() const;
+    // translated false gives the English text of the saved records.
+    wxString SummaryLine(bool translated = true) const;
     // What a file wipe cannot reach on the drives of the wiped files (flash, or
     // a drive that could not be told), and what was discarded there; empty
     // when every one was on a spinning disk or in memory.
@@ -35,14 +36,14 @@ public:
     static wxString DiscardText(Discard::Outcome outcome, uint64_t bytes, bool periodicTrim);
 
     // The reason in a few words, lower case, as it reads after a file's name.
-    static wxString ReasonText(WipeFailure reason);
+    static wxString ReasonText(WipeFailure reason, bool translated = true);
     // One line of standard error for a file not wiped: its reason and its path.
-    static wxString LogLine(const FailedEntry& entry);
+    static wxString LogLine(const FailedEntry& entry, bool translated = true);
     static wxString DurationText(long long ms);
 
 private:
     // The reason and, where it tells more, the system's own text.
-    static wxString ReasonWithDetail(const FailedEntry& entry);
+    static wxString ReasonWithDetail(const FailedEntry& entry, bool translated);
     static bool ShowsDetail(WipeFailure reason);
 
     std::vector<FailedEntry> failures;

@@ -1,6 +1,7 @@
 // `vorlix-wipe`: the command-line face. It links the engine alone, so it runs
 // without a display; the arguments are read as the system's own units.
 #include <wx/init.h>
+#include <wx/translation.h>
 
 #include <iostream>
 #include <string>
@@ -9,6 +10,7 @@
 #include "cli/WipeCommand.h"
 #include "cli/WipeOptions.h"
 #include "engine/ConsoleText.h"
+#include "engine/Language.h"
 #include "platform/CrashRecord.h"
 #include "platform/NativePath.h"
 
@@ -20,6 +22,18 @@ int wmain(int argc, wchar_t** argv)
 int main(int argc, char** argv)
 #endif
 {
+    // The wipe thread is the toolkit's, the engine uses its strings, and its
+    // translations speak the user's language from the first line on.
+    wxInitializer toolkit;
+    if (!toolkit.IsOk()) {
+        std::cerr << "vorlix-wipe: cannot start the toolkit's base library" << std::endl;
+        return WipeCommand::SomeNotWiped;
+    }
+#ifdef __WINDOWS__
+    Language::Use("locale");
+#else
+    Language::Use("../share/locale");
+#endif
     std::vector<wxString> args;
     for (int i = 1; i < argc; ++i)
         args.push_back(NativePath::Decode(NativePath::String(argv[i])));
@@ -33,15 +47,9 @@ int main(int argc, char** argv)
         return 0;
     case WipeOptions::Action::Invalid:
         std::cerr << "vorlix-wipe: " << ConsoleText::Of(options.error) << "\n"
-                  << "Try 'vorlix-wipe --help'." << std::endl;
+                  << ConsoleText::Of(_("Try 'vorlix-wipe --help'.")) << std::endl;
         return WipeCommand::UsageError;
     case WipeOptions::Action::Wipe: break;
-    }
-    // The wipe thread is the toolkit's, and the engine uses its strings.
-    wxInitializer toolkit;
-    if (!toolkit.IsOk()) {
-        std::cerr << "vorlix-wipe: cannot start the toolkit's base library" << std::endl;
-        return WipeCommand::SomeNotWiped;
     }
     // What a killed run of any of Vorlix's programs left goes first.
     CrashRecord::FinishLeftovers();

@@ -15,4 +15,7 @@ public:
     // "network drive", "compressed file"), or empty when overwriting reaches
     // the old bytes or the file cannot be examined.
     static wxString For(const wxString& path);
+    // The same noun in the user's language, for a box or a message; For()'s
+    // own text is what reports and comparisons use.
+    static wxString Shown(const wxString& kind);
 };

@@ -29,7 +29,8 @@ for file in ./usr/bin/vorlix ./usr/bin/vorlix-wipe ./usr/share/man/man1/vorlix-w
     ./usr/share/icons/hicolor/16x16/apps/vorlix.png ./usr/share/icons/hicolor/256x256/apps/vorlix.png \
     ./usr/lib/vorlix/vorlix-window ./usr/share/kio/servicemenus/vorlix-wipe.desktop \
     ./usr/share/nemo/actions/vorlix-wipe.nemo_action ./usr/share/file-manager/actions/vorlix-wipe.desktop \
-    ./usr/share/nautilus-python/extensions/vorlix_wipe.py; do
+    ./usr/share/nautilus-python/extensions/vorlix_wipe.py ./usr/share/locale/de/LC_MESSAGES/vorlix.mo \
+    ./usr/share/locale/fr/LC_MESSAGES/vorlix.mo ./usr/share/locale/es/LC_MESSAGES/vorlix.mo; do
     check "the package holds $file" grep -q " $file\$" <<<"$contents"
 done
 check "it depends on the toolkit's runtime" grep -q 'libwx_gtk3u_core-3.2\|libwxgtk3.2' <<<"$(dpkg-deb -f "$deb" Depends)"

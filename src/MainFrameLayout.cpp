@@ -138,5 +138,5 @@ void MainFrameLayout::AddLogo(MainFrame& frame, wxSizer& sizer)
     auto* logo = new wxStaticBitmap(&frame, wxID_ANY, wxBitmapBundle(logoBitmap), wxDefaultPosition,
                                     wxDefaultSize, 0);
     Accessibility::SetName(*logo, frame.GetTitle());
-    sizer.Add(logo, 0, wxBOTTOM, 5);
+    sizer.Insert(0, logo, 0, wxBOTTOM, 5);
 }

@@ -59,7 +59,7 @@ public:
     // file offset `offset` on; it is called in file order, once for each
     // write call, only for bytes that are written (n is at most gatherSize).
     // processed advances by what each write call wrote. If the file has grown
-    // meanwhile, the pass goes on over the new bytes with the same nextBlock;
+    // meanwhile, the pass goes on over the new bytes with the same fill;
     // still growing after growthRounds such rounds, the file is left alone as
     // Growing. The pass is pushed to the device before this returns. False,
     // after "Failed to overwrite file: ", if a write, the position or the sync

@@ -3,6 +3,7 @@
 #include "engine/FileOverwriter.h"
 #include "engine/ThreadRandom.h"
 
+#include <algorithm>
 #include <cstring>
 
 void DoDWiper::Wipe(WipeQueue* queue)
@@ -12,19 +13,21 @@ void DoDWiper::Wipe(WipeQueue* queue)
     // every run, as each run has a fresh thread.
     std::vector<QueueEntry> batch = BeginRun(queue, passesPerFile);
 
-    unsigned char zeros[WIPE_BLOCK_SIZE];
-    unsigned char ones[WIPE_BLOCK_SIZE];
-    std::memset(zeros, 0x00, sizeof zeros);
-    std::memset(ones, 0xFF, sizeof ones);
-
-    RunBatches(queue, std::move(batch), passesPerFile, [&zeros, &ones](FileOverwriter& file) {
+    RunBatches(queue, std::move(batch), passesPerFile, [](FileOverwriter& file) {
         // Filled for every opened file, also an empty one.
         unsigned char random[WIPE_BLOCK_SIZE];
         ThreadRandom::Fill(random, sizeof random);
-        // The random block repeats by file offset, wherever a pass resumes.
-        return file.Pass([&zeros](uint64_t, size_t) { return zeros; })
-            && file.Pass([&ones](uint64_t, size_t) { return ones; })
-            && file.Pass([&random](uint64_t offset, size_t) { return random + offset % WIPE_BLOCK_SIZE; });
+        return file.Pass([](uint64_t, size_t n, unsigned char* into) { std::memset(into, 0x00, n); })
+            && file.Pass([](uint64_t, size_t n, unsigned char* into) { std::memset(into, 0xFF, n); })
+            && file.Pass([&random](uint64_t offset, size_t n, unsigned char* into) {
+                   // The random block repeats by file offset, wherever a pass resumes.
+                   for (size_t done = 0; done < n;) {
+                       const size_t in = (offset + done) % WIPE_BLOCK_SIZE;
+                       const size_t piece = std::min(n - done, WIPE_BLOCK_SIZE - in);
+                       std::memcpy(into + done, random + in, piece);
+                       done += piece;
+                   }
+               });
     });
     EndRun("[US DoD]");
 }

@@ -221,7 +221,7 @@ size_t FileOverwriter::Digest(const unsigned char* data, size_t n)
 
 bool FileOverwriter::VerifyLastPass()
 {
-    // Adjoining write calls are read back together: one direct read per
+    // Adjoining stretches are read back together: one direct read per
     // 64 KiB measured at a third of the speed of reads of a few MiB.
     constexpr size_t readSize = 4 << 20;
     std::vector<unsigned char> read;

@@ -3,13 +3,13 @@
 #include "engine/Wiper.h"
 #include "platform/Discard.h"
 #include "platform/InPlaceFile.h"
+#include "platform/Writeback.h"
 
 #include <wx/string.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -55,18 +55,18 @@ public:
 
     // One pass over the first PassSize() bytes: the stretches that hold data
     // (a sparse file's holes are skipped) and all that lies past the present
-    // end. nextBlock(offset, n) returns the n bytes to write from file offset
-    // `offset` on; it is called in file order, only for bytes that are
-    // written, for blocks that never cross a multiple of WIPE_BLOCK_SIZE.
+    // end. fill(offset, n, into) stores in `into` the n bytes to write from
+    // file offset `offset` on; it is called in file order, once for each
+    // write call, only for bytes that are written (n is at most gatherSize).
     // processed advances by what each write call wrote. If the file has grown
-    // meanwhile, the pass goes on over the new bytes with the same nextBlock;
+    // meanwhile, the pass goes on over the new bytes with the same fill;
     // still growing after growthRounds such rounds, the file is left alone as
     // Growing. The pass is pushed to the device before this returns. False,
     // after "Failed to overwrite file: ", if a write, the position or the sync
     // fails or the file keeps growing, and (with no line) when the run is
     // stopped at once.
-    template <class NextBlock>
-    bool Pass(NextBlock nextBlock);
+    template <class Fill>
+    bool Pass(Fill fill);
 
     // Closes the file and deletes it. False, after "Failed to overwrite file: "
     // if closing fails, or after "Failed to delete file: " if deleting fails or
@@ -100,22 +100,20 @@ private:
     // overwritten (a log still being written, say) before giving up on it.
     static constexpr unsigned growthRounds = 3;
 
-    // Blocks are written this many at a time: one write call per 1024-byte
-    // block spent most of a pass in the kernel's per-call path, while calls of
-    // 64 KiB write as fast as the device takes them (larger ones measured no
-    // faster) and the buffer stays in the processor's cache between being
-    // filled and being copied. The bytes and the order of the generator's calls
-    // stay those of one block at a time.
-    static constexpr size_t gatherSize = 64 * WIPE_BLOCK_SIZE;
+    // Bytes are written this many at a time. Calls of 1 MiB cost the kernel
+    // less per byte than smaller ones, and the buffer still stays in the
+    // processor's cache between being filled and being copied.
+    static constexpr size_t gatherSize = 1 << 20;
+    static constexpr size_t verifyPiece = 64 << 10;
 
-    template <class NextBlock>
-    bool WriteRange(const Range& range, NextBlock& nextBlock);
+    template <class Fill>
+    bool WriteRange(const Range& range, Fill& fill);
     // Each named stream of the file (Windows), from its first byte to its
-    // end, with the same nextBlock and synced: pass for pass with the file.
+    // end, with the same fill and synced: pass for pass with the file.
     // False, after the line, as StreamFailed with the stream's name in the
     // detail, or as Stopped.
-    template <class NextBlock>
-    bool PassStreams(NextBlock& nextBlock);
+    template <class Fill>
+    bool PassStreams(Fill& fill);
     const std::vector<Range>& Ranges();
     void AddRange(Range range);
     long long PresentSize();
@@ -131,8 +129,9 @@ private:
     // VerificationFailed.
     bool VerifyLastPass();
 
-    // One write call of the last pass, remembered by its digest so that
-    // verifying costs one read of the file and no copy of it.
+    // One stretch of the last pass, remembered by its digest so that
+    // verifying costs one read of the file and no copy of it. Stretches of
+    // 64 KiB, whatever the write calls, say closely where a read-back differs.
     struct Written {
         uint64_t offset;
         size_t length;
@@ -162,8 +161,8 @@ private:
     std::vector<Written> lastPass;
 };
 
-template <class NextBlock>
-bool FileOverwriter::Pass(NextBlock nextBlock)
+template <class Fill>
+bool FileOverwriter::Pass(Fill fill)
 {
     size_t first = 0;
     Ranges();
@@ -172,7 +171,7 @@ bool FileOverwriter::Pass(NextBlock nextBlock)
     for (unsigned round = 0;; ++round) {
         const size_t end = ranges.size();
         for (size_t i = first; i < end; ++i) {
-            if (!WriteRange(ranges[i], nextBlock))
+            if (!WriteRange(ranges[i], fill))
                 return false;
         }
         if (!EndRound(end != first))
@@ -190,20 +189,20 @@ bool FileOverwriter::Pass(NextBlock nextBlock)
     if (verifying && !VerifyLastPass())
         return false;
     verifying = false;
-    if (!PassStreams(nextBlock))
+    if (!PassStreams(fill))
         return false;
     ++passesDone;
     return true;
 }
 
-template <class NextBlock>
-bool FileOverwriter::PassStreams(NextBlock& nextBlock)
+template <class Fill>
+bool FileOverwriter::PassStreams(Fill& fill)
 {
     const int unnamed = fd;
     for (const InPlaceFile::Stream& stream : file.Streams()) {
         // WriteRange and Failed work on fd: pointed at the stream meanwhile.
         fd = stream.fd;
-        bool written = WriteRange(Range{0, stream.size}, nextBlock);
+        bool written = WriteRange(Range{0, stream.size}, fill);
         if (written && stream.size != 0 && !InPlaceFile::Sync(fd))
             written = Failed("Failed to overwrite file: ", WipeFailure::StreamFailed);
         fd = unnamed;
@@ -217,8 +216,8 @@ bool FileOverwriter::PassStreams(NextBlock& nextBlock)
     return true;
 }
 
-template <class NextBlock>
-bool FileOverwriter::WriteRange(const Range& range, NextBlock& nextBlock)
+template <class Fill>
+bool FileOverwriter::WriteRange(const Range& range, Fill& fill)
 {
     if (!Seek(range.offset))
         return false;
@@ -228,25 +227,26 @@ bool FileOverwriter::WriteRange(const Range& range, NextBlock& nextBlock)
         bufferSize = wanted;
     }
     const uint64_t end = range.offset + range.length;
+    uint64_t unpushed = range.offset;  // where the bytes not yet sent on their way begin
     for (uint64_t at = range.offset; at < end;) {
         // Checked between write calls, so that a stop takes effect at once.
         if (Wiper::IsStopNowRequested()) {
             failure = WipeFailure::Stopped;
             return false;
         }
-        size_t filled = 0;
-        while (filled < bufferSize && at + filled < end) {
-            const uint64_t offset = at + filled;
-            const uint64_t blockEnd = std::min(end, offset - offset % WIPE_BLOCK_SIZE + WIPE_BLOCK_SIZE);
-            const size_t n = std::min(static_cast<size_t>(blockEnd - offset), bufferSize - filled);
-            std::memcpy(buffer.get() + filled, nextBlock(offset, n), n);
-            filled += n;
+        const size_t filled = static_cast<size_t>(std::min<uint64_t>(bufferSize, end - at));
+        fill(at, filled, buffer.get());
+        for (size_t piece = 0; verifying && piece < filled; piece += verifyPiece) {
+            const size_t n = std::min(verifyPiece, filled - piece);
+            lastPass.push_back(Written{at + piece, n, Digest(buffer.get() + piece, n)});
         }
-        if (verifying)
-            lastPass.push_back(Written{at, filled, Digest(buffer.get(), filled)});
         if (!WriteGathered(filled))
             return false;
         at += filled;
+        if (at - unpushed >= Writeback::stretch) {
+            Writeback::Start(fd, unpushed, at - unpushed);
+            unpushed = at;
+        }
     }
     return true;
 }

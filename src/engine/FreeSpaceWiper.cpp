@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
-#include <utility>
 
 const char* const FreeSpaceWiper::workFolderName = ".vorlix-free-space";
 
@@ -19,8 +18,6 @@ namespace {
 
 // One write call; large, as nothing but the fill files are in the way.
 constexpr size_t writeSize = 1 << 20;
-// From this size on, random chunks are made ahead on a thread of their own.
-constexpr size_t aheadSize = 256 << 10;
 // Each fill file stays below the size limit of FAT32 and similar.
 constexpr uint64_t fillFileLimit = uint64_t(1) << 30;
 
@@ -56,7 +53,7 @@ bool FreeSpaceWiper::Inspect(const wxString& folder, Check& check, wxString& det
 }
 
 FreeSpaceWiper::FreeSpaceWiper(const wxString& folder, WipeMethod algorithm)
-    : folder(folder), algorithm(algorithm), buffer(writeSize), spare(writeSize)
+    : folder(folder), algorithm(algorithm), buffer(writeSize)
 {
 }
 
@@ -76,8 +73,7 @@ void FreeSpaceWiper::Run()
     const std::vector<Pattern> passes = algorithm == WipeMethod::DoD
         ? std::vector<Pattern>{Pattern::Zeros, Pattern::Ones, Pattern::RandomBlock}
         : std::vector<Pattern>{Pattern::Random};
-    seedBase = static_cast<uint32_t>(std::time(nullptr));
-    ThreadRandom::Seed(seedBase);
+    ThreadRandom::Seed(static_cast<uint32_t>(std::time(nullptr)));
 
     Check check;
     wxString detail;
@@ -203,24 +199,15 @@ bool FreeSpaceWiper::WritePasses(FillFile& file, const std::vector<Pattern>& pas
             return Fail(_("Cannot write a fill file: "), file.Detail());
         // The first pass finds the size; the others write over the same bytes.
         const uint64_t target = pass == 0 ? fillFileLimit : size;
-        // Large random chunks are made on another thread while the previous
-        // one is written: the generator would otherwise add a fifth to the time.
-        const bool ahead = pattern == Pattern::Random && chunk >= aheadSize;
-        std::future<void> next;
-        if (ahead)
-            next = FillAhead(chunk);
         uint64_t done = 0;
         while (done < target) {
             if (ShouldStop())
                 return false;
             const size_t n = static_cast<size_t>(std::min<uint64_t>(target - done, chunk));
-            if (ahead) {
-                next.get();
-                std::swap(buffer, spare);
-                next = FillAhead(chunk);
-            } else if (pattern == Pattern::Random) {
+            // Made on this thread: the generator costs a small part of what
+            // writing the bytes costs.
+            if (pattern == Pattern::Random)
                 ThreadRandom::Fill(buffer.data(), n);
-            }
             size_t written = 0;
             const FillFile::Outcome outcome = file.Write(buffer.data(), n, written);
             done += written;
@@ -248,17 +235,6 @@ void FreeSpaceWiper::PushJournal(const FreeSpace::Filesystem& filesystem)
         result.removedAll = false;
     }
     FreeSpace::Sync(folder);
-}
-
-std::future<void> FreeSpaceWiper::FillAhead(size_t n)
-{
-    // Each chunk from a seed of its own: a new thread's generator starts afresh.
-    const uint32_t seed = seedBase + 0x9E3779B9u * ++chunksFilled;
-    unsigned char* bytes = spare.data();
-    return std::async(std::launch::async, [bytes, n, seed] {
-        ThreadRandom::Seed(seed);
-        ThreadRandom::Fill(bytes, n);
-    });
 }
 
 bool FreeSpaceWiper::Fail(const wxString& what, const wxString& detail)

@@ -10,7 +10,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <future>
 #include <mutex>
 #include <vector>
 
@@ -103,8 +102,6 @@ private:
     // After the fill: clears the journal (JournalPush), so that it no longer
     // holds old copies of folder blocks with the names of deleted files in them.
     void PushJournal(const FreeSpace::Filesystem& filesystem);
-    // Starts filling spare with n random bytes on another thread.
-    std::future<void> FillAhead(size_t n);
     bool Fail(const wxString& what, const wxString& detail);
     // On flash, the drive is asked to discard the fill files' space as well.
     void DeleteWhatWasMade(bool flash);
@@ -114,9 +111,6 @@ private:
     wxString workFolder;
     std::vector<wxString> made;  // worker thread only
     std::vector<unsigned char> buffer;  // the chunk being written
-    std::vector<unsigned char> spare;   // the next random chunk, while it is made
-    uint32_t seedBase = 0;
-    uint32_t chunksFilled = 0;
     unsigned char randomBlock[1024];
 
     std::atomic<bool> stopRequested{false};

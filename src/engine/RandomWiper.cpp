@@ -9,12 +9,10 @@ void RandomWiper::Wipe(WipeQueue* queue)
 {
     std::vector<QueueEntry> batch = BeginRun(queue, 1);
     ThreadRandom::Seed(static_cast<uint32_t>(std::time(nullptr)));
+    // One stream through the files, one draw per byte written, whatever the
+    // size of the write calls.
     RunBatches(queue, std::move(batch), 1, [](FileOverwriter& file) {
-        unsigned char block[WIPE_BLOCK_SIZE];
-        return file.Pass([&block](uint64_t, size_t n) {
-            ThreadRandom::Fill(block, n);
-            return block;
-        });
+        return file.Pass([](uint64_t, size_t n, unsigned char* into) { ThreadRandom::Fill(into, n); });
     });
     EndRun("[PseudoRandom] ");
 }

@@ -7,7 +7,8 @@
 
 // One file that a free-space wipe writes until the filesystem is full. It is
 // created new (never opened over an existing one), written from its start in
-// large calls and synced to the device after each pass.
+// large calls, sent on to the device as it is written (Writeback) and synced
+// after each pass.
 class FillFile {
 public:
     enum class Outcome {
@@ -45,4 +46,6 @@ private:
 
     intptr_t handle = -1;
     wxString detail;
+    uint64_t position = 0;  // where the next write goes
+    uint64_t unpushed = 0;  // where the bytes not yet sent to the device begin
 };

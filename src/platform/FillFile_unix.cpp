@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/NativePath.h"
+#include "platform/Writeback.h"
 
 namespace {
 
@@ -58,12 +59,18 @@ FillFile::Outcome FillFile::Write(const unsigned char* bytes, size_t n, size_t& 
             return Fail();
         }
         written += static_cast<size_t>(result);
+        position += static_cast<uint64_t>(result);
+    }
+    if (position - unpushed >= Writeback::stretch) {
+        Writeback::Start(static_cast<int>(handle), unpushed, position - unpushed);
+        unpushed = position;
     }
     return Outcome::Written;
 }
 
 bool FillFile::Rewind()
 {
+    position = unpushed = 0;
     return ::lseek(static_cast<int>(handle), 0, SEEK_SET) == 0 || (Fail(), false);
 }
 

@@ -46,7 +46,7 @@ TEST(ThreadRandom, FillGivesTheLowBytesOfSuccessiveDraws)
     std::vector<std::string> mismatches;
     std::thread([&] {
         for (uint32_t seed : {0u, 1u, 0xFFFFFFFFu, 1733000000u}) {
-            for (size_t n : {0, 1, 31, 32, 33, 100, 476, 1024}) {
+            for (size_t n : {0, 1, 31, 32, 33, 63, 64, 65, 100, 476, 1024, 4097, 70001}) {
                 ThreadRandom::Seed(seed);
                 std::vector<unsigned char> expected(n + 1);
                 for (auto& byte : expected)
@@ -60,6 +60,21 @@ TEST(ThreadRandom, FillGivesTheLowBytesOfSuccessiveDraws)
                 if (filled != expected)
                     mismatches.push_back("seed " + std::to_string(seed) + ", " + std::to_string(n));
             }
+            // One stream in pieces of odd lengths, each starting mid-lane.
+            ThreadRandom::Seed(seed);
+            std::vector<unsigned char> expected(20000);
+            for (auto& byte : expected)
+                byte = static_cast<unsigned char>(ThreadRandom::Next() & 0xFF);
+            ThreadRandom::Seed(seed);
+            std::vector<unsigned char> pieces(expected.size());
+            size_t at = 0;
+            for (size_t n = 1; at < pieces.size(); n = n * 3 + 7) {
+                n = std::min(n, pieces.size() - at);
+                ThreadRandom::Fill(pieces.data() + at, n);
+                at += n;
+            }
+            if (pieces != expected)
+                mismatches.push_back("seed " + std::to_string(seed) + " in pieces");
         }
     }).join();
     EXPECT_TRUE(mismatches.empty()) << mismatches.front();

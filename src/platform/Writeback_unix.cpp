@@ -1,0 +1,16 @@
+#include "platform/Writeback.h"
+
+#include <fcntl.h>
+
+void Writeback::Start(int fd, uint64_t offset, uint64_t length)
+{
+#ifdef SYNC_FILE_RANGE_WRITE
+    // Queues the range's dirty pages for writing and returns: no waiting for
+    // the device, and no promise either (the pass's sync gives that).
+    ::sync_file_range(fd, static_cast<off_t>(offset), static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE);
+#else
+    (void)fd;
+    (void)offset;
+    (void)length;
+#endif
+}

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -23,6 +24,7 @@ int ownFd = -1;  // this process's state file, locked while it lives
 pid_t ownPid = 0;  // the process that opened it: a forked child needs its own
 std::string ownPath;
 bool ownEmpty = true;
+size_t ownSize = 0;  // the file's length as last written; SIZE_MAX when unsure
 
 // A process that ends with nothing noted takes its file, and the folder if
 // that is all there was, along.
@@ -86,6 +88,7 @@ bool OpenOwn()
         return false;
     }
     ownFd = fd;
+    ownSize = 0;
     ownPid = ::getpid();
     ownPath = stem + stateSuffix;
     return true;
@@ -119,9 +122,13 @@ bool CrashRecord::WriteOwn(const std::string& content)
         return content.empty();
     // A kill between these leaves more than the truth, never less: a line
     // is written before its step and removed after it.
+    // A longer content sets the length by being written, an empty one needs
+    // only the cut: one call per step of every file a run deletes.
     ownEmpty = content.empty();
-    return ::pwrite(ownFd, content.data(), content.size(), 0) == ssize_t(content.size())
-           && ::ftruncate(ownFd, off_t(content.size())) == 0;
+    const bool ok = (content.empty() || ::pwrite(ownFd, content.data(), content.size(), 0) == ssize_t(content.size()))
+                    && (content.size() >= ownSize || ::ftruncate(ownFd, off_t(content.size())) == 0);
+    ownSize = ok ? content.size() : SIZE_MAX;
+    return ok;
 }
 
 unsigned CrashRecord::ForEachEnded(const std::function<bool(const std::string& content)>& finish)

@@ -382,7 +382,8 @@ WipeFailure InPlaceFile::DeleteOpenedName(int dir, const std::string& name, wxSt
     // Between that look and an unlink by name, the name could be swapped for
     // another file's. So the entry is first moved to a name nobody can guess,
     // checked there, and deleted there; if it is not ours it goes back.
-    std::random_device random;
+    // Made once per thread: setting one up costs more than the rename.
+    static thread_local std::random_device random;
     const std::string hidden = ".vorlix-" + std::to_string(random()) + std::to_string(random());
     const char* victim = name.c_str();
     // A crash after the rename leaves the overwritten file under a name

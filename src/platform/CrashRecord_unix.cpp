@@ -122,12 +122,16 @@ bool CrashRecord::WriteOwn(const std::string& content)
         return content.empty();
     // A kill between these leaves more than the truth, never less: a line
     // is written before its step and removed after it.
-    // A longer content sets the length by being written, an empty one needs
-    // only the cut: one call per step of every file a run deletes.
     ownEmpty = content.empty();
-    const bool ok = (content.empty() || ::pwrite(ownFd, content.data(), content.size(), 0) == ssize_t(content.size()))
-                    && (content.size() >= ownSize || ::ftruncate(ownFd, off_t(content.size())) == 0);
-    ownSize = ok ? content.size() : SIZE_MAX;
+    if (ownSize == SIZE_MAX && ::ftruncate(ownFd, 0) == 0)
+        ownSize = 0;
+    // A shorter content is padded with empty lines, not cut: cutting the file
+    // twice per deleted file cost more than the rename it guards.
+    std::string padded = content;
+    if (padded.size() < ownSize)
+        padded.append(ownSize - padded.size(), '\n');
+    const bool ok = padded.empty() || ::pwrite(ownFd, padded.data(), padded.size(), 0) == ssize_t(padded.size());
+    ownSize = ok ? padded.size() : SIZE_MAX;
     return ok;
 }
 
@@ -149,9 +153,10 @@ unsigned CrashRecord::ForEachEnded(const std::function<bool(const std::string& c
         // Locked: its process still runs (this one's own included).
         std::string content;
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ReadAll(fd, content)) {
-            if (content.empty() || finish(content)) {
+            const bool blank = content.find_first_not_of('\n') == std::string::npos;  // see WriteOwn
+            if (blank || finish(content)) {
                 ::unlink(path.c_str());
-                finished += !content.empty();
+                finished += !blank;
             }
         }
         ::close(fd);

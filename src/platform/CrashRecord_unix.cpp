@@ -125,8 +125,8 @@ bool CrashRecord::WriteOwn(const std::string& content)
     ownEmpty = content.empty();
     if (ownSize == SIZE_MAX && ::ftruncate(ownFd, 0) == 0)
         ownSize = 0;
-    // A shorter content is padded with empty lines, not cut: cutting the file
-    // twice per deleted file cost more than the rename it guards.
+    // A shorter content is padded with empty lines, not cut: a cut for every
+    // deleted file cost about as much as the rename the line guards.
     std::string padded = content;
     if (padded.size() < ownSize)
         padded.append(ownSize - padded.size(), '\n');

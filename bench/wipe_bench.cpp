@@ -4,8 +4,9 @@
 // and of each ratio. Measured in the given folder and, as root, also on an
 // ext4 image on a loop device.
 //
-// Usage: wipe_bench [folder] [rounds] [MiB] [small files]
-//        (defaults: /tmp 5 512 10000; "-" as folder measures on the image only)
+// Usage: wipe_bench [folder] [rounds] [MiB] [small files] [small]
+//        (defaults: /tmp 5 512 10000; "-" as folder measures on the image only;
+//        "small" measures the small files only)
 #include "engine/WipeQueue.h"
 #include "engine/DoDWiper.h"
 #include "engine/RandomWiper.h"
@@ -158,6 +159,7 @@ struct Settings {
     int rounds = 5;
     uint64_t mib = 512;
     int smallFiles = 10000;
+    bool smallOnly = false;
 };
 
 void Measure(const std::string& folder, const Settings& settings)
@@ -202,32 +204,34 @@ void Measure(const std::string& folder, const Settings& settings)
         EngineRun run;
 
         // One pass: engine, shred -n1, dd.
-        if (!MakeFile(big, size))
-            return;
-        run = RunEngine(false, {big});
-        t[0] = run.seconds;
-        cpu.Add("engine one pass", run.cpuSeconds);
-        memory.Add("engine, one pass over the big file", run.peakKiB);
-        if (!MakeFile(big, size))
-            return;
-        t[1] = Seconds([&] { Shell("shred -n1 --remove=unlink '" + big + "'"); });
-        if (!MakeFile(big, size))
-            return;
-        t[2] = Seconds([&] {
-            Shell("dd if=/dev/zero of='" + big + "' bs=1M count=" + std::to_string(settings.mib)
-                  + " conv=notrunc,fdatasync status=none && rm '" + big + "'");
-        });
+        if (!settings.smallOnly) {
+            if (!MakeFile(big, size))
+                return;
+            run = RunEngine(false, {big});
+            t[0] = run.seconds;
+            cpu.Add("engine one pass", run.cpuSeconds);
+            memory.Add("engine, one pass over the big file", run.peakKiB);
+            if (!MakeFile(big, size))
+                return;
+            t[1] = Seconds([&] { Shell("shred -n1 --remove=unlink '" + big + "'"); });
+            if (!MakeFile(big, size))
+                return;
+            t[2] = Seconds([&] {
+                Shell("dd if=/dev/zero of='" + big + "' bs=1M count=" + std::to_string(settings.mib)
+                      + " conv=notrunc,fdatasync status=none && rm '" + big + "'");
+            });
 
-        // Three passes: engine, shred -n3.
-        if (!MakeFile(big, size))
-            return;
-        run = RunEngine(true, {big});
-        t[3] = run.seconds;
-        cpu.Add("engine three passes", run.cpuSeconds);
-        memory.Add("engine, three passes over the big file", run.peakKiB);
-        if (!MakeFile(big, size))
-            return;
-        t[4] = Seconds([&] { Shell("shred -n3 --remove=unlink '" + big + "'"); });
+            // Three passes: engine, shred -n3.
+            if (!MakeFile(big, size))
+                return;
+            run = RunEngine(true, {big});
+            t[3] = run.seconds;
+            cpu.Add("engine three passes", run.cpuSeconds);
+            memory.Add("engine, three passes over the big file", run.peakKiB);
+            if (!MakeFile(big, size))
+                return;
+            t[4] = Seconds([&] { Shell("shred -n3 --remove=unlink '" + big + "'"); });
+        }
 
         // Small files: engine, shred -n1 --remove=unlink.
         if (settings.smallFiles > 0) {
@@ -235,6 +239,7 @@ void Measure(const std::string& folder, const Settings& settings)
                 return;
             run = RunEngine(false, smallPaths);
             t[5] = run.seconds;
+            cpu.Add("engine small files", run.cpuSeconds);
             memory.Add("engine, small files", run.peakKiB);
             if (!makeSmall())
                 return;
@@ -242,7 +247,12 @@ void Measure(const std::string& folder, const Settings& settings)
                 Shell("cd '" + small + "' && xargs -a '" + listPath + "' -d '\\n' shred -n1 --remove=unlink");
             });
             ::rmdir(small.c_str());
+            times.Add("engine small files", t[5]);
+            times.Add("shred -n1 --remove=unlink small files", t[6]);
+            ratios.Add("engine small files / shred", t[5] / t[6]);
         }
+        if (settings.smallOnly)
+            continue;
 
         // A sparse 8 GiB file with 1 MiB of data, half at each end.
         if (!MakeFile(big, uint64_t(8) << 30, 512 << 10))
@@ -262,11 +272,6 @@ void Measure(const std::string& folder, const Settings& settings)
         times.Add("dd conv=fdatasync", t[2]);
         times.Add("engine three passes", t[3]);
         times.Add("shred -n3", t[4]);
-        if (settings.smallFiles > 0) {
-            times.Add("engine small files", t[5]);
-            times.Add("shred -n1 --remove=unlink small files", t[6]);
-            ratios.Add("engine small files / shred", t[5] / t[6]);
-        }
         times.Add("engine sparse 8 GiB", t[7]);
         ratios.Add("engine one pass / shred -n1", t[0] / t[1]);
         ratios.Add("engine one pass / dd", t[0] / t[2]);
@@ -279,9 +284,10 @@ void Measure(const std::string& folder, const Settings& settings)
                 static_cast<unsigned long long>(settings.mib), settings.smallFiles, settings.rounds);
     times.Print("s");
     ratios.Print("");
-    std::printf("  sparse 8 GiB file: %llu bytes written, free space at most %llu bytes lower, %llu failures\n",
-                static_cast<unsigned long long>(sparseWritten), static_cast<unsigned long long>(sparseFreeLost),
-                static_cast<unsigned long long>(sparseFailed));
+    if (!settings.smallOnly)
+        std::printf("  sparse 8 GiB file: %llu bytes written, free space at most %llu bytes lower, %llu failures\n",
+                    static_cast<unsigned long long>(sparseWritten), static_cast<unsigned long long>(sparseFreeLost),
+                    static_cast<unsigned long long>(sparseFailed));
     std::printf("  processor time of the process running the engine:\n");
     cpu.Print("s");
     std::printf("  peak memory of the process running the engine (KiB):\n");
@@ -302,6 +308,7 @@ int main(int argc, char** argv)
         settings.mib = std::strtoull(argv[3], nullptr, 10);
     if (argc > 4)
         settings.smallFiles = std::atoi(argv[4]);
+    settings.smallOnly = argc > 5 && std::string(argv[5]) == "small";
 
     if (folder != "-")
         Measure(folder, settings);

@@ -26,8 +26,8 @@ void Report(const char* what, const wxString& path)
 
 }  // namespace
 
-FileOverwriter::FileOverwriter(const QueueEntry& entry, std::atomic<uint64_t>& processed)
-    : entry(entry), path(entry.path), processed(processed)
+FileOverwriter::FileOverwriter(const QueueEntry& entry, std::atomic<uint64_t>& processed, HeldFolder* folder)
+    : entry(entry), path(entry.path), processed(processed), heldFolder(folder)
 {
 }
 
@@ -54,7 +54,7 @@ FileOutcome FileOverwriter::Preview(const QueueEntry& entry)
 bool FileOverwriter::Open()
 {
     uint64_t presentSize = 0;
-    failure = file.Open(entry.folder, entry.name, presentSize, failureDetail);
+    failure = file.Open(entry.folder, entry.name, presentSize, failureDetail, heldFolder);
     if (failure != WipeFailure::None) {
         Report("Failed to open file for writing: ", path);
         return false;

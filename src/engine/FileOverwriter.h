@@ -25,8 +25,9 @@ class FileOverwriter {
 public:
     // entry.size is the size stored when the path was queued (unknownSize's
     // value if it was no regular file then); every pass advances processed as
-    // it writes.
-    FileOverwriter(const QueueEntry& entry, std::atomic<uint64_t>& processed);
+    // it writes. folder, if given, is the run's folder held from one file to
+    // the next (InPlaceFile::Open); it must outlive this object.
+    FileOverwriter(const QueueEntry& entry, std::atomic<uint64_t>& processed, HeldFolder* folder = nullptr);
     FileOverwriter(const FileOverwriter&) = delete;
     FileOverwriter& operator=(const FileOverwriter&) = delete;
 
@@ -143,6 +144,7 @@ private:
     uint64_t passSize = 0;
     std::atomic<uint64_t>& processed;
     InPlaceFile file;
+    HeldFolder* heldFolder;
     int fd = -1;
     WipeFailure failure = WipeFailure::None;
     wxString failureDetail;

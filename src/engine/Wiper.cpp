@@ -190,6 +190,10 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
     bool firstBatch = true;
     // Each filesystem's drive is looked at once per run.
     StorageMedium media;
+    StorageMedium::Kind medium = StorageMedium::Kind::Unknown;
+    wxString mediumFolder;  // the folder medium was found for: files of one folder come together
+    // Open from one file to the next in it, so that none walks down from the root.
+    HeldFolder folder;
     std::vector<wxString> wipedFolders;
     while (!batch.empty()) {
         size_t done = 0;
@@ -197,7 +201,7 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
             if (stopRequested)
                 break;
             ++done;
-            FileOverwriter file(entry, bytesProcessed);
+            FileOverwriter file(entry, bytesProcessed, &folder);
             if (!file.Open()) {
                 RecordFailure(OutcomeOf(entry, file));
                 continue;
@@ -209,7 +213,10 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
 
             // On flash the drive is asked to discard the blocks the file
             // leaves; a spinning disk has nothing to discard.
-            const StorageMedium::Kind medium = media.Of(entry.folder);
+            if (entry.folder != mediumFolder) {
+                medium = media.Of(entry.folder);
+                mediumFolder = entry.folder;
+            }
             Discard discard;
             const bool flash = medium == StorageMedium::Kind::Flash;
             const bool wiped = passes(file) && file.CloseAndDelete(flash ? &discard : nullptr);
@@ -234,6 +241,7 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
         batch = queue->Snapshot();
         firstBatch = false;
     }
+    folder.Release();
     // The journal may still hold the wiped files' names, and their data where
     // it logs data: no copy may outlive the run.
     JournalPush::AfterFiles(wipedFolders, [] { return IsStopNowRequested(); });

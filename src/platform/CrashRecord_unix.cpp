@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -23,6 +24,7 @@ int ownFd = -1;  // this process's state file, locked while it lives
 pid_t ownPid = 0;  // the process that opened it: a forked child needs its own
 std::string ownPath;
 bool ownEmpty = true;
+size_t ownSize = 0;  // the file's length as last written; SIZE_MAX when unsure
 
 // A process that ends with nothing noted takes its file, and the folder if
 // that is all there was, along.
@@ -86,6 +88,7 @@ bool OpenOwn()
         return false;
     }
     ownFd = fd;
+    ownSize = 0;
     ownPid = ::getpid();
     ownPath = stem + stateSuffix;
     return true;
@@ -120,8 +123,16 @@ bool CrashRecord::WriteOwn(const std::string& content)
     // A kill between these leaves more than the truth, never less: a line
     // is written before its step and removed after it.
     ownEmpty = content.empty();
-    return ::pwrite(ownFd, content.data(), content.size(), 0) == ssize_t(content.size())
-           && ::ftruncate(ownFd, off_t(content.size())) == 0;
+    if (ownSize == SIZE_MAX && ::ftruncate(ownFd, 0) == 0)
+        ownSize = 0;
+    // A shorter content is padded with empty lines, not cut: a cut for every
+    // deleted file cost about as much as the rename the line guards.
+    std::string padded = content;
+    if (padded.size() < ownSize)
+        padded.append(ownSize - padded.size(), '\n');
+    const bool ok = padded.empty() || ::pwrite(ownFd, padded.data(), padded.size(), 0) == ssize_t(padded.size());
+    ownSize = ok ? padded.size() : SIZE_MAX;
+    return ok;
 }
 
 unsigned CrashRecord::ForEachEnded(const std::function<bool(const std::string& content)>& finish)
@@ -142,9 +153,10 @@ unsigned CrashRecord::ForEachEnded(const std::function<bool(const std::string& c
         // Locked: its process still runs (this one's own included).
         std::string content;
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ReadAll(fd, content)) {
-            if (content.empty() || finish(content)) {
+            const bool blank = content.find_first_not_of('\n') == std::string::npos;  // see WriteOwn
+            if (blank || finish(content)) {
                 ::unlink(path.c_str());
-                finished += !content.empty();
+                finished += !blank;
             }
         }
         ::close(fd);

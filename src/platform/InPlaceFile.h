@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/HeldFolder.h"
 #include "platform/WipeFailure.h"
 
 // A queued file opened so that its own blocks can be overwritten, and deleted
@@ -16,9 +17,9 @@
 //
 // A path is bound when it is queued: Locate resolves the folder it is in
 // (links in that folder's path are followed then, once; the file's own name
-// never is). When it is wiped, Open walks down to that folder again without
-// following any link, so a folder swapped for a link since is refused instead
-// of leading elsewhere.
+// never is). When it is wiped, Open reaches that folder again without
+// following any link (HeldFolder), so a folder swapped for a link since is
+// refused instead of leading elsewhere.
 class InPlaceFile {
 public:
     InPlaceFile() = default;
@@ -45,8 +46,11 @@ public:
     // anything that is not a regular file with a single name: writing through a
     // link or another name would destroy a file nobody queued, and opening a
     // FIFO or a device can block or act on the device. On failure returns the
-    // reason and stores the system's text in detail.
-    WipeFailure Open(const wxString& folder, const wxString& name, uint64_t& size, wxString& detail);
+    // reason and stores the system's text in detail. held, if given, is the
+    // run's folder kept open from one file to the next; it must stay alive
+    // until this file is deleted. Without one the file holds its own.
+    WipeFailure Open(const wxString& folder, const wxString& name, uint64_t& size, wxString& detail,
+                     HeldFolder* held = nullptr);
 
     // The open file's descriptor, in blocking mode; -1 when none is open.
     int Descriptor() const { return fd; }
@@ -106,9 +110,14 @@ private:
     int readFd = -1;        // opened for ReadFromDevice on first use
     bool readDirect = false;  // readFd bypasses the page cache
     std::vector<Stream> streams;
-    // The folder the file was opened in (on Windows every folder above it,
-    // held so that none can be renamed or replaced meanwhile).
+#ifdef __WINDOWS__
+    // Every folder above the file, held so that none can be renamed or
+    // replaced meanwhile.
     std::vector<intptr_t> folders;
+#else
+    HeldFolder ownFolder;  // when Open was given none
+    int folderFd = -1;     // the folder the file was opened in; not owned
+#endif
     wxString fileName;
     wxString folderPath;  // as Open was given it
     uint64_t device = 0, inode = 0;  // what was opened, to recognise it at deletion

@@ -225,7 +225,7 @@ bool InPlaceFile::Locate(const wxString& path, wxString& folder, wxString& name,
 }
 
 WipeFailure InPlaceFile::Open(const wxString& folder, const wxString& name, uint64_t& size,
-                              wxString& detail)
+                              wxString& detail, HeldFolder*)
 {
     // Only drive-letter and share paths have a native form, so nothing in the
     // device namespace (\\.\PhysicalDrive0, \\?\GLOBALROOT\...) gets here.

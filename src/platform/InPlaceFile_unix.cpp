@@ -102,29 +102,6 @@ std::string Absolute(const std::string& folder)
     return result.empty() ? "/" : result;
 }
 
-// Opens folder (absolute) one component at a time, never following a link.
-int OpenFolderWithoutLinks(const std::string& folder, int& error)
-{
-    int dir = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) {
-        error = errno;
-        return -1;
-    }
-    for (const std::string& part : Components(folder)) {
-        const int next = ::openat(dir, part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        error = errno;
-        ::close(dir);
-        if (next < 0) {
-            // A link where a folder was resolved means it was swapped since.
-            if (error == ELOOP || error == ENOTDIR)
-                error = ELOOP;
-            return -1;
-        }
-        dir = next;
-    }
-    return dir;
-}
-
 }  // namespace
 
 InPlaceFile::~InPlaceFile()
@@ -133,8 +110,6 @@ InPlaceFile::~InPlaceFile()
         ::close(readFd);
     if (fd >= 0)
         ::close(fd);
-    for (intptr_t folder : folders)
-        ::close(static_cast<int>(folder));
 }
 
 bool InPlaceFile::Locate(const wxString& path, wxString& folder, wxString& name, uint64_t& size)
@@ -170,7 +145,7 @@ bool InPlaceFile::Locate(const wxString& path, wxString& folder, wxString& name,
 }
 
 WipeFailure InPlaceFile::Open(const wxString& folder, const wxString& name, uint64_t& size,
-                              wxString& detail)
+                              wxString& detail, HeldFolder* held)
 {
     std::string nativeFolder, nativeName;
     if (!NativePath::Encode(folder, nativeFolder) || !NativePath::Encode(name, nativeName)
@@ -178,45 +153,50 @@ WipeFailure InPlaceFile::Open(const wxString& folder, const wxString& name, uint
         return WipeFailure::NotFound;
 
     int error = 0;
-    const int dir = OpenFolderWithoutLinks(nativeFolder, error);
+    const int dir = (held ? *held : ownFolder).Reach(nativeFolder, error);
     if (dir < 0) {
         const WipeFailure reason = Refuse(error, detail);
         return reason == WipeFailure::Link ? WipeFailure::Changed : reason;
     }
-    folders.push_back(dir);
+    folderFd = dir;
 
     // Take hold of the entry itself first (O_PATH opens nothing: no device acts,
     // no FIFO waits, no other program sees an open), check what it is, and only
     // then open that same inode for writing through /proc: a name swapped in
     // between cannot get another file opened.
-    const int held = ::openat(dir, nativeName.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-    if (held < 0)
+    const int entry = ::openat(dir, nativeName.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (entry < 0)
         return Refuse(errno, detail);
     struct stat st;
-    if (::fstat(held, &st) != 0) {
+    if (::fstat(entry, &st) != 0) {
         const int error = errno;
-        ::close(held);
+        ::close(entry);
         return Refuse(error, detail);
     }
     if (const WipeFailure kind = Kind(st); kind != WipeFailure::None) {
-        ::close(held);
+        ::close(entry);
         return kind;
     }
-    const std::string reopen = "/proc/self/fd/" + std::to_string(held);
+    const std::string reopen = "/proc/self/fd/" + std::to_string(entry);
     int opened = ::open(reopen.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-    if (opened < 0 && errno == ENOENT)  // no /proc: open by name, and check below
+    const bool byName = opened < 0 && errno == ENOENT;
+    if (byName)  // no /proc: open by name, and check below
         opened = ::openat(dir, nativeName.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     const int openError = errno;
-    ::close(held);
+    ::close(entry);
     if (opened < 0)
         return Refuse(openError, detail);
     fd = opened;
 
     // Check again what was really opened, and that it is what was looked at.
     const uint64_t lookedDevice = static_cast<uint64_t>(st.st_dev), lookedInode = static_cast<uint64_t>(st.st_ino);
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (::fstat(fd, &st) != 0 || flags == -1 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+    if (::fstat(fd, &st) != 0)
         return Refuse(errno, detail);
+    if (byName) {
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags == -1 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+            return Refuse(errno, detail);
+    }
     if (const WipeFailure kind = Kind(st); kind != WipeFailure::None)
         return kind;
     if (static_cast<uint64_t>(st.st_dev) != lookedDevice || static_cast<uint64_t>(st.st_ino) != lookedInode)
@@ -373,8 +353,7 @@ WipeFailure InPlaceFile::CloseAndDelete(wxString& detail)
     readFd = -1;
     std::string nativeName;
     NativePath::Encode(fileName, nativeName);
-    const int dir = static_cast<int>(folders.back());
-    const WipeFailure deleted = DeleteOpenedName(dir, nativeName, detail);
+    const WipeFailure deleted = DeleteOpenedName(folderFd, nativeName, detail);
     // A failed close can mean that written bytes never reached the file.
     const int closed = ::close(fd);
     fd = -1;
@@ -403,7 +382,8 @@ WipeFailure InPlaceFile::DeleteOpenedName(int dir, const std::string& name, wxSt
     // Between that look and an unlink by name, the name could be swapped for
     // another file's. So the entry is first moved to a name nobody can guess,
     // checked there, and deleted there; if it is not ours it goes back.
-    std::random_device random;
+    // Made once per thread: setting one up costs more than the rename.
+    static thread_local std::random_device random;
     const std::string hidden = ".vorlix-" + std::to_string(random()) + std::to_string(random());
     const char* victim = name.c_str();
     // A crash after the rename leaves the overwritten file under a name

@@ -20,7 +20,9 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -340,4 +342,110 @@ TEST(RefusedEntries, ANameSwappedUnderTheWipeNeverReachesAnotherFile)
     EXPECT_EQ(ReadFile(victim), "the victim's own bytes");
     EXPECT_GT(rounds, 10);
     EXPECT_GT(wiped, 0);  // the swaps did not simply stop every wipe
+}
+
+// One folder is held open for the files in it that follow each other, and
+// used again only while its path still leads to it: a file in it swapped for a
+// link is refused alone, and a folder moved away with a new one put in its
+// place is not reached through what was held.
+TEST(RefusedEntries, AFolderHeldForSeveralFilesIsCheckedForEach)
+{
+    TempDir dir;
+    dir.Folder("other");
+    const std::vector<std::string> names = {"a", "b", "c"};
+    const auto reset = [&] {
+        std::system(("rm -rf '" + dir.Path("q") + "' '" + dir.Path("moved") + "' '" + dir.Path("other") + "'/*").c_str());
+        dir.Folder("q");
+        for (const std::string& name : names) {
+            WriteFile(dir.Path("q/" + name), Pattern(2000));
+            WriteFile(dir.Path("other/" + name), "someone else's " + name);
+        }
+    };
+    const auto run = [&](const std::function<void()>& afterFirst) {
+        WipeQueue queue;
+        for (const std::string& name : names)
+            queue.AddPath(dir.Path("q/" + name));
+        bool first = true;
+        AfterPassHook hook([&](const wxString&) {
+            if (std::exchange(first, false))
+                afterFirst();
+        });
+        RandomWiper wiper;
+        RunOnFreshThread(wiper, queue);
+        for (const std::string& name : names) {
+            EXPECT_EQ(ReadFile(dir.Path("other/" + name)), "someone else's " + name);
+        }
+        return Wiper::GetFailures();
+    };
+
+    {
+        SCOPED_TRACE("the second file swapped for a link");
+        reset();
+        const std::vector<FailedEntry> failures = run([&] {
+            ASSERT_EQ(::unlink(dir.Path("q/b").c_str()), 0);
+            ASSERT_EQ(::symlink("../other/b", dir.Path("q/b").c_str()), 0);
+        });
+        ASSERT_EQ(failures.size(), 1u);
+        EXPECT_EQ(failures[0].path, dir.Path("q/b"));
+        EXPECT_EQ(failures[0].reason, WipeFailure::Link);
+        EXPECT_FALSE(Exists(dir.Path("q/a")));
+        EXPECT_FALSE(Exists(dir.Path("q/c")));
+    }
+    {
+        SCOPED_TRACE("the folder moved away and another put in its place");
+        reset();
+        const std::vector<FailedEntry> failures = run([&] {
+            ASSERT_EQ(::rename(dir.Path("q").c_str(), dir.Path("moved").c_str()), 0);
+            dir.Folder("q");
+            WriteFile(dir.Path("q/b"), Pattern(2000));
+        });
+        // The path names the new folder now: its b is wiped, its missing c is
+        // not found, and the moved files are left as they are.
+        ASSERT_EQ(failures.size(), 1u);
+        EXPECT_EQ(failures[0].path, dir.Path("q/c"));
+        EXPECT_EQ(failures[0].reason, WipeFailure::NotFound);
+        EXPECT_FALSE(Exists(dir.Path("q/b")));
+        EXPECT_FALSE(Exists(dir.Path("moved/a")));
+        EXPECT_EQ(ReadFile(dir.Path("moved/b")), Pattern(2000));
+        EXPECT_EQ(ReadFile(dir.Path("moved/c")), Pattern(2000));
+    }
+}
+
+// A run over files in many folders, in any order, keeps no more than one
+// folder open at a time.
+TEST(RefusedEntries, FilesInManyFoldersKeepOneFolderOpen)
+{
+    const auto openCount = [] {
+        size_t count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+            (void)entry;
+            ++count;
+        }
+        return count;
+    };
+    TempDir dir;
+    WipeQueue queue;
+    constexpr int folders = 300;
+    for (int i = 0; i < folders; ++i)
+        dir.Folder("d" + std::to_string(i));
+    // Folder after folder, twice: the run never meets the same folder twice in a row.
+    for (int round = 0; round < 2; ++round)
+        for (int i = 0; i < folders; ++i)
+            queue.AddPath(dir.File("d" + std::to_string(i) + "/f" + std::to_string(round), Pattern(100)));
+
+    const size_t before = openCount();
+    size_t first = 0, most = 0;
+    AfterPassHook hook([&](const wxString&) {
+        const size_t count = openCount();
+        first = first ? first : count;
+        most = std::max(most, count);
+    });
+    RandomWiper wiper;
+    RunOnFreshThread(wiper, queue);
+    EXPECT_TRUE(Wiper::GetFailures().empty());
+    EXPECT_EQ(Wiper::GetTotals().filesWiped, 2u * folders);
+    // Only the crash record's state file, opened at the first deletion, is
+    // added to what the first file's pass had open; it alone stays.
+    EXPECT_LE(most, first + 1);
+    EXPECT_LE(openCount(), before + 1);
 }

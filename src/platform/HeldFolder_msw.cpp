@@ -1,0 +1,6 @@
+#include "platform/HeldFolder.h"
+
+// Each file's open holds its folders itself (see InPlaceFile_msw.cpp).
+void HeldFolder::Release()
+{
+}

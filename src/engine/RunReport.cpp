@@ -1,6 +1,7 @@
 #include "engine/RunReport.h"
 
 #include <wx/filename.h>
+#include <wx/numformatter.h>
 #include <wx/translation.h>
 
 #include "platform/NativePath.h"
@@ -77,9 +78,13 @@ wxString RunReport::SummaryLine(bool translated) const
                                                   "%s files wiped, %s overwritten, in %s.", count)
                                        : wxString(count == 1 ? "%s file wiped, %s overwritten, in %s."
                                                              : "%s files wiped, %s overwritten, in %s.");
-    const wxString bytes = wxFileName::GetHumanReadableSize(wxULongLong(totals.bytesOverwritten), "0 B", 2,
-                                                            wxSIZE_CONV_TRADITIONAL);
-    return wxString::Format(format, wxString(std::to_string(count)), bytes, DurationText(totals.elapsedMs));
+    wxString bytes = wxFileName::GetHumanReadableSize(wxULongLong(totals.bytesOverwritten), "0 B", 2,
+                                                      wxSIZE_CONV_TRADITIONAL);
+    // A record reads the same whatever the user's language, decimal point included.
+    if (!translated)
+        bytes.Replace(wxString(wxNumberFormatter::GetDecimalSeparator()), ".");
+    return wxString::Format(format, wxString(std::to_string(count)), bytes,
+                            DurationText(totals.elapsedMs, translated));
 }
 
 wxString RunReport::MediumText() const
@@ -158,10 +163,12 @@ wxString RunReport::DiscardText(Discard::Outcome outcome, uint64_t bytes, bool p
     return _("Vorlix could not ask the drive to discard all of the wiped blocks.");
 }
 
-wxString RunReport::DurationText(long long ms)
+wxString RunReport::DurationText(long long ms, bool translated)
 {
-    if (ms < 60000)
-        return wxString::Format("%.1f s", static_cast<double>(ms) / 1000.0);
+    if (ms < 60000) {
+        const double seconds = static_cast<double>(ms) / 1000.0;
+        return (translated ? wxString::Format("%.1f", seconds) : wxString::FromCDouble(seconds, 1)) + " s";
+    }
     const long long seconds = ms / 1000;
     if (seconds < 3600)
         return std::to_string(seconds / 60) + " min " + std::to_string(seconds % 60) + " s";

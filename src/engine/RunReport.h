@@ -39,7 +39,7 @@ public:
     static wxString ReasonText(WipeFailure reason, bool translated = true);
     // One line of standard error for a file not wiped: its reason and its path.
     static wxString LogLine(const FailedEntry& entry, bool translated = true);
-    static wxString DurationText(long long ms);
+    static wxString DurationText(long long ms, bool translated = true);
 
 private:
     // The reason and, where it tells more, the system's own text.

@@ -14,6 +14,7 @@
 
 #include <clocale>
 #include <functional>
+#include <regex>
 
 namespace {
 
@@ -183,6 +184,8 @@ TEST(RunRecord, JsonAndTextNameEveryFileAndTheTotals)
               std::string::npos)
         << text;
     EXPECT_NE(text.find("Not reached: " + dir.Path("late")), std::string::npos);
+    EXPECT_TRUE(std::regex_search(text, std::regex("\n1 file wiped, 100 B overwritten, in [0-9]+\\.[0-9] s\\.\n")))
+        << text;
 
     wxString error;
     EXPECT_TRUE(record.Save(dir.Path("report.TXT"), error));

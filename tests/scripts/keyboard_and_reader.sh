@@ -8,29 +8,8 @@
 # Usage: keyboard_and_reader.sh <vorlix binary> <build folder>
 set -uo pipefail
 vorlix=$1
-py=/usr/bin/python3  # Debian's, with pyatspi
-for tool in xdotool dbus-run-session /usr/libexec/at-spi-bus-launcher; do
-    command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed (scripts/install-deps test)"; exit 77; }
-done
-$py -c 'import pyatspi' 2>/dev/null || { echo "skipped: python3-pyatspi missing"; exit 77; }
-if [ -z "${VORLIX_TEST_DISPLAY:-}" ]; then
-    VORLIX_TEST_DISPLAY=1 exec timeout -k 5 240 dbus-run-session -- \
-        xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
-fi
+source "$(dirname "$0")/accessible-session" 240 -- "$@"
 export LC_ALL=C.UTF-8
-tmp=$(mktemp -d)
-export HOME=$tmp/home XDG_RUNTIME_DIR=$tmp/runtime XDG_CONFIG_HOME=$tmp/home/.config
-mkdir -p "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
-cleanup() { kill $(jobs -p) 2>/dev/null; sleep 0.3; kill -9 $(jobs -p) 2>/dev/null; rm -rf "$tmp"; }
-trap cleanup EXIT
-failures=0
-passes=0
-check() {
-    local what=$1; shift
-    if "$@"; then passes=$((passes + 1)); echo "ok: $what"; else failures=$((failures + 1)); echo "FAILED: $what"; fi
-}
-export GTK_MODULES=gail:atk-bridge NO_AT_BRIDGE=0
-/usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
 
 # Reads the window through AT-SPI, as a screen reader does.
 #   controls: "role|name" of every object outside the table

@@ -6,33 +6,10 @@
 # Usage: languages.sh <vorlix binary> <build folder>
 set -uo pipefail
 build=$2
-py=/usr/bin/python3  # Debian's, with pyatspi
-for tool in dbus-run-session /usr/libexec/at-spi-bus-launcher xdotool; do
-    command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed (scripts/install-deps test)"; exit 77; }
-done
-$py -c 'import pyatspi' 2>/dev/null || { echo "skipped: python3-pyatspi missing"; exit 77; }
-# A display, session bus and runtime folder of its own.
-if [ -z "${VORLIX_TEST_DISPLAY:-}" ]; then
-    VORLIX_TEST_DISPLAY=1 exec timeout -k 5 180 dbus-run-session -- \
-        xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
-fi
-tmp=$(mktemp -d)
-export XDG_RUNTIME_DIR=$tmp/runtime GTK_MODULES=gail:atk-bridge NO_AT_BRIDGE=0
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-cleanup() { kill $(jobs -p) 2>/dev/null; sleep 0.3; kill -9 $(jobs -p) 2>/dev/null; rm -rf "$tmp"; }
-trap cleanup EXIT
-failures=0
-passes=0
-check() {
-    local what=$1; shift
-    if "$@"; then passes=$((passes + 1)); echo "ok: $what"; else failures=$((failures + 1)); echo "FAILED: $what"; fi
-}
+source "$(dirname "$0")/accessible-session" 180 -- "$@"
 # An installation under a prefix of its own: the catalogs are found beside it.
 prefix=$tmp/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAILED: install"; exit 1; }
-/usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
-# A display that has only just started refuses its first connections.
-timeout 10 bash -c 'until xdotool getdisplaygeometry >/dev/null 2>&1; do sleep 0.2; done'
 
 # The names of the window's buttons, one a line, once it shows them.
 buttons() {

@@ -2,17 +2,15 @@
 
 #include "engine/DoDWiper.h"
 #include "engine/FileOverwriter.h"
-#include "engine/Language.h"
 #include "engine/RandomWiper.h"
 #include "engine/RunRecord.h"
 #include "engine/RunReport.h"
+#include "support/UserLanguage.h"
 
 #include <gtest/gtest.h>
-#include <wx/translation.h>
 
 #include <unistd.h>
 
-#include <clocale>
 #include <functional>
 #include <regex>
 
@@ -40,27 +38,6 @@ const FileOutcome* OutcomeFor(const std::vector<FileOutcome>& outcomes, const st
             return &outcome;
     return nullptr;
 }
-
-// The user's language is German for one test, as the program sets it up
-// from LANG with the catalogs of the build tree.
-class InGerman {
-public:
-    InGerman() : cLocale(std::setlocale(LC_ALL, nullptr))
-    {
-        unsetenv("LANGUAGE");
-        setenv("LANG", "de_DE.UTF-8", 1);
-        Language::Use("../share/locale");
-    }
-    ~InGerman()
-    {
-        setenv("LANGUAGE", "en", 1);
-        wxTranslations::Set(new wxTranslations);
-        std::setlocale(LC_ALL, cLocale.c_str());
-    }
-
-private:
-    std::string cLocale;
-};
 
 }  // namespace
 
@@ -146,7 +123,7 @@ TEST(RunRecord, JsonAndTextNameEveryFileAndTheTotals)
 {
     // Records read the same whatever the user's language, while the box
     // speaks it.
-    InGerman german;
+    UserLanguage german("de_DE.UTF-8");
     ASSERT_EQ(RunReport::ReasonText(WipeFailure::NotRegular),
               wxString::FromUTF8("keine reguläre Datei, sondern ein Ordner, eine Pipe, ein Socket oder ein Gerät"));
     TempDir dir;

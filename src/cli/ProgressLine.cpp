@@ -2,17 +2,7 @@
 
 #include "engine/RunReport.h"
 
-#include <wx/filename.h>
 #include <wx/translation.h>
-
-namespace {
-
-wxString Size(uint64_t bytes)
-{
-    return wxFileName::GetHumanReadableSize(wxULongLong(bytes), "0 B", 2, wxSIZE_CONV_TRADITIONAL);
-}
-
-}  // namespace
 
 wxString ProgressLine::Text(uint64_t filesDone, uint64_t files, uint64_t bytesDone, uint64_t bytesTotal,
                             long long elapsedMs)
@@ -23,13 +13,13 @@ wxString ProgressLine::Text(uint64_t filesDone, uint64_t files, uint64_t bytesDo
                                 static_cast<unsigned long long>(files));
     // Entries that grew meanwhile can take the count past the total.
     const bool totalKnown = bytesTotal != 0 && bytesTotal != UINT64_MAX && bytesDone <= bytesTotal;
-    text += Size(bytesDone);
+    text += RunReport::SizeText(bytesDone);
     if (totalKnown)
-        text += wxString::Format(_(" of %s"), Size(bytesTotal));
+        text += wxString::Format(_(" of %s"), RunReport::SizeText(bytesTotal));
     if (elapsedMs <= 0 || bytesDone == 0)
         return text;
     const double rate = static_cast<double>(bytesDone) * 1000.0 / static_cast<double>(elapsedMs);
-    text += ", " + Size(static_cast<uint64_t>(rate)) + "/s";
+    text += ", " + RunReport::SizeText(static_cast<uint64_t>(rate)) + "/s";
     if (totalKnown) {
         const double leftMs = static_cast<double>(bytesTotal - bytesDone) * 1000.0 / rate;
         text += wxString::Format(_(", %s left"), RunReport::DurationText(static_cast<long long>(leftMs)));

@@ -78,12 +78,7 @@ wxString RunReport::SummaryLine(bool translated) const
                                                   "%s files wiped, %s overwritten, in %s.", count)
                                        : wxString(count == 1 ? "%s file wiped, %s overwritten, in %s."
                                                              : "%s files wiped, %s overwritten, in %s.");
-    wxString bytes = wxFileName::GetHumanReadableSize(wxULongLong(totals.bytesOverwritten), "0 B", 2,
-                                                      wxSIZE_CONV_TRADITIONAL);
-    // A record reads the same whatever the user's language, decimal point included.
-    if (!translated)
-        bytes.Replace(wxString(wxNumberFormatter::GetDecimalSeparator()), ".");
-    return wxString::Format(format, wxString(std::to_string(count)), bytes,
+    return wxString::Format(format, wxString(std::to_string(count)), SizeText(totals.bytesOverwritten, translated),
                             DurationText(totals.elapsedMs, translated));
 }
 
@@ -142,8 +137,7 @@ wxString RunReport::DiscardText(Discard::Outcome outcome, uint64_t bytes, bool p
     switch (outcome) {
     case Discard::Outcome::Discarded:
         return wxString::Format(
-            _("Vorlix asked the drive to discard the wiped blocks (%s)."),
-            wxFileName::GetHumanReadableSize(wxULongLong(bytes), "0 B", 2, wxSIZE_CONV_TRADITIONAL));
+            _("Vorlix asked the drive to discard the wiped blocks (%s)."), SizeText(bytes));
     case Discard::Outcome::Deferred:
         return periodicTrim ? _("The wiped blocks will be discarded at the system's next fstrim run "
                                 "(fstrim.timer is enabled).")
@@ -161,6 +155,15 @@ wxString RunReport::DiscardText(Discard::Outcome outcome, uint64_t bytes, bool p
     case Discard::Outcome::Failed: break;
     }
     return _("Vorlix could not ask the drive to discard all of the wiped blocks.");
+}
+
+wxString RunReport::SizeText(uint64_t bytes, bool translated)
+{
+    wxString text = wxFileName::GetHumanReadableSize(wxULongLong(bytes), "0 B", 2, wxSIZE_CONV_TRADITIONAL);
+    // A record reads the same whatever the user's language, decimal point included.
+    if (!translated)
+        text.Replace(wxString(wxNumberFormatter::GetDecimalSeparator()), ".");
+    return text;
 }
 
 wxString RunReport::DurationText(long long ms, bool translated)

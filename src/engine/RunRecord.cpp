@@ -143,6 +143,7 @@ wxString RunRecord::ReasonCode(WipeFailure reason)
     case WipeFailure::Link: return "link";
     case WipeFailure::HardLinks: return "hard_links";
     case WipeFailure::NotRegular: return "not_regular";
+    case WipeFailure::SystemFile: return "system_file";
     case WipeFailure::AccessDenied: return "access_denied";
     case WipeFailure::InUse: return "in_use";
     case WipeFailure::Changed: return "changed";

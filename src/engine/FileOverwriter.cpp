@@ -38,11 +38,12 @@ FileOutcome FileOverwriter::Preview(const QueueEntry& entry)
     FileOutcome outcome{entry.path, 0, 0, WipeFailure::None, wxString()};
     if (entry.size != QueueEntry::unknownSize)
         outcome.size = entry.size.GetValue();
-    if (!file.Open()) {
-        outcome.reason = file.Failure();
-        outcome.detail = file.FailureDetail();
+    uint64_t presentSize = 0;
+    outcome.reason = file.file.Inspect(entry.folder, entry.name, presentSize, outcome.detail);
+    if (outcome.reason != WipeFailure::None)
         return outcome;
-    }
+    file.fd = file.file.Descriptor();
+    file.passSize = file.PassSizeFor(presentSize);
     outcome.size = file.PassSize();
     for (const Range& range : file.Ranges())
         outcome.bytesOverwritten += range.length;
@@ -60,10 +61,14 @@ bool FileOverwriter::Open()
         return false;
     }
     fd = file.Descriptor();
-    const uint64_t queuedSize = entry.size.GetValue();
-    const bool sizeKnown = entry.size != QueueEntry::unknownSize;
-    passSize = sizeKnown ? std::max(queuedSize, presentSize) : presentSize;
+    passSize = PassSizeFor(presentSize);
     return true;
+}
+
+uint64_t FileOverwriter::PassSizeFor(uint64_t presentSize) const
+{
+    const bool sizeKnown = entry.size != QueueEntry::unknownSize;
+    return sizeKnown ? std::max<uint64_t>(entry.size.GetValue(), presentSize) : presentSize;
 }
 
 bool FileOverwriter::CloseAndDelete(Discard* discard)

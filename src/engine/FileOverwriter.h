@@ -31,8 +31,8 @@ public:
     FileOverwriter(const FileOverwriter&) = delete;
     FileOverwriter& operator=(const FileOverwriter&) = delete;
 
-    // What a run would do with entry, found without writing a byte: the file
-    // is opened as a run opens it and closed again. The outcome's reason is
+    // What a run would do with entry, found without writing a byte or
+    // opening anything for writing (InPlaceFile::Inspect). The outcome's reason is
     // the refusal, if any, and bytesOverwritten what one pass would write.
     static FileOutcome Preview(const QueueEntry& entry);
 
@@ -116,6 +116,8 @@ private:
     template <class Fill>
     bool PassStreams(Fill& fill);
     const std::vector<Range>& Ranges();
+    // The queued size, or presentSize where the file is larger now.
+    uint64_t PassSizeFor(uint64_t presentSize) const;
     void AddRange(Range range);
     long long PresentSize();
     bool Seek(uint64_t offset);

@@ -33,7 +33,17 @@ bool FreeSpaceWiper::Inspect(const wxString& folder, Check& check, wxString& det
         check.filesystem.caveat.empty() ? OverwriteCaveat::For(folder) : check.filesystem.caveat;
     // An ext4 journal that keeps data is pushed round by the fill itself;
     // elsewhere the new bytes never land where the old ones are.
-    if (!caveat.empty() && !caveat.StartsWith("ext4")) {
+    if (check.filesystem.system) {
+        check.refusal = wxString::Format(
+            _("This is a %s filesystem through which the system shows its own settings and devices: "
+              "it stores no files, so there is no free space to wipe."),
+            check.filesystem.type);
+    } else if (check.filesystem.inMemory) {
+        check.refusal = wxString::Format(
+            _("This is a %s filesystem kept in memory: nothing written there outlives a restart, "
+              "so there is no free space to wipe."),
+            check.filesystem.type);
+    } else if (!caveat.empty() && !caveat.StartsWith("ext4")) {
         check.refusal = wxString::Format(
             _("This is a %s filesystem: it writes new data to new places and never over the "
               "old, so filling its free space cannot reach what was deleted there."),

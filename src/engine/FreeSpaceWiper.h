@@ -24,7 +24,8 @@ public:
     struct Check {
         FreeSpace::Filesystem filesystem;
         // Why overwriting cannot reach the old data there (copy-on-write,
-        // network); a run is refused when it is set.
+        // network), or why there is nothing to wipe (memory, the kernel's
+        // own filesystems); a run is refused when it is set.
         wxString refusal;
         // Set for a journalled filesystem: the journal may still hold copies
         // of folder blocks and small files after the run.

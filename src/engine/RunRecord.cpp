@@ -5,14 +5,12 @@
 #include "platform/NativePath.h"
 #include "platform/OverwriteCaveat.h"
 #include "platform/StorageMedium.h"
+#include "platform/WholeFile.h"
 
 #include <wx/log.h>
 #include <wx/utils.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #ifndef VORLIX_VERSION
@@ -143,6 +141,7 @@ wxString RunRecord::ReasonCode(WipeFailure reason)
     case WipeFailure::Link: return "link";
     case WipeFailure::HardLinks: return "hard_links";
     case WipeFailure::NotRegular: return "not_regular";
+    case WipeFailure::SystemFile: return "system_file";
     case WipeFailure::AccessDenied: return "access_denied";
     case WipeFailure::InUse: return "in_use";
     case WipeFailure::Changed: return "changed";
@@ -257,39 +256,23 @@ wxString RunRecord::Text() const
 
 bool RunRecord::Save(const wxString& file, wxString& error) const
 {
-    NativePath::String native;
-    if (!NativePath::Encode(file, native, error))
-        return false;
     const wxString content = file.Lower().EndsWith(".txt") ? Text() : Json();
     const wxScopedCharBuffer utf8 = content.utf8_str();
-    std::ofstream stream(std::filesystem::path(native), std::ios::binary | std::ios::trunc);
-    if (stream)
-        stream.write(utf8.data(), static_cast<std::streamsize>(utf8.length()));
-    if (stream)
-        stream.close();
-    if (!stream) {
-        error = wxSysErrorMsgStr(errno);
-        return false;
-    }
-    return true;
+    return Saved(WholeFile::Write(file, std::string(utf8.data(), utf8.length()), error), error);
 }
 
 bool RunRecord::CanSave(const wxString& file, wxString& error)
 {
-    NativePath::String native;
-    if (!NativePath::Encode(file, native, error))
-        return false;
-    const std::filesystem::path path(native);
-    std::error_code ignored;
-    const bool existed = std::filesystem::exists(path, ignored);
-    // Appending changes nothing in a file that is there.
-    std::ofstream probe(path, std::ios::binary | std::ios::app);
-    if (!probe) {
-        error = wxSysErrorMsgStr(errno);
-        return false;
+    return Saved(WholeFile::Check(file, error), error);
+}
+
+bool RunRecord::Saved(WholeFile::Result result, wxString& error)
+{
+    switch (result) {
+    case WholeFile::Result::Done: return true;
+    case WholeFile::Result::Link: error = RunReport::ReasonText(WipeFailure::Link); break;
+    case WholeFile::Result::NotRegular: error = RunReport::ReasonText(WipeFailure::NotRegular); break;
+    case WholeFile::Result::Failed: break;
     }
-    probe.close();
-    if (!existed)
-        std::filesystem::remove(path, ignored);
-    return true;
+    return false;
 }

@@ -3,6 +3,7 @@
 #include "engine/WipeMethod.h"
 #include "engine/WipeQueue.h"
 #include "engine/Wiper.h"
+#include "platform/WholeFile.h"
 
 #include <wx/datetime.h>
 #include <wx/string.h>
@@ -28,12 +29,13 @@ public:
 
     wxString Json() const;
     wxString Text() const;
-    // Writes the text form when the name ends in ".txt", else JSON; false,
-    // with the system's text in error, when it cannot be written.
+    // Writes the text form when the name ends in ".txt", else JSON, whole
+    // or not at all and never through a link (WholeFile); false, with the
+    // reason in error, when it cannot be written.
     bool Save(const wxString& file, wxString& error) const;
     // Whether file can be written, asked before a run so that no file is
-    // wiped without the record the user asked for. Leaves no file behind
-    // that was not there.
+    // wiped without the record the user asked for. Creates and changes
+    // nothing.
     static bool CanSave(const wxString& file, wxString& error);
 
     // The stable name of a reason in the JSON ("hard_links"); empty for None.
@@ -54,6 +56,8 @@ private:
     };
 
     Place PlaceOf(const wxString& path) const;
+    // True for Done; else the reason in words in error, where the system gave none.
+    static bool Saved(WholeFile::Result result, wxString& error);
 
     wxString host, user;
     wxDateTime started, ended;

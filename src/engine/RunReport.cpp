@@ -187,6 +187,7 @@ wxString RunReport::ReasonText(WipeFailure reason, bool translated)
     case WipeFailure::Link: text = wxTRANSLATE("a link, which is never followed"); break;
     case WipeFailure::HardLinks: text = wxTRANSLATE("a hard link: the file has other names too"); break;
     case WipeFailure::NotRegular: text = wxTRANSLATE("not a regular file but a folder, pipe, socket or device"); break;
+    case WipeFailure::SystemFile: text = wxTRANSLATE("a system file, not a stored file"); break;
     case WipeFailure::AccessDenied: text = wxTRANSLATE("permission denied or read-only"); break;
     case WipeFailure::InUse: text = wxTRANSLATE("in use by another program"); break;
     case WipeFailure::Changed: text = wxTRANSLATE("changed or replaced after it was queued"); break;

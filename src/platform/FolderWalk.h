@@ -15,7 +15,9 @@ public:
 
     // Reports every entry below folder that is neither a folder nor a link,
     // depth first, and every folder that cannot be listed. Each folder is
-    // entered once, also where a mount shows it twice.
+    // entered once, also where a mount shows it twice. A mount of the
+    // kernel's own (proc, sysfs; SystemFilesystem), folder itself included,
+    // is never entered: it is reported as one entry, for the run to refuse.
     // onLink, where given, hears of every link met (still not gone through),
     // for a caller that must account for everything in the tree.
     static void Run(const wxString& folder, const FileFound& onFile, const FolderFailed& onUnreadable,

@@ -11,15 +11,29 @@
 #include <utility>
 
 #include "NativePath.h"
+#include "SystemFilesystem.h"
 
 namespace {
 
 using FolderIds = std::set<std::pair<dev_t, ino_t>>;
 
-// Walks the open folder dir (owned here) whose text is path. Every entry is
-// reached through its folder's descriptor, so a folder renamed or swapped for
-// a link during the walk cannot lead it elsewhere.
-void Walk(int dir, const wxString& path, FolderIds& entered, const FolderWalk::FileFound& onFile,
+// A folder of the kernel's own (a proc or sysfs mount) holds settings, not
+// files: it is handed over whole as one entry, which a run refuses by name,
+// and never entered. True when dir (then closed) was one.
+bool HandedOverWhole(int dir, const wxString& path, const FolderWalk::FileFound& onFile)
+{
+    if (!SystemFilesystem::Holds(dir))
+        return false;
+    ::close(dir);
+    onFile(path);
+    return true;
+}
+
+// Walks the open folder dir (owned here) whose text is path, on a folder of
+// the device above. Every entry is reached through its folder's descriptor,
+// so a folder renamed or swapped for a link during the walk cannot lead it
+// elsewhere.
+void Walk(int dir, const wxString& path, dev_t above, FolderIds& entered, const FolderWalk::FileFound& onFile,
           const FolderWalk::FolderFailed& onUnreadable, const FolderWalk::FileFound& onLink)
 {
     struct stat st;
@@ -27,6 +41,10 @@ void Walk(int dir, const wxString& path, FolderIds& entered, const FolderWalk::F
         ::close(dir);
         return;
     }
+    // Only where a mount begins can the filesystem change.
+    const dev_t device = st.st_dev;
+    if (device != above && HandedOverWhole(dir, path, onFile))
+        return;
     DIR* listing = ::fdopendir(dir);
     if (!listing) {
         ::close(dir);
@@ -60,7 +78,7 @@ void Walk(int dir, const wxString& path, FolderIds& entered, const FolderWalk::F
         if (sub < 0)
             onUnreadable(child);
         else
-            Walk(sub, child, entered, onFile, onUnreadable, onLink);
+            Walk(sub, child, device, entered, onFile, onUnreadable, onLink);
     }
     ::closedir(listing);
 }
@@ -109,8 +127,11 @@ void FolderWalk::Run(const wxString& folder, const FileFound& onFile, const Fold
         onUnreadable(path);
         return;
     }
+    struct stat st;
+    if (HandedOverWhole(dir, path, onFile))
+        return;
     FolderIds entered;
-    Walk(dir, path, entered, onFile, onUnreadable, onLink);
+    Walk(dir, path, ::fstat(dir, &st) == 0 ? st.st_dev : 0, entered, onFile, onUnreadable, onLink);
 }
 
 bool FolderWalk::IsFolder(const wxString& path)

@@ -23,6 +23,11 @@ public:
         // Set where the system itself tells that overwriting cannot reach old
         // data there (a network drive); the kind of it.
         wxString caveat;
+        // A filesystem of the kernel's (SystemFilesystem): it stores nothing.
+        bool system = false;
+        // Kept in memory (tmpfs, ramfs): what it holds is gone at a restart,
+        // and filling it fills the memory.
+        bool inMemory = false;
     };
 
     // Describes the filesystem folder is on; false, with the system's text in

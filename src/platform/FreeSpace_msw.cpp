@@ -53,6 +53,7 @@ bool FreeSpace::Examine(const wxString& folder, Filesystem& filesystem, wxString
     // Less than free when a disk quota applies to this user.
     filesystem.writableBytes = available.QuadPart;
     filesystem.caveat.clear();
+    filesystem.system = filesystem.inMemory = false;  // no such filesystems here
     if (::GetDriveTypeW(root) == DRIVE_REMOTE)
         filesystem.caveat = "network";
     else if (filesystem.type == "ReFS")

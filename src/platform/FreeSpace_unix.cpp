@@ -4,9 +4,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/vfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -20,6 +22,7 @@
 
 #include "platform/MountTable.h"
 #include "platform/NativePath.h"
+#include "platform/SystemFilesystem.h"
 
 namespace {
 
@@ -115,6 +118,10 @@ bool FreeSpace::Examine(const wxString& folder, Filesystem& filesystem, wxString
         writable = vfs.f_bfree > reserved ? vfs.f_bfree - reserved : 0;
     }
     filesystem.writableBytes = writable * vfs.f_frsize;
+    struct statfs info;
+    filesystem.inMemory = ::statfs(path.c_str(), &info) == 0
+                          && (info.f_type == TMPFS_MAGIC || info.f_type == RAMFS_MAGIC);
+    filesystem.system = SystemFilesystem::Holds(path);
     return true;
 }
 

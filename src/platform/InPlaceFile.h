@@ -52,6 +52,14 @@ public:
     WipeFailure Open(const wxString& folder, const wxString& name, uint64_t& size, wxString& detail,
                      HeldFolder* held = nullptr);
 
+    // What Open would refuse the same file for, found without opening
+    // anything for writing: the dry run's look. On success the file is open
+    // for reading only (Descriptor(), -1 where it may not be read), for the
+    // stretches a pass would write, and its size is stored. Never to be
+    // followed by CloseAndDelete.
+    WipeFailure Inspect(const wxString& folder, const wxString& name, uint64_t& size, wxString& detail,
+                        HeldFolder* held = nullptr);
+
     // The open file's descriptor, in blocking mode; -1 when none is open.
     int Descriptor() const { return fd; }
 
@@ -102,6 +110,8 @@ public:
 
 private:
 #ifndef __WINDOWS__
+    int HoldEntry(HeldFolder& holder, const wxString& folder, const wxString& name, std::string& nativeName,
+                  struct stat& st, WipeFailure& reason, wxString& detail);
     WipeFailure DeleteOpenedName(int folder, const std::string& name, wxString& detail);
     static bool MappedRanges(int fd, uint64_t from, uint64_t end, std::vector<Range>& ranges);
 #endif
@@ -114,6 +124,7 @@ private:
     // Every folder above the file, held so that none can be renamed or
     // replaced meanwhile.
     std::vector<intptr_t> folders;
+    bool lookOnly = false;  // Inspect: nothing may be changed, not even an attribute
 #else
     HeldFolder ownFolder;  // when Open was given none
     int folderFd = -1;     // the folder the file was opened in; not owned

@@ -260,7 +260,7 @@ WipeFailure InPlaceFile::Open(const wxString& folder, const wxString& name, uint
     if (path.size() > 32767)
         return WipeFailure::PathTooLong;
     // Only once the user has agreed, and only on the file that is then opened.
-    if (clearReadOnly && !ClearReadOnly(path))
+    if (clearReadOnly && !lookOnly && !ClearReadOnly(path))
         return Refuse(::GetLastError(), detail);
 
     // OPEN_EXISTING neither creates nor cuts the file; OPEN_REPARSE_POINT opens a
@@ -306,6 +306,15 @@ WipeFailure InPlaceFile::Open(const wxString& folder, const wxString& name, uint
     inode = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     return WipeFailure::None;
+}
+
+// Opening for writing changes nothing here (no layer is copied up), so the
+// look is the open itself, minus clearing a read-only attribute.
+WipeFailure InPlaceFile::Inspect(const wxString& folder, const wxString& name, uint64_t& size,
+                                 wxString& detail, HeldFolder* held)
+{
+    lookOnly = true;
+    return Open(folder, name, size, detail, held);
 }
 
 bool InPlaceFile::Sync(int fd)

@@ -7,6 +7,7 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,6 +23,7 @@
 
 #include "platform/CrashRecord.h"
 #include "platform/NativePath.h"
+#include "platform/SystemFilesystem.h"
 
 namespace {
 
@@ -144,39 +146,60 @@ bool InPlaceFile::Locate(const wxString& path, wxString& folder, wxString& name,
     return true;
 }
 
+// Reaches folder without following a link and takes hold of name in it
+// without opening it (O_PATH opens nothing: no device acts, no FIFO waits, no
+// other program sees an open), then checks what it is. Returns the held
+// descriptor, with the entry's stat in st and the folder's descriptor in
+// folderFd; -1 with the reason otherwise.
+int InPlaceFile::HoldEntry(HeldFolder& holder, const wxString& folder, const wxString& name,
+                           std::string& nativeName, struct stat& st, WipeFailure& reason, wxString& detail)
+{
+    std::string nativeFolder;
+    if (!NativePath::Encode(folder, nativeFolder) || !NativePath::Encode(name, nativeName)
+        || nativeName.find('/') != std::string::npos) {
+        reason = WipeFailure::NotFound;
+        return -1;
+    }
+    int error = 0;
+    const int dir = holder.Reach(nativeFolder, error);
+    if (dir < 0) {
+        reason = Refuse(error, detail);
+        if (reason == WipeFailure::Link)
+            reason = WipeFailure::Changed;
+        return -1;
+    }
+    folderFd = dir;
+    const int entry = ::openat(dir, nativeName.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (entry < 0) {
+        reason = Refuse(errno, detail);
+        return -1;
+    }
+    // Asked first: a folder or device there is the kernel's, whatever its kind.
+    if (SystemFilesystem::Holds(entry))
+        reason = WipeFailure::SystemFile;
+    else if (::fstat(entry, &st) != 0)
+        reason = Refuse(errno, detail);
+    else
+        reason = Kind(st);
+    if (reason != WipeFailure::None) {
+        ::close(entry);
+        return -1;
+    }
+    return entry;
+}
+
 WipeFailure InPlaceFile::Open(const wxString& folder, const wxString& name, uint64_t& size,
                               wxString& detail, HeldFolder* held)
 {
-    std::string nativeFolder, nativeName;
-    if (!NativePath::Encode(folder, nativeFolder) || !NativePath::Encode(name, nativeName)
-        || nativeName.find('/') != std::string::npos)
-        return WipeFailure::NotFound;
-
-    int error = 0;
-    const int dir = (held ? *held : ownFolder).Reach(nativeFolder, error);
-    if (dir < 0) {
-        const WipeFailure reason = Refuse(error, detail);
-        return reason == WipeFailure::Link ? WipeFailure::Changed : reason;
-    }
-    folderFd = dir;
-
-    // Take hold of the entry itself first (O_PATH opens nothing: no device acts,
-    // no FIFO waits, no other program sees an open), check what it is, and only
-    // then open that same inode for writing through /proc: a name swapped in
-    // between cannot get another file opened.
-    const int entry = ::openat(dir, nativeName.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-    if (entry < 0)
-        return Refuse(errno, detail);
+    WipeFailure reason = WipeFailure::None;
     struct stat st;
-    if (::fstat(entry, &st) != 0) {
-        const int error = errno;
-        ::close(entry);
-        return Refuse(error, detail);
-    }
-    if (const WipeFailure kind = Kind(st); kind != WipeFailure::None) {
-        ::close(entry);
-        return kind;
-    }
+    std::string nativeName;
+    const int entry = HoldEntry(held ? *held : ownFolder, folder, name, nativeName, st, reason, detail);
+    if (entry < 0)
+        return reason;
+    // Only now is that same inode opened for writing, through /proc: a name
+    // swapped in since cannot get another file opened.
+    const int dir = folderFd;
     const std::string reopen = "/proc/self/fd/" + std::to_string(entry);
     int opened = ::open(reopen.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     const bool byName = opened < 0 && errno == ENOENT;
@@ -205,6 +228,49 @@ WipeFailure InPlaceFile::Open(const wxString& folder, const wxString& name, uint
     folderPath = folder;
     device = static_cast<uint64_t>(st.st_dev);
     inode = static_cast<uint64_t>(st.st_ino);
+    size = static_cast<uint64_t>(st.st_size);
+    return WipeFailure::None;
+}
+
+WipeFailure InPlaceFile::Inspect(const wxString& folder, const wxString& name, uint64_t& size,
+                                 wxString& detail, HeldFolder* held)
+{
+    WipeFailure reason = WipeFailure::None;
+    struct stat st;
+    std::string nativeName;
+    const int entry = HoldEntry(held ? *held : ownFolder, folder, name, nativeName, st, reason, detail);
+    if (entry < 0)
+        return reason;
+    // What the write open would be refused for, asked without it: even an
+    // open that writes nothing copies a file of an overlay's lower layer up.
+    // access() answers for the effective user as open() would: permissions,
+    // read-only mounts, immutable files, a running program (ETXTBSY).
+    const std::string self = "/proc/self/fd/" + std::to_string(entry);
+    struct statvfs vfs;
+    int error = 0;
+    if (::fstatvfs(entry, &vfs) == 0 && (vfs.f_flag & ST_RDONLY))
+        error = EROFS;
+    else if (::faccessat(AT_FDCWD, self.c_str(), W_OK, AT_EACCESS) != 0)
+        error = errno;
+    if (error == ENOENT)  // no /proc: by name, which was just looked at
+        error = ::faccessat(folderFd, nativeName.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
+    if (error != 0) {
+        ::close(entry);
+        return Refuse(error, detail);
+    }
+    // A run would overwrite the file and then fail to delete it.
+    const std::string folderSelf = "/proc/self/fd/" + std::to_string(folderFd);
+    if (::faccessat(AT_FDCWD, folderSelf.c_str(), W_OK | X_OK, AT_EACCESS) != 0 && errno != ENOENT) {
+        detail = wxSysErrorMsgStr(errno);
+        ::close(entry);
+        return WipeFailure::DeleteFailed;
+    }
+    // Read only, for the stretches a pass would write; without the right to
+    // read, the whole size counts.
+    fd = ::open(self.c_str(), O_RDONLY | O_NOATIME | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0 && errno == EPERM)  // O_NOATIME is the owner's
+        fd = ::open(self.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    ::close(entry);
     size = static_cast<uint64_t>(st.st_size);
     return WipeFailure::None;
 }

@@ -10,6 +10,7 @@ enum class WipeFailure {
     Link,             // a symbolic link, junction or other reparse point
     HardLinks,        // more than one name: the other names would keep pointing at it
     NotRegular,       // a folder, FIFO, socket or device
+    SystemFile,       // on a filesystem of the kernel's (proc, sysfs...): a setting, not stored data
     AccessDenied,     // no permission, or read-only
     InUse,            // held open by another program
     Changed,          // the file, or a folder above it, was replaced after it was queued

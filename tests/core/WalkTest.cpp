@@ -9,9 +9,11 @@
 
 #include "Main.h"
 #include "QueueAdder.h"
+#include "engine/FileOverwriter.h"
 #include "engine/WipeQueue.h"
 #include "engine/RandomWiper.h"
 #include "support/QueuedPaths.h"
+#include "support/ScopedMount.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -156,6 +158,37 @@ TEST(FolderWalk, SkipsAnUnreadableFolderAndKeepsWhatItFound)
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(report, "queued " + visible + "\nlogged Failed to open directory: " + dir.path + "/tree/closed\n");
+}
+
+// A proc or sysfs mount inside a tree holds the kernel's settings, not files:
+// the walk never lists anything below it, and names the mount itself as one
+// entry, which a run then refuses without opening it for writing.
+TEST(FolderWalk, NeverEntersAMountOfTheKernelsOwn)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to mount proc and sysfs";
+    TempDir dir;
+    dir.Folder("tree");
+    dir.Folder("tree/proc");
+    dir.Folder("tree/sub");
+    dir.Folder("tree/sub/sys");
+    const std::string a = dir.File("tree/a"), b = dir.File("tree/sub/b");
+    ScopedMount proc("proc", dir.Path("tree/proc"), "proc");
+    ScopedMount sys("/sys", dir.Path("tree/sub/sys"), nullptr, MS_BIND);
+    ASSERT_TRUE(proc.Mounted() && sys.Mounted());
+
+    WipeQueue queue;
+    FileUtil::RecursiveAddFiles(dir.Path("tree"), queue);
+    EXPECT_EQ(Sorted(queue), (std::vector<wxString>{a, dir.Path("tree/proc"), b, dir.Path("tree/sub/sys")}));
+    // Walked itself, it is that one entry too.
+    WipeQueue inside;
+    FileUtil::RecursiveAddFiles(dir.Path("tree/sub/sys"), inside);
+    EXPECT_EQ(QueuedPaths(inside), (std::vector<wxString>{dir.Path("tree/sub/sys")}));
+    for (const QueueEntry& entry : queue.Snapshot()) {
+        const bool system = entry.path.EndsWith("proc") || entry.path.EndsWith("sys");
+        EXPECT_EQ(FileOverwriter::Preview(entry).reason, system ? WipeFailure::SystemFile : WipeFailure::None)
+            << entry.path;
+    }
 }
 
 TEST(FolderWalk, TheCommandLineWalksFoldersOnlyAfterTheWalkOption)

@@ -3,6 +3,7 @@
 #include "engine/FreeSpaceWiper.h"
 #include "engine/Wiper.h"
 #include "support/LoopFilesystem.h"
+#include "support/ScopedMount.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -272,6 +273,32 @@ TEST(FreeSpaceWipe, RefusesACopyOnWriteFilesystemAndWritesNothing)
     EXPECT_EQ(result.failure, check.refusal);
     EXPECT_EQ(result.bytesWritten, 0u);
     EXPECT_FALSE(Exists(btrfs.Path(FreeSpaceWiper::workFolderName)));
+}
+
+// A filesystem kept in memory holds nothing after a restart, and filling it
+// would fill the memory; one of the kernel's holds no files at all. Both are
+// refused before anything is written (the tmpfs is a small one of the test's
+// own, so that a fill would stop at it).
+TEST(FreeSpaceWipe, RefusesMemoryAndTheKernelsOwnFilesystems)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to mount a tmpfs";
+    TempDir dir;
+    const std::string memory = dir.Folder("memory");
+    ScopedMount tmpfs("tmpfs", memory, "tmpfs");
+    ASSERT_TRUE(tmpfs.Mounted());
+    FreeSpaceWiper::Check check;
+    wxString detail;
+    ASSERT_TRUE(FreeSpaceWiper::Inspect(memory, check, detail)) << detail;
+    EXPECT_TRUE(check.refusal.Contains("tmpfs filesystem kept in memory")) << check.refusal;
+    FreeSpaceWiper wiper(memory, WipeMethod::Random);
+    const FreeSpaceWiper::Result result = RunOnThread(wiper);
+    EXPECT_EQ(result.failure, check.refusal);
+    EXPECT_EQ(result.bytesWritten, 0u);
+    EXPECT_FALSE(Exists(memory + "/" + FreeSpaceWiper::workFolderName));
+
+    ASSERT_TRUE(FreeSpaceWiper::Inspect("/proc/sys", check, detail)) << detail;
+    EXPECT_TRUE(check.refusal.Contains("shows its own settings")) << check.refusal;
 }
 
 // On flash the space the fill files took is discarded once they are deleted:

@@ -1,5 +1,6 @@
 #include "EngineTestSupport.h"
 
+#include "engine/FileOverwriter.h"
 #include "engine/RunReport.h"
 #include "engine/DoDWiper.h"
 #include "engine/RandomWiper.h"
@@ -142,15 +143,23 @@ TEST(RefusedEntries, ReadOnlyFileAndFileInReadOnlyFolderAsUnprivilegedUser)
             WipeQueue queue;
             queue.AddPath(writable + "/read-only");
             queue.AddPath(locked + "/file");
+            // The dry run finds both refusals without opening either for writing.
+            const std::vector<QueueEntry> entries = queue.Snapshot();
+            const FileOutcome readOnly = FileOverwriter::Preview(entries[0]);
+            const FileOutcome inLocked = FileOverwriter::Preview(entries[1]);
+            const bool previewed = readOnly.reason == WipeFailure::AccessDenied
+                                   && readOnly.detail == "Permission denied"
+                                   && inLocked.reason == WipeFailure::DeleteFailed
+                                   && ReadFile(locked + "/file") == Pattern(500);
             Wiper::ResetRun();
             RandomWiper().Wipe(&queue);
-            return static_cast<int>(Wiper::GetFailedPaths().size() * 10 + queue.Count());
+            return static_cast<int>(Wiper::GetFailedPaths().size() * 10 + queue.Count()) + (previewed ? 100 : 0);
         },
         dir.Path("out"), dir.Path("err"));
     if (status == -1)
         GTEST_SKIP() << "could not drop privileges";
 
-    EXPECT_EQ(status, 20);  // both failed, queue empty
+    EXPECT_EQ(status, 120);  // both previewed right, both failed, queue empty
     EXPECT_EQ(ReadFile(dir.Path("err")),
               OpenFailure(writable + "/read-only", WipeFailure::AccessDenied, "Permission denied")
                   + Failure("Failed to delete file: ", locked + "/file", WipeFailure::DeleteFailed,
@@ -160,6 +169,30 @@ TEST(RefusedEntries, ReadOnlyFileAndFileInReadOnlyFolderAsUnprivilegedUser)
     const std::string kept = ReadFile(locked + "/file");
     EXPECT_EQ(kept.size(), 500u);
     EXPECT_EQ(kept.find("kkkk"), std::string::npos);
+}
+
+// A file on a filesystem of the kernel's is a setting, not stored data: the
+// dry run and the run refuse it before anything is opened for writing, and
+// it keeps its value. Only the loopback's MTU is ever given to a real run.
+TEST(RefusedEntries, SystemFilesAreNeverOpenedForWriting)
+{
+    const std::string mtu = "/sys/class/net/lo/mtu";
+    if (!Exists(mtu))
+        GTEST_SKIP() << "no loopback device in sysfs";
+    const std::string before = ReadFile(mtu);
+    WipeQueue queue;
+    for (const char* path : {"/sys/class/net/lo/mtu", "/proc/sys/kernel/hostname", "/proc/self/status"})
+        queue.AddPath(path);
+    for (const QueueEntry& entry : queue.Snapshot())
+        EXPECT_EQ(FileOverwriter::Preview(entry).reason, WipeFailure::SystemFile) << entry.path;
+
+    WipeQueue one;
+    one.AddPath(mtu);
+    RandomWiper wiper;
+    const RunResult run = RunOnFreshThread(wiper, one);
+    EXPECT_EQ(run.err, OpenFailure(mtu, WipeFailure::SystemFile));
+    EXPECT_EQ(run.failed, std::vector<wxString>{mtu});
+    EXPECT_EQ(ReadFile(mtu), before);
 }
 
 // A write that fails leaves the file in place and the run going. The file is a

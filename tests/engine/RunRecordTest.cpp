@@ -9,8 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
 #include <functional>
 #include <regex>
 
@@ -169,4 +174,54 @@ TEST(RunRecord, JsonAndTextNameEveryFileAndTheTotals)
     EXPECT_EQ(ReadFile(dir.Path("report.TXT")), text);
     EXPECT_FALSE(record.Save(dir.Path("no/such/folder.json"), error));
     EXPECT_FALSE(error.empty());
+}
+
+// The record goes to a new file that takes the name only once complete, and
+// never through a link: one put where the report goes, by anyone who can
+// write that folder, gets nothing created or changed through it.
+TEST(RunRecord, IsSavedWholeAndNeverThroughALink)
+{
+    TempDir dir;
+    RunRecord record;
+    record.Begin({}, WipeMethod::Random, false);
+    record.End({}, {}, false, RunTotals());
+    wxString error;
+    WriteFile(dir.Path("theirs"), "theirs");
+    ASSERT_EQ(symlink(dir.Path("theirs").c_str(), dir.Path("to-file").c_str()), 0);
+    ASSERT_EQ(symlink(dir.Path("not-yet").c_str(), dir.Path("to-nothing").c_str()), 0);
+    for (const char* link : {"to-file", "to-nothing"}) {
+        EXPECT_FALSE(RunRecord::CanSave(dir.Path(link), error)) << link;
+        EXPECT_EQ(error, "a link, which is never followed");
+        EXPECT_FALSE(record.Save(dir.Path(link), error)) << link;
+    }
+    EXPECT_EQ(ReadFile(dir.Path("theirs")), "theirs");
+    EXPECT_FALSE(Exists(dir.Path("not-yet")));
+    EXPECT_TRUE(RunRecord::CanSave(dir.Path("new.json"), error));
+    EXPECT_FALSE(Exists(dir.Path("new.json")));
+
+    // A file already there is replaced whole and keeps its permissions; a
+    // write that fails half-way (a file size limit) leaves it as it was.
+    WriteFile(dir.Path("kept.json"), "old");
+    ASSERT_EQ(chmod(dir.Path("kept.json").c_str(), 0600), 0);
+    EXPECT_TRUE(record.Save(dir.Path("kept.json"), error)) << error;
+    EXPECT_EQ(ReadFile(dir.Path("kept.json")), std::string(record.Json().utf8_str()));
+    struct stat st;
+    ASSERT_EQ(stat(dir.Path("kept.json").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    WriteFile(dir.Path("kept.json"), "old");
+    rlimit before;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small{100, before.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    EXPECT_FALSE(record.Save(dir.Path("kept.json"), error));
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(error, "File too large");
+    EXPECT_EQ(ReadFile(dir.Path("kept.json")), "old");
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"kept.json", "theirs", "to-file", "to-nothing"}));
 }

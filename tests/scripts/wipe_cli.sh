@@ -87,6 +87,31 @@ check "dry run: the link it would refuse" grep -qxF 'Would refuse (a link, which
 check "dry run: the FIFO it would refuse" grep -qF 'Would refuse (not a regular file' "$tmp/out"
 check "dry run: the whole tree is unchanged" test "$(sums)" = "$before"
 
+# The kernel's own files are refused by the dry run too, without a write open;
+# so is the free space of a filesystem kept in memory.
+run -n /proc/sys/kernel/hostname
+check "dry run: a system file would be refused" test $status -eq 1 -a \
+    "$(cat "$tmp/out")" = 'Would refuse (a system file, not a stored file): /proc/sys/kernel/hostname'
+if [ "$(stat -f -c %T /dev/shm 2>/dev/null)" = tmpfs ]; then
+    run -n --free-space /dev/shm
+    check "dry run: no free-space wipe of tmpfs" test $status -eq 1 -a ! -s "$tmp/out"
+    check "dry run: tmpfs refused as kept in memory" \
+        grep -q '^Free space not wiped: This is a tmpfs filesystem kept in memory' "$tmp/err"
+fi
+
+# A link where the report goes is refused before anything is wiped: nothing
+# is made or changed through it, and the link stays.
+fresh; echo keep >"$tmp/w/a"; echo theirs >"$tmp/theirs"
+ln -s "$tmp/theirs" "$tmp/w/to-file"; ln -s "$tmp/not-yet" "$tmp/w/to-nothing"
+run --report to-nothing a
+check "a report link to nothing: status 2, nothing made, the link kept" \
+    test $status -eq 2 -a ! -e "$tmp/not-yet" -a -L "$tmp/w/to-nothing" -a -e "$tmp/w/a"
+check "a report link: said so" \
+    grep -qxF 'Nothing wiped: the report cannot be written (a link, which is never followed): to-nothing' "$tmp/err"
+run --report to-file a
+check "a report link to a file: status 2, that file unchanged, nothing wiped" \
+    test $status -eq 2 -a "$(cat "$tmp/theirs")" = theirs -a -L "$tmp/w/to-file" -a -e "$tmp/w/a"
+
 # Names are the system's bytes, whatever the locale: a name that is not
 # UTF-8 and one that is, under the C locale; the report shows the first as
 # the window does and keeps its exact bytes.

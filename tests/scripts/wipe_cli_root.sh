@@ -15,7 +15,7 @@ mnt=$tmp/mnt
 flakey=vorlix-test-$$
 loop=
 cleanup() {
-    mountpoint -q "$mnt" && umount "$mnt"
+    for point in "$mnt" "$tmp/merged" "$tmp/ro"; do mountpoint -q "$point" && umount "$point"; done
     dmsetup remove "$flakey" 2>/dev/null
     [ -n "$loop" ] && losetup -d "$loop"
     rm -rf "$tmp"
@@ -101,6 +101,42 @@ check "data=journal: the warning on stderr" grep -qxF \
 check "data=journal: the warning in the report" \
     grep -qF '"filesystem": "ext4", "warning": "ext4 filesystem (data=journal)"' "$tmp/journal.json"
 umount "$mnt"
+
+# The kernel's settings are never written: the loopback's MTU (the one system
+# file a real run is given here) keeps its value.
+mtu=/sys/class/net/lo/mtu
+if [ -e "$mtu" ]; then
+    before=$(cat "$mtu")
+    "$wipe" -n "$mtu" >"$tmp/out8" 2>"$tmp/err8"
+    check "dry run of a sysfs file: would refuse" \
+        grep -qxF "Would refuse (a system file, not a stored file): $mtu" "$tmp/out8"
+    "$wipe" "$mtu" >"$tmp/out9" 2>"$tmp/err9"
+    check "a sysfs file: status 1, refused" test $? -eq 1 -a \
+        "$(cat "$tmp/err9")" = "Not wiped (a system file, not a stored file): $mtu"
+    check "a sysfs file: its value unchanged" test "$(cat "$mtu")" = "$before"
+fi
+
+# The dry run opens nothing for writing: an overlay's lower file is not
+# copied up, and on a read-only mount it says what the run then meets.
+mkdir "$tmp/lower" "$tmp/upper" "$tmp/work" "$tmp/merged" "$tmp/ro-source" "$tmp/ro"
+echo lower >"$tmp/lower/file"
+if mount -t overlay overlay -o "lowerdir=$tmp/lower,upperdir=$tmp/upper,workdir=$tmp/work" "$tmp/merged" 2>/dev/null; then
+    "$wipe" -n "$tmp/merged/file" >"$tmp/out10" 2>"$tmp/err10"
+    check "overlay dry run: would wipe" grep -q '^Would wipe (6 bytes, 6 written): ' "$tmp/out10"
+    check "overlay dry run: the upper layer stays empty" test -z "$(ls -A "$tmp/upper")"
+    umount "$tmp/merged"
+else
+    echo "note: no overlay filesystem here"
+fi
+echo kept >"$tmp/ro-source/file"
+mount --bind "$tmp/ro-source" "$tmp/ro" && mount -o remount,bind,ro "$tmp/ro"
+(cd "$tmp/ro" && "$wipe" -n file >"$tmp/out11" 2>"$tmp/err11")
+check "read-only dry run: would refuse" grep -qxF 'Would refuse (permission denied or read-only): file' "$tmp/out11"
+(cd "$tmp/ro" && "$wipe" file >"$tmp/out12" 2>"$tmp/err12")
+check "read-only run: status 1, the same reason" test $? -eq 1 -a \
+    "$(cat "$tmp/err12")" = 'Not wiped (permission denied or read-only: Read-only file system): file'
+check "read-only run: the file kept" test "$(cat "$tmp/ro/file")" = kept
+umount "$tmp/ro"
 
 # A device that drops every write once the file is on it.
 if ! dmsetup targets 2>/dev/null | grep -q '^flakey'; then

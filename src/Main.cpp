@@ -12,7 +12,7 @@
 #include "MyCustomEvent.h"
 #include "QueueAdder.h"
 #include "engine/Language.h"
-#include "platform/FolderWalk.h"
+#include "engine/QueueIntake.h"
 #include "platform/HandOffEndpoint.h"
 #include "platform/InstanceLock.h"
 #include "platform/NativePath.h"
@@ -164,12 +164,16 @@ namespace FileUtil {
 
 void RecursiveAddFiles(const wxString& folder, WipeQueue& queue)
 {
-    FolderWalk::Run(
-        folder, [&queue](const wxString& path) { queue.AddPath(path); },
-        [](const wxString& unreadable) {
-            VORLIX_LOG(wxLOG_Error, "FileUtil::RecursiveAddFiles")
-                .Log(_("Failed to open directory: %s"), NativePath::Display(unreadable));
-        });
+    QueueIntake intake(queue);
+    intake.Walk(folder);
+    LogUnreadable(intake.Refused().unreadable);
+}
+
+void LogUnreadable(const std::vector<wxString>& folders)
+{
+    for (const wxString& folder : folders)
+        VORLIX_LOG(wxLOG_Error, "FileUtil::RecursiveAddFiles")
+            .Log(_("Failed to open directory: %s"), NativePath::Display(folder));
 }
 
 }  // namespace FileUtil

@@ -50,4 +50,6 @@ namespace FileUtil {
 // Queues every file below the folder, depth first, never going through a link
 // inside it. Folders that cannot be listed are logged and skipped.
 void RecursiveAddFiles(const wxString& folder, WipeQueue& queue);
+// Logs each folder a walk could not list, as RecursiveAddFiles does.
+void LogUnreadable(const std::vector<wxString>& folders);
 }

@@ -14,8 +14,8 @@
 #include "RunQuestions.h"
 #include "engine/FileRun.h"
 #include "engine/FreeSpaceRun.h"
+#include "engine/QueueIntake.h"
 #include "engine/TrashQueue.h"
-#include "platform/InPlaceFile.h"
 #include "platform/NativePath.h"
 
 const char* const MainFrame::homePage = "https://vorlix.example.org";
@@ -243,8 +243,9 @@ void MainFrame::OnAlgorithmChoiceSize(wxSizeEvent& event)
 
 void MainFrame::OnHandOff(wxThreadEvent& event)
 {
+    QueueIntake intake(wipeQueue);
     for (const wxString& path : static_cast<MyCustomEvent&>(event).paths)
-        wipeQueue.AddPath(path);
+        intake.AddHandedOver(path);
     // A burst comes in several events; this runs after those already waiting.
     if (!handOffRefreshPending) {
         handOffRefreshPending = true;
@@ -278,16 +279,17 @@ void MainFrame::OnStartWipe(wxCommandEvent&)
         return;
     }
     retiredRun.reset();
+    RunOptions options;
     {
         // Gone before the run takes its own copies: a large queue is copied wide.
         const std::vector<QueueEntry> queued = wipeQueue.Snapshot();
         if (!RunQuestions::OverwriteReachesData(queued))
             return;
-        InPlaceFile::clearReadOnly = RunQuestions::ClearReadOnly(queued);
+        options.clearReadOnly = RunQuestions::ClearReadOnly(queued);
     }
 
     SetStatusText(_("Processing..."), 0);
-    StartRun(std::make_unique<FileRun>(wipeQueue, wipeQueue.Method()));
+    StartRun(std::make_unique<FileRun>(wipeQueue, wipeQueue.Method(), options));
 }
 
 bool MainFrame::StartRun(std::unique_ptr<WipeRun> next)

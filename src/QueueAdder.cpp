@@ -6,8 +6,7 @@
 
 #include "Main.h"
 #include "StartUp.h"
-#include "engine/WipeQueue.h"
-#include "platform/FolderWalk.h"
+#include "engine/QueueIntake.h"
 #include "platform/NativePath.h"
 
 namespace {
@@ -40,15 +39,17 @@ bool QueueAdder::ChooseFolder(wxWindow* parent, wxArrayString& paths)
 std::vector<wxString> QueueAdder::Add(const wxArrayString& paths, WipeQueue& queue)
 {
     std::vector<wxString> refused;
+    QueueIntake intake(queue);
     for (const wxString& given : paths) {
         const wxString path = NativePath::FromToolkit(given);
         if (path.empty() || !NativePath::IsExact(path))
             refused.push_back(given);
-        else if (FolderWalk::IsFolder(path))
-            FileUtil::RecursiveAddFiles(path, queue);
-        else if (!queue.AddPath(path))
-            refused.push_back(path);
+        else
+            intake.Add(path);
     }
+    FileUtil::LogUnreadable(intake.Refused().unreadable);
+    const std::vector<wxString>& notOneFile = intake.Refused().notOneFile;
+    refused.insert(refused.end(), notOneFile.begin(), notOneFile.end());
     return refused;
 }
 
@@ -56,14 +57,10 @@ std::vector<wxString> QueueAdder::AddCommandLine(const std::vector<wxString>& ar
 {
     std::vector<wxString> paths = arguments;
     const bool walk = StartUp::TakeWalkOption(paths);
-    std::vector<wxString> refused;
-    for (const wxString& path : paths) {
-        if (walk && FolderWalk::IsFolder(path))
-            FileUtil::RecursiveAddFiles(path, queue);
-        else if (!queue.AddPath(path))
-            refused.push_back(path);
-    }
-    return refused;
+    QueueIntake intake(queue, walk ? QueueIntake::Folders::Walk : QueueIntake::Folders::Keep);
+    intake.Add(paths);
+    FileUtil::LogUnreadable(intake.Refused().unreadable);
+    return intake.Refused().notOneFile;
 }
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "LaterInstance.h"
 #include "engine/ConsoleText.h"
-#include "platform/FolderWalk.h"
+#include "engine/QueueIntake.h"
 #include "platform/CrashRecord.h"
 #include "platform/InstanceLock.h"
 #include "platform/NativePath.h"
@@ -80,17 +80,9 @@ bool StartUp::TakeWalkOption(std::vector<wxString>& paths)
 std::vector<wxString> StartUp::WalkFolders(const std::vector<wxString>& paths)
 {
     std::vector<wxString> files;
-    for (const wxString& path : paths) {
-        if (!FolderWalk::IsFolder(path)) {
-            files.push_back(path);
-            continue;
-        }
-        FolderWalk::Run(
-            path, [&files](const wxString& file) { files.push_back(file); },
-            [](const wxString& unreadable) {
-                std::cerr << "Cannot list the folder: " << ConsoleText::Of(NativePath::Display(unreadable))
-                          << std::endl;
-            });
-    }
+    QueueIntake intake(files);
+    intake.Add(paths);
+    for (const wxString& unreadable : intake.Refused().unreadable)
+        std::cerr << "Cannot list the folder: " << ConsoleText::Of(NativePath::Display(unreadable)) << std::endl;
     return files;
 }

@@ -44,9 +44,6 @@ WipeCommand::WipeCommand(const WipeOptions& options, std::ostream& out, std::ost
 
 int WipeCommand::Run()
 {
-    // One line per file not wiped, and this program's own lines on stdout.
-    Wiper::logSteps = false;
-    Wiper::verifyLastPass = options.verify;
     queue.SetMethod(options.method);
     const bool queued = QueueAll();
     WarnAboutFilesystems();
@@ -169,7 +166,11 @@ bool WipeCommand::Inspect(FreeSpaceWiper::Check& check)
 int WipeCommand::WipeFiles()
 {
     const uint64_t files = queue.Count();
-    FileRun run(queue, options.method);
+    // One line per file not wiped, and this program's own lines on stdout.
+    RunOptions runOptions;
+    runOptions.verify = options.verify;
+    runOptions.logSteps = false;
+    FileRun run(queue, options.method, runOptions);
     {
         StopSignals::BlockedHere blocked;
         if (!run.Start())

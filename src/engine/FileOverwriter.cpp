@@ -16,25 +16,26 @@
 std::function<void(const wxString& path)> FileOverwriter::afterPass;
 std::function<void(unsigned char* data, size_t n)> FileOverwriter::afterReadBack;
 
-namespace {
-
-void Report(const char* what, const wxString& path)
+FileOverwriter::FileOverwriter(const QueueEntry& entry, std::atomic<uint64_t>& processed, const RunOptions& options,
+                               HeldFolder* folder)
+    : entry(entry), path(entry.path), options(options), processed(processed), heldFolder(folder)
 {
-    if (Wiper::logSteps)
-        std::cerr << what << ConsoleText::Of(path) << std::endl;
+    file.SetClearReadOnly(options.clearReadOnly);
 }
 
-}  // namespace
-
-FileOverwriter::FileOverwriter(const QueueEntry& entry, std::atomic<uint64_t>& processed, HeldFolder* folder)
-    : entry(entry), path(entry.path), processed(processed), heldFolder(folder)
+void FileOverwriter::Report(const char* what) const
 {
+    if (options.logSteps)
+        std::cerr << what << ConsoleText::Of(path) << std::endl;
 }
 
 FileOutcome FileOverwriter::Preview(const QueueEntry& entry)
 {
     std::atomic<uint64_t> unused{0};
-    FileOverwriter file(entry, unused);
+    // A preview says nothing of its own: the caller tells the outcome.
+    RunOptions quiet;
+    quiet.logSteps = false;
+    FileOverwriter file(entry, unused, quiet);
     FileOutcome outcome{entry.path, 0, 0, WipeFailure::None, wxString()};
     if (entry.size != QueueEntry::unknownSize)
         outcome.size = entry.size.GetValue();
@@ -57,7 +58,7 @@ bool FileOverwriter::Open()
     uint64_t presentSize = 0;
     failure = file.Open(entry.folder, entry.name, presentSize, failureDetail, heldFolder);
     if (failure != WipeFailure::None) {
-        Report("Failed to open file for writing: ", path);
+        Report("Failed to open file for writing: ");
         return false;
     }
     fd = file.Descriptor();
@@ -82,8 +83,8 @@ bool FileOverwriter::CloseAndDelete(Discard* discard)
         if (discard)
             discard->After(entry.folder);
         return true;
-    case WipeFailure::OverwriteFailed: Report("Failed to overwrite file: ", path); return false;
-    default: Report("Failed to delete file: ", path); return false;
+    case WipeFailure::OverwriteFailed: Report("Failed to overwrite file: "); return false;
+    default: Report("Failed to delete file: "); return false;
     }
 }
 
@@ -207,7 +208,7 @@ bool FileOverwriter::StillGrowing()
 {
     failure = WipeFailure::Growing;
     failureDetail.clear();
-    Report("Failed to overwrite file: ", path);
+    Report("Failed to overwrite file: ");
     return false;
 }
 
@@ -215,7 +216,7 @@ bool FileOverwriter::Failed(const char* what, WipeFailure reason)
 {
     failure = reason;
     failureDetail = wxSysErrorMsgStr(errno);
-    Report(what, path);
+    Report(what);
     return false;
 }
 
@@ -245,7 +246,7 @@ bool FileOverwriter::VerifyLastPass()
         if (!file.ReadFromDevice(lastPass[first].offset, length, read.data(), detail)) {
             failure = WipeFailure::VerificationFailed;
             failureDetail = detail;
-            Report("Verification failed: ", path);
+            Report("Verification failed: ");
             return false;
         }
         if (afterReadBack)
@@ -258,7 +259,7 @@ bool FileOverwriter::VerifyLastPass()
             failureDetail = wxString::Format("bytes %llu to %llu differ",
                                              static_cast<unsigned long long>(written.offset),
                                              static_cast<unsigned long long>(written.offset + written.length));
-            Report("Verification failed: ", path);
+            Report("Verification failed: ");
             return false;
         }
         first = last;

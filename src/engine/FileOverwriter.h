@@ -27,7 +27,9 @@ public:
     // value if it was no regular file then); every pass advances processed as
     // it writes. folder, if given, is the run's folder held from one file to
     // the next (InPlaceFile::Open); it must outlive this object.
-    FileOverwriter(const QueueEntry& entry, std::atomic<uint64_t>& processed, HeldFolder* folder = nullptr);
+    // options are the run's (verify, log the steps, clear read-only).
+    FileOverwriter(const QueueEntry& entry, std::atomic<uint64_t>& processed, const RunOptions& options,
+                   HeldFolder* folder = nullptr);
     FileOverwriter(const FileOverwriter&) = delete;
     FileOverwriter& operator=(const FileOverwriter&) = delete;
 
@@ -127,6 +129,8 @@ private:
     bool CheckGrowth(bool& grown);
     bool StillGrowing();
     bool Failed(const char* what, WipeFailure reason);
+    // Writes what failed and the path, where the run logs its steps.
+    void Report(const char* what) const;
     // Reads every stretch of the last pass back from the device and compares
     // it with what was written; false, after "Verification failed: ", as
     // VerificationFailed.
@@ -143,6 +147,7 @@ private:
 
     const QueueEntry& entry;
     const wxString& path;
+    const RunOptions options;
     uint64_t passSize = 0;
     std::atomic<uint64_t>& processed;
     InPlaceFile file;
@@ -170,7 +175,7 @@ bool FileOverwriter::Pass(Fill fill)
 {
     size_t first = 0;
     Ranges();
-    verifying = Wiper::verifyLastPass && passesDone + 1 >= passesPerFile;
+    verifying = options.verify && passesDone + 1 >= passesPerFile;
     lastPass.clear();
     for (unsigned round = 0;; ++round) {
         const size_t end = ranges.size();

@@ -9,11 +9,12 @@
 
 #include <iostream>
 
-FileRun::FileRun(WipeQueue& queue, WipeMethod method)
+FileRun::FileRun(WipeQueue& queue, WipeMethod method, const RunOptions& options)
     : queue(queue),
       method(method),
       wiper(method == WipeMethod::DoD ? std::unique_ptr<Wiper>(new DoDWiper) : std::unique_ptr<Wiper>(new RandomWiper))
 {
+    wiper->SetOptions(options);
 }
 
 FileRun::~FileRun()
@@ -24,7 +25,7 @@ FileRun::~FileRun()
 
 bool FileRun::Start()
 {
-    record.Begin(queue.Snapshot(), method, Wiper::verifyLastPass);
+    record.Begin(queue.Snapshot(), method, wiper->Options().verify);
     queue.wiper = wiper.get();
     Wiper::ResetRun();
     auto* thread = new WipeThread(&queue);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/RunOptions.h"
 #include "engine/RunRecord.h"
 #include "engine/WipeMethod.h"
 #include "engine/WipeQueue.h"
@@ -13,7 +14,7 @@
 // RunReport.
 class FileRun : public WipeRun {
 public:
-    FileRun(WipeQueue& queue, WipeMethod method);
+    FileRun(WipeQueue& queue, WipeMethod method, const RunOptions& options = RunOptions());
     // Deletes the Wiper: only once IsFinished(), as the thread uses it until then.
     ~FileRun() override;
     FileRun(const FileRun&) = delete;

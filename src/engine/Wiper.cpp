@@ -11,8 +11,6 @@
 
 std::atomic<uint64_t> Wiper::bytesProcessed{0};
 std::atomic<uint64_t> Wiper::totalBytes{UINT64_MAX};
-std::atomic<bool> Wiper::logSteps{true};
-std::atomic<bool> Wiper::verifyLastPass{false};
 
 namespace {
 
@@ -177,7 +175,7 @@ std::vector<QueueEntry> Wiper::BeginRun(WipeQueue* queue, unsigned passesPerFile
             total += entry.size.GetValue() * passesPerFile;
     }
     totalBytes = total;
-    if (logSteps)
+    if (options.logSteps)
         std::cout << "Total file size to be wiped: " << total << " bytes" << std::endl;
     return batch;
 }
@@ -201,7 +199,7 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
             if (stopRequested)
                 break;
             ++done;
-            FileOverwriter file(entry, bytesProcessed, &folder);
+            FileOverwriter file(entry, bytesProcessed, options, &folder);
             if (!file.Open()) {
                 RecordFailure(OutcomeOf(entry, file));
                 continue;
@@ -250,7 +248,7 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
 void Wiper::EndRun(const char* methodTag)
 {
     // The line must agree with the box, which says stopped for any stop asked for.
-    if (logSteps)
+    if (options.logSteps)
         std::cout << methodTag << "Secure file deletion " << (stopRequested ? "stopped." : "completed.") << std::endl;
     {
         std::lock_guard<std::mutex> lock(failedMutex);

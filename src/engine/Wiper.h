@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/RunOptions.h"
 #include "engine/WipeQueue.h"
 #include "platform/Discard.h"
 #include "platform/StorageMedium.h"
@@ -49,6 +50,10 @@ public:
     // batch by batch, until the queue is empty (or a stop was requested).
     virtual void Wipe(WipeQueue* queue) = 0;
 
+    // How the next Wipe goes; set before its thread starts.
+    void SetOptions(const RunOptions& runOptions) { options = runOptions; }
+    const RunOptions& Options() const { return options; }
+
     virtual wxULongLong GetBytesProcessed();
     virtual wxULongLong GetTotalBytes();
     // True exactly when both counters are equal.
@@ -81,14 +86,6 @@ public:
     static void RequestStopNow();
     static bool IsStopNowRequested();
 
-    // The window's log lines: the total and final lines on standard output and
-    // the failed step before each "Not wiped" line. The command line turns
-    // them off, to keep to one line per file not wiped.
-    static std::atomic<bool> logSteps;
-    // Whether each file's last pass is read back from the device and compared
-    // before the file is deleted. Set only while no run goes on.
-    static std::atomic<bool> verifyLastPass;
-
 protected:
     // Runs every pass of one algorithm over one opened file; false once a pass
     // has failed (the failure is already reported).
@@ -97,15 +94,17 @@ protected:
     // The start of every run: resets the counters, sums the queued sizes times
     // passesPerFile into totalBytes, writes the total line and returns the first
     // batch, the queue as it was summed.
-    static std::vector<QueueEntry> BeginRun(WipeQueue* queue, unsigned passesPerFile);
+    std::vector<QueueEntry> BeginRun(WipeQueue* queue, unsigned passesPerFile);
     // The batch loop, starting with firstBatch: wipes and dequeues batch after
     // batch until the queue is empty or a stop was requested.
-    static void RunBatches(WipeQueue* queue, std::vector<QueueEntry> firstBatch,
-                           unsigned passesPerFile, const PassesFunction& passes);
+    void RunBatches(WipeQueue* queue, std::vector<QueueEntry> firstBatch, unsigned passesPerFile,
+                    const PassesFunction& passes);
     // Writes the algorithm's final line (methodTag followed by "Secure file
     // deletion completed." or, when a stop was asked for, "... stopped.") and
     // marks the run finished.
-    static void EndRun(const char* methodTag);
+    void EndRun(const char* methodTag);
+
+    RunOptions options;
 
     static std::atomic<uint64_t> bytesProcessed;
     static std::atomic<uint64_t> totalBytes;

@@ -27,9 +27,9 @@ public:
     InPlaceFile& operator=(const InPlaceFile&) = delete;
     ~InPlaceFile();
 
-    // Whether Open may clear a file's read-only attribute (Windows) to wipe it.
-    // The window sets it, only once the user has agreed, before a run starts.
-    static std::atomic<bool> clearReadOnly;
+    // Whether Open may clear the file's read-only attribute (Windows) to wipe
+    // it: only once the user has agreed. Nothing to clear elsewhere.
+    void SetClearReadOnly(bool allowed) { clearReadOnly = allowed; }
     // True for a file whose read-only attribute (Windows) keeps it from being
     // written; always false where write permission is the only guard.
     static bool IsReadOnly(const wxString& path);
@@ -116,6 +116,7 @@ private:
     static bool MappedRanges(int fd, uint64_t from, uint64_t end, std::vector<Range>& ranges);
 #endif
 
+    bool clearReadOnly = false;
     int fd = -1;
     int readFd = -1;        // opened for ReadFromDevice on first use
     bool readDirect = false;  // readFd bypasses the page cache

@@ -166,7 +166,6 @@ void CloseStreams(std::vector<InPlaceFile::Stream>& streams)
 
 }  // namespace
 
-std::atomic<bool> InPlaceFile::clearReadOnly{false};
 std::function<void()> InPlaceFile::afterRename;
 
 bool InPlaceFile::IsReadOnly(const wxString& path)

@@ -489,7 +489,6 @@ std::function<void()> InPlaceFile::afterRename;
 
 // Unix has no read-only attribute apart from the permissions, which are the
 // owner's to change, not this program's.
-std::atomic<bool> InPlaceFile::clearReadOnly{false};
 
 bool InPlaceFile::IsReadOnly(const wxString&)
 {

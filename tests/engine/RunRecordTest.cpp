@@ -21,18 +21,19 @@
 
 namespace {
 
-// Sets FileOverwriter::afterReadBack and Wiper::verifyLastPass for one test.
+// Sets FileOverwriter::afterReadBack for one test, and has the wiper read back.
 class ReadBack {
 public:
     explicit ReadBack(std::function<void(unsigned char*, size_t)> hook = nullptr)
     {
         FileOverwriter::afterReadBack = std::move(hook);
-        Wiper::verifyLastPass = true;
     }
-    ~ReadBack()
+    ~ReadBack() { FileOverwriter::afterReadBack = nullptr; }
+    static void Verify(Wiper& wiper)
     {
-        FileOverwriter::afterReadBack = nullptr;
-        Wiper::verifyLastPass = false;
+        RunOptions options;
+        options.verify = true;
+        wiper.SetOptions(options);
     }
 };
 
@@ -96,6 +97,7 @@ TEST(RunRecord, VerificationPassesOnAGoodDeviceAndKeepsAFileThatReadsBackWrong)
         WipeQueue queue;
         queue.AddPath(dir.Path("good"));
         RandomWiper wiper;
+        ReadBack::Verify(wiper);
         const RunResult run = RunOnFreshThread(wiper, queue);
         EXPECT_TRUE(run.failed.empty()) << run.err;
         EXPECT_FALSE(Exists(dir.Path("good")));
@@ -109,6 +111,7 @@ TEST(RunRecord, VerificationPassesOnAGoodDeviceAndKeepsAFileThatReadsBackWrong)
     WipeQueue queue;
     queue.AddPath(dir.Path("bad"));
     DoDWiper wiper;
+    ReadBack::Verify(wiper);
     const RunResult run = RunOnFreshThread(wiper, queue);
     ASSERT_EQ(run.failed.size(), 1u);
     EXPECT_EQ(Wiper::GetFailures()[0].reason, WipeFailure::VerificationFailed);

@@ -17,13 +17,17 @@
 namespace {
 
 // Wipes the one queued path and returns why it was not wiped (None if it was).
-WipeFailure WipeOne(const std::wstring& path)
+WipeFailure WipeOne(const std::wstring& path, bool clearReadOnly = false)
 {
     WipeQueue queue;
     if (!queue.AddPath(WindowsTempDir::Text(path)))
         return WipeFailure::NotFound;
     Wiper::ResetRun();
-    RandomWiper().Wipe(&queue);
+    RunOptions options;
+    options.clearReadOnly = clearReadOnly;
+    RandomWiper wiper;
+    wiper.SetOptions(options);
+    wiper.Wipe(&queue);
     const std::vector<FailedEntry> failures = Wiper::GetFailures();
     return failures.empty() ? WipeFailure::None : failures[0].reason;
 }
@@ -74,14 +78,11 @@ TEST(WindowsWipe, ReadOnlyFileIsWipedOnlyWhenClearingIsAllowed)
     if (!ReadOnlyIsEnforced(file))
         GTEST_SKIP() << "read-only is not enforced here (Wine as root)";
 
-    InPlaceFile::clearReadOnly = false;
     EXPECT_EQ(WipeOne(file), WipeFailure::AccessDenied);
     EXPECT_TRUE(ExistsWide(file));
     EXPECT_TRUE(InPlaceFile::IsReadOnly(WindowsTempDir::Text(file)));
 
-    InPlaceFile::clearReadOnly = true;
-    EXPECT_EQ(WipeOne(file), WipeFailure::None);
-    InPlaceFile::clearReadOnly = false;
+    EXPECT_EQ(WipeOne(file, true), WipeFailure::None);
     EXPECT_FALSE(ExistsWide(file));
 }
 

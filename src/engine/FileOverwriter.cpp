@@ -16,19 +16,21 @@
 std::function<void(const wxString& path)> FileOverwriter::afterPass;
 std::function<void(unsigned char* data, size_t n)> FileOverwriter::afterReadBack;
 
-namespace {
-
-void Report(const char* what, const wxString& path)
+FileOverwriter::FileOverwriter(const QueueEntry& entry, std::atomic<uint64_t>& processed, HeldFolder* folder,
+                               Control control)
+    : entry(entry), path(entry.path), processed(processed), heldFolder(folder), control(control)
 {
-    if (Wiper::logSteps)
-        std::cerr << what << ConsoleText::Of(path) << std::endl;
 }
 
-}  // namespace
-
-FileOverwriter::FileOverwriter(const QueueEntry& entry, std::atomic<uint64_t>& processed, HeldFolder* folder)
-    : entry(entry), path(entry.path), processed(processed), heldFolder(folder)
+FileOverwriter::FileOverwriter(const QueueEntry& entry, std::atomic<uint64_t>& processed)
+    : FileOverwriter(entry, processed, nullptr, Control())
 {
+}
+
+void FileOverwriter::Report(const char* what) const
+{
+    if (control.logSteps)
+        std::cerr << what << ConsoleText::Of(path) << std::endl;
 }
 
 FileOutcome FileOverwriter::Preview(const QueueEntry& entry)
@@ -56,7 +58,7 @@ bool FileOverwriter::Open()
     uint64_t presentSize = 0;
     failure = file.Open(entry.folder, entry.name, presentSize, failureDetail, heldFolder);
     if (failure != WipeFailure::None) {
-        Report("Failed to open file for writing: ", path);
+        Report("Failed to open file for writing: ");
         return false;
     }
     fd = file.Descriptor();
@@ -77,8 +79,8 @@ bool FileOverwriter::CloseAndDelete(Discard* discard)
         if (discard)
             discard->After(entry.folder);
         return true;
-    case WipeFailure::OverwriteFailed: Report("Failed to overwrite file: ", path); return false;
-    default: Report("Failed to delete file: ", path); return false;
+    case WipeFailure::OverwriteFailed: Report("Failed to overwrite file: "); return false;
+    default: Report("Failed to delete file: "); return false;
     }
 }
 
@@ -202,7 +204,7 @@ bool FileOverwriter::StillGrowing()
 {
     failure = WipeFailure::Growing;
     failureDetail.clear();
-    Report("Failed to overwrite file: ", path);
+    Report("Failed to overwrite file: ");
     return false;
 }
 
@@ -210,7 +212,7 @@ bool FileOverwriter::Failed(const char* what, WipeFailure reason)
 {
     failure = reason;
     failureDetail = wxSysErrorMsgStr(errno);
-    Report(what, path);
+    Report(what);
     return false;
 }
 
@@ -226,7 +228,7 @@ bool FileOverwriter::VerifyLastPass()
     constexpr size_t readSize = 4 << 20;
     std::vector<unsigned char> read;
     for (size_t first = 0; first < lastPass.size();) {
-        if (Wiper::IsStopNowRequested()) {
+        if (StopNow()) {
             failure = WipeFailure::Stopped;
             return false;
         }
@@ -240,7 +242,7 @@ bool FileOverwriter::VerifyLastPass()
         if (!file.ReadFromDevice(lastPass[first].offset, length, read.data(), detail)) {
             failure = WipeFailure::VerificationFailed;
             failureDetail = detail;
-            Report("Verification failed: ", path);
+            Report("Verification failed: ");
             return false;
         }
         if (afterReadBack)
@@ -253,7 +255,7 @@ bool FileOverwriter::VerifyLastPass()
             failureDetail = wxString::Format("bytes %llu to %llu differ",
                                              static_cast<unsigned long long>(written.offset),
                                              static_cast<unsigned long long>(written.offset + written.length));
-            Report("Verification failed: ", path);
+            Report("Verification failed: ");
             return false;
         }
         first = last;

@@ -2,12 +2,14 @@
 
 #include "engine/WipeMethod.h"
 #include "engine/WipeQueue.h"
-#include "engine/Wiper.h"
+#include "engine/RunOutcome.h"
 
 #include <wx/datetime.h>
 #include <wx/string.h>
 
 #include <map>
+#include <optional>
+#include <string>
 #include <vector>
 
 // The record of one file run that a user keeps: who wiped what, where, how
@@ -22,6 +24,10 @@ public:
     // entries it never reached (still queued after a stop).
     void End(const std::vector<FileOutcome>& outcomes, const std::vector<QueueEntry>& notReached, bool stopped,
              const RunTotals& totals);
+
+    // A free-space wipe in the same run, after the files; alone after a
+    // Begin with no entries. Its end is the run's end, its stop the run's.
+    void AddFreeSpace(const FreeSpaceOutcome& outcome);
 
     // The warning that applied to a queued file (OverwriteCaveat), or empty.
     wxString WarningOf(const wxString& path) const;
@@ -54,6 +60,10 @@ private:
     };
 
     Place PlaceOf(const wxString& path) const;
+    // "files", "free-space" or "files+free-space".
+    const char* Kind() const;
+    std::string FreeSpaceJson() const;
+    wxString FreeSpaceText() const;
 
     wxString host, user;
     wxDateTime started, ended;
@@ -63,4 +73,6 @@ private:
     RunTotals totals;
     std::map<wxString, Place> places;  // by queued path
     std::vector<File> files;
+    bool filesRun = false;  // End was called: the record lists a file run
+    std::optional<FreeSpaceOutcome> freeSpace;
 };

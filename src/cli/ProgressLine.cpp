@@ -1,5 +1,6 @@
 #include "cli/ProgressLine.h"
 
+#include "engine/ByteSize.h"
 #include "engine/RunReport.h"
 
 #include <wx/translation.h>
@@ -13,13 +14,13 @@ wxString ProgressLine::Text(uint64_t filesDone, uint64_t files, uint64_t bytesDo
                                 static_cast<unsigned long long>(files));
     // Entries that grew meanwhile can take the count past the total.
     const bool totalKnown = bytesTotal != 0 && bytesTotal != UINT64_MAX && bytesDone <= bytesTotal;
-    text += RunReport::SizeText(bytesDone);
+    text += ByteSize::Text(bytesDone);
     if (totalKnown)
-        text += wxString::Format(_(" of %s"), RunReport::SizeText(bytesTotal));
+        text += wxString::Format(_(" of %s"), ByteSize::Text(bytesTotal));
     if (elapsedMs <= 0 || bytesDone == 0)
         return text;
     const double rate = static_cast<double>(bytesDone) * 1000.0 / static_cast<double>(elapsedMs);
-    text += ", " + RunReport::SizeText(static_cast<uint64_t>(rate)) + "/s";
+    text += ", " + ByteSize::Text(static_cast<uint64_t>(rate)) + "/s";
     if (totalKnown) {
         const double leftMs = static_cast<double>(bytesTotal - bytesDone) * 1000.0 / rate;
         text += wxString::Format(_(", %s left"), RunReport::DurationText(static_cast<long long>(leftMs)));

@@ -1,22 +1,15 @@
 #pragma once
 
-// Ctrl-C and SIGTERM as the window's Stop button: the handler only notes the
-// signal, and the command's main loop asks the engine to stop.
+// Ctrl-C, SIGTERM and SIGHUP as the window's Stop button: the handler only
+// notes the signal, and the command's main loop asks the engine to stop.
+// Every thread takes them: a signal sent to the worker itself (a tool that
+// lists threads as processes) stops the run as well as one sent to the
+// process. Calls are restarted after the handler, so no write or sync of the
+// worker is cut short by it.
 class StopSignals {
 public:
-    // Catches SIGINT and SIGTERM from now on, and ignores SIGPIPE.
+    // Catches SIGINT, SIGTERM and SIGHUP from now on, and ignores SIGPIPE.
     static void Install();
-    // True once either has arrived.
+    // True once one of them has arrived.
     static bool Received();
-
-    // Keeps both signals from the calling thread while it lives, so that a
-    // thread started meanwhile inherits the mask and never takes them: its
-    // writes and syncs are not interrupted, and the main loop sees the signal.
-    class BlockedHere {
-    public:
-        BlockedHere();
-        ~BlockedHere();
-        BlockedHere(const BlockedHere&) = delete;
-        BlockedHere& operator=(const BlockedHere&) = delete;
-    };
 };

@@ -27,7 +27,3 @@ bool StopSignals::Received()
 {
     return received.load();
 }
-
-// The console's handler runs on a thread of its own: nothing to block.
-StopSignals::BlockedHere::BlockedHere() {}
-StopSignals::BlockedHere::~BlockedHere() {}

@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <atomic>
+#include <initializer_list>
 
 namespace {
 
@@ -13,24 +14,16 @@ void Note(int)
     received = true;
 }
 
-sigset_t StopSet()
-{
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    return set;
-}
-
 }  // namespace
 
 void StopSignals::Install()
 {
     struct sigaction action = {};
     action.sa_handler = Note;
+    action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int stop : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(stop, &action, nullptr);
     // A reader that went away (| head) must not end a run halfway, nor
     // before the report is written: the write fails instead.
     signal(SIGPIPE, SIG_IGN);
@@ -39,16 +32,4 @@ void StopSignals::Install()
 bool StopSignals::Received()
 {
     return received.load();
-}
-
-StopSignals::BlockedHere::BlockedHere()
-{
-    const sigset_t set = StopSet();
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-}
-
-StopSignals::BlockedHere::~BlockedHere()
-{
-    const sigset_t set = StopSet();
-    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }

@@ -66,6 +66,9 @@ int WipeCommand::Run()
     TrashQueue::RemoveEmptied(trashFolders);
     if (status != Stopped && !options.freeSpaceFolder.empty() && !StopSignals::Received())
         status = std::max(status, WipeFreeSpace());
+    // One record of everything the run did, written once it has all ended.
+    if (!WriteReport() && status != Stopped)
+        status = SomeNotWiped;
     return status;
 }
 
@@ -110,8 +113,8 @@ void WipeCommand::WarnAboutFilesystems()
             ++kinds[kind];
     }
     for (const auto& kind : kinds)
-        Complain(wxString::Format(wxPLURAL("Warning (%s): overwriting may not reach the old data of %zu file(s)",
-                                           "Warning (%s): overwriting may not reach the old data of %zu file(s)",
+        Complain(wxString::Format(wxPLURAL("Warning (%s): overwriting may not reach the old data of %zu file",
+                                           "Warning (%s): overwriting may not reach the old data of %zu files",
                                            kind.second),
                                   OverwriteCaveat::Shown(kind.first), kind.second));
 }
@@ -171,32 +174,35 @@ int WipeCommand::WipeFiles()
     runOptions.verify = options.verify;
     runOptions.logSteps = false;
     FileRun run(queue, options.method, runOptions);
-    {
-        StopSignals::BlockedHere blocked;
-        if (!run.Start())
-            return SomeNotWiped;
-    }
+    if (!run.Start())
+        return SomeNotWiped;
     const bool stopped = Follow(run, files);
     run.Finish();
-    const RunReport report(Wiper::GetFailures(), Wiper::GetTotals(), stopped);
-    if (!options.quiet)
+    const RunReport report(Wiper::GetFailures(), Wiper::GetTotals(), stopped, Wiper::GetWiped());
+    if (!options.quiet) {
         Say(report.SummaryLine());
+        // What the window's box says about flash drives, said here too.
+        const wxString medium = report.MediumText();
+        if (!medium.empty())
+            Say(medium);
+    }
     if (stopped && !queue.IsEmpty())
-        Complain(wxString::Format(wxPLURAL("Stopped: %zu file(s) not reached, left as they were",
-                                           "Stopped: %zu file(s) not reached, left as they were", queue.Count()),
+        Complain(wxString::Format(wxPLURAL("Stopped: %zu file not reached, left as it was",
+                                           "Stopped: %zu files not reached, left as they were", queue.Count()),
                                   queue.Count()));
-    const bool reported = WriteReport(run);
+    record = *run.Record();
+    recorded = true;
     if (stopped)
         return Stopped;
-    return report.AllWiped() && reported ? AllWiped : SomeNotWiped;
+    return report.AllWiped() ? AllWiped : SomeNotWiped;
 }
 
-bool WipeCommand::WriteReport(const WipeRun& run)
+bool WipeCommand::WriteReport()
 {
-    if (options.reportFile.empty() || !run.Record())
+    if (options.reportFile.empty() || !recorded)
         return true;
     wxString error;
-    if (run.Record()->Save(options.reportFile, error))
+    if (record.Save(options.reportFile, error))
         return true;
     Complain(wxString::Format(_("Report not written (%s): %s"), error, options.reportFile));
     return false;
@@ -204,17 +210,29 @@ bool WipeCommand::WriteReport(const WipeRun& run)
 
 int WipeCommand::WipeFreeSpace()
 {
-    FreeSpaceWiper::Check check;
-    if (!Inspect(check))
-        return SomeNotWiped;
-    FreeSpaceRun run(options.freeSpaceFolder, options.method);
-    {
-        StopSignals::BlockedHere blocked;
-        if (!run.Start())
-            return SomeNotWiped;
+    if (!recorded) {
+        // The record of a free-space wipe alone: no files, the same heading.
+        record.Begin({}, options.method, options.verify);
+        recorded = true;
     }
+    FreeSpaceWiper::Check check;
+    if (!Inspect(check)) {
+        FreeSpaceOutcome refused;
+        refused.folder = options.freeSpaceFolder;
+        refused.filesystem = check.filesystem.type;
+        refused.mountPoint = check.filesystem.root;
+        refused.medium = check.medium;
+        refused.failure = check.refusal.empty() ? _("cannot examine the folder") : check.refusal;
+        refused.started = refused.ended = wxDateTime::UNow();
+        record.AddFreeSpace(refused);
+        return SomeNotWiped;
+    }
+    FreeSpaceRun run(options.freeSpaceFolder, options.method);
+    if (!run.Start())
+        return SomeNotWiped;
     const bool stopped = Follow(run, 0);
     const WipeRun::Outcome outcome = run.Finish();
+    record.AddFreeSpace(run.Details());
     if (stopped) {
         Complain(outcome.message);
         return Stopped;

@@ -2,6 +2,7 @@
 
 #include "cli/WipeOptions.h"
 #include "engine/FreeSpaceWiper.h"
+#include "engine/RunRecord.h"
 #include "engine/WipeQueue.h"
 
 #include <wx/string.h>
@@ -39,9 +40,9 @@ private:
     // Polls run until it has finished, showing the progress line on a terminal
     // and passing a stop signal on; true when it was stopped.
     bool Follow(WipeRun& run, uint64_t files);
-    // Writes the run's record where --report asked; false (said on err) when
-    // it cannot.
-    bool WriteReport(const WipeRun& run);
+    // Writes the record of the files and the free space where --report
+    // asked; false (said on err) when it cannot.
+    bool WriteReport();
     void Say(const wxString& text);
     void Complain(const wxString& text);
 
@@ -51,4 +52,6 @@ private:
     WipeQueue queue;
     std::vector<wxString> trashFolders;  // trashed folders queued by --trash
     bool progressShown = false;
+    RunRecord record;       // the files run's, then the free space added
+    bool recorded = false;  // record holds a run
 };

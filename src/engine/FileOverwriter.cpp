@@ -16,26 +16,28 @@
 std::function<void(const wxString& path)> FileOverwriter::afterPass;
 std::function<void(unsigned char* data, size_t n)> FileOverwriter::afterReadBack;
 
-FileOverwriter::FileOverwriter(const QueueEntry& entry, std::atomic<uint64_t>& processed, const RunOptions& options,
-                               HeldFolder* folder)
-    : entry(entry), path(entry.path), options(options), processed(processed), heldFolder(folder)
+FileOverwriter::FileOverwriter(const QueueEntry& entry, std::atomic<uint64_t>& processed, HeldFolder* folder,
+                               Control control)
+    : entry(entry), path(entry.path), processed(processed), heldFolder(folder), control(control)
 {
-    file.SetClearReadOnly(options.clearReadOnly);
+    file.SetClearReadOnly(control.clearReadOnly);
+}
+
+FileOverwriter::FileOverwriter(const QueueEntry& entry, std::atomic<uint64_t>& processed)
+    : FileOverwriter(entry, processed, nullptr, Control())
+{
 }
 
 void FileOverwriter::Report(const char* what) const
 {
-    if (options.logSteps)
+    if (control.logSteps)
         std::cerr << what << ConsoleText::Of(path) << std::endl;
 }
 
 FileOutcome FileOverwriter::Preview(const QueueEntry& entry)
 {
     std::atomic<uint64_t> unused{0};
-    // A preview says nothing of its own: the caller tells the outcome.
-    RunOptions quiet;
-    quiet.logSteps = false;
-    FileOverwriter file(entry, unused, quiet);
+    FileOverwriter file(entry, unused);
     FileOutcome outcome{entry.path, 0, 0, WipeFailure::None, wxString()};
     if (entry.size != QueueEntry::unknownSize)
         outcome.size = entry.size.GetValue();
@@ -232,7 +234,7 @@ bool FileOverwriter::VerifyLastPass()
     constexpr size_t readSize = 4 << 20;
     std::vector<unsigned char> read;
     for (size_t first = 0; first < lastPass.size();) {
-        if (Wiper::IsStopNowRequested()) {
+        if (StopNow()) {
             failure = WipeFailure::Stopped;
             return false;
         }

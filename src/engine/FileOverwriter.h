@@ -1,6 +1,7 @@
 #pragma once
 
-#include "engine/Wiper.h"
+#include "engine/RunOutcome.h"
+#include "engine/WipeQueue.h"
 #include "platform/Discard.h"
 #include "platform/InPlaceFile.h"
 #include "platform/Writeback.h"
@@ -27,9 +28,17 @@ public:
     // value if it was no regular file then); every pass advances processed as
     // it writes. folder, if given, is the run's folder held from one file to
     // the next (InPlaceFile::Open); it must outlive this object.
-    // options are the run's (verify, log the steps, clear read-only).
-    FileOverwriter(const QueueEntry& entry, std::atomic<uint64_t>& processed, const RunOptions& options,
-                   HeldFolder* folder = nullptr);
+    // What the run asks of every file it overwrites, passed by the run
+    // rather than read from it, so that this class needs nothing above it.
+    struct Control {
+        const std::atomic<bool>* stopNow = nullptr;  // once true, stop at the next write call
+        bool verifyLastPass = false;                 // read the last pass back and compare it
+        bool logSteps = true;                        // say each failed step on standard error
+        bool clearReadOnly = false;                  // a read-only attribute (Windows) may be cleared
+    };
+
+    FileOverwriter(const QueueEntry& entry, std::atomic<uint64_t>& processed, HeldFolder* folder, Control control);
+    FileOverwriter(const QueueEntry& entry, std::atomic<uint64_t>& processed);
     FileOverwriter(const FileOverwriter&) = delete;
     FileOverwriter& operator=(const FileOverwriter&) = delete;
 
@@ -129,8 +138,8 @@ private:
     bool CheckGrowth(bool& grown);
     bool StillGrowing();
     bool Failed(const char* what, WipeFailure reason);
-    // Writes what failed and the path, where the run logs its steps.
     void Report(const char* what) const;
+    bool StopNow() const { return control.stopNow && control.stopNow->load(std::memory_order_relaxed); }
     // Reads every stretch of the last pass back from the device and compares
     // it with what was written; false, after "Verification failed: ", as
     // VerificationFailed.
@@ -147,11 +156,11 @@ private:
 
     const QueueEntry& entry;
     const wxString& path;
-    const RunOptions options;
     uint64_t passSize = 0;
     std::atomic<uint64_t>& processed;
     InPlaceFile file;
     HeldFolder* heldFolder;
+    const Control control;
     int fd = -1;
     WipeFailure failure = WipeFailure::None;
     wxString failureDetail;
@@ -175,7 +184,7 @@ bool FileOverwriter::Pass(Fill fill)
 {
     size_t first = 0;
     Ranges();
-    verifying = options.verify && passesDone + 1 >= passesPerFile;
+    verifying = control.verifyLastPass && passesDone + 1 >= passesPerFile;
     lastPass.clear();
     for (unsigned round = 0;; ++round) {
         const size_t end = ranges.size();
@@ -239,7 +248,7 @@ bool FileOverwriter::WriteRange(const Range& range, Fill& fill)
     uint64_t unpushed = range.offset;  // where the bytes not yet sent on their way begin
     for (uint64_t at = range.offset; at < end;) {
         // Checked between write calls, so that a stop takes effect at once.
-        if (Wiper::IsStopNowRequested()) {
+        if (StopNow()) {
             failure = WipeFailure::Stopped;
             return false;
         }
@@ -254,6 +263,7 @@ bool FileOverwriter::WriteRange(const Range& range, Fill& fill)
         at += filled;
         if (at - unpushed >= Writeback::stretch) {
             Writeback::Start(fd, unpushed, at - unpushed);
+            Writeback::Settle(fd, unpushed);
             unpushed = at;
         }
     }

@@ -1,5 +1,6 @@
 #include "engine/FreeSpaceRun.h"
 
+#include "engine/ByteSize.h"
 #include "engine/RunReport.h"
 #include "engine/Wiper.h"
 #include "platform/NativePath.h"
@@ -9,18 +10,13 @@
 
 #include <system_error>
 
-namespace {
-
-wxString Size(uint64_t bytes)
-{
-    return wxFileName::GetHumanReadableSize(wxULongLong(bytes));
-}
-
-}  // namespace
-
 FreeSpaceRun::FreeSpaceRun(const wxString& folder, WipeMethod algorithm)
     : wiper(folder, algorithm)
 {
+    // The record names the folder as the files' paths are named: in full.
+    wxFileName absolute = wxFileName::DirName(folder);
+    absolute.MakeAbsolute();
+    details.folder = absolute.GetPath();
 }
 
 FreeSpaceRun::~FreeSpaceRun()
@@ -35,6 +31,7 @@ bool FreeSpaceRun::Start()
 {
     // A stop asked of an earlier file run must not end this one at once.
     Wiper::ResetRun();
+    details.started = wxDateTime::UNow();
     try {
         thread = std::thread([this] { wiper.Run(); });
     } catch (const std::system_error&) {
@@ -53,6 +50,18 @@ WipeRun::Outcome FreeSpaceRun::Finish()
     if (thread.joinable())
         thread.join();
     const FreeSpaceWiper::Result result = wiper.GetResult();
+    details.ended = wxDateTime::UNow();
+    details.filesystem = result.filesystem.type;
+    details.mountPoint = result.filesystem.root;
+    details.medium = result.medium;
+    details.bytesOverwritten = result.bytesWritten;
+    details.unreachedBytes = result.unreachedBytes;
+    details.journal = result.journal;
+    details.stopped = result.stopped;
+    details.failure = result.failure;
+    details.removedAll = result.removedAll;
+    details.discard = result.discard;
+    details.discardedBytes = result.discardedBytes;
     return Outcome{Summary(result), _("Wipe free space"), _("Completed"), result.failure.empty() && !result.stopped};
 }
 
@@ -65,7 +74,7 @@ wxString FreeSpaceRun::Question(const wxString& folder, const FreeSpaceWiper::Ch
           "%s are free there. Vorlix fills all of it with files of %s, each synced to the drive, "
           "and then deletes them again. Files you have now are not touched.\n\n"
           "The drive is full for a while: other programs writing to it may fail meanwhile."),
-        fs.type, NativePath::Display(folder), Size(fs.freeBytes),
+        fs.type, NativePath::Display(folder), ByteSize::Text(fs.freeBytes),
         algorithm == WipeMethod::DoD ? _("0x00, 0xFF and random bytes, in three passes") : _("random bytes"));
     if (!check.note.empty())
         text += "\n\n" + check.note;
@@ -87,12 +96,12 @@ wxString FreeSpaceRun::Summary(const FreeSpaceWiper::Result& result)
     if (!result.failure.empty())
         return _("The free-space wipe did not finish:") + "\n" + result.failure
                + (result.removedAll ? "\n\n" + _("Every file it made has been removed.") : wxString());
-    wxString text = wxString::Format(_("Free space wiped: %s written."), Size(result.bytesWritten));
+    wxString text = wxString::Format(_("Free space wiped: %s written."), ByteSize::Text(result.bytesWritten));
     if (result.unreachedBytes != 0)
         text += "\n\n" + wxString::Format(_("%s (%s bytes) of free space could not be reached: blocks the "
                                             "filesystem keeps back for itself, and for the system unless an "
                                             "administrator runs the wipe."),
-                                 Size(result.unreachedBytes), wxULongLong(result.unreachedBytes).ToString());
+                                 ByteSize::Text(result.unreachedBytes), wxULongLong(result.unreachedBytes).ToString());
     if (result.medium == StorageMedium::Kind::Flash)
         text += "\n\n" + _("On flash storage the drive may keep old copies that no fill file can reach. ")
                 + RunReport::DiscardText(result.discard, result.discardedBytes, result.periodicTrim);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/FreeSpaceWiper.h"
+#include "engine/RunOutcome.h"
 #include "engine/WipeRun.h"
 
 #include <wx/string.h>
@@ -28,6 +29,8 @@ public:
     wxString ProgressText(double percentage) const override;
     // Waits for the thread (finished already, once IsFinished) and tells what it did.
     Outcome Finish() override;
+    // What the run did, for the record; complete once Finish() has returned.
+    const FreeSpaceOutcome& Details() const { return details; }
 
     // The question before a run: the filesystem, its free space and what the
     // run does to it.
@@ -39,4 +42,5 @@ public:
 private:
     FreeSpaceWiper wiper;
     std::thread thread;
+    FreeSpaceOutcome details;
 };

@@ -130,6 +130,10 @@ void FreeSpaceWiper::Run()
         result.bytesWritten = bytesWritten.load();
         result.filesMade = made.size();
         result.medium = check.medium;
+        result.filesystem = check.filesystem;
+        // Not pushed (stopped, failed): a journal it has still holds what it held.
+        if (result.journal == JournalPush::State::NoJournal && FreeSpace::JournalBlocks(check.filesystem) != 0)
+            result.journal = JournalPush::State::NotCleared;
         result.stopped = result.failure.empty() && ShouldStop();
     }
     finished = true;
@@ -239,7 +243,13 @@ bool FreeSpaceWiper::WritePasses(FillFile& file, const std::vector<Pattern>& pas
 void FreeSpaceWiper::PushJournal(const FreeSpace::Filesystem& filesystem)
 {
     wxString detail;
-    if (!JournalPush::Run(filesystem, workFolder, [this] { return ShouldStop(); }, detail)) {
+    JournalPush::State journal = JournalPush::State::NotCleared;
+    const bool removed = JournalPush::Run(filesystem, workFolder, [this] { return ShouldStop(); }, detail, &journal);
+    {
+        std::lock_guard<std::mutex> lock(resultMutex);
+        result.journal = journal;
+    }
+    if (!removed) {
         Fail(_("Cannot remove the work folder: "), detail);
         std::lock_guard<std::mutex> lock(resultMutex);
         result.removedAll = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/JournalPush.h"
 #include "engine/WipeMethod.h"
 #include "platform/Discard.h"
 #include "platform/FillFile.h"
@@ -54,6 +55,8 @@ public:
         Discard::Outcome discard = Discard::Outcome::NotAsked;
         uint64_t discardedBytes = 0;
         bool periodicTrim = false;
+        FreeSpace::Filesystem filesystem;  // as examined at the start
+        JournalPush::State journal = JournalPush::State::NoJournal;
     };
 
     // The hidden folder's name; one found at the start of a run is what an

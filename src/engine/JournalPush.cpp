@@ -9,23 +9,32 @@
 const char* const JournalPush::workFolderName = ".vorlix-journal";
 
 bool JournalPush::Run(const FreeSpace::Filesystem& filesystem, const wxString& workFolder,
-                      const std::function<bool()>& stop, wxString& detail)
+                      const std::function<bool()>& stop, wxString& detail, State* state)
 {
+    State ignored;
+    State& said = state ? *state : ignored;
     const uint64_t journalBlocks = FreeSpace::JournalBlocks(filesystem);
+    said = journalBlocks == 0 ? State::NoJournal : State::Cleared;
     if (journalBlocks == 0 || FreeSpace::ZeroJournal(filesystem))
         return true;
+    said = State::NotCleared;
     if (!FreeSpace::MakeHiddenFolder(workFolder, detail))
         return true;  // nowhere to push from: nothing of ours to remove
     // Each new folder takes a block of its own, which the journal logs as it
     // commits (with the blocks of the folders' entries, not counted here).
-    constexpr unsigned foldersPerCommit = 1024;
-    for (uint64_t logged = 0; logged < journalBlocks && !stop(); logged += foldersPerCommit) {
-        for (unsigned i = 0; i < foldersPerCommit; ++i)
+    // A commit of this many takes a few tens of milliseconds: a stop waits
+    // for no more than one.
+    constexpr unsigned foldersPerCommit = 256;
+    uint64_t logged = 0;
+    for (; logged < journalBlocks && !stop(); logged += foldersPerCommit) {
+        for (unsigned i = 0; i < foldersPerCommit && !stop(); ++i)
             FreeSpace::MakeHiddenFolder(FreeSpace::Join(workFolder, wxString::Format(".j%u", i)), detail);
         FreeSpace::Sync(workFolder);
         FreeSpace::RemoveFolder(workFolder, detail);
         FreeSpace::MakeHiddenFolder(workFolder, detail);
     }
+    if (logged >= journalBlocks)
+        said = State::Cleared;
     const bool removed = FreeSpace::RemoveFolder(workFolder, detail);
     FreeSpace::Sync(filesystem.root);
     return removed;

@@ -16,9 +16,11 @@ public:
     // place and zeroed: well under a second for any size. Otherwise it is
     // pushed round once with new empty folders made in workFolder (which is
     // removed again): about 0.25 ms per journal block. False, with detail set,
-    // when workFolder could not be removed.
+    // when workFolder could not be removed. state, if given, says whether
+    // the journal is clear now (NotCleared when stopped or nowhere to push from).
+    enum class State { NoJournal, Cleared, NotCleared };
     static bool Run(const FreeSpace::Filesystem& filesystem, const wxString& workFolder,
-                    const std::function<bool()>& stop, wxString& detail);
+                    const std::function<bool()>& stop, wxString& detail, State* state = nullptr);
 
     // After a file run: the journal of each filesystem that held one of the
     // folders, once, its work folder in that folder.

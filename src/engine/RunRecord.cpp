@@ -68,6 +68,25 @@ std::string Time(const wxDateTime& time)
     return time.IsValid() ? std::string(time.ToUTC().FormatISOCombined('T').utf8_str()) + "Z" : "";
 }
 
+const char* JournalCleared(JournalPush::State state)
+{
+    switch (state) {
+    case JournalPush::State::Cleared: return "true";
+    case JournalPush::State::NotCleared: return "false";
+    case JournalPush::State::NoJournal: break;
+    }
+    return "null";
+}
+
+const char* FreeSpaceResult(const FreeSpaceOutcome& outcome)
+{
+    return outcome.stopped ? "stopped" : outcome.failure.empty() ? "wiped" : "not wiped";
+}
+
+// Why free space was left: what the filesystem keeps back once it is full.
+const char* const unreachedReason = "kept back by the filesystem for itself, and for the system unless an "
+                                    "administrator runs the wipe";
+
 const char* MethodName(WipeMethod method)
 {
     return method == WipeMethod::DoD ? "dod" : "random";
@@ -109,6 +128,7 @@ void RunRecord::End(const std::vector<FileOutcome>& outcomes, const std::vector<
                     bool runStopped, const RunTotals& runTotals)
 {
     ended = wxDateTime::UNow();
+    filesRun = true;
     stopped = runStopped;
     totals = runTotals;
     files.clear();
@@ -120,6 +140,64 @@ void RunRecord::End(const std::vector<FileOutcome>& outcomes, const std::vector<
             outcome.size = entry.size.GetValue();
         files.push_back(File{outcome, false});
     }
+}
+
+void RunRecord::AddFreeSpace(const FreeSpaceOutcome& outcome)
+{
+    freeSpace = outcome;
+    if (outcome.ended.IsValid())
+        ended = outcome.ended;
+    stopped = stopped || outcome.stopped;
+}
+
+const char* RunRecord::Kind() const
+{
+    return !freeSpace ? "files" : filesRun ? "files+free-space" : "free-space";
+}
+
+std::string RunRecord::FreeSpaceJson() const
+{
+    if (!freeSpace)
+        return "null";
+    const FreeSpaceOutcome& fs = *freeSpace;
+    return "{\"folder\": " + Quoted(NativePath::Display(fs.folder)) + ", \"filesystem\": " + OrNull(fs.filesystem)
+           + ", \"mount_point\": " + OrNull(NativePath::Display(fs.mountPoint))
+           + ", \"medium\": " + Quoted(StorageMedium::Name(fs.medium))
+           + ", \"outcome\": " + Quoted(FreeSpaceResult(fs)) + ", \"reason\": " + OrNull(fs.failure)
+           + ", \"bytes_overwritten\": " + std::to_string(fs.bytesOverwritten)
+           + ", \"bytes_unreached\": " + std::to_string(fs.unreachedBytes)
+           + ", \"unreached_reason\": " + OrNull(fs.unreachedBytes ? unreachedReason : "")
+           + ", \"journal_cleared\": " + JournalCleared(fs.journal)
+           + ", \"all_removed\": " + (fs.removedAll ? "true" : "false")
+           + ", \"discard\": " + OrNull(DiscardCode(fs.discard))
+           + ", \"discarded_bytes\": " + std::to_string(fs.discardedBytes)
+           + ", \"started\": " + OrNull(Time(fs.started)) + ", \"ended\": " + OrNull(Time(fs.ended)) + "}";
+}
+
+wxString RunRecord::FreeSpaceText() const
+{
+    if (!freeSpace)
+        return wxString();
+    const FreeSpaceOutcome& fs = *freeSpace;
+    wxString text = "Free space " + wxString(FreeSpaceResult(fs));
+    if (!fs.failure.empty())
+        text += " (" + fs.failure + ")";
+    text += ": " + NativePath::Display(fs.folder);
+    if (!fs.filesystem.empty())
+        text += " (" + fs.filesystem + " on " + NativePath::Display(fs.mountPoint) + ", ";
+    else
+        text += " (";
+    text += wxString::Format("%llu bytes overwritten, %llu not reached",
+                             static_cast<unsigned long long>(fs.bytesOverwritten),
+                             static_cast<unsigned long long>(fs.unreachedBytes));
+    if (fs.unreachedBytes != 0)
+        text += wxString(" (") + unreachedReason + ")";
+    if (fs.journal != JournalPush::State::NoJournal)
+        text += fs.journal == JournalPush::State::Cleared ? ", journal cleared" : ", journal not cleared";
+    text += ", " + StorageMedium::Name(fs.medium);
+    if (fs.discard != Discard::Outcome::NotAsked)
+        text += ", discard: " + DiscardCode(fs.discard);
+    return text + ")\n";
 }
 
 RunRecord::Place RunRecord::PlaceOf(const wxString& path) const
@@ -202,6 +280,7 @@ wxString RunRecord::Json() const
     }
     std::string json = "{\n";
     json += "  \"report_format\": 1,\n";
+    json += std::string("  \"kind\": \"") + Kind() + "\",\n";
     json += "  \"program\": \"Vorlix\",\n";
     json += "  \"version\": \"" VORLIX_VERSION "\",\n";
     json += "  \"host\": " + Quoted(host) + ",\n";
@@ -213,6 +292,7 @@ wxString RunRecord::Json() const
     json += std::string("  \"verified\": ") + (verify ? "true" : "false") + ",\n";
     json += std::string("  \"stopped\": ") + (stopped ? "true" : "false") + ",\n";
     json += "  \"files\": [\n" + list + (list.empty() ? "" : "\n") + "  ],\n";
+    json += "  \"free_space\": " + FreeSpaceJson() + ",\n";
     json += "  \"totals\": {\"files\": " + std::to_string(files.size()) + ", \"wiped\": " + std::to_string(wiped)
             + ", \"not_wiped\": " + std::to_string(notWiped) + ", \"not_reached\": " + std::to_string(notReached)
             + ", \"bytes_overwritten\": " + std::to_string(written)
@@ -250,7 +330,9 @@ wxString RunRecord::Text() const
             line += ", discard: " + DiscardCode(outcome.discard);
         text += line + ")\n";
     }
-    text += "\n" + RunReport(std::vector<FailedEntry>(), totals, stopped).SummaryLine(false) + "\n";
+    text += FreeSpaceText();
+    if (filesRun || !freeSpace)
+        text += "\n" + RunReport(std::vector<FailedEntry>(), totals, stopped).SummaryLine(false) + "\n";
     return text;
 }
 

@@ -1,14 +1,16 @@
 #pragma once
 
+#include "engine/RunOutcome.h"
 #include "engine/WipeMethod.h"
 #include "engine/WipeQueue.h"
-#include "engine/Wiper.h"
 #include "platform/WholeFile.h"
 
 #include <wx/datetime.h>
 #include <wx/string.h>
 
 #include <map>
+#include <optional>
+#include <string>
 #include <vector>
 
 // The record of one file run that a user keeps: who wiped what, where, how
@@ -23,6 +25,10 @@ public:
     // entries it never reached (still queued after a stop).
     void End(const std::vector<FileOutcome>& outcomes, const std::vector<QueueEntry>& notReached, bool stopped,
              const RunTotals& totals);
+
+    // A free-space wipe in the same run, after the files; alone after a
+    // Begin with no entries. Its end is the run's end, its stop the run's.
+    void AddFreeSpace(const FreeSpaceOutcome& outcome);
 
     // The warning that applied to a queued file (OverwriteCaveat), or empty.
     wxString WarningOf(const wxString& path) const;
@@ -58,6 +64,10 @@ private:
     Place PlaceOf(const wxString& path) const;
     // True for Done; else the reason in words in error, where the system gave none.
     static bool Saved(WholeFile::Result result, wxString& error);
+    // "files", "free-space" or "files+free-space".
+    const char* Kind() const;
+    std::string FreeSpaceJson() const;
+    wxString FreeSpaceText() const;
 
     wxString host, user;
     wxDateTime started, ended;
@@ -67,4 +77,6 @@ private:
     RunTotals totals;
     std::map<wxString, Place> places;  // by queued path
     std::vector<File> files;
+    bool filesRun = false;  // End was called: the record lists a file run
+    std::optional<FreeSpaceOutcome> freeSpace;
 };

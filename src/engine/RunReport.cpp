@@ -1,7 +1,7 @@
 #include "engine/RunReport.h"
 
-#include <wx/filename.h>
-#include <wx/numformatter.h>
+#include "engine/ByteSize.h"
+
 #include <wx/translation.h>
 
 #include "platform/NativePath.h"
@@ -78,7 +78,7 @@ wxString RunReport::SummaryLine(bool translated) const
                                                   "%s files wiped, %s overwritten, in %s.", count)
                                        : wxString(count == 1 ? "%s file wiped, %s overwritten, in %s."
                                                              : "%s files wiped, %s overwritten, in %s.");
-    return wxString::Format(format, wxString(std::to_string(count)), SizeText(totals.bytesOverwritten, translated),
+    return wxString::Format(format, wxString(std::to_string(count)), ByteSize::Text(totals.bytesOverwritten, translated),
                             DurationText(totals.elapsedMs, translated));
 }
 
@@ -137,7 +137,7 @@ wxString RunReport::DiscardText(Discard::Outcome outcome, uint64_t bytes, bool p
     switch (outcome) {
     case Discard::Outcome::Discarded:
         return wxString::Format(
-            _("Vorlix asked the drive to discard the wiped blocks (%s)."), SizeText(bytes));
+            _("Vorlix asked the drive to discard the wiped blocks (%s)."), ByteSize::Text(bytes));
     case Discard::Outcome::Deferred:
         return periodicTrim ? _("The wiped blocks will be discarded at the system's next fstrim run "
                                 "(fstrim.timer is enabled).")
@@ -157,17 +157,12 @@ wxString RunReport::DiscardText(Discard::Outcome outcome, uint64_t bytes, bool p
     return _("Vorlix could not ask the drive to discard all of the wiped blocks.");
 }
 
-wxString RunReport::SizeText(uint64_t bytes, bool translated)
-{
-    wxString text = wxFileName::GetHumanReadableSize(wxULongLong(bytes), "0 B", 2, wxSIZE_CONV_TRADITIONAL);
-    // A record reads the same whatever the user's language, decimal point included.
-    if (!translated)
-        text.Replace(wxString(wxNumberFormatter::GetDecimalSeparator()), ".");
-    return text;
-}
-
 wxString RunReport::DurationText(long long ms, bool translated)
 {
+    // A tenth of a second is the least the line shows: a quicker run is
+    // not said to have taken no time at all.
+    if (ms < 50)
+        return translated ? _("under 0.1 s") : wxString("under 0.1 s");
     if (ms < 60000) {
         const double seconds = static_cast<double>(ms) / 1000.0;
         return (translated ? wxString::Format("%.1f", seconds) : wxString::FromCDouble(seconds, 1)) + " s";

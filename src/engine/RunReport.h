@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/WipeFailure.h"
-#include "engine/Wiper.h"
+#include "engine/RunOutcome.h"
 
 // What a finished run did and why each file it did not wipe is still there, in
 // the words of the end-of-run box and of the log. Needs no window.
@@ -40,9 +40,6 @@ public:
     // One line of standard error for a file not wiped: its reason and its path.
     static wxString LogLine(const FailedEntry& entry, bool translated = true);
     static wxString DurationText(long long ms, bool translated = true);
-    // "1.50 MB", as the box, the record and the command line's progress show sizes;
-    // translated false keeps the decimal point of the saved records.
-    static wxString SizeText(uint64_t bytes, bool translated = true);
 
 private:
     // The reason and, where it tells more, the system's own text.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "engine/ByteSize.h"
 #include "platform/InPlaceFile.h"
 
 const wxULongLong QueueEntry::unknownSize = wxULongLong(0xFFFFFFFFul, 0xFFFFFFFFul);
@@ -11,14 +12,7 @@ wxString QueueEntry::SizeText(wxULongLong size)
 {
     if (size == unknownSize)
         return "-";
-    static const char* const sizeUnits[] = {"B", "KB", "MB", "GB", "TB"};
-    double x = size.ToDouble();
-    int unit = 0;
-    while (x >= 1024.0 && unit < 4) {
-        x *= 0.0009765625;
-        ++unit;
-    }
-    return wxString::Format("%.2f %s", x, sizeUnits[unit]);
+    return ByteSize::Text(size.GetValue(), true, true);
 }
 
 namespace {

@@ -34,6 +34,7 @@ void RecordFailure(FileOutcome outcome)
     std::cerr << ConsoleText::Of(RunReport::LogLine(entry)) << std::endl;
     std::lock_guard<std::mutex> lock(failedMutex);
     failures.push_back(entry);
+    totals.bytesOverwritten += outcome.bytesOverwritten;
     outcomes.push_back(std::move(outcome));
     ++filesReached;
 }
@@ -42,7 +43,7 @@ void RecordWiped(FileOutcome outcome)
 {
     std::lock_guard<std::mutex> lock(failedMutex);
     ++totals.filesWiped;
-    totals.bytesOverwritten += outcome.size;
+    totals.bytesOverwritten += outcome.bytesOverwritten;
     if (outcome.discard == Discard::Outcome::Deferred)
         totals.periodicTrim = Discard::PeriodicTrimEnabled();
     outcomes.push_back(std::move(outcome));
@@ -190,6 +191,7 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
     StorageMedium media;
     StorageMedium::Kind medium = StorageMedium::Kind::Unknown;
     wxString mediumFolder;  // the folder medium was found for: files of one folder come together
+    const FileOverwriter::Control control{&stopNowRequested, options.verify, options.logSteps, options.clearReadOnly};
     // Open from one file to the next in it, so that none walks down from the root.
     HeldFolder folder;
     std::vector<wxString> wipedFolders;
@@ -199,7 +201,7 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
             if (stopRequested)
                 break;
             ++done;
-            FileOverwriter file(entry, bytesProcessed, options, &folder);
+            FileOverwriter file(entry, bytesProcessed, &folder, control);
             if (!file.Open()) {
                 RecordFailure(OutcomeOf(entry, file));
                 continue;

@@ -1,10 +1,8 @@
 #pragma once
 
 #include "engine/RunOptions.h"
+#include "engine/RunOutcome.h"
 #include "engine/WipeQueue.h"
-#include "platform/Discard.h"
-#include "platform/StorageMedium.h"
-#include "platform/WipeFailure.h"
 
 #include <wx/longlong.h>
 #include <wx/string.h>
@@ -15,27 +13,6 @@
 #include <vector>
 
 class FileOverwriter;
-
-// What one run did, for its summary line.
-struct RunTotals {
-    uint64_t filesWiped = 0;        // overwritten and deleted
-    uint64_t bytesOverwritten = 0;  // their sizes, each once however many passes
-    long long elapsedMs = 0;        // from the run's start to its end
-    bool periodicTrim = false;      // the system discards free space on a schedule
-};
-
-// One file a run reached, wiped or not, for the run's record, and what was
-// done for the drive it was on.
-struct FileOutcome {
-    wxString path;
-    uint64_t size = 0;              // what each pass covers; 0 for a file never opened
-    uint64_t bytesOverwritten = 0;  // written to it over all passes (holes skipped)
-    WipeFailure reason = WipeFailure::None;
-    wxString detail;
-    StorageMedium::Kind medium = StorageMedium::Kind::Unknown;  // Unknown also when never looked at
-    Discard::Outcome discard = Discard::Outcome::NotAsked;
-    uint64_t discardedBytes = 0;
-};
 
 // Block size of every pass: the unit in which its bytes are made.
 constexpr size_t WIPE_BLOCK_SIZE = 1024;

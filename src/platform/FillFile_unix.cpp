@@ -63,6 +63,7 @@ FillFile::Outcome FillFile::Write(const unsigned char* bytes, size_t n, size_t& 
     }
     if (position - unpushed >= Writeback::stretch) {
         Writeback::Start(static_cast<int>(handle), unpushed, position - unpushed);
+        Writeback::Settle(static_cast<int>(handle), unpushed);
         unpushed = position;
     }
     return Outcome::Written;

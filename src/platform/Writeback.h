@@ -14,4 +14,10 @@ public:
 
     // fd as InPlaceFile gives it.
     static void Start(int fd, uint64_t offset, uint64_t length);
+    // Waits until the file's bytes before end have left the page cache for
+    // the device (not its cache: the pass's sync does that). Called with the
+    // start of each stretch begun, it keeps at most two stretches in flight,
+    // so that the sync ending a pass, which no stop can cut short, waits for
+    // little; a stop between two writes waits for no more than a stretch.
+    static void Settle(int fd, uint64_t end);
 };

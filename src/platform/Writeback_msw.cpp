@@ -6,3 +6,7 @@
 void Writeback::Start(int, uint64_t, uint64_t)
 {
 }
+
+void Writeback::Settle(int, uint64_t)
+{
+}

@@ -14,3 +14,15 @@ void Writeback::Start(int fd, uint64_t offset, uint64_t length)
     (void)length;
 #endif
 }
+
+void Writeback::Settle(int fd, uint64_t end)
+{
+#ifdef SYNC_FILE_RANGE_WRITE
+    if (end != 0)
+        ::sync_file_range(fd, 0, static_cast<off_t>(end),
+                          SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+#else
+    (void)fd;
+    (void)end;
+#endif
+}

@@ -44,15 +44,15 @@ TEST(RunReport, GroupsTheFilesNotWipedByReasonWithACountEach)
 
 TEST(RunReport, SummaryLineSaysFilesBytesAndTime)
 {
-    EXPECT_EQ(RunReport({}, RunTotals{1, 300, 40}, false).SummaryLine(), "1 file wiped, 300 B overwritten, in 0.0 s.");
-    EXPECT_EQ(RunReport({}, RunTotals{0, 0, 0}, false).SummaryLine(), "0 files wiped, 0 B overwritten, in 0.0 s.");
+    EXPECT_EQ(RunReport({}, RunTotals{1, 300, 40}, false).SummaryLine(), "1 file wiped, 300 B overwritten, in under 0.1 s.");
+    EXPECT_EQ(RunReport({}, RunTotals{0, 0, 0}, false).SummaryLine(), "0 files wiped, 0 B overwritten, in under 0.1 s.");
     EXPECT_EQ(RunReport({}, RunTotals{3, 5 << 20, 125400}, false).SummaryLine(),
               "3 files wiped, 5.00 MB overwritten, in 2 min 5 s.");
     EXPECT_EQ(RunReport::DurationText(59949), "59.9 s");
     EXPECT_EQ(RunReport::DurationText(3723000), "1 h 2 min");
 
     const RunReport all({}, RunTotals{1, 10, 0}, false);
-    EXPECT_EQ(all.Message(), "Wiping process completed!\n1 file wiped, 10 B overwritten, in 0.0 s.");
+    EXPECT_EQ(all.Message(), "Wiping process completed!\n1 file wiped, 10 B overwritten, in under 0.1 s.");
     EXPECT_TRUE(all.AllWiped());
     const RunReport stopped({{"/big", WipeFailure::Stopped, ""}}, RunTotals{}, true);
     EXPECT_TRUE(stopped.Message().StartsWith("Wiping process stopped!\n0 files wiped")) << stopped.Message();

@@ -157,6 +157,51 @@ TEST(RunControl, StopRequestEndsTheRunAfterTheCurrentFile)
     EXPECT_FALSE(Exists(dir.Path("c")));
 }
 
+// Stopped at once while a file's last pass is being synced: the pass has
+// reached the device, so the file is wiped (deleted and counted), though the
+// run is stopped; one stopped before its last pass is kept, partly
+// overwritten. The line, the record and the man page say the same.
+TEST(RunControl, StopNowDuringTheLastSyncStillWipesTheFileAndKeepsTheRest)
+{
+    TempDir dir;
+    for (const char* name : {"a", "b", "c"})
+        WriteFile(dir.Path(name), Pattern(1500));
+    WipeQueue queue;
+    for (const char* name : {"a", "b", "c"})
+        queue.AddPath(dir.Path(name));
+    DoDWiper wiper;
+    int passes = 0;
+    {
+        // The hook runs once a pass's sync has returned: as late in it as a
+        // stop can come.
+        AfterPassHook hook([&](const wxString&) {
+            if (++passes == 3)
+                Wiper::RequestStopNow();
+        });
+        RunOnWipeThread(wiper, queue);
+    }
+    EXPECT_FALSE(Exists(dir.Path("a")));
+    EXPECT_EQ(ReadFile(dir.Path("b")), Pattern(1500));
+    EXPECT_EQ(Wiper::GetTotals().filesWiped, 1u);
+    ASSERT_EQ(Wiper::GetOutcomes().size(), 1u);
+    EXPECT_EQ(Wiper::GetOutcomes()[0].reason, WipeFailure::None);
+
+    // Stopped after the first of three passes: kept, and said to be.
+    passes = 0;
+    {
+        AfterPassHook hook([&](const wxString&) {
+            if (++passes == 1)
+                Wiper::RequestStopNow();
+        });
+        RunOnWipeThread(wiper, queue);
+    }
+    EXPECT_EQ(ReadFile(dir.Path("b")), std::string(1500, '\0'));
+    ASSERT_EQ(Wiper::GetOutcomes().size(), 1u);
+    EXPECT_EQ(Wiper::GetOutcomes()[0].reason, WipeFailure::Stopped);
+    EXPECT_EQ(Wiper::GetTotals().bytesOverwritten, 1500u);
+    EXPECT_EQ(ReadFile(dir.Path("c")), Pattern(1500));
+}
+
 TEST(RunControl, ThreadWithoutAWiperReturnsAtOnce)
 {
     TempDir dir;

@@ -14,10 +14,12 @@ mkdir -m 700 "$XDG_RUNTIME_DIR"
 mnt=$tmp/mnt
 flakey=vorlix-test-$$
 loop=
+floop=
 cleanup() {
     for point in "$mnt" "$tmp/merged" "$tmp/ro"; do mountpoint -q "$point" && umount "$point"; done
     dmsetup remove "$flakey" 2>/dev/null
     [ -n "$loop" ] && losetup -d "$loop"
+    [ -n "$floop" ] && losetup -d "$floop"
     rm -rf "$tmp"
 }
 trap cleanup EXIT
@@ -69,10 +71,11 @@ check "free space, dry run: status 0 and the filesystem named" grep -q '^Would w
 check "free space: status 0" test $? -eq 0
 check "free space: says what it wrote" grep -q '^Free space wiped: ' "$tmp/out5"
 # SIGINT the moment the work folder appears: the fill of a small image can
-# end within a sleep's time on a fast disk.
-status=$(python3 - "$mnt" "$tmp/out6" "$tmp/err6" "$wipe" --method dod --free-space . <<'PY'
+# end within a sleep's time on a fast disk. Prints the exit status.
+stop_free_space() {
+python3 - "$1" "$mnt" "$tmp/out6" "$tmp/err6" "$wipe" --method dod --free-space . <<'PY'
 import ctypes, os, select, signal, subprocess, sys
-mnt, out, err, *command = sys.argv[1:]
+name, mnt, out, err, *command = sys.argv[1:]
 libc = ctypes.CDLL(None, use_errno=True)
 watch = libc.inotify_init1(os.O_CLOEXEC)
 IN_CREATE = 0x100
@@ -80,14 +83,42 @@ libc.inotify_add_watch(watch, mnt.encode(), IN_CREATE)
 child = subprocess.Popen(command, cwd=mnt, stdout=open(out, "w"), stderr=open(err, "w"))
 while child.poll() is None:
     if select.select([watch], [], [], 0.1)[0] and b".vorlix-free-space" in os.read(watch, 65536):
-        child.send_signal(signal.SIGINT)
+        child.send_signal(getattr(signal, "SIG" + name))
         break
-print(child.wait())
+try:
+    print(child.wait(timeout=20))
+except subprocess.TimeoutExpired:
+    child.kill()
+    print("still running after 20 s")
 PY
-)
-check "free space, SIGINT: status 130" test "$status" = 130
-check "free space, SIGINT: every filler file removed" test ! -e "$mnt/.vorlix-free-space"
-check "free space, SIGINT: said so" grep -q 'Every file it made has been removed' "$tmp/err6"
+}
+for sig in INT TERM HUP; do
+    status=$(stop_free_space $sig)
+    check "free space, SIG$sig: status 130" test "$status" = 130
+    check "free space, SIG$sig: every filler file removed" test ! -e "$mnt/.vorlix-free-space"
+    check "free space, SIG$sig: said so" grep -q 'Every file it made has been removed' "$tmp/err6"
+done
+
+# The free space's record: its filesystem and mount point, the bytes, the
+# journal; given with a file, one record holds both.
+(cd "$mnt" && "$wipe" -q --report "$tmp/fs.json" --free-space . >/dev/null 2>&1)
+check "free space, --report: status 0" test $? -eq 0
+check "free space, --report: every documented field, right" python3 - "$tmp/fs.json" "$mnt" \
+    "$(dirname "$0")/../../docs/report.md" <<'PY'
+import json, re, sys
+report, mnt = json.load(open(sys.argv[1])), sys.argv[2]
+fields = re.findall(r"^\| `free_space\.([a-z_]+)` \|", open(sys.argv[3]).read(), re.M)
+fs = report["free_space"]
+assert len(fields) > 10 and all(field in fs for field in fields), (fields, fs)
+assert report["kind"] == "free-space" and report["files"] == [] and not report["stopped"], report
+assert fs["filesystem"] == "ext4" and fs["mount_point"] == mnt and fs["folder"] == mnt, fs
+assert fs["outcome"] == "wiped" and fs["bytes_overwritten"] > 10 << 20 and fs["journal_cleared"] is True, fs
+assert fs["started"] <= fs["ended"] == report["ended"] and fs["all_removed"], fs
+PY
+echo kept >"$mnt/withfile"
+(cd "$mnt" && "$wipe" -q --report "$tmp/both.txt" --free-space . withfile >/dev/null 2>&1)
+check "files and free space: one text record of both" test $? -eq 0 \
+    -a "$(grep -c -e "^Wiped: $mnt/withfile (5 bytes" -e "^Free space wiped: $mnt (ext4 on $mnt, " "$tmp/both.txt")" -eq 2
 umount "$mnt"
 check "the deleted file's content is gone from the device" test "$(count "$tmp/marker.deleted" "$tmp/disk.img")" -eq 0
 
@@ -97,7 +128,7 @@ echo journalled >"$mnt/journalled"
 (cd "$mnt" && "$wipe" -q --report "$tmp/journal.json" journalled >"$tmp/out7" 2>"$tmp/err7" </dev/null)
 check "data=journal: wiped all the same, status 0" test $? -eq 0 -a ! -e "$mnt/journalled"
 check "data=journal: the warning on stderr" grep -qxF \
-    'Warning (ext4 filesystem (data=journal)): overwriting may not reach the old data of 1 file(s)' "$tmp/err7"
+    'Warning (ext4 filesystem (data=journal)): overwriting may not reach the old data of 1 file' "$tmp/err7"
 check "data=journal: the warning in the report" \
     grep -qF '"filesystem": "ext4", "warning": "ext4 filesystem (data=journal)"' "$tmp/journal.json"
 umount "$mnt"
@@ -137,6 +168,22 @@ check "read-only run: status 1, the same reason" test $? -eq 1 -a \
     "$(cat "$tmp/err12")" = 'Not wiped (permission denied or read-only: Read-only file system): file'
 check "read-only run: the file kept" test "$(cat "$tmp/ro/file")" = kept
 umount "$tmp/ro"
+
+# On flash storage the command line says what the window's box says: a
+# loop device that reports itself as not rotational.
+truncate -s 96M "$tmp/flash.img"
+floop=$(losetup -f --show "$tmp/flash.img")
+echo 0 >"/sys/block/${floop#/dev/}/queue/rotational"
+mkfs.ext4 -q -F "$floop"
+mount "$floop" "$mnt"
+head -c 32M /dev/urandom >"$mnt/on-flash"
+sync
+(cd "$mnt" && "$wipe" on-flash >"$tmp/out10" 2>"$tmp/err10")
+check "flash: wiped, status 0" test $? -eq 0 -a ! -e "$mnt/on-flash"
+check "flash: the summary line, then the files on flash" test "$(sed -n 2,3p "$tmp/out10")" = "On flash storage (1):
+on-flash"
+check "flash: what the drive was asked" grep -q 'discard' "$tmp/out10"
+umount "$mnt"
 
 # A device that drops every write once the file is on it.
 if ! dmsetup targets 2>/dev/null | grep -q '^flakey'; then

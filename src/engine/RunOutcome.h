@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "engine/JournalPush.h"
+#include "platform/Discard.h"
+#include "platform/StorageMedium.h"
+#include "platform/WipeFailure.h"
+
+#include <wx/datetime.h>
+#include <wx/string.h>
+
+#include <cstdint>
+
+// What one run did, for its summary line and its record.
+struct RunTotals {
+    uint64_t filesWiped = 0;        // overwritten and deleted
+    // Written over all passes to every file reached, wiped or not (holes
+    // skipped): the line, the box and the record say the same number.
+    uint64_t bytesOverwritten = 0;
+    long long elapsedMs = 0;        // from the run's start to its end
+    bool periodicTrim = false;      // the system discards free space on a schedule
+};
+
+// One file a run reached, wiped or not, for the run's record, and what was
+// done for the drive it was on.
+struct FileOutcome {
+    wxString path;
+    uint64_t size = 0;              // what each pass covers; 0 for a file never opened
+    uint64_t bytesOverwritten = 0;  // written to it over all passes (holes skipped)
+    WipeFailure reason = WipeFailure::None;
+    wxString detail;
+    StorageMedium::Kind medium = StorageMedium::Kind::Unknown;  // Unknown also when never looked at
+    Discard::Outcome discard = Discard::Outcome::NotAsked;
+    uint64_t discardedBytes = 0;
+};
+
+// One free-space wipe, for the run's record.
+struct FreeSpaceOutcome {
+    wxString folder;      // as the user named it
+    wxString filesystem;  // its type ("ext4")
+    wxString mountPoint;  // the top of that filesystem
+    StorageMedium::Kind medium = StorageMedium::Kind::Unknown;
+    uint64_t bytesOverwritten = 0;  // written over all passes
+    // Free space no fill file could take, measured once the filesystem was
+    // full; 0 when the run did not get that far.
+    uint64_t unreachedBytes = 0;
+    JournalPush::State journal = JournalPush::State::NoJournal;
+    bool stopped = false;
+    wxString failure;        // why it did not finish, or why it was refused; empty when it did
+    bool removedAll = true;  // false when a fill file or the work folder is still there
+    Discard::Outcome discard = Discard::Outcome::NotAsked;
+    uint64_t discardedBytes = 0;
+    wxDateTime started, ended;
+};

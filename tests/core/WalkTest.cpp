@@ -10,6 +10,7 @@
 #include "Main.h"
 #include "QueueAdder.h"
 #include "engine/FileOverwriter.h"
+#include "engine/QueueIntake.h"
 #include "engine/WipeQueue.h"
 #include "engine/RandomWiper.h"
 #include "support/QueuedPaths.h"
@@ -209,4 +210,38 @@ TEST(FolderWalk, TheCommandLineWalksFoldersOnlyAfterTheWalkOption)
     EXPECT_TRUE(QueueAdder::AddCommandLine({dir.Path("picked"), "--walk"}, plain).empty());
     ASSERT_EQ(QueuedPaths(plain).size(), 2u);
     EXPECT_EQ(QueuedPaths(plain)[0], dir.Path("picked"));
+}
+
+// Every door queues through one intake: a folder is walked, refused or kept
+// as the door's rule says, and what it did not take is listed, links met
+// inside a walk among it.
+TEST(FolderWalk, TheIntakeFollowsTheDoorsRuleAndListsWhatItDidNotTake)
+{
+    TempDir dir;
+    dir.Folder("tree");
+    const std::string inside = dir.File("tree/inside.txt"), loose = dir.File("loose.txt");
+    ASSERT_EQ(symlink(loose.c_str(), dir.Path("tree/link").c_str()), 0);
+
+    WipeQueue walked;
+    QueueIntake walk(walked);
+    walk.Add({dir.Path("tree"), loose, dir.Path("tree/inside.txt/..")});
+    EXPECT_EQ(QueuedPaths(walked), (std::vector<wxString>{inside, loose}));
+    EXPECT_EQ(walk.Refused().links, (std::vector<wxString>{dir.Path("tree/link")}));
+    EXPECT_EQ(walk.Refused().notOneFile, (std::vector<wxString>{dir.Path("tree/inside.txt/..")}));
+    EXPECT_FALSE(walk.AllTaken());
+
+    WipeQueue refusing;
+    QueueIntake refuse(refusing, QueueIntake::Folders::Refuse);
+    refuse.Add({dir.Path("tree"), loose});
+    EXPECT_EQ(QueuedPaths(refusing), (std::vector<wxString>{loose}));
+    EXPECT_EQ(refuse.Refused().folders, (std::vector<wxString>{dir.Path("tree")}));
+
+    // A later start lists what it will hand over; the window takes a handed
+    // path as it is, never walking it again.
+    std::vector<wxString> handed;
+    QueueIntake(handed).Add(dir.Path("tree"));
+    EXPECT_EQ(handed, (std::vector<wxString>{inside}));
+    WipeQueue window;
+    QueueIntake(window).AddHandedOver(dir.Path("tree"));
+    EXPECT_EQ(QueuedPaths(window), (std::vector<wxString>{dir.Path("tree")}));
 }

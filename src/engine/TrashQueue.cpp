@@ -18,6 +18,7 @@ TrashQueue::Added TrashQueue::Add(const std::vector<wxString>& trashFolders, Wip
     };
     for (const wxString& trash : trashFolders) {
         const TrashFolder::Contents contents = TrashFolder::List(trash);
+        added.unreadable.insert(added.unreadable.end(), contents.refused.begin(), contents.refused.end());
         for (const TrashFolder::Item& item : contents.items) {
             bool whole = !item.isLink;
             if (item.isFolder) {

@@ -17,7 +17,9 @@ class TrashQueue {
 public:
     struct Added {
         size_t entries = 0;                // paths queued
-        std::vector<wxString> unreadable;  // folders in the Trash that could not be listed
+        // Folders in the Trash that could not be listed, or were not this
+        // user's to list: nothing in them was queued.
+        std::vector<wxString> unreadable;
         std::vector<wxString> folders;     // trashed folders, for RemoveEmptied after the run
     };
 

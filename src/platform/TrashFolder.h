@@ -21,6 +21,9 @@ public:
         // Records whose item is gone, and the trash's own size cache: they
         // name files the user trashed and go with the rest.
         std::vector<wxString> others;
+        // A files/ or info/ that is a link or not this user's own folder:
+        // nothing in it is listed.
+        std::vector<wxString> refused;
     };
 
     // Every trash folder of this user that exists now, each once.

@@ -95,9 +95,15 @@ TrashFolder::Contents TrashFolder::List(const wxString& folder)
     Contents contents;
     const wxString files = folder + "/files", info = folder + "/info";
     struct stat st;
-    // Either half may be a link planted to lead the wipe elsewhere.
-    const bool filesOk = Lstat(files, st) && S_ISDIR(st.st_mode);
-    const bool infoOk = Lstat(info, st) && S_ISDIR(st.st_mode);
+    // Either half may be a link planted to lead the wipe elsewhere, or a
+    // folder someone else made in a trash left open to them: what is in it
+    // was never this user's to throw away.
+    const bool filesOk = IsOwnFolder(files, st);
+    const bool infoOk = IsOwnFolder(info, st);
+    for (const wxString& half : {files, info}) {
+        if (!(half == files ? filesOk : infoOk) && Lstat(half, st))
+            contents.refused.push_back(half);
+    }
     std::set<wxString> itemNames;
     if (filesOk) {
         for (const wxString& name : Names(files)) {

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <cstdlib>
 #include <utility>
@@ -10,6 +13,7 @@
 #include "engine/WipeQueue.h"
 #include "platform/FolderWalk.h"
 #include "platform/TrashFolder.h"
+#include "support/LoopFilesystem.h"
 #include "support/QueuedPaths.h"
 #include "support/TempDir.h"
 
@@ -92,8 +96,9 @@ TEST(Trash, AFilesOrInfoFolderThatIsALinkIsNotFollowed)
     ASSERT_EQ(symlink(dir.Path("elsewhere").c_str(), dir.Path("Trash/info").c_str()), 0);
     dir.File("elsewhere/victim.txt.trashinfo");
     WipeQueue queue;
-    TrashQueue::Add({dir.Path("Trash")}, queue);
+    const TrashQueue::Added added = TrashQueue::Add({dir.Path("Trash")}, queue);
     EXPECT_TRUE(QueuedPaths(queue).empty());
+    EXPECT_EQ(added.unreadable, (std::vector<wxString>{dir.Path("Trash/files"), dir.Path("Trash/info")}));
     // Nor does removing emptied folders go through a link.
     dir.Folder("elsewhere/empty");
     EXPECT_FALSE(FolderWalk::RemoveEmptied(dir.Path("Trash/files")));
@@ -121,4 +126,91 @@ TEST(Trash, TheHomeTrashIsFoundUnderXdgDataHomeOnlyWhenItIsTheUsersRealFolder)
         setenv("XDG_DATA_HOME", keep.c_str(), 1);
     else
         unsetenv("XDG_DATA_HOME");
+}
+
+// What a record says is never where the wipe goes: only files/NAME is queued,
+// with info/NAME.trashinfo after it, whatever that holds and however big.
+TEST(Trash, ARecordsTextNeverNamesWhatIsQueued)
+{
+    TempDir dir;
+    Trash trash(dir);
+    const std::string victim = dir.File("victim.txt", "kept");
+    const std::string item = dir.File(trash.Rel("files/item"));
+    const std::string record = dir.File(trash.Rel("info/item.trashinfo"), "[Trash Info]\nPath=/etc/passwd\n");
+    const std::string orphan = dir.File(trash.Rel("info/orphan.trashinfo"), "[Trash Info]\nPath=" + victim + "\n");
+    const std::string big = dir.File(trash.Rel("files/big")),
+                      bigRecord = dir.File(trash.Rel("info/big.trashinfo"), std::string(10 << 20, 'P'));
+    const std::string junk = dir.File(trash.Rel("files/junk")),
+                      junkRecord = dir.File(trash.Rel("info/junk.trashinfo"), std::string("\xFF\0Path=/etc\n\x80", 12));
+    const std::string sizes = dir.File(trash.Rel("directorysizes"), "junk\n99999999999999999999 1 ..%2F..%2Fetc\n");
+    WipeQueue queue;
+    const TrashQueue::Added added = TrashQueue::Add({trash.root}, queue);
+    EXPECT_EQ(QueuedPaths(queue), (std::vector<wxString>{big, bigRecord, item, record, junk, junkRecord, orphan, sizes}));
+    EXPECT_TRUE(added.unreadable.empty());
+}
+
+// A trash on a drive every user can write to counts only where freedesktop's
+// trash rules let it: .Trash sticky and no link, the user's folder in it and
+// .Trash-UID real folders of the user's own. Any other stays unfound, and
+// the halves of a found trash that are not the user's are named, not listed.
+TEST(Trash, OnASharedDriveOnlyTheUsersOwnTrashFoldersCount)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "making folders of another user needs root";
+    LoopFilesystem drive;
+    if (!drive.Usable())
+        GTEST_SKIP() << "no loop devices here";
+    const std::string uid = std::to_string(geteuid()), shared = drive.Path(".Trash"), own = shared + "/" + uid,
+                      dashed = drive.Path(".Trash-" + uid);
+    const uid_t stranger = 12345;
+    auto found = [](const std::string& folder) {
+        const std::vector<wxString> folders = TrashFolder::OfUser();
+        return std::find(folders.begin(), folders.end(), wxString(folder)) != folders.end();
+    };
+    auto remake = [&](mode_t sharedMode, uid_t ownOwner, uid_t dashedOwner) {
+        std::system(("rm -rf '" + shared + "' '" + dashed + "'").c_str());
+        mkdir(shared.c_str(), 0777);
+        chmod(shared.c_str(), sharedMode);
+        mkdir(own.c_str(), 0700);
+        mkdir(dashed.c_str(), 0700);
+        return chown(own.c_str(), ownOwner, ownOwner) == 0 && chown(dashed.c_str(), dashedOwner, dashedOwner) == 0;
+    };
+    ASSERT_TRUE(remake(01777, geteuid(), geteuid()));
+    EXPECT_TRUE(found(own));
+    EXPECT_TRUE(found(dashed));
+    ASSERT_TRUE(remake(0777, geteuid(), stranger));
+    EXPECT_FALSE(found(own)) << "a .Trash without the sticky bit";
+    EXPECT_FALSE(found(dashed)) << "a .Trash-UID of another user";
+    ASSERT_TRUE(remake(01777, stranger, geteuid()));
+    EXPECT_FALSE(found(own)) << "a .Trash/UID of another user";
+    EXPECT_TRUE(found(dashed));
+    // Links to real trash folders of this user, made by someone else.
+    const std::string real = drive.Path("real");
+    mkdir(real.c_str(), 0700);
+    std::system(("rm -rf '" + shared + "' '" + dashed + "'").c_str());
+    ASSERT_EQ(symlink(real.c_str(), dashed.c_str()), 0);
+    mkdir(shared.c_str(), 01777);
+    chmod(shared.c_str(), 01777);
+    ASSERT_EQ(symlink(real.c_str(), own.c_str()), 0);
+    EXPECT_FALSE(found(dashed));
+    EXPECT_FALSE(found(own));
+    ASSERT_EQ(unlink(own.c_str()), 0);
+    ASSERT_EQ(rmdir(shared.c_str()), 0);
+    ASSERT_EQ(symlink(real.c_str(), shared.c_str()), 0);
+    mkdir((real + "/" + uid).c_str(), 0700);
+    EXPECT_FALSE(found(shared + "/" + uid)) << "a .Trash that is a link";
+
+    // The user's own trash, whose halves someone else made.
+    ASSERT_EQ(unlink(dashed.c_str()), 0);
+    mkdir(dashed.c_str(), 0777);
+    for (const char* half : {"/files", "/info"}) {
+        mkdir((dashed + half).c_str(), 0777);
+        ASSERT_EQ(chown((dashed + half).c_str(), stranger, stranger), 0);
+    }
+    WriteFile(dashed + "/files/theirs.txt", "not this user's");
+    WriteFile(dashed + "/info/theirs.txt.trashinfo", "[Trash Info]\nPath=/x\n");
+    WipeQueue queue;
+    const TrashQueue::Added added = TrashQueue::Add({dashed}, queue);
+    EXPECT_TRUE(QueuedPaths(queue).empty());
+    EXPECT_EQ(added.unreadable, (std::vector<wxString>{dashed + "/files", dashed + "/info"}));
 }

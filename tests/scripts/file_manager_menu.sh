@@ -69,6 +69,7 @@ export XDG_DATA_DIRS=$share:/usr/share PATH=$prefix/bin:$PATH
 sel=$HOME/selection
 mkdir -p "$sel/a folder/deeper"
 selected=("$sel/it's \$HOME \"x\".txt" "$sel/gr$(printf '\xc3\xbc\xc3\x9f')e $(printf '\xe6\x96\x87').txt" "$sel/two  spaces.txt"
+          "$sel/\$(touch ran-1)" "$sel/\`touch ran-2\`" "$sel/a;touch ran-3&b" "$sel/-rf"
           "$sel/a folder/deeper/inside.txt")
 for file in "${selected[@]}"; do echo "$file" >"$file"; done
 
@@ -127,7 +128,10 @@ timeout 10 bash -c "until [ \$(grep -c '^Param sent' '$tmp/nemo.out') -ge ${#sel
 sleep 0.5
 check "the running window got exactly the selected files and the folder's file" handed
 handed || { echo "  got:"; sed 's/^/    /' "$tmp/nemo.out"; }
-check "no file was wiped by choosing it" test -f "${selected[0]}" -a -f "${selected[3]}"
+check "no file was wiped by choosing it" test -f "${selected[0]}" -a -f "${selected[7]}"
+# Nemo may run the action in the selection's folder, the home or ours.
+check "no name in the selection ran as a command" \
+    test -z "$(find "$sel" "$HOME" "$PWD" -maxdepth 1 -name 'ran-*')"
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

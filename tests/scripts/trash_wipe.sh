@@ -173,3 +173,34 @@ check "vorlix-wipe --trash wipes what is in the Trash and exits 0" "$tmp/prefix/
 both_empty() { empty "$home_trash/files" && empty "$home_trash/info"; }
 check "vorlix-wipe --trash: files/ and info/ are empty" both_empty
 
+
+# A trash shaped by someone else: records that name other files, one of 10 MB,
+# garbage, and items no run may go through. Only files/ entries and regular
+# records go; the rest is named and left, and nothing outside is touched.
+T=$home_trash
+echo "victim" >"$home/docs/victim.txt"
+echo "kept" >"$home/docs/linked.txt"
+printf 'x\n' >"$T/files/a"; printf '[Trash Info]\nPath=/etc/passwd\n' >"$T/info/a.trashinfo"
+printf '[Trash Info]\nPath=%s\n' "$home/docs/victim.txt" >"$T/info/orphan.trashinfo"
+printf 'x\n' >"$T/files/big"; head -c 10M /dev/zero | tr '\0' P >"$T/info/big.trashinfo"
+printf 'x\n' >"$T/files/junk"; head -c 4096 /dev/urandom >"$T/info/junk.trashinfo"
+mkfifo "$T/files/fifo"; python3 -c 'import socket, sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])' "$T/files/sock"
+ln -s "$home/docs/victim.txt" "$T/files/link"
+mkdir "$T/files/dir"; printf 'x\n' >"$T/files/dir/in.txt"; ln -s "$home/docs" "$T/files/dir/to-docs"
+printf 'x\n' >"$T/files/linkrec"; ln -s "$home/docs/linked.txt" "$T/info/linkrec.trashinfo"
+printf 'x\n' >"$T/files/fiforec"; mkfifo "$T/info/fiforec.trashinfo"
+printf 'junk\n\377\376 99999999999999999999 ..%%2Fetc\n' >"$T/directorysizes"
+sums=$(md5sum /etc/passwd "$home/docs/victim.txt" "$home/docs/linked.txt")
+timeout 60 "$tmp/prefix/bin/vorlix-wipe" --trash >"$tmp/hostile.out" 2>&1
+status=$?
+check "a shaped trash: the run ends, saying not all went (exit 1, got $status)" test "$status" -eq 1
+check "a shaped trash: the records' paths and the links' targets are untouched" \
+    test "$(md5sum /etc/passwd "$home/docs/victim.txt" "$home/docs/linked.txt")" = "$sums"
+left=$(cd "$T" && find . -mindepth 1 | sort | tr '\n' ' ')
+want="./files ./files/dir ./files/dir/to-docs ./files/fifo ./files/link ./files/sock ./info ./info/fiforec.trashinfo ./info/linkrec.trashinfo "
+check "a shaped trash: only the items no run goes through and records that are no files are left" \
+    test "$left" = "$want"
+[ "$left" = "$want" ] || echo "  left: $left"
+for named in files/fifo files/sock files/link files/dir/to-docs info/fiforec.trashinfo info/linkrec.trashinfo; do
+    check "a shaped trash: $named is named" grep -q -F "$T/$named" "$tmp/hostile.out"
+done

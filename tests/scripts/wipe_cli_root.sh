@@ -2,7 +2,8 @@
 # vorlix-wipe on a real device, as root: on an ext4 image no byte of a wiped
 # file's content is left in the raw image, while a refused twin's stays; and,
 # where the kernel has device-mapper's flakey target, --verify catches a
-# device that drops writes and keeps the file.
+# device that drops writes and keeps the file; a write failing with EIO (a
+# FUSE filesystem) or a full disk keeps the file and names the error.
 # Usage: wipe_cli_root.sh <vorlix binary> <build folder>
 set -uo pipefail
 wipe=$(cd "$(dirname "$1")" && pwd)/vorlix-wipe
@@ -15,8 +16,10 @@ mnt=$tmp/mnt
 flakey=vorlix-test-$$
 loop=
 floop=
+fuse=$tmp/fuse full=$tmp/full fuse_pid=
 cleanup() {
-    for point in "$mnt" "$tmp/merged" "$tmp/ro"; do mountpoint -q "$point" && umount "$point"; done
+    for point in "$mnt" "$tmp/merged" "$tmp/ro" "$fuse" "$full"; do mountpoint -q "$point" && umount "$point"; done
+    [ -n "$fuse_pid" ] && kill "$fuse_pid" 2>/dev/null
     dmsetup remove "$flakey" 2>/dev/null
     [ -n "$loop" ] && losetup -d "$loop"
     [ -n "$floop" ] && losetup -d "$floop"
@@ -210,6 +213,61 @@ if dmsetup targets 2>/dev/null | grep -q '^flakey'; then
     umount "$mnt"
 else
     echo "note: no device-mapper flakey target in this kernel; the engine test plays that device instead"
+fi
+
+# Writes that fail mid-pass through the kernel: the file stays, named with
+# the reason and the system's error; the run goes on with the next file.
+kept_as_before() { local f; for f in "$@"; do cmp -s "$f" "$tmp/before.${f##*/}" || return 1; done; }
+if [ -c /dev/fuse ] && /usr/bin/python3 -c 'import fusepy' 2>/dev/null; then
+    mkdir "$tmp/backing" "$fuse"
+    for name in first fail-here last bystander; do head -c 300000 /dev/urandom >"$tmp/backing/$name"; cp "$tmp/backing/$name" "$tmp/before.$name"; done
+    # From the third write on, each write to fail-here is an I/O error.
+    /usr/bin/python3 "$(dirname "$0")/../support/failing_fs.py" "$tmp/backing" "$fuse" 3 2>"$tmp/fuse.log" &
+    fuse_pid=$!
+    timeout 10 bash -c "until mountpoint -q '$fuse'; do sleep 0.1; done"
+    (cd "$fuse" && "$wipe" -q first fail-here last >"$tmp/out8" 2>"$tmp/err8")
+    check "EIO mid-pass (FUSE): status 1" test $? -eq 1
+    check "EIO mid-pass: the file is named with the reason and the error" grep -qxF \
+        'Not wiped (could not be overwritten, some old content may remain: Input/output error): fail-here' "$tmp/err8"
+    check "EIO mid-pass: it stays, and the run's other files are wiped" \
+        test -e "$tmp/backing/fail-here" -a ! -e "$tmp/backing/first" -a ! -e "$tmp/backing/last"
+    check "EIO mid-pass: the file beside them is untouched" kept_as_before "$tmp/backing/bystander"
+    check "EIO mid-pass: nothing else is left in the folder" test "$(ls -A "$tmp/backing" | tr '\n' ' ')" = "bystander fail-here "
+    umount "$fuse"
+    wait "$fuse_pid"
+    fuse_pid=
+else
+    echo "note: no /dev/fuse or python3-fusepy here; the FUSE case did not run"
+fi
+
+# A full disk where each overwrite needs new blocks (btrfs copies on write):
+# a small file still fits and goes; the larger one cannot, and stays.
+truncate -s 128M "$tmp/full.img"
+mkdir "$full"
+if mkfs.btrfs -q -f "$tmp/full.img" >/dev/null 2>&1 && mount -o loop "$tmp/full.img" "$full" 2>/dev/null; then
+    head -c 20000 /dev/urandom >"$full/small"
+    head -c 4M /dev/urandom >"$full/large"
+    echo "kept" >"$full/bystander"
+    cp "$full/large" "$tmp/before.large"; cp "$full/bystander" "$tmp/before.bystander"
+    sync
+    dd if=/dev/zero of="$full/filler" bs=64k 2>/dev/null
+    sync
+    dd if=/dev/zero of="$full/filler2" bs=4k 2>/dev/null
+    # Room for the small file's new copy, not the large one's.
+    truncate -s 0 "$full/filler2"
+    truncate -s -512K "$full/filler"
+    sync
+    (cd "$full" && "$wipe" -q small large >"$tmp/out9" 2>"$tmp/err9")
+    check "full disk: status 1" test $? -eq 1
+    check "full disk: the large file is named with the reason and the error" grep -qxF \
+        'Not wiped (could not be overwritten, some old content may remain: No space left on device): large' "$tmp/err9"
+    check "full disk: the large file stays, the small one is wiped" test -e "$full/large" -a ! -e "$full/small"
+    check "full disk: the file beside them is untouched" kept_as_before "$full/bystander"
+    check "full disk: nothing else is left in the folder" \
+        test "$(ls -A "$full" | tr '\n' ' ')" = "bystander filler filler2 large "
+    umount "$full"
+else
+    echo "note: no btrfs here; the full-disk case did not run"
 fi
 
 echo "$passes passed, $failures failed"

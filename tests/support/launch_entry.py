@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Runs a file-manager entry's command for a selection, expanded as that file
 manager expands it, and waits for it where the launcher says when it ends.
-Usage: launch_entry.py kio|fma|nemo|nautilus ENTRY PATH..."""
+Usage: launch_entry.py app|kio|fma|nemo|nautilus ENTRY PATH..."""
 import os
 import runpy
 import sys
@@ -35,7 +35,9 @@ def launch_as_desktop_entry(command):
     return all(os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1]) == 0 for pid in pids) and len(pids) == 1
 
 
-if kind == "kio":
+if kind == "app":
+    ok = launch_as_desktop_entry(exec_line("Desktop Entry"))
+elif kind == "kio":
     ok = launch_as_desktop_entry(exec_line("Desktop Action wipe"))
 elif kind == "fma":
     ok = launch_as_desktop_entry(exec_line("X-Action-Profile local"))
@@ -47,12 +49,18 @@ elif kind == "nemo":
 elif kind == "nautilus":
     extension = runpy.run_path(entry, run_name="vorlix_wipe")
 
-    class Selected:  # what Nautilus hands a menu provider: its files' locations
+    class Selected:  # what Nautilus hands a menu provider, answered from the real file
         def __init__(self, path):
             self.location = Gio.File.new_for_path(path)
 
         def get_location(self):
             return self.location
+
+        def get_uri(self):
+            return self.location.get_uri()
+
+        def is_directory(self):
+            return self.location.query_file_type(Gio.FileQueryInfoFlags.NOFOLLOW_SYMLINKS) == Gio.FileType.DIRECTORY
 
     items = extension["VorlixWipeMenu"]().get_file_items([Selected(p) for p in paths])
     ok = len(items) == 1 and items[0].props.label == "Wipe with Vorlix"

@@ -8,6 +8,7 @@
 #include "engine/FreeSpaceRun.h"
 #include "engine/RunRecord.h"
 #include "engine/RunReport.h"
+#include "engine/ShellQuote.h"
 #include "engine/TrashQueue.h"
 #include "engine/Wiper.h"
 #include "platform/FolderWalk.h"
@@ -58,7 +59,7 @@ int WipeCommand::Run()
     }
     wxString error;
     if (!options.reportFile.empty() && !RunRecord::CanSave(options.reportFile, error)) {
-        Complain(wxString::Format(_("Nothing wiped: the report cannot be written (%s): %s"), error, options.reportFile));
+        Complain(wxString::Format(_("Nothing wiped: the report cannot be written (%s): %s"), error, ShellQuote::Of(options.reportFile)));
         return UsageError;
     }
     StopSignals::Install();
@@ -79,25 +80,25 @@ bool WipeCommand::QueueAll()
         const TrashQueue::Added added = TrashQueue::Add(queue);
         trashFolders = added.folders;
         for (const wxString& folder : added.unreadable) {
-            Complain(_("Not wiped (a folder in the Trash that cannot be listed): ") + folder);
+            Complain(_("Not wiped (a folder in the Trash that cannot be listed): ") + ShellQuote::Of(folder));
             all = false;
         }
     }
     for (const wxString& path : options.paths) {
         if (FolderWalk::IsFolder(path)) {
             if (!options.recursive) {
-                Complain(_("Not wiped (a folder; -r wipes the files in it): ") + path);
+                Complain(_("Not wiped (a folder; -r wipes the files in it): ") + ShellQuote::Of(path));
                 all = false;
                 continue;
             }
             FolderWalk::Run(
                 path, [this](const wxString& file) { queue.AddPath(file); },
                 [this, &all](const wxString& folder) {
-                    Complain(_("Not wiped (a folder that cannot be listed): ") + folder);
+                    Complain(_("Not wiped (a folder that cannot be listed): ") + ShellQuote::Of(folder));
                     all = false;
                 });
         } else if (!queue.AddPath(path)) {
-            Complain(_("Not wiped (does not name one file exactly): ") + path);
+            Complain(_("Not wiped (does not name one file exactly): ") + ShellQuote::Of(path));
             all = false;
         }
     }
@@ -129,9 +130,9 @@ int WipeCommand::DryRun()
             Say(wxString::Format(_("Would wipe (%llu bytes, %llu written): "),
                                  static_cast<unsigned long long>(outcome.size),
                                  static_cast<unsigned long long>(outcome.bytesOverwritten * passes))
-                + entry.path);
+                + ShellQuote::Of(entry.path));
         } else {
-            Say(wxString::Format(_("Would refuse (%s): "), RunReport::ReasonText(outcome.reason)) + entry.path);
+            Say(wxString::Format(_("Would refuse (%s): "), RunReport::ReasonText(outcome.reason)) + ShellQuote::Of(entry.path));
             status = SomeNotWiped;
         }
     }
@@ -145,7 +146,7 @@ int WipeCommand::DryRunFreeSpace()
         return SomeNotWiped;
     const FreeSpace::Filesystem& filesystem = check.filesystem;
     Say(wxString::Format(_("Would wipe the free space of the %s filesystem on %s (%llu bytes free)"), filesystem.type,
-                         filesystem.root, static_cast<unsigned long long>(filesystem.freeBytes)));
+                         ShellQuote::Of(filesystem.root), static_cast<unsigned long long>(filesystem.freeBytes)));
     return AllWiped;
 }
 
@@ -154,7 +155,7 @@ bool WipeCommand::Inspect(FreeSpaceWiper::Check& check)
     wxString detail;
     if (!FreeSpaceWiper::Inspect(options.freeSpaceFolder, check, detail)) {
         Complain(wxString::Format(_("Free space not wiped (cannot examine the folder: %s): %s"), detail,
-                                  options.freeSpaceFolder));
+                                  ShellQuote::Of(options.freeSpaceFolder)));
         return false;
     }
     if (!check.refusal.empty()) {

@@ -39,6 +39,8 @@ public:
     static wxString ReasonText(WipeFailure reason, bool translated = true);
     // One line of standard error for a file not wiped: its reason and its path.
     static wxString LogLine(const FailedEntry& entry, bool translated = true);
+    // The same with the path shown as the caller shows names.
+    static wxString LogLine(const FailedEntry& entry, const wxString& shownPath);
     static wxString DurationText(long long ms, bool translated = true);
     // "1.50 MB", as the box, the record and the command line's progress show sizes;
     // translated false keeps the decimal point of the saved records.

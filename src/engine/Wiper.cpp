@@ -4,6 +4,7 @@
 #include "engine/RunReport.h"
 #include "engine/FileOverwriter.h"
 #include "engine/JournalPush.h"
+#include "engine/ShellQuote.h"
 
 #include <chrono>
 #include <iostream>
@@ -33,7 +34,8 @@ std::chrono::steady_clock::time_point runStart;
 void RecordFailure(FileOutcome outcome)
 {
     const FailedEntry entry{outcome.path, outcome.reason, outcome.detail};
-    std::cerr << ConsoleText::Of(RunReport::LogLine(entry)) << std::endl;
+    const wxString line = Wiper::logSteps ? RunReport::LogLine(entry) : RunReport::LogLine(entry, ShellQuote::Of(entry.path));
+    std::cerr << ConsoleText::Of(line) << std::endl;
     std::lock_guard<std::mutex> lock(failedMutex);
     failures.push_back(entry);
     outcomes.push_back(std::move(outcome));

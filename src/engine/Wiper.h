@@ -83,7 +83,8 @@ public:
 
     // The window's log lines: the total and final lines on standard output and
     // the failed step before each "Not wiped" line. The command line turns
-    // them off, to keep to one line per file not wiped.
+    // them off, to keep to one line per file not wiped, and its lines show
+    // names quoted as a shell reads them (ShellQuote).
     static std::atomic<bool> logSteps;
     // Whether each file's last pass is read back from the device and compared
     // before the file is deleted. Set only while no run goes on.

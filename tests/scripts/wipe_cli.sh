@@ -101,6 +101,22 @@ assert bad["path"].endswith("/bad\ufffd") and bad["path_native"].endswith("2f626
 assert cafe["path"].endswith("/caf\u00e9") and cafe["path_native"].endswith("636166c3a9"), cafe
 PY
 
+# Names print as `ls --quoting-style=shell-escape` prints them, byte for
+# byte, under a UTF-8 locale and under C: a newline cannot break the line and
+# two names never print alike.
+names=(plain 'a b' $'a\nb' $'\x01\x02z' $'bad\xff' $'caf\xc3\xa9' $'\xc2\x85' "it's" "it's caf"$'\xc3\xa9' "it's!"
+    $'it\'s\x85' $'a\'\x85b' $'\'\n' '~a' 'a~' '#a' 'a#' '{' '{}' 'a=b' 'a\b' '?' '@a' '-rf' '[x' $'\x7f' '$HOME' '`x`' '"q"')
+mkdir -p "$tmp/named"
+for name in "${names[@]}"; do : >"$tmp/named/$name"; done
+for locale in C.UTF-8 C; do
+    fresh
+    (cd "$tmp/w" && LC_ALL=$locale "$wipe" -- "${names[@]}" >"$tmp/out" 2>"$tmp/err")
+    (cd "$tmp/named" && for name in "${names[@]}"; do
+        printf 'Not wiped (not found): %s\n' "$(LC_ALL=$locale ls --quoting-style=shell-escape -d -- "$name")"; done) >"$tmp/expected"
+    check "names under $locale are quoted as ls quotes them" cmp "$tmp/expected" "$tmp/err"
+done
+rm -rf "$tmp/named"
+
 # "--" ends the options: a file named -rf.
 fresh; echo dash >"$tmp/w/-rf"
 run -rf

@@ -19,6 +19,7 @@
 #include <wx/utils.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <ostream>
 
@@ -258,7 +259,10 @@ bool WipeCommand::Follow(WipeRun& run, uint64_t files)
 
 void WipeCommand::Say(const wxString& text)
 {
+    errno = 0;
     out << ConsoleText::Of(text) << std::endl;
+    if (out.fail() && outputError == 0)
+        outputError = errno;
 }
 
 void WipeCommand::Complain(const wxString& text)

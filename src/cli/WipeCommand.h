@@ -20,6 +20,8 @@ public:
 
     WipeCommand(const WipeOptions& options, std::ostream& out, std::ostream& err);
     int Run();
+    // errno of the first line that could not be written to out; 0 if none.
+    int OutputError() const { return outputError; }
 
 private:
     // Queues every path (folders walked with -r) and, with --trash, the
@@ -51,4 +53,5 @@ private:
     WipeQueue queue;
     std::vector<wxString> trashFolders;  // trashed folders queued by --trash
     bool progressShown = false;
+    int outputError = 0;
 };

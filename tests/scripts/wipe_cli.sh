@@ -36,6 +36,16 @@ check "a report that cannot be written: status 2" test $status -eq 2 -a ! -e "$t
 check "after usage errors the file is intact" grep -qx keep "$tmp/w/a"
 run --help; check "--help: status 0 and the usage" test $status -eq 0 -a -n "$(grep -- --dry-run "$tmp/out")"
 run --version; check "--version names the program" grep -q '^vorlix-wipe [0-9]' "$tmp/out"
+# Output that cannot be written is an error, as in coreutils; options are
+# read as getopt_long reads them.
+for args in --help --version "-n a"; do
+    (cd "$tmp/w" && "$wipe" $args >/dev/full 2>"$tmp/err")
+    check "$args into a full device: status 1 and why" \
+        test $? -eq 1 -a "$(cat "$tmp/err")" = "vorlix-wipe: write error: No space left on device"
+done
+run --bogus=1 a; check "--bogus=1 is an unknown option" grep -qx 'vorlix-wipe: unknown option --bogus' "$tmp/err"
+run --free-space . --free-space .; check "two --free-space: status 2" test $status -eq 2
+run --dry --meth dod a; check "--dry --meth: abbreviations are read" test $status -eq 0 -a -e "$tmp/w/a"
 
 # Plain files are wiped: status 0 and a summary.
 fresh; head -c 100000 /dev/urandom >"$tmp/w/one"; : >"$tmp/w/empty"

@@ -67,8 +67,11 @@ int WipeCommand::Run()
     int status = queued ? AllWiped : SomeNotWiped;
     if (!queue.IsEmpty())
         status = std::max(status, WipeFiles());
-    // Trashed folders the run emptied go with it.
+    // Trashed folders the run emptied go with it, and so do the emptied
+    // folders of -r, as with rm -r.
     TrashQueue::RemoveEmptied(trashFolders);
+    if (status != Stopped && !RemoveEmptiedFolders())
+        status = std::max(status, static_cast<int>(SomeNotWiped));
     if (status != Stopped && !options.freeSpaceFolder.empty() && !StopSignals::Received())
         status = std::max(status, WipeFreeSpace());
     return status;
@@ -92,17 +95,32 @@ bool WipeCommand::QueueAll()
                 all = false;
                 continue;
             }
+            // A link met inside is queued too, so that the run refuses it
+            // aloud and the record lists it, as for any file left in place.
             FolderWalk::Run(
                 path, [this](const wxString& file) { queue.AddPath(file); },
                 [this, &all](const wxString& folder) {
                     Complain(_("Not wiped (a folder that cannot be listed): ") + ShellQuote::Of(folder));
                     all = false;
-                });
+                },
+                [this](const wxString& link) { queue.AddPath(link); });
+            walkedFolders.push_back(path);
         } else if (!queue.AddPath(path)) {
             Complain(_("Not wiped (does not name one file exactly): ") + ShellQuote::Of(path));
             all = false;
         }
     }
+    return all;
+}
+
+bool WipeCommand::RemoveEmptiedFolders()
+{
+    bool all = true;
+    for (const wxString& folder : walkedFolders)
+        FolderWalk::RemoveEmptied(folder, [this, &all](const wxString& left, const wxString& detail) {
+            Complain(wxString::Format(_("Folder not removed (%s): "), detail) + ShellQuote::Of(left));
+            all = false;
+        });
     return all;
 }
 

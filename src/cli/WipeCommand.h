@@ -28,6 +28,9 @@ private:
     // Trash; false when one could not be queued or a folder was given
     // without -r (each is said on err).
     bool QueueAll();
+    // Removes the folders the run emptied below and including each folder
+    // -r walked; false when one was empty but could not go (said on err).
+    bool RemoveEmptiedFolders();
     // The warning kind of each queued file, printed once per kind.
     void WarnAboutFilesystems();
     int DryRun();
@@ -52,6 +55,7 @@ private:
     std::ostream& err;
     WipeQueue queue;
     std::vector<wxString> trashFolders;  // trashed folders queued by --trash
+    std::vector<wxString> walkedFolders;  // folders named with -r
     bool progressShown = false;
     int outputError = 0;
 };

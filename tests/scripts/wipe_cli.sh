@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # vorlix-wipe run as a user runs it, on real files: exit statuses, the
-# refusals, -r over a tree holding a folder link, a dry run that changes
+# refusals, -r over a tree holding a folder link (named, its emptied folders
+# removed), a dry run that changes
 # nothing, "--" before a file named -rf, and Ctrl-C during a big file.
 # Usage: wipe_cli.sh <vorlix binary> <build folder>
 set -uo pipefail
@@ -79,13 +80,26 @@ echo a >"$tmp/w/tree/a"; echo b >"$tmp/w/tree/sub/b"; ln -s "$tmp/outside" "$tmp
 run tree
 check "a folder without -r: status 1" test $status -eq 1
 check "a folder without -r: its files stay" test -e "$tmp/w/tree/a" -a -e "$tmp/w/tree/sub/b"
-run -r tree
-check "-r: status 0" test $status -eq 0
+mkdir "$tmp/w/tree/empty"
+run -r --report "$tmp/tree.json" tree tree/a ./tree/a
+check "-r: status 1 for the link inside, named once" \
+    test $status -eq 1 -a "$(cat "$tmp/err")" = 'Not wiped (a link, which is never followed): tree/sub/elsewhere'
 check "-r: the tree's files are wiped" test ! -e "$tmp/w/tree/a" -a ! -e "$tmp/w/tree/sub/b"
 check "-r: the folder link is neither entered nor removed" test -L "$tmp/w/tree/sub/elsewhere" -a "$(cat "$tmp/outside/kept")" = secret
+check "-r: emptied folders go, the one holding the link stays" \
+    test "$(cd "$tmp/w" && find . | sort | tr '\n' ' ')" = ". ./tree ./tree/sub ./tree/sub/elsewhere "
+check "-r: the record lists the link as refused" python3 - "$tmp/tree.json" <<'PY'
+import json, sys
+files = json.load(open(sys.argv[1]))["files"]
+links = [f for f in files if f["reason_code"] == "link"]
+assert len(files) == 3 and len(links) == 1 and links[0]["path"].endswith("/tree/sub/elsewhere"), files
+PY
+rm "$tmp/w/tree/sub/elsewhere"; echo c >"$tmp/w/tree/sub/c"
+run -r tree/
+check "-r: the named folder goes once emptied" test $status -eq 0 -a ! -e "$tmp/w/tree"
 
-# A dry run lists and refuses as a run would and changes nothing. A link
-# inside a walked tree is skipped, not listed; named itself it is refused.
+# A dry run lists and refuses as a run would and changes nothing; a link
+# named once, inside the walked tree and by itself, is refused once.
 fresh; mkdir -p "$tmp/w/d/e"; head -c 70000 /dev/urandom >"$tmp/w/d/big"; echo x >"$tmp/w/d/e/small"
 ln -s big "$tmp/w/d/e/link"; mkfifo "$tmp/w/d/fifo"; truncate -s 1M "$tmp/w/d/sparse"
 before=$(sums)

@@ -6,6 +6,7 @@
 #include "engine/FileOverwriter.h"
 #include "engine/FileRun.h"
 #include "engine/FreeSpaceRun.h"
+#include "engine/JournalPush.h"
 #include "engine/RunRecord.h"
 #include "engine/RunReport.h"
 #include "engine/ShellQuote.h"
@@ -129,7 +130,7 @@ void WipeCommand::WarnAboutFilesystems()
     std::map<wxString, size_t> kinds;
     for (const QueueEntry& entry : queue.Snapshot()) {
         const wxString kind = OverwriteCaveat::For(entry.path);
-        if (!kind.empty())
+        if (!kind.empty() && !JournalPush::Clears(kind))
             ++kinds[kind];
     }
     for (const auto& kind : kinds)
@@ -181,7 +182,7 @@ bool WipeCommand::Inspect(FreeSpaceWiper::Check& check)
         Complain(_("Free space not wiped: ") + check.refusal);
         return false;
     }
-    if (!check.note.empty())
+    if (!check.note.empty() && !check.journalCleared)
         Complain(_("Warning: ") + check.note);
     return true;
 }

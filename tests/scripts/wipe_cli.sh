@@ -191,5 +191,21 @@ check "SIGINT: partly overwritten" test "$(sha256sum <"$tmp/w/big")" != "$sum"
 check "SIGINT: reported as stopped" \
     grep -qxF 'Not wiped (stopped while being overwritten, left partly overwritten): big' "$tmp/err"
 
+# The manual pages render without a warning, and no font-alternating macro
+# runs words together (".IR x ). The next" prints "x).Thenext").
+pages=$(dirname "$0")/../../dist
+for page in "$pages/vorlix.1" "$pages/vorlix-wipe.1"; do
+    check "$(basename "$page") renders without a warning" \
+        test -z "$(groff -man -Tutf8 -ww -z "$page" 2>&1)"
+    check "$(basename "$page"): no font-alternating macro glues two words" python3 - "$page" <<'PY'
+import re, shlex, sys
+for number, line in enumerate(open(sys.argv[1]), 1):
+    if re.match(r"\.(BR|RB|IR|RI|BI|IB) ", line):
+        words = shlex.split(line.replace("\\", "\\\\"))[1:]
+        for left, right in zip(words, words[1:]):
+            assert not (left[-1].isalnum() and right[0].isalnum()), (number, line)
+PY
+done
+
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

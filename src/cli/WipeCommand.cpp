@@ -61,7 +61,8 @@ int WipeCommand::Run()
     }
     wxString error;
     if (!options.reportFile.empty() && !RunRecord::CanSave(options.reportFile, error)) {
-        Complain(wxString::Format(_("Nothing wiped: the report cannot be written (%s): %s"), error, ShellQuote::Of(options.reportFile)));
+        Complain(wxString::Format(_("Nothing wiped: the report cannot be written (%s): %s"), error,
+                                  ShellQuote::Of(options.reportFile)));
         return UsageError;
     }
     StopSignals::Install();
@@ -152,7 +153,8 @@ int WipeCommand::DryRun()
                                  static_cast<unsigned long long>(outcome.bytesOverwritten * passes))
                 + ShellQuote::Of(entry.path));
         } else {
-            Say(wxString::Format(_("Would refuse (%s): "), RunReport::ReasonText(outcome.reason)) + ShellQuote::Of(entry.path));
+            Say(wxString::Format(_("Would refuse (%s): "), RunReport::ReasonText(outcome.reason))
+                + ShellQuote::Of(entry.path));
             status = SomeNotWiped;
         }
     }

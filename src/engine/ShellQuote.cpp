@@ -24,7 +24,8 @@ bool Printable(char32_t code)
     // Kept only where the locale can both show and spell it.
     char spelled[MB_LEN_MAX];
     std::mbstate_t state{};
-    return std::iswprint(static_cast<wint_t>(code)) && std::wcrtomb(spelled, static_cast<wchar_t>(code), &state) != static_cast<size_t>(-1);
+    return std::iswprint(static_cast<wint_t>(code))
+           && std::wcrtomb(spelled, static_cast<wchar_t>(code), &state) != static_cast<size_t>(-1);
 }
 
 std::vector<Unit> UnitsOf(const wxString& name)

@@ -34,7 +34,8 @@ std::chrono::steady_clock::time_point runStart;
 void RecordFailure(FileOutcome outcome)
 {
     const FailedEntry entry{outcome.path, outcome.reason, outcome.detail};
-    const wxString line = Wiper::logSteps ? RunReport::LogLine(entry) : RunReport::LogLine(entry, ShellQuote::Of(entry.path));
+    const wxString line =
+        Wiper::logSteps ? RunReport::LogLine(entry) : RunReport::LogLine(entry, ShellQuote::Of(entry.path));
     std::cerr << ConsoleText::Of(line) << std::endl;
     std::lock_guard<std::mutex> lock(failedMutex);
     failures.push_back(entry);

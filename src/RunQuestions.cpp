@@ -7,6 +7,7 @@
 
 #include "engine/FreeSpaceRun.h"
 #include "platform/Discard.h"
+#include "engine/JournalPush.h"
 #include "platform/InPlaceFile.h"
 #include "platform/OverwriteCaveat.h"
 #include "platform/StorageMedium.h"
@@ -18,7 +19,8 @@ bool RunQuestions::OverwriteReachesData(const std::vector<QueueEntry>& entries)
     StorageMedium media;
     for (const QueueEntry& entry : entries) {
         const wxString kind = OverwriteCaveat::For(entry.path);
-        if (!kind.empty())
+        // A journal's copies are cleared at the end of the run: nothing to ask about.
+        if (!kind.empty() && !JournalPush::Clears(kind))
             ++kinds[kind];
         if (media.Of(entry.path) == StorageMedium::Kind::Flash)
             ++flash;
@@ -28,17 +30,11 @@ bool RunQuestions::OverwriteReachesData(const std::vector<QueueEntry>& entries)
     wxString text;
     if (!kinds.empty()) {
         // One line per kind: a filesystem, a network drive and a compressed
-        // file each read as what they are. An ext4 journal's copies are
-        // cleared after the run, which the line says; the rest stay.
+        // file each read as what they are.
         wxString lines;
         size_t files = 0;
-        bool lasting = false;
         for (const auto& kind : kinds) {
-            const bool journal = kind.first.StartsWith("ext4 filesystem (");
             lines += wxString::Format("\n- %s: %zu", OverwriteCaveat::Shown(kind.first), kind.second);
-            if (journal)
-                lines += _(" (its journal keeps copies of their data; Vorlix clears them from it at the end of the run)");
-            lasting = lasting || !journal;
             files += kind.second;
         }
         text = wxString::Format(
@@ -46,8 +42,7 @@ bool RunQuestions::OverwriteReachesData(const std::vector<QueueEntry>& entries)
                      "%zu of the queued files are stored where overwriting may not reach their old data:\n%s\n\n%s",
                      files),
             files, lines,
-            lasting ? _("There, the new bytes can go to new places, and the old data may stay readable.") + "\n\n"
-                    : wxString());
+            _("There, the new bytes can go to new places, and the old data may stay readable.") + "\n\n");
     }
     // Flash is said once for all its files, in a paragraph of its own.
     if (flash != 0) {

@@ -6,8 +6,10 @@
 #include "engine/FileOverwriter.h"
 #include "engine/FileRun.h"
 #include "engine/FreeSpaceRun.h"
+#include "engine/JournalPush.h"
 #include "engine/RunRecord.h"
 #include "engine/RunReport.h"
+#include "engine/ShellQuote.h"
 #include "engine/TrashQueue.h"
 #include "engine/Wiper.h"
 #include "platform/FolderWalk.h"
@@ -18,6 +20,7 @@
 #include <wx/utils.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <ostream>
 
@@ -55,15 +58,19 @@ int WipeCommand::Run()
     }
     wxString error;
     if (!options.reportFile.empty() && !RunRecord::CanSave(options.reportFile, error)) {
-        Complain(wxString::Format(_("Nothing wiped: the report cannot be written (%s): %s"), error, options.reportFile));
+        Complain(wxString::Format(_("Nothing wiped: the report cannot be written (%s): %s"), error,
+                                  ShellQuote::Of(options.reportFile)));
         return UsageError;
     }
     StopSignals::Install();
     int status = queued ? AllWiped : SomeNotWiped;
     if (!queue.IsEmpty())
         status = std::max(status, WipeFiles());
-    // Trashed folders the run emptied go with it.
+    // Trashed folders the run emptied go with it, and so do the emptied
+    // folders of -r, as with rm -r.
     TrashQueue::RemoveEmptied(trashFolders);
+    if (status != Stopped && !RemoveEmptiedFolders())
+        status = std::max(status, static_cast<int>(SomeNotWiped));
     if (status != Stopped && !options.freeSpaceFolder.empty() && !StopSignals::Received())
         status = std::max(status, WipeFreeSpace());
     // One record of everything the run did, written once it has all ended.
@@ -79,28 +86,43 @@ bool WipeCommand::QueueAll()
         const TrashQueue::Added added = TrashQueue::Add(queue);
         trashFolders = added.folders;
         for (const wxString& folder : added.unreadable) {
-            Complain(_("Not wiped (a folder in the Trash that cannot be listed): ") + folder);
+            Complain(_("Not wiped (a folder in the Trash that cannot be listed): ") + ShellQuote::Of(folder));
             all = false;
         }
     }
     for (const wxString& path : options.paths) {
         if (FolderWalk::IsFolder(path)) {
             if (!options.recursive) {
-                Complain(_("Not wiped (a folder; -r wipes the files in it): ") + path);
+                Complain(_("Not wiped (a folder; -r wipes the files in it): ") + ShellQuote::Of(path));
                 all = false;
                 continue;
             }
+            // A link met inside is queued too, so that the run refuses it
+            // aloud and the record lists it, as for any file left in place.
             FolderWalk::Run(
                 path, [this](const wxString& file) { queue.AddPath(file); },
                 [this, &all](const wxString& folder) {
-                    Complain(_("Not wiped (a folder that cannot be listed): ") + folder);
+                    Complain(_("Not wiped (a folder that cannot be listed): ") + ShellQuote::Of(folder));
                     all = false;
-                });
+                },
+                [this](const wxString& link) { queue.AddPath(link); });
+            walkedFolders.push_back(path);
         } else if (!queue.AddPath(path)) {
-            Complain(_("Not wiped (does not name one file exactly): ") + path);
+            Complain(_("Not wiped (does not name one file exactly): ") + ShellQuote::Of(path));
             all = false;
         }
     }
+    return all;
+}
+
+bool WipeCommand::RemoveEmptiedFolders()
+{
+    bool all = true;
+    for (const wxString& folder : walkedFolders)
+        FolderWalk::RemoveEmptied(folder, [this, &all](const wxString& left, const wxString& detail) {
+            Complain(wxString::Format(_("Folder not removed (%s): "), detail) + ShellQuote::Of(left));
+            all = false;
+        });
     return all;
 }
 
@@ -109,7 +131,7 @@ void WipeCommand::WarnAboutFilesystems()
     std::map<wxString, size_t> kinds;
     for (const QueueEntry& entry : queue.Snapshot()) {
         const wxString kind = OverwriteCaveat::For(entry.path);
-        if (!kind.empty())
+        if (!kind.empty() && !JournalPush::Clears(kind))
             ++kinds[kind];
     }
     for (const auto& kind : kinds)
@@ -129,9 +151,10 @@ int WipeCommand::DryRun()
             Say(wxString::Format(_("Would wipe (%llu bytes, %llu written): "),
                                  static_cast<unsigned long long>(outcome.size),
                                  static_cast<unsigned long long>(outcome.bytesOverwritten * passes))
-                + entry.path);
+                + ShellQuote::Of(entry.path));
         } else {
-            Say(wxString::Format(_("Would refuse (%s): "), RunReport::ReasonText(outcome.reason)) + entry.path);
+            Say(wxString::Format(_("Would refuse (%s): "), RunReport::ReasonText(outcome.reason))
+                + ShellQuote::Of(entry.path));
             status = SomeNotWiped;
         }
     }
@@ -145,7 +168,7 @@ int WipeCommand::DryRunFreeSpace()
         return SomeNotWiped;
     const FreeSpace::Filesystem& filesystem = check.filesystem;
     Say(wxString::Format(_("Would wipe the free space of the %s filesystem on %s (%llu bytes free)"), filesystem.type,
-                         filesystem.root, static_cast<unsigned long long>(filesystem.freeBytes)));
+                         ShellQuote::Of(filesystem.root), static_cast<unsigned long long>(filesystem.freeBytes)));
     return AllWiped;
 }
 
@@ -154,14 +177,14 @@ bool WipeCommand::Inspect(FreeSpaceWiper::Check& check)
     wxString detail;
     if (!FreeSpaceWiper::Inspect(options.freeSpaceFolder, check, detail)) {
         Complain(wxString::Format(_("Free space not wiped (cannot examine the folder: %s): %s"), detail,
-                                  options.freeSpaceFolder));
+                                  ShellQuote::Of(options.freeSpaceFolder)));
         return false;
     }
     if (!check.refusal.empty()) {
         Complain(_("Free space not wiped: ") + check.refusal);
         return false;
     }
-    if (!check.note.empty())
+    if (!check.note.empty() && !check.journalCleared)
         Complain(_("Warning: ") + check.note);
     return true;
 }
@@ -276,7 +299,10 @@ bool WipeCommand::Follow(WipeRun& run, uint64_t files)
 
 void WipeCommand::Say(const wxString& text)
 {
+    errno = 0;
     out << ConsoleText::Of(text) << std::endl;
+    if (out.fail() && outputError == 0)
+        outputError = errno;
 }
 
 void WipeCommand::Complain(const wxString& text)

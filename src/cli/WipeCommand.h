@@ -21,12 +21,17 @@ public:
 
     WipeCommand(const WipeOptions& options, std::ostream& out, std::ostream& err);
     int Run();
+    // errno of the first line that could not be written to out; 0 if none.
+    int OutputError() const { return outputError; }
 
 private:
     // Queues every path (folders walked with -r) and, with --trash, the
     // Trash; false when one could not be queued or a folder was given
     // without -r (each is said on err).
     bool QueueAll();
+    // Removes the folders the run emptied below and including each folder
+    // -r walked; false when one was empty but could not go (said on err).
+    bool RemoveEmptiedFolders();
     // The warning kind of each queued file, printed once per kind.
     void WarnAboutFilesystems();
     int DryRun();
@@ -51,7 +56,9 @@ private:
     std::ostream& err;
     WipeQueue queue;
     std::vector<wxString> trashFolders;  // trashed folders queued by --trash
+    std::vector<wxString> walkedFolders;  // folders named with -r
     bool progressShown = false;
     RunRecord record;       // the files run's, then the free space added
     bool recorded = false;  // record holds a run
+    int outputError = 0;
 };

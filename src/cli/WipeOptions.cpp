@@ -4,6 +4,32 @@
 
 namespace {
 
+const char* const longOptions[] = {"recursive", "dry-run", "verify", "quiet", "trash", "help",
+                                   "version", "free-space", "report", "method"};
+
+// The option a long name stands for, as getopt_long reads it: the name itself
+// or the one option it is the start of; empty, with error set, for none or
+// several.
+wxString LongName(const wxString& typed, wxString& error)
+{
+    wxString found, candidates;
+    for (const char* option : longOptions) {
+        if (typed == option)
+            return typed;
+        if (!typed.empty() && wxString(option).StartsWith(typed)) {
+            found = option;
+            candidates += (candidates.empty() ? "--" : ", --") + found;
+        }
+    }
+    if (candidates.empty())
+        error = wxString::Format(_("unknown option --%s"), typed);
+    else if (candidates != "--" + found)
+        error = wxString::Format(_("option --%s is ambiguous (%s)"), typed, candidates);
+    else
+        return found;
+    return wxString();
+}
+
 WipeOptions Invalid(const wxString& error)
 {
     WipeOptions options;
@@ -31,6 +57,10 @@ WipeOptions WipeOptions::Parse(const std::vector<wxString>& args)
                 value = name.AfterFirst('=');
                 name = name.BeforeFirst('=');
             }
+            wxString error;
+            name = LongName(name, error);
+            if (name.empty())
+                return Invalid(error);
             const bool takesValue = name == "method" || name == "free-space" || name == "report";
             if (!takesValue && inlineValue)
                 return Invalid(wxString::Format(_("option --%s takes no value"), name));
@@ -41,6 +71,8 @@ WipeOptions WipeOptions::Parse(const std::vector<wxString>& args)
             }
             if (takesValue && value.empty())
                 return Invalid(wxString::Format(_("option --%s needs a value"), name));
+            if (name == "free-space" && !options.freeSpaceFolder.empty())
+                return Invalid(_("option --free-space can be given only once"));
             if (name == "recursive") options.recursive = true;
             else if (name == "dry-run") options.dryRun = true;
             else if (name == "verify") options.verify = true;
@@ -54,8 +86,6 @@ WipeOptions WipeOptions::Parse(const std::vector<wxString>& args)
                 if (value == "random") options.method = WipeMethod::Random;
                 else if (value == "dod") options.method = WipeMethod::DoD;
                 else return Invalid(wxString::Format(_("unknown method '%s' (random or dod)"), value));
-            } else {
-                return Invalid(wxString::Format(_("unknown option --%s"), name));
             }
             continue;
         }

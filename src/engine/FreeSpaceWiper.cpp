@@ -44,11 +44,18 @@ bool FreeSpaceWiper::Inspect(const wxString& folder, Check& check, wxString& det
               "so there is no free space to wipe."),
             check.filesystem.type);
     } else if (!caveat.empty() && !caveat.StartsWith("ext4")) {
+        // The noun comes as OverwriteCaveat's ("btrfs filesystem") or as
+        // Windows names it ("ReFS", "network").
+        const wxString noun = caveat == "network" ? wxString("network drive")
+                              : caveat.EndsWith(" filesystem") || caveat.StartsWith("network ")
+                                  ? caveat
+                                  : caveat + " filesystem";
         check.refusal = wxString::Format(
-            _("This is a %s filesystem: it writes new data to new places and never over the "
-              "old, so filling its free space cannot reach what was deleted there."),
-            caveat);
+            _("On this %s, new data goes to new places and never over the old, so filling the "
+              "free space cannot reach what was deleted there."),
+            OverwriteCaveat::Shown(noun));
     } else if (FreeSpace::JournalBlocks(check.filesystem) != 0) {
+        check.journalCleared = true;
         check.note = wxString::Format(
             _("The %s journal keeps older copies of folder entries and small files for a while; "
               "at the end, Vorlix clears them from it."),

@@ -31,6 +31,9 @@ public:
         // Set for a journalled filesystem: the journal may still hold copies
         // of folder blocks and small files after the run.
         wxString note;
+        // The note is of the journal's copies, which the run clears at its
+        // end: something to tell, not to warn of.
+        bool journalCleared = false;
         // The drive under it: on flash the fill files' space is discarded.
         StorageMedium::Kind medium = StorageMedium::Kind::Unknown;
     };

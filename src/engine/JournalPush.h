@@ -26,6 +26,10 @@ public:
     // folders, once, its work folder in that folder.
     static void AfterFiles(const std::vector<wxString>& folders, const std::function<bool()>& stop);
 
+    // True for an OverwriteCaveat kind whose old copies are the journal's,
+    // which a run clears at its end: nothing to warn of once it is over.
+    static bool Clears(const wxString& caveatKind) { return caveatKind.StartsWith("ext4 filesystem ("); }
+
     // The start of the name of the work folder a file run uses in a folder.
     static const char* const workFolderName;
 };

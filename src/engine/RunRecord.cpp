@@ -3,6 +3,7 @@
 #include "engine/RunReport.h"
 #include "platform/FreeSpace.h"
 #include "platform/NativePath.h"
+#include "engine/JournalPush.h"
 #include "platform/OverwriteCaveat.h"
 #include "platform/StorageMedium.h"
 #include "platform/WholeFile.h"
@@ -119,8 +120,12 @@ void RunRecord::Begin(const std::vector<QueueEntry>& entries, WipeMethod runMeth
             FreeSpace::Examine(entry.folder, filesystem, detail);
             type = types.emplace(entry.folder, filesystem.type).first;
         }
-        places[entry.path] = Place{FreeSpace::Join(entry.folder, entry.name), type->second,
-                                   OverwriteCaveat::For(entry.path), media.Of(entry.folder)};
+        // A journal's copies are cleared at the end of the run: no warning is left to keep.
+        wxString caveat = OverwriteCaveat::For(entry.path);
+        if (JournalPush::Clears(caveat))
+            caveat.clear();
+        places[entry.path] = Place{FreeSpace::Join(entry.folder, entry.name), type->second, caveat,
+                                   media.Of(entry.folder)};
     }
 }
 

@@ -206,6 +206,11 @@ wxString RunReport::LogLine(const FailedEntry& entry, bool translated)
     return wxString::Format(line, ReasonWithDetail(entry, translated), NativePath::Display(entry.path));
 }
 
+wxString RunReport::LogLine(const FailedEntry& entry, const wxString& shownPath)
+{
+    return wxString::Format(_("Not wiped (%s): %s"), ReasonWithDetail(entry, true), shownPath);
+}
+
 wxString RunReport::ReasonWithDetail(const FailedEntry& entry, bool translated)
 {
     wxString text = ReasonText(entry.reason, translated);

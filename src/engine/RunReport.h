@@ -39,6 +39,8 @@ public:
     static wxString ReasonText(WipeFailure reason, bool translated = true);
     // One line of standard error for a file not wiped: its reason and its path.
     static wxString LogLine(const FailedEntry& entry, bool translated = true);
+    // The same with the path shown as the caller shows names.
+    static wxString LogLine(const FailedEntry& entry, const wxString& shownPath);
     static wxString DurationText(long long ms, bool translated = true);
 
 private:

@@ -74,7 +74,24 @@ struct QueuedFile::Place {
     wxString prefix;
     size_t prefixHash;
     wxString folder;
+    size_t folderHash;
 };
+
+namespace {
+
+// The packed file name within QueuedFile::text.
+std::string_view NamePart(const std::string& text)
+{
+    const size_t end = text.find('\0');
+    return end == std::string::npos ? std::string_view(text) : std::string_view(text).substr(end + 1);
+}
+
+size_t EntryHash(size_t folderHash, std::string_view name)
+{
+    return Combined(folderHash, std::string(name));
+}
+
+}  // namespace
 
 wxString QueuedFile::Path() const
 {
@@ -134,8 +151,28 @@ size_t WipeQueue::Find(const Key& key) const
     return files.size();
 }
 
+size_t WipeQueue::FindEntry(const wxString& folder, size_t folderHash, const std::string& name) const
+{
+    const auto range = byEntry.equal_range(EntryHash(folderHash, name));
+    for (auto it = range.first; it != range.second; ++it) {
+        const auto file = std::lower_bound(files.begin(), files.end(), it->second,
+                                           [](const QueuedFile& f, uint64_t serial) { return f.serial < serial; });
+        if (file != files.end() && file->serial == it->second && file->place && NamePart(file->text) == name
+            && file->place->folder == folder)
+            return static_cast<size_t>(file - files.begin());
+    }
+    return files.size();
+}
+
 void WipeQueue::Unindex(const QueuedFile& file)
 {
+    const auto entries = byEntry.equal_range(EntryHash(file.place->folderHash, NamePart(file.text)));
+    for (auto it = entries.first; it != entries.second; ++it) {
+        if (it->second == file.serial) {
+            byEntry.erase(it);
+            break;
+        }
+    }
     const std::string tail = file.text.substr(0, file.text.find('\0'));
     const auto range = byPath.equal_range(Combined(file.place->prefixHash, tail));
     for (auto it = range.first; it != range.second; ++it) {
@@ -183,16 +220,25 @@ bool WipeQueue::AddPath(const wxString& path)
         Pack(name, file.text);
     }
     file.size = size;  // UINT64_MAX is unknownSize
+    std::string packedName;
+    Pack(name, packedName);
+    const size_t folderHash = HashOf(folder);
     std::lock_guard<std::mutex> lock(mutex);
-    // Only a file added meanwhile can make it a duplicate now.
-    if (nextSerial != serialBefore && Find(key) != files.size())
+    // Only a file added meanwhile can make it a duplicate now. Another
+    // spelling of a queued file ("./a", "dir/../a", a linked folder) is the
+    // same file: queued twice, it would be reported missing once the first
+    // had wiped it.
+    if ((nextSerial != serialBefore && Find(key) != files.size())
+        || FindEntry(folder, folderHash, packedName) != files.size())
         return true;
     auto& place = places[std::wstring(key.prefix.wc_str(), key.prefix.length())];
     if (!place || place->folder != folder)
-        place = std::make_shared<const QueuedFile::Place>(QueuedFile::Place{key.prefix, key.prefixHash, folder});
+        place = std::make_shared<const QueuedFile::Place>(
+            QueuedFile::Place{key.prefix, key.prefixHash, folder, folderHash});
     file.place = place;
     file.serial = nextSerial++;
     byPath.emplace(key.hash, file.serial);
+    byEntry.emplace(EntryHash(folderHash, packedName), file.serial);
     files.push_back(std::move(file));
     return true;
 }
@@ -235,8 +281,12 @@ void WipeQueue::Remove(const std::vector<uint64_t>& serials)
     // One index for what is left: cheaper than taking out many of its entries.
     byPath.clear();
     byPath.reserve(files.size());
-    for (const QueuedFile& file : files)
+    byEntry.clear();
+    byEntry.reserve(files.size());
+    for (const QueuedFile& file : files) {
         byPath.emplace(Combined(file.place->prefixHash, file.text.substr(0, file.text.find('\0'))), file.serial);
+        byEntry.emplace(EntryHash(file.place->folderHash, NamePart(file.text)), file.serial);
+    }
 }
 
 void WipeQueue::Clear()
@@ -245,6 +295,7 @@ void WipeQueue::Clear()
     std::vector<QueuedFile>().swap(files);
     removed = 0;
     decltype(byPath)().swap(byPath);
+    decltype(byEntry)().swap(byEntry);
     places.clear();
 }
 

@@ -82,8 +82,8 @@ public:
     WipeQueue(const WipeQueue&) = delete;
     WipeQueue& operator=(const WipeQueue&) = delete;
 
-    // Appends the path with its present size unless the exact same text is
-    // queued. False, with nothing queued, for a path that names no file exactly
+    // Appends the path with its present size unless the exact same text, or
+    // another spelling of the same file, is queued. False, with nothing queued, for a path that names no file exactly
     // (no exact native form, or no file name such as "dir/..").
     bool AddPath(const wxString& path);
     // Removes the entry whose path is exactly this text; nothing if there is none.
@@ -105,6 +105,8 @@ private:
 
     // Where a queued file with this key is in files; files.size() if nowhere.
     size_t Find(const Key& key) const;
+    // The same for a file's real folder and packed name.
+    size_t FindEntry(const wxString& folder, size_t folderHash, const std::string& name) const;
     void Unindex(const QueuedFile& file);
     // Drops the removed files from files once they are as many as the others.
     void Compact(bool now);
@@ -117,6 +119,9 @@ private:
     // Hash of a path -> serial of the file queued under it: the duplicate test
     // and removal by path look at one or two files, not the whole queue.
     std::unordered_multimap<size_t, uint64_t> byPath;
+    // The same by real folder and name, so that two spellings of one file
+    // queue it once.
+    std::unordered_multimap<size_t, uint64_t> byEntry;
     // The latest place for each folder text, shared by the files added in it.
     std::unordered_map<std::wstring, std::shared_ptr<const QueuedFile::Place>> places;
 };

@@ -4,6 +4,7 @@
 #include "engine/RunReport.h"
 #include "engine/FileOverwriter.h"
 #include "engine/JournalPush.h"
+#include "engine/ShellQuote.h"
 
 #include <chrono>
 #include <iostream>
@@ -27,11 +28,14 @@ RunTotals totals;
 std::chrono::steady_clock::time_point runStart;
 
 // The line written before it, if any, says which step failed; this one says
-// why, in the words of the end-of-run box.
-void RecordFailure(FileOutcome outcome)
+// why, in the words of the end-of-run box. Where the steps are not logged
+// (the command line), the name is quoted as a shell reads it.
+void RecordFailure(FileOutcome outcome, bool logSteps)
 {
     const FailedEntry entry{outcome.path, outcome.reason, outcome.detail};
-    std::cerr << ConsoleText::Of(RunReport::LogLine(entry)) << std::endl;
+    const wxString line =
+        logSteps ? RunReport::LogLine(entry) : RunReport::LogLine(entry, ShellQuote::Of(entry.path));
+    std::cerr << ConsoleText::Of(line) << std::endl;
     std::lock_guard<std::mutex> lock(failedMutex);
     failures.push_back(entry);
     totals.bytesOverwritten += outcome.bytesOverwritten;
@@ -203,7 +207,7 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
             ++done;
             FileOverwriter file(entry, bytesProcessed, &folder, control);
             if (!file.Open()) {
-                RecordFailure(OutcomeOf(entry, file));
+                RecordFailure(OutcomeOf(entry, file), options.logSteps);
                 continue;
             }
             // Count what the passes will really write, so that a run whose
@@ -229,7 +233,7 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
                 if (wipedFolders.empty() || wipedFolders.back() != entry.folder)
                     wipedFolders.push_back(entry.folder);
             } else {
-                RecordFailure(std::move(outcome));
+                RecordFailure(std::move(outcome), options.logSteps);
             }
         }
         // A file stopped halfway leaves the queue like every file reached: it

@@ -3,6 +3,9 @@
 #include <wx/init.h>
 #include <wx/translation.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -13,6 +16,29 @@
 #include "engine/Language.h"
 #include "platform/CrashRecord.h"
 #include "platform/NativePath.h"
+
+namespace {
+
+// Output that did not reach its file is a failure, --help's too, as in
+// coreutils: a script that saved a listing must not take a cut one as whole.
+// error: what made an earlier write fail, if known; else errno is taken as
+// the failed write left it.
+int Finished(int status, int error = 0)
+{
+    std::cout.flush();
+    const bool written = std::fflush(stdout) == 0 && !std::cout.fail() && !std::ferror(stdout);
+    if (written)
+        return status;
+    if (error == 0)
+        error = errno;
+    std::cerr << "vorlix-wipe: " << ConsoleText::Of(_("write error"));
+    if (error != 0)
+        std::cerr << ": " << std::strerror(error);
+    std::cerr << std::endl;
+    return status == WipeCommand::AllWiped ? WipeCommand::SomeNotWiped : status;
+}
+
+}  // namespace
 
 // On Windows the arguments are taken as the system's UTF-16, never through
 // the console's code page.
@@ -41,10 +67,10 @@ int main(int argc, char** argv)
     switch (options.action) {
     case WipeOptions::Action::Help:
         std::cout << ConsoleText::Of(WipeOptions::Usage());
-        return 0;
+        return Finished(0);
     case WipeOptions::Action::Version:
         std::cout << "vorlix-wipe " VORLIX_VERSION << std::endl;
-        return 0;
+        return Finished(0);
     case WipeOptions::Action::Invalid:
         std::cerr << "vorlix-wipe: " << ConsoleText::Of(options.error) << "\n"
                   << ConsoleText::Of(_("Try 'vorlix-wipe --help'.")) << std::endl;
@@ -53,5 +79,7 @@ int main(int argc, char** argv)
     }
     // What a killed run of any of Vorlix's programs left goes first.
     CrashRecord::FinishLeftovers();
-    return WipeCommand(options, std::cout, std::cerr).Run();
+    WipeCommand command(options, std::cout, std::cerr);
+    const int status = command.Run();
+    return Finished(status, command.OutputError());
 }

@@ -24,8 +24,12 @@ public:
                     const FileFound& onLink = FileFound());
     // True when path is a folder or a link to one: what Run would walk.
     static bool IsFolder(const wxString& path);
+    using FolderNotRemoved = std::function<void(const wxString& folder, const wxString& detail)>;
     // Removes every folder below folder that is empty once the folders below
-    // it are gone, and folder itself if it is then empty; never a file, never
-    // through a link. True when folder is gone.
-    static bool RemoveEmptied(const wxString& folder);
+    // it are gone, and folder itself if it is then empty (not when it is named
+    // "." or ".."); never a file, never through a link, and nothing when
+    // folder is itself a link. True when folder is gone. onNotRemoved hears of
+    // each folder that was empty but could not be removed, with the system's
+    // reason.
+    static bool RemoveEmptied(const wxString& folder, const FolderNotRemoved& onNotRemoved = FolderNotRemoved());
 };

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <wx/log.h>
+
 namespace {
 
 // path is the program's text for the folder, native its \\?\ form: found
@@ -40,10 +42,13 @@ void Walk(const wxString& path, const std::wstring& native, const FolderWalk::Fi
     ::FindClose(search);
 }
 
-// Removes the emptied folders below native, then reports whether it is left empty.
-bool RemoveEmptiedBelow(const std::wstring& native)
+// Removes the emptied folders below native, whose text is path, then reports
+// whether it is left empty.
+bool RemoveEmptiedBelow(const std::wstring& native, const wxString& path,
+                        const FolderWalk::FolderNotRemoved& onNotRemoved)
 {
     const std::wstring prefix = native.back() == L'\\' ? native : native + L'\\';
+    const wxString shownPrefix = path.EndsWith("\\") || path.EndsWith("/") ? path : path + "\\";
     WIN32_FIND_DATAW found;
     HANDLE search = ::FindFirstFileExW((prefix + L"*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
                                        nullptr, 0);
@@ -56,8 +61,14 @@ bool RemoveEmptiedBelow(const std::wstring& native)
             continue;
         const bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                             && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-        if (!folder || !RemoveEmptiedBelow(prefix + name) || !::RemoveDirectoryW((prefix + name).c_str()))
+        const wxString child = shownPrefix + wxString(name);
+        if (!folder || !RemoveEmptiedBelow(prefix + name, child, onNotRemoved)) {
             empty = false;
+        } else if (!::RemoveDirectoryW((prefix + name).c_str())) {
+            if (onNotRemoved)
+                onNotRemoved(child, wxSysErrorMsgStr(::GetLastError()));
+            empty = false;
+        }
     } while (::FindNextFileW(search, &found));
     ::FindClose(search);
     return empty;
@@ -94,14 +105,25 @@ bool FolderWalk::IsFolder(const wxString& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool FolderWalk::RemoveEmptied(const wxString& folder)
+bool FolderWalk::RemoveEmptied(const wxString& folder, const FolderNotRemoved& onNotRemoved)
 {
     std::wstring native;
     if (!NativePath::Encode(folder, native))
         return false;
     const DWORD attributes = ::GetFileAttributesW(native.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)
-        || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !RemoveEmptiedBelow(native, folder, onNotRemoved))
         return false;
-    return RemoveEmptiedBelow(native) && ::RemoveDirectoryW(native.c_str());
+    // "." and ".." are resolved by Encode: the name as given says what was meant.
+    wxString base = folder;
+    while (base.length() > 1 && (base.EndsWith("\\") || base.EndsWith("/")))
+        base.RemoveLast();
+    base = base.AfterLast('\\').AfterLast('/');
+    if (base == "." || base == "..")
+        return false;
+    if (::RemoveDirectoryW(native.c_str()))
+        return true;
+    if (onNotRemoved)
+        onNotRemoved(folder, wxSysErrorMsgStr(::GetLastError()));
+    return false;
 }

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <set>
 #include <string>
@@ -12,6 +13,8 @@
 
 #include "NativePath.h"
 #include "SystemFilesystem.h"
+
+#include <wx/log.h>
 
 namespace {
 
@@ -83,15 +86,16 @@ void Walk(int dir, const wxString& path, dev_t above, FolderIds& entered, const 
     ::closedir(listing);
 }
 
-// Removes the emptied folders below the open folder dir (closed here), then
-// reports whether dir itself is left empty.
-bool RemoveEmptiedBelow(int dir)
+// Removes the emptied folders below the open folder dir (closed here), whose
+// text is path, then reports whether dir itself is left empty.
+bool RemoveEmptiedBelow(int dir, const wxString& path, const FolderWalk::FolderNotRemoved& onNotRemoved)
 {
     DIR* listing = ::fdopendir(dir);
     if (!listing) {
         ::close(dir);
         return false;
     }
+    const wxString prefix = path.EndsWith("/") ? path : path + "/";
     bool empty = true;
     while (const dirent* entry = ::readdir(listing)) {
         const char* name = entry->d_name;
@@ -103,9 +107,15 @@ bool RemoveEmptiedBelow(int dir)
             empty = false;
             continue;
         }
+        const wxString child = prefix + NativePath::Decode(name);
         const int sub = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (sub < 0 || !RemoveEmptiedBelow(sub) || ::unlinkat(parent, name, AT_REMOVEDIR) != 0)
+        if (sub < 0 || !RemoveEmptiedBelow(sub, child, onNotRemoved)) {
             empty = false;
+        } else if (::unlinkat(parent, name, AT_REMOVEDIR) != 0) {
+            if (onNotRemoved)
+                onNotRemoved(child, wxSysErrorMsgStr(errno));
+            empty = false;
+        }
     }
     ::closedir(listing);
     return empty;
@@ -141,11 +151,22 @@ bool FolderWalk::IsFolder(const wxString& path)
     return NativePath::Encode(path, native) && ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool FolderWalk::RemoveEmptied(const wxString& folder)
+bool FolderWalk::RemoveEmptied(const wxString& folder, const FolderNotRemoved& onNotRemoved)
 {
     std::string native;
     if (!NativePath::Encode(folder, native))
         return false;
     const int dir = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    return dir >= 0 && RemoveEmptiedBelow(dir) && ::rmdir(native.c_str()) == 0;
+    if (dir < 0 || !RemoveEmptiedBelow(dir, folder, onNotRemoved))
+        return false;
+    while (native.size() > 1 && native.back() == '/')
+        native.pop_back();
+    const std::string base = native.substr(native.find_last_of('/') + 1);
+    if (base == "." || base == "..")
+        return false;
+    if (::rmdir(native.c_str()) == 0)
+        return true;
+    if (onNotRemoved)
+        onNotRemoved(folder, wxSysErrorMsgStr(errno));
+    return false;
 }

@@ -3,6 +3,9 @@
 
 #include "cli/ProgressLine.h"
 #include "cli/WipeOptions.h"
+#include "engine/ShellQuote.h"
+
+#include <clocale>
 
 namespace {
 
@@ -31,6 +34,13 @@ TEST(WipeOptions, ReadsEveryOptionInBothSpellings)
 
     // A free-space wipe alone needs no path.
     EXPECT_EQ(Parse({"--free-space", "/"}).action, WipeOptions::Action::Wipe);
+
+    // As getopt_long reads them: the start of one option's name stands for it.
+    const WipeOptions c = Parse({"--meth", "dod", "--rec", "--dry", "--fr=/mnt", "--veri", "x"});
+    EXPECT_EQ(c.action, WipeOptions::Action::Wipe) << c.error;
+    EXPECT_TRUE(c.recursive && c.dryRun && c.verify);
+    EXPECT_EQ(c.method, WipeMethod::DoD);
+    EXPECT_EQ(c.freeSpaceFolder, "/mnt");
 }
 
 TEST(WipeOptions, EverythingAfterTheDoubleDashIsAPath)
@@ -52,6 +62,14 @@ TEST(WipeOptions, RefusesWhatItCannotDoBeforeAnythingIsTouched)
         EXPECT_EQ(options.action, WipeOptions::Action::Invalid) << wxJoin(wxArrayString(args.size(), args.data()), ' ');
         EXPECT_FALSE(options.error.empty());
     }
+    // Each says what was wrong: an unknown name is unknown whatever follows it,
+    // a start shared by several names is ambiguous, and one free-space wipe is
+    // all a run can do.
+    EXPECT_EQ(Parse({"--bogus=1", "x"}).error, "unknown option --bogus");
+    EXPECT_EQ(Parse({"--re", "x"}).error, "option --re is ambiguous (--recursive, --report)");
+    EXPECT_EQ(Parse({"--ver", "x"}).error, "option --ver is ambiguous (--verify, --version)");
+    EXPECT_EQ(Parse({"--rec=yes", "x"}).error, "option --recursive takes no value");
+    EXPECT_EQ(Parse({"--free-space", "/a", "--free=/b"}).action, WipeOptions::Action::Invalid);
     // Help and the version win over everything else but a usage error before them.
     EXPECT_EQ(Parse({"x", "--help"}).action, WipeOptions::Action::Help);
     EXPECT_EQ(Parse({"--version"}).action, WipeOptions::Action::Version);
@@ -67,4 +85,43 @@ TEST(ProgressLine, SaysFilesBytesRateAndTimeLeftOnlyWhenKnown)
     EXPECT_EQ(ProgressLine::Text(0, 0, 2 << 20, 0, 1000), "2.00 MB, 2.00 MB/s");
     // A queue that grew past its total shows no total and no time left.
     EXPECT_EQ(ProgressLine::Text(5, 5, 3000, 2048, 1000), "5/5 files, 2.93 KB, 2.93 KB/s");
+}
+
+// Names as `ls --quoting-style=shell-escape` prints them under C.UTF-8
+// (wipe_cli.sh compares the real ls); U+DC00 + b is the byte b that is no text.
+TEST(ShellQuote, PrintsNamesAsTheShellReadsThem)
+{
+    const char* const saved = setlocale(LC_CTYPE, nullptr);
+    const std::string before = saved ? saved : "C";
+    ASSERT_NE(setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
+    const wxString invalid(wxUniChar(0xDCFF)), lone85(wxUniChar(0xDC85));
+    const std::vector<std::pair<wxString, std::string>> table{
+        {"plain-name_1.txt", "plain-name_1.txt"},
+        {"", "''"},
+        {"a b", "'a b'"},
+        {"a\nb", "'a'$'\\n''b'"},
+        {"\x01", "''$'\\001'"},
+        {"\x01\x02z", "''$'\\001\\002''z'"},
+        {"a" + invalid + "b", "'a'$'\\377''b'"},
+        {wxString::FromUTF8("caf\xc3\xa9"), "caf\xc3\xa9"},
+        {wxString::FromUTF8("\xc2\x85"), "''$'\\302\\205'"},  // U+0085 is no printable character
+        {"it's", "\"it's\""},
+        {wxString::FromUTF8("it's caf\xc3\xa9"), "\"it's caf\xc3\xa9\""},
+        {"it's!", "'it'\\''s!'"},
+        {"it's" + lone85, "'''it'\\''s'$'\\205'"},
+        {"a'" + lone85 + "b", "'a'\\'''$'\\205''b'"},
+        {"'\n", "''\\'''$'\\n'"},
+        {"~a", "'~a'"}, {"a~", "a~"}, {"#a", "'#a'"}, {"a#", "a#"}, {"~it's", "\"~it's\""},
+        {"{", "'{'"}, {"{}", "{}"}, {"a=b", "'a=b'"}, {"a\\b", "'a\\b'"}, {"?", "'?'"}, {"@a", "@a"},
+        {"-rf", "-rf"}, {"x]", "x]"}, {"[x", "'[x'"}, {"\x7f", "''$'\\177'"},
+    };
+    for (const auto& [name, shown] : table)
+        EXPECT_EQ(ShellQuote::Of(name).utf8_string(), shown) << shown;
+    // Where ls itself goes wrong (it drops the $' of a leading escape), the
+    // text still reads back as the name.
+    EXPECT_EQ(ShellQuote::Of("\n'\n").utf8_string(), "''$'\\n'\\'''$'\\n'");
+    // Under the C locale only ASCII is shown as it is.
+    setlocale(LC_CTYPE, "C");
+    EXPECT_EQ(ShellQuote::Of(wxString::FromUTF8("caf\xc3\xa9")).utf8_string(), "'caf'$'\\303\\251'");
+    setlocale(LC_CTYPE, before.c_str());
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+
+#include <unistd.h>
 #include <thread>
 
 #include "engine/WipeQueue.h"
@@ -11,6 +13,11 @@
 
 namespace {
 
+uint64_t QueuedFilesSerial(const WipeQueue& queue, size_t at)
+{
+    return queue.Files().at(at).Serial();
+}
+
 wxString SizeText(wxULongLong size)
 {
     return QueueEntry{"x", size, "", ""}.SizeText();
@@ -18,23 +25,32 @@ wxString SizeText(wxULongLong size)
 
 }  // namespace
 
-TEST(WipeQueue, KeepsAddingOrderAndRefusesExactDuplicatesOnly)
+TEST(WipeQueue, KeepsAddingOrderAndRefusesDuplicatesOfTheSameFile)
 {
     TempDir dir;
     const wxString b = dir.File("b.txt"), a = dir.File("a.txt"), upper = dir.File("A.TXT");
+    dir.Folder("sub");
+    ASSERT_EQ(symlink(dir.path.c_str(), dir.Path("link").c_str()), 0);
     WipeQueue queue;
     queue.AddPath(b);
     queue.AddPath(a);
     queue.AddPath(b);
     queue.AddPath(upper);
-    queue.AddPath(dir.path + "//a.txt");  // another text for the same file is another entry
-    EXPECT_EQ(QueuedPaths(queue), (std::vector<wxString>{b, a, upper, dir.path + "//a.txt"}));
-    EXPECT_EQ(queue.Count(), 4u);
+    // Other spellings of a queued file are that file, queued once: the
+    // second would be missing once the first was wiped.
+    for (const std::string& spelling : {dir.path + "//a.txt", dir.path + "/./a.txt", dir.path + "/sub/../a.txt",
+                                        dir.Path("link") + "/a.txt"})
+        EXPECT_TRUE(queue.AddPath(spelling)) << spelling;
+    EXPECT_EQ(QueuedPaths(queue), (std::vector<wxString>{b, a, upper}));
+    EXPECT_EQ(queue.Count(), 3u);
 
     queue.RemovePath(b);
     queue.RemovePath("not queued");
-    queue.AddPath(b);
-    EXPECT_EQ(QueuedPaths(queue), (std::vector<wxString>{a, upper, dir.path + "//a.txt", b}));
+    queue.AddPath(dir.path + "/./b.txt");
+    EXPECT_EQ(QueuedPaths(queue), (std::vector<wxString>{a, upper, dir.path + "/./b.txt"}));
+    queue.Remove({QueuedFilesSerial(queue, 0)});
+    EXPECT_TRUE(queue.AddPath(dir.path + "//a.txt"));
+    EXPECT_EQ(QueuedPaths(queue), (std::vector<wxString>{upper, dir.path + "/./b.txt", dir.path + "//a.txt"}));
 
     queue.Clear();
     EXPECT_EQ(queue.Count(), 0u);

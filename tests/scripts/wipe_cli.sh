@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # vorlix-wipe run as a user runs it, on real files: exit statuses, the
-# refusals, -r over a tree holding a folder link, a dry run that changes
+# refusals, -r over a tree holding a folder link (named, its emptied folders
+# removed), a dry run that changes
 # nothing, "--" before a file named -rf, and Ctrl-C during a big file.
 # Usage: wipe_cli.sh <vorlix binary> <build folder>
 set -uo pipefail
@@ -36,6 +37,16 @@ check "a report that cannot be written: status 2" test $status -eq 2 -a ! -e "$t
 check "after usage errors the file is intact" grep -qx keep "$tmp/w/a"
 run --help; check "--help: status 0 and the usage" test $status -eq 0 -a -n "$(grep -- --dry-run "$tmp/out")"
 run --version; check "--version names the program" grep -q '^vorlix-wipe [0-9]' "$tmp/out"
+# Output that cannot be written is an error, as in coreutils; options are
+# read as getopt_long reads them.
+for args in --help --version "-n a"; do
+    (cd "$tmp/w" && "$wipe" $args >/dev/full 2>"$tmp/err")
+    check "$args into a full device: status 1 and why" \
+        test $? -eq 1 -a "$(cat "$tmp/err")" = "vorlix-wipe: write error: No space left on device"
+done
+run --bogus=1 a; check "--bogus=1 is an unknown option" grep -qx 'vorlix-wipe: unknown option --bogus' "$tmp/err"
+run --free-space . --free-space .; check "two --free-space: status 2" test $status -eq 2
+run --dry --meth dod a; check "--dry --meth: abbreviations are read" test $status -eq 0 -a -e "$tmp/w/a"
 
 # Plain files are wiped: status 0 and a summary.
 fresh; head -c 100000 /dev/urandom >"$tmp/w/one"; : >"$tmp/w/empty"
@@ -69,13 +80,26 @@ echo a >"$tmp/w/tree/a"; echo b >"$tmp/w/tree/sub/b"; ln -s "$tmp/outside" "$tmp
 run tree
 check "a folder without -r: status 1" test $status -eq 1
 check "a folder without -r: its files stay" test -e "$tmp/w/tree/a" -a -e "$tmp/w/tree/sub/b"
-run -r tree
-check "-r: status 0" test $status -eq 0
+mkdir "$tmp/w/tree/empty"
+run -r --report "$tmp/tree.json" tree tree/a ./tree/a
+check "-r: status 1 for the link inside, named once" \
+    test $status -eq 1 -a "$(cat "$tmp/err")" = 'Not wiped (a link, which is never followed): tree/sub/elsewhere'
 check "-r: the tree's files are wiped" test ! -e "$tmp/w/tree/a" -a ! -e "$tmp/w/tree/sub/b"
 check "-r: the folder link is neither entered nor removed" test -L "$tmp/w/tree/sub/elsewhere" -a "$(cat "$tmp/outside/kept")" = secret
+check "-r: emptied folders go, the one holding the link stays" \
+    test "$(cd "$tmp/w" && find . | sort | tr '\n' ' ')" = ". ./tree ./tree/sub ./tree/sub/elsewhere "
+check "-r: the record lists the link as refused" python3 - "$tmp/tree.json" <<'PY'
+import json, sys
+files = json.load(open(sys.argv[1]))["files"]
+links = [f for f in files if f["reason_code"] == "link"]
+assert len(files) == 3 and len(links) == 1 and links[0]["path"].endswith("/tree/sub/elsewhere"), files
+PY
+rm "$tmp/w/tree/sub/elsewhere"; echo c >"$tmp/w/tree/sub/c"
+run -r tree/
+check "-r: the named folder goes once emptied" test $status -eq 0 -a ! -e "$tmp/w/tree"
 
-# A dry run lists and refuses as a run would and changes nothing. A link
-# inside a walked tree is skipped, not listed; named itself it is refused.
+# A dry run lists and refuses as a run would and changes nothing; a link
+# named once, inside the walked tree and by itself, is refused once.
 fresh; mkdir -p "$tmp/w/d/e"; head -c 70000 /dev/urandom >"$tmp/w/d/big"; echo x >"$tmp/w/d/e/small"
 ln -s big "$tmp/w/d/e/link"; mkfifo "$tmp/w/d/fifo"; truncate -s 1M "$tmp/w/d/sparse"
 before=$(sums)
@@ -125,6 +149,22 @@ bad, cafe = json.load(open(sys.argv[1]))["files"]
 assert bad["path"].endswith("/bad\ufffd") and bad["path_native"].endswith("2f626164ff"), bad
 assert cafe["path"].endswith("/caf\u00e9") and cafe["path_native"].endswith("636166c3a9"), cafe
 PY
+
+# Names print as `ls --quoting-style=shell-escape` prints them, byte for
+# byte, under a UTF-8 locale and under C: a newline cannot break the line and
+# two names never print alike.
+names=(plain 'a b' $'a\nb' $'\x01\x02z' $'bad\xff' $'caf\xc3\xa9' $'\xc2\x85' "it's" "it's caf"$'\xc3\xa9' "it's!"
+    $'it\'s\x85' $'a\'\x85b' $'\'\n' '~a' 'a~' '#a' 'a#' '{' '{}' 'a=b' 'a\b' '?' '@a' '-rf' '[x' $'\x7f' '$HOME' '`x`' '"q"')
+mkdir -p "$tmp/named"
+for name in "${names[@]}"; do : >"$tmp/named/$name"; done
+for locale in C.UTF-8 C; do
+    fresh
+    (cd "$tmp/w" && LC_ALL=$locale "$wipe" -- "${names[@]}" >"$tmp/out" 2>"$tmp/err")
+    (cd "$tmp/named" && for name in "${names[@]}"; do
+        printf 'Not wiped (not found): %s\n' "$(LC_ALL=$locale ls --quoting-style=shell-escape -d -- "$name")"; done) >"$tmp/expected"
+    check "names under $locale are quoted as ls quotes them" cmp "$tmp/expected" "$tmp/err"
+done
+rm -rf "$tmp/named"
 
 # "--" ends the options: a file named -rf.
 fresh; echo dash >"$tmp/w/-rf"
@@ -227,6 +267,23 @@ run --method dod --report "$tmp/dod.json" five
 check "dod: the line says 15 B, as the record" test $status -eq 0 \
     -a "$(grep -c '^1 file wiped, 15 B overwritten, in ' "$tmp/out")" -eq 1 \
     -a "$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["totals"]["bytes_overwritten"])' "$tmp/dod.json")" = 15
+
+
+# The manual pages render without a warning, and no font-alternating macro
+# runs words together (".IR x ). The next" prints "x).Thenext").
+pages=$(dirname "$0")/../../dist
+for page in "$pages/vorlix.1" "$pages/vorlix-wipe.1"; do
+    check "$(basename "$page") renders without a warning" \
+        test -z "$(groff -man -Tutf8 -ww -z "$page" 2>&1)"
+    check "$(basename "$page"): no font-alternating macro glues two words" python3 - "$page" <<'PY'
+import re, shlex, sys
+for number, line in enumerate(open(sys.argv[1]), 1):
+    if re.match(r"\.(BR|RB|IR|RI|BI|IB) ", line):
+        words = shlex.split(line.replace("\\", "\\\\"))[1:]
+        for left, right in zip(words, words[1:]):
+            assert not (left[-1].isalnum() and right[0].isalnum()), (number, line)
+PY
+done
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -18,31 +18,39 @@ std::wstring VolumeRoot(const std::wstring& native)
 
 }  // namespace
 
-wxString OverwriteCaveat::For(const wxString& path)
+OverwriteCaveat::Ground OverwriteCaveat::OfFilesystem(const wxString& path)
 {
     std::wstring native;
     if (!NativePath::Encode(path, native))
-        return wxString();
-    const DWORD attributes = ::GetFileAttributesW(native.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return wxString();
-    // The volume first: it decides for every file on it.
+        return Ground();
+    // The volume decides for every file on it.
     if (native.compare(0, 8, L"\\\\?\\UNC\\") == 0)
-        return "network share";
+        return Ground{"network share", false};
     const std::wstring root = VolumeRoot(native);
     if (!root.empty() && ::GetDriveTypeW(root.c_str()) == DRIVE_REMOTE)
-        return "network drive";
+        return Ground{"network drive", false};
     wchar_t system[MAX_PATH + 1] = L"";
     if (!root.empty()
         && ::GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, system, MAX_PATH + 1)) {
         const std::wstring name(system);
         // ReFS writes changed blocks elsewhere (integrity streams, block cloning).
         if (name == L"ReFS")
-            return "ReFS filesystem";
+            return Ground{"ReFS filesystem", false};
         // No journal, but the rest of a file's last cluster is never written.
         if (name == L"FAT" || name == L"FAT32" || name == L"exFAT")
-            return wxString(name.c_str()) + " filesystem (cluster slack)";
+            return Ground{wxString(name.c_str()) + " filesystem (cluster slack)", false};
     }
+    return Ground{wxString(), true};
+}
+
+wxString OverwriteCaveat::OfFile(const wxString& path, const Ground& ground)
+{
+    std::wstring native;
+    if (!NativePath::Encode(path, native))
+        return wxString();
+    const DWORD attributes = ::GetFileAttributesW(native.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !ground.fileDecides)
+        return attributes == INVALID_FILE_ATTRIBUTES ? wxString() : ground.kind;
     if (attributes & FILE_ATTRIBUTE_COMPRESSED)
         return "compressed file";
     if (attributes & FILE_ATTRIBUTE_SPARSE_FILE)

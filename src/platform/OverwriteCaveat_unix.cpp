@@ -58,23 +58,34 @@ bool HasInlineData(const std::string& path)
 
 }  // namespace
 
-wxString OverwriteCaveat::For(const wxString& path)
+OverwriteCaveat::Ground OverwriteCaveat::OfFilesystem(const wxString& path)
 {
     std::string native;
     struct statfs info;
     if (!NativePath::Encode(path, native) || statfs(native.c_str(), &info) != 0)
-        return wxString();
+        return Ground();
     const uint32_t magic = static_cast<uint32_t>(info.f_type);
     for (const Kind& kind : caveats) {
         if (kind.magic == magic)
-            return wxString(kind.name) + " filesystem";
+            return Ground{wxString(kind.name) + " filesystem", false};
     }
     struct stat st;
-    if (magic == ext4Magic && ::lstat(native.c_str(), &st) == 0) {
-        if (JournalsData(st.st_dev))
-            return "ext4 filesystem (data=journal)";
-        if (S_ISREG(st.st_mode) && HasInlineData(native))
-            return "ext4 filesystem (inline data)";
-    }
+    if (magic != ext4Magic || ::lstat(native.c_str(), &st) != 0)
+        return Ground();
+    if (JournalsData(st.st_dev))
+        return Ground{"ext4 filesystem (data=journal)", false};
+    // A small file may still be kept in its inode.
+    return Ground{wxString(), true};
+}
+
+wxString OverwriteCaveat::OfFile(const wxString& path, const Ground& ground)
+{
+    if (!ground.fileDecides)
+        return ground.kind;
+    std::string native;
+    struct stat st;
+    if (NativePath::Encode(path, native) && ::lstat(native.c_str(), &st) == 0 && S_ISREG(st.st_mode)
+        && HasInlineData(native))
+        return "ext4 filesystem (inline data)";
     return wxString();
 }

@@ -3,6 +3,7 @@
 
 #include <wx/string.h>
 
+#include <functional>
 #include <string>
 
 // A file the user names to keep (the run's record), written whole or not at
@@ -23,6 +24,14 @@ public:
     // Whether Write would succeed as far as can be told without creating,
     // opening for writing or changing anything: nothing is left behind.
     static Result Check(const wxString& path, wxString& detail);
-    // Replaces what path names with bytes, as above.
-    static Result Write(const wxString& path, const std::string& bytes, wxString& detail);
+    // Takes one piece of the content; false once writing has failed.
+    using Writer = std::function<bool(const std::string& piece)>;
+    // Replaces what path names with what produce gives write, piece by piece,
+    // as above: a large content is never whole in memory.
+    static Result Write(const wxString& path, const std::function<void(const Writer& write)>& produce,
+                        wxString& detail);
+    static Result Write(const wxString& path, const std::string& bytes, wxString& detail)
+    {
+        return Write(path, [&bytes](const Writer& write) { write(bytes); }, detail);
+    }
 };

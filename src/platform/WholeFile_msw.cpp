@@ -67,7 +67,8 @@ WholeFile::Result WholeFile::Check(const wxString& path, wxString& detail)
     return Result::Done;
 }
 
-WholeFile::Result WholeFile::Write(const wxString& path, const std::string& bytes, wxString& detail)
+WholeFile::Result WholeFile::Write(const wxString& path, const std::function<void(const Writer& write)>& produce,
+                                   wxString& detail)
 {
     std::wstring native;
     if (!NativePath::Encode(path, native, detail))
@@ -81,13 +82,16 @@ WholeFile::Result WholeFile::Write(const wxString& path, const std::string& byte
     if (file == INVALID_HANDLE_VALUE)
         return Fail(::GetLastError(), detail);
     Result result = Result::Done;
-    for (size_t at = 0; at < bytes.size() && result == Result::Done;) {
-        DWORD written = 0;
-        const DWORD chunk = static_cast<DWORD>((std::min<size_t>)(bytes.size() - at, 1 << 20));
-        if (!::WriteFile(file, bytes.data() + at, chunk, &written, nullptr) || written == 0)
-            result = Fail(::GetLastError(), detail);
-        at += written;
-    }
+    produce([&](const std::string& bytes) {
+        for (size_t at = 0; at < bytes.size() && result == Result::Done;) {
+            DWORD written = 0;
+            const DWORD chunk = static_cast<DWORD>((std::min<size_t>)(bytes.size() - at, 1 << 20));
+            if (!::WriteFile(file, bytes.data() + at, chunk, &written, nullptr) || written == 0)
+                result = Fail(::GetLastError(), detail);
+            at += written;
+        }
+        return result == Result::Done;
+    });
     if (result == Result::Done && !::FlushFileBuffers(file))
         result = Fail(::GetLastError(), detail);
     ::CloseHandle(file);

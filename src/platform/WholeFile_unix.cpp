@@ -91,7 +91,8 @@ WholeFile::Result WholeFile::Check(const wxString& path, wxString& detail)
     return Result::Done;
 }
 
-WholeFile::Result WholeFile::Write(const wxString& path, const std::string& bytes, wxString& detail)
+WholeFile::Result WholeFile::Write(const wxString& path, const std::function<void(const Writer& write)>& produce,
+                                   wxString& detail)
 {
     std::string native, folder, name;
     if (!NativePath::Encode(path, native, detail))
@@ -120,8 +121,16 @@ WholeFile::Result WholeFile::Write(const wxString& path, const std::string& byte
         // The file replaced keeps its permissions: a report kept private stays so.
         if (mode != 0)
             ::fchmod(fd, mode);
-        if (!WriteAll(fd, bytes) || ::fsync(fd) != 0)
-            result = Fail(errno, detail);
+        int error = 0;
+        produce([fd, &error](const std::string& piece) {
+            if (error == 0 && !WriteAll(fd, piece))
+                error = errno;
+            return error == 0;
+        });
+        if (error == 0 && ::fsync(fd) != 0)
+            error = errno;
+        if (error != 0)
+            result = Fail(error, detail);
         if (::close(fd) != 0 && result == Result::Done)
             result = Fail(errno, detail);
         // A link put at the name meanwhile is replaced itself, never followed.

@@ -245,7 +245,7 @@ void MainFrame::OnHandOff(wxThreadEvent& event)
 {
     QueueIntake intake(wipeQueue);
     for (const wxString& path : static_cast<MyCustomEvent&>(event).paths)
-        intake.AddHandedOver(path);
+        intake.AddAsGiven(path);
     // A burst comes in several events; this runs after those already waiting.
     if (!handOffRefreshPending) {
         handOffRefreshPending = true;
@@ -279,17 +279,15 @@ void MainFrame::OnStartWipe(wxCommandEvent&)
         return;
     }
     retiredRun.reset();
+    // The places are looked at once, for the questions and the run alike.
+    auto survey = std::make_shared<RunSurvey>(wipeQueue);
+    if (!RunQuestions::OverwriteReachesData(*survey))
+        return;
     RunOptions options;
-    {
-        // Gone before the run takes its own copies: a large queue is copied wide.
-        const std::vector<QueueEntry> queued = wipeQueue.Snapshot();
-        if (!RunQuestions::OverwriteReachesData(queued))
-            return;
-        options.clearReadOnly = RunQuestions::ClearReadOnly(queued);
-    }
+    options.clearReadOnly = RunQuestions::ClearReadOnly(*survey);
 
     SetStatusText(_("Processing..."), 0);
-    StartRun(std::make_unique<FileRun>(wipeQueue, wipeQueue.Method(), options));
+    StartRun(std::make_unique<FileRun>(wipeQueue, wipeQueue.Method(), options, std::move(survey)));
 }
 
 bool MainFrame::StartRun(std::unique_ptr<WipeRun> next)

@@ -7,24 +7,12 @@
 
 #include "engine/FreeSpaceRun.h"
 #include "platform/Discard.h"
-#include "engine/JournalPush.h"
-#include "platform/InPlaceFile.h"
 #include "platform/OverwriteCaveat.h"
-#include "platform/StorageMedium.h"
 
-bool RunQuestions::OverwriteReachesData(const std::vector<QueueEntry>& entries)
+bool RunQuestions::OverwriteReachesData(const RunSurvey& survey)
 {
-    std::map<wxString, size_t> kinds;
-    size_t flash = 0;
-    StorageMedium media;
-    for (const QueueEntry& entry : entries) {
-        const wxString kind = OverwriteCaveat::For(entry.path);
-        // A journal's copies are cleared at the end of the run: nothing to ask about.
-        if (!kind.empty() && !JournalPush::Clears(kind))
-            ++kinds[kind];
-        if (media.Of(entry.path) == StorageMedium::Kind::Flash)
-            ++flash;
-    }
+    const std::map<wxString, size_t> kinds = survey.Caveats();
+    const size_t flash = survey.FlashFiles();
     if (kinds.empty() && flash == 0)
         return true;
     wxString text;
@@ -64,12 +52,9 @@ bool RunQuestions::OverwriteReachesData(const std::vector<QueueEntry>& entries)
     return wxMessageBox(text, _("Filesystem warning"), wxYES_NO | wxNO_DEFAULT | wxICON_WARNING) == wxYES;
 }
 
-bool RunQuestions::ClearReadOnly(const std::vector<QueueEntry>& entries)
+bool RunQuestions::ClearReadOnly(const RunSurvey& survey)
 {
-    size_t readOnly = 0;
-    for (const QueueEntry& entry : entries)
-        if (InPlaceFile::IsReadOnly(entry.path))
-            ++readOnly;
+    const size_t readOnly = survey.ReadOnlyFiles();
     if (readOnly == 0)
         return false;
     const wxString text = wxString::Format(

@@ -2,8 +2,8 @@
 
 #include <vector>
 
+#include "engine/RunSurvey.h"
 #include "engine/WipeMethod.h"
-#include "engine/WipeQueue.h"
 
 // The questions asked before a run starts: about the queued files as a
 // whole, or about the filesystem whose free space is to be wiped.
@@ -11,10 +11,10 @@ class RunQuestions {
 public:
     // Warns once when queued files live where overwriting cannot reach their
     // old data; false when the user then declines.
-    static bool OverwriteReachesData(const std::vector<QueueEntry>& entries);
+    static bool OverwriteReachesData(const RunSurvey& survey);
     // Asks once whether read-only files may have that attribute cleared and be
     // wiped too; never silently. False when there are none or the user says no.
-    static bool ClearReadOnly(const std::vector<QueueEntry>& entries);
+    static bool ClearReadOnly(const RunSurvey& survey);
     // Says why the free space of the filesystem folder is on cannot be wiped,
     // or asks whether to wipe it; true once the user has said yes.
     static bool WipeFreeSpace(const wxString& folder, WipeMethod method);

@@ -7,6 +7,7 @@
 #include "engine/FileRun.h"
 #include "engine/FreeSpaceRun.h"
 #include "engine/JournalPush.h"
+#include "engine/QueueIntake.h"
 #include "engine/RunRecord.h"
 #include "engine/RunReport.h"
 #include "engine/ShellQuote.h"
@@ -49,6 +50,7 @@ int WipeCommand::Run()
 {
     queue.SetMethod(options.method);
     const bool queued = QueueAll();
+    survey = std::make_shared<RunSurvey>(queue);
     WarnAboutFilesystems();
     if (options.dryRun) {
         int status = DryRun();
@@ -90,28 +92,26 @@ bool WipeCommand::QueueAll()
             all = false;
         }
     }
+    // -r is the permission to take folders. A link met inside is queued too,
+    // so that the run refuses it aloud and the record lists it, as for any
+    // file left in place.
+    QueueIntake intake(queue, options.recursive ? QueueIntake::Folders::Walk : QueueIntake::Folders::Refuse,
+                       QueueIntake::Links::Queue);
+    const QueueIntake::Refusals& refused = intake.Refused();
+    size_t folders = 0, unreadable = 0, notOneFile = 0;  // said already: each is said as met
     for (const wxString& path : options.paths) {
-        if (FolderWalk::IsFolder(path)) {
-            if (!options.recursive) {
-                Complain(_("Not wiped (a folder; -r wipes the files in it): ") + ShellQuote::Of(path));
-                all = false;
-                continue;
-            }
-            // A link met inside is queued too, so that the run refuses it
-            // aloud and the record lists it, as for any file left in place.
-            FolderWalk::Run(
-                path, [this](const wxString& file) { queue.AddPath(file); },
-                [this, &all](const wxString& folder) {
-                    Complain(_("Not wiped (a folder that cannot be listed): ") + ShellQuote::Of(folder));
-                    all = false;
-                },
-                [this](const wxString& link) { queue.AddPath(link); });
-            walkedFolders.push_back(path);
-        } else if (!queue.AddPath(path)) {
-            Complain(_("Not wiped (does not name one file exactly): ") + ShellQuote::Of(path));
-            all = false;
-        }
+        intake.Add(path);
+        for (; folders < refused.folders.size(); ++folders)
+            Complain(_("Not wiped (a folder; -r wipes the files in it): ") + ShellQuote::Of(refused.folders[folders]));
+        for (; unreadable < refused.unreadable.size(); ++unreadable)
+            Complain(_("Not wiped (a folder that cannot be listed): ")
+                     + ShellQuote::Of(refused.unreadable[unreadable]));
+        for (; notOneFile < refused.notOneFile.size(); ++notOneFile)
+            Complain(_("Not wiped (does not name one file exactly): ")
+                     + ShellQuote::Of(refused.notOneFile[notOneFile]));
     }
+    walkedFolders = intake.Walked();
+    all = all && intake.AllTaken();
     return all;
 }
 
@@ -128,13 +128,7 @@ bool WipeCommand::RemoveEmptiedFolders()
 
 void WipeCommand::WarnAboutFilesystems()
 {
-    std::map<wxString, size_t> kinds;
-    for (const QueueEntry& entry : queue.Snapshot()) {
-        const wxString kind = OverwriteCaveat::For(entry.path);
-        if (!kind.empty() && !JournalPush::Clears(kind))
-            ++kinds[kind];
-    }
-    for (const auto& kind : kinds)
+    for (const auto& kind : survey->Caveats())
         Complain(wxString::Format(wxPLURAL("Warning (%s): overwriting may not reach the old data of %zu file",
                                            "Warning (%s): overwriting may not reach the old data of %zu files",
                                            kind.second),
@@ -196,28 +190,26 @@ int WipeCommand::WipeFiles()
     RunOptions runOptions;
     runOptions.verify = options.verify;
     runOptions.logSteps = false;
-    FileRun run(queue, options.method, runOptions);
+    FileRun run(queue, options.method, runOptions, std::move(survey));
     if (!run.Start())
         return SomeNotWiped;
     const bool stopped = Follow(run, files);
-    run.Finish();
-    const RunReport report(Wiper::GetFailures(), Wiper::GetTotals(), stopped, Wiper::GetWiped());
+    const WipeRun::Outcome outcome = run.Finish();
     if (!options.quiet) {
-        Say(report.SummaryLine());
+        Say(outcome.summary);
         // What the window's box says about flash drives, said here too.
-        const wxString medium = report.MediumText();
-        if (!medium.empty())
-            Say(medium);
+        if (!outcome.media.empty())
+            Say(outcome.media);
     }
     if (stopped && !queue.IsEmpty())
         Complain(wxString::Format(wxPLURAL("Stopped: %zu file not reached, left as it was",
                                            "Stopped: %zu files not reached, left as they were", queue.Count()),
                                   queue.Count()));
-    record = *run.Record();
+    record = run.TakeRecord();
     recorded = true;
     if (stopped)
         return Stopped;
-    return report.AllWiped() ? AllWiped : SomeNotWiped;
+    return outcome.clean ? AllWiped : SomeNotWiped;
 }
 
 bool WipeCommand::WriteReport()

@@ -3,18 +3,21 @@
 #include "cli/WipeOptions.h"
 #include "engine/FreeSpaceWiper.h"
 #include "engine/RunRecord.h"
+#include "engine/RunSurvey.h"
 #include "engine/WipeQueue.h"
 
 #include <wx/string.h>
 
 #include <cstdint>
 #include <iosfwd>
+#include <memory>
 
 class WipeRun;
 
-// `vorlix-wipe` once its arguments are read: queues the paths as the window
-// does, prints the filesystem warnings instead of asking, runs the engine and
-// prints what it says. Returns the exit status.
+// `vorlix-wipe` once its arguments are read: queues the paths through the
+// intake every face uses (folders only with -r), prints the filesystem
+// warnings instead of asking, runs the engine and prints what it says.
+// Returns the exit status.
 class WipeCommand {
 public:
     enum Status { AllWiped = 0, SomeNotWiped = 1, UsageError = 2, Stopped = 130 };
@@ -58,6 +61,8 @@ private:
     std::vector<wxString> trashFolders;  // trashed folders queued by --trash
     std::vector<wxString> walkedFolders;  // folders named with -r
     bool progressShown = false;
+    // The queued files' places, looked at once for the warnings and the run.
+    std::shared_ptr<RunSurvey> survey;
     RunRecord record;       // the files run's, then the free space added
     bool recorded = false;  // record holds a run
     int outputError = 0;

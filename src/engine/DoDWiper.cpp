@@ -11,7 +11,7 @@ void DoDWiper::Wipe(WipeQueue* queue)
     constexpr unsigned passesPerFile = 3;
     // Never seeded: the random block of the k-th file opened is the same in
     // every run, as each run has a fresh thread.
-    std::vector<QueueEntry> batch = BeginRun(queue, passesPerFile);
+    std::vector<QueuedFile> batch = BeginRun(queue, passesPerFile);
 
     RunBatches(queue, std::move(batch), passesPerFile, [](FileOverwriter& file) {
         // Filled for every opened file, also an empty one.

@@ -38,7 +38,7 @@ FileOutcome FileOverwriter::Preview(const QueueEntry& entry)
 {
     std::atomic<uint64_t> unused{0};
     FileOverwriter file(entry, unused);
-    FileOutcome outcome{entry.path, 0, 0, WipeFailure::None, wxString()};
+    FileOutcome outcome{QueuedFile::Named(entry.path), 0, 0, WipeFailure::None, wxString()};
     if (entry.size != QueueEntry::unknownSize)
         outcome.size = entry.size.GetValue();
     uint64_t presentSize = 0;

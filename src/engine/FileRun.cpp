@@ -9,12 +9,13 @@
 
 #include <iostream>
 
-FileRun::FileRun(WipeQueue& queue, WipeMethod method, const RunOptions& options)
+FileRun::FileRun(WipeQueue& queue, WipeMethod method, const RunOptions& options, std::shared_ptr<RunSurvey> survey)
     : queue(queue),
       method(method),
       wiper(method == WipeMethod::DoD ? std::unique_ptr<Wiper>(new DoDWiper) : std::unique_ptr<Wiper>(new RandomWiper))
 {
     wiper->SetOptions(options);
+    wiper->SetSurvey(survey ? std::move(survey) : std::make_shared<RunSurvey>(queue));
 }
 
 FileRun::~FileRun()
@@ -25,7 +26,7 @@ FileRun::~FileRun()
 
 bool FileRun::Start()
 {
-    record.Begin(queue.Snapshot(), method, wiper->Options().verify);
+    record.Begin(wiper->Survey(), method, wiper->Options().verify);
     queue.wiper = wiper.get();
     Wiper::ResetRun();
     auto* thread = new WipeThread(&queue);
@@ -69,8 +70,12 @@ void FileRun::LogProgress() const
 
 WipeRun::Outcome FileRun::Finish()
 {
-    const RunReport report(Wiper::GetFailures(), Wiper::GetTotals(), stopped, Wiper::GetWiped());
-    record.End(Wiper::GetOutcomes(), queue.Snapshot(), stopped, Wiper::GetTotals());
+    // The outcomes are as many as the files: moved, never copied.
+    const RunTotals totals = Wiper::GetTotals();
+    std::vector<FileOutcome> outcomes = Wiper::TakeOutcomes();
+    const RunReport report = RunReport::Of(outcomes, totals, stopped);
+    record.End(std::move(outcomes), queue.Files(), stopped, totals);
     queue.wiper = nullptr;
-    return Outcome{report.Message(), report.Caption(), report.StatusText(), report.AllWiped()};
+    return Outcome{report.Message(), report.Caption(), report.StatusText(), report.AllWiped(), report.SummaryLine(),
+                   report.MediumText()};
 }

@@ -2,6 +2,7 @@
 
 #include "engine/RunOptions.h"
 #include "engine/RunRecord.h"
+#include "engine/RunSurvey.h"
 #include "engine/WipeMethod.h"
 #include "engine/WipeQueue.h"
 #include "engine/WipeRun.h"
@@ -14,7 +15,10 @@
 // RunReport.
 class FileRun : public WipeRun {
 public:
-    FileRun(WipeQueue& queue, WipeMethod method, const RunOptions& options = RunOptions());
+    // survey: the queue's places, looked at for the run's questions; made
+    // here when none is given.
+    FileRun(WipeQueue& queue, WipeMethod method, const RunOptions& options = RunOptions(),
+            std::shared_ptr<RunSurvey> survey = nullptr);
     // Deletes the Wiper: only once IsFinished(), as the thread uses it until then.
     ~FileRun() override;
     FileRun(const FileRun&) = delete;
@@ -36,6 +40,8 @@ public:
     bool AsksBeforeClosing() const override { return true; }
     Outcome Finish() override;
     const RunRecord* Record() const override { return &record; }
+    // The record moved out, once Finish() has returned.
+    RunRecord TakeRecord() { return std::move(record); }
 
 private:
     WipeQueue& queue;

@@ -62,7 +62,8 @@ WipeRun::Outcome FreeSpaceRun::Finish()
     details.removedAll = result.removedAll;
     details.discard = result.discard;
     details.discardedBytes = result.discardedBytes;
-    return Outcome{Summary(result), _("Wipe free space"), _("Completed"), result.failure.empty() && !result.stopped};
+    return Outcome{Summary(result), _("Wipe free space"), _("Completed"), result.failure.empty() && !result.stopped,
+                   wxString(), wxString()};
 }
 
 wxString FreeSpaceRun::Question(const wxString& folder, const FreeSpaceWiper::Check& check,

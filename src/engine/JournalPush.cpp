@@ -2,6 +2,7 @@
 
 #include <wx/utils.h>
 
+#include "engine/RunSurvey.h"
 #include "platform/CrashRecord.h"
 
 #include <set>
@@ -40,21 +41,19 @@ bool JournalPush::Run(const FreeSpace::Filesystem& filesystem, const wxString& w
     return removed;
 }
 
-void JournalPush::AfterFiles(const std::vector<wxString>& folders, const std::function<bool()>& stop)
+void JournalPush::AfterFiles(const std::vector<wxString>& folders, const RunSurvey& survey,
+                             const std::function<bool()>& stop)
 {
     std::set<uint64_t> done;
     for (const wxString& folder : folders) {
-        // A tree of many folders is mostly on one filesystem: examined once.
-        const uint64_t id = FreeSpace::IdOf(folder);
-        if (id == 0 || done.count(id))
+        const RunSurvey::Filesystem* place = survey.Of(folder);
+        if (!place || place->info.type.empty() || !done.insert(place->info.id).second)
             continue;
-        FreeSpace::Filesystem filesystem;
-        wxString detail;
-        if (!FreeSpace::Examine(folder, filesystem, detail) || !done.insert(filesystem.id).second)
-            continue;
+        const FreeSpace::Filesystem& filesystem = place->info;
         // Named by the process: one left by a crash is never taken for this one's.
         const wxString workFolder =
             FreeSpace::Join(folder, wxString::Format("%s-%lu", workFolderName, wxGetProcessId()));
+        wxString detail;
         CrashRecord::NoteFillFolder(workFolder, filesystem.id);
         if (Run(filesystem, workFolder, stop, detail))
             CrashRecord::DropFillFolder(workFolder);

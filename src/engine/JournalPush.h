@@ -7,6 +7,8 @@
 #include <functional>
 #include <vector>
 
+class RunSurvey;
+
 // Leaves no older copy in an ext3/ext4 journal: folder blocks with the names
 // of deleted files, and the data it logged (data=journal, inline data). Used
 // after a file run and after a free-space wipe.
@@ -23,8 +25,9 @@ public:
                     const std::function<bool()>& stop, wxString& detail, State* state = nullptr);
 
     // After a file run: the journal of each filesystem that held one of the
-    // folders, once, its work folder in that folder.
-    static void AfterFiles(const std::vector<wxString>& folders, const std::function<bool()>& stop);
+    // folders, as the run's survey found it, once, its work folder in that folder.
+    static void AfterFiles(const std::vector<wxString>& folders, const RunSurvey& survey,
+                           const std::function<bool()>& stop);
 
     // True for an OverwriteCaveat kind whose old copies are the journal's,
     // which a run clears at its end: nothing to warn of once it is over.

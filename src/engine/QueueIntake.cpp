@@ -4,7 +4,8 @@
 #include "engine/WipeQueue.h"
 #include "platform/FolderWalk.h"
 
-QueueIntake::QueueIntake(WipeQueue& queue, Folders folders) : queue(&queue), folders(folders)
+QueueIntake::QueueIntake(WipeQueue& queue, Folders folders, Links links)
+    : queue(&queue), folders(folders), links(links)
 {
 }
 
@@ -31,7 +32,7 @@ void QueueIntake::Add(const std::vector<wxString>& paths)
         Add(path);
 }
 
-void QueueIntake::AddHandedOver(const wxString& path)
+void QueueIntake::AddAsGiven(const wxString& path)
 {
     if (!Take(path))
         refused.notOneFile.push_back(path);
@@ -39,6 +40,7 @@ void QueueIntake::AddHandedOver(const wxString& path)
 
 void QueueIntake::Walk(const wxString& folder)
 {
+    walked.push_back(folder);
     FolderWalk::Run(
         folder,
         [this](const wxString& file) {
@@ -46,7 +48,13 @@ void QueueIntake::Walk(const wxString& folder)
                 refused.notOneFile.push_back(file);
         },
         [this](const wxString& unreadable) { refused.unreadable.push_back(unreadable); },
-        [this](const wxString& link) { refused.links.push_back(link); });
+        [this](const wxString& link) {
+            ++linksMet;
+            if (links == Links::Leave)
+                refused.links.push_back(link);
+            else if (!Take(link))
+                refused.notOneFile.push_back(link);
+        });
 }
 
 bool QueueIntake::AllTaken() const
@@ -57,8 +65,10 @@ bool QueueIntake::AllTaken() const
 
 bool QueueIntake::Take(const wxString& path)
 {
-    if (queue)
-        return queue->AddPath(path);
-    files->push_back(path);
+    if (queue && !queue->AddPath(path))
+        return false;
+    if (!queue)
+        files->push_back(path);
+    ++taken;
     return true;
 }

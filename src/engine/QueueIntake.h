@@ -22,17 +22,23 @@ public:
         Refuse,  // nothing: it is listed as refused (vorlix-wipe without -r)
         Keep,    // one entry, as given, which the run then refuses (a plain command line)
     };
+    // What a link met inside a walked folder becomes. Either way it is never
+    // gone through.
+    enum class Links {
+        Leave,  // left out and listed (the window shows only what it can wipe)
+        Queue,  // queued, so that the run names it as not wiped and the record lists it
+    };
 
     // What was not taken, each in the order met.
     struct Refusals {
         std::vector<wxString> notOneFile;  // names no file exactly (no exact native form, "dir/..")
         std::vector<wxString> folders;     // a folder, where folders are refused
         std::vector<wxString> unreadable;  // a folder that could not be listed
-        std::vector<wxString> links;       // a link met inside a walked folder, never gone through
+        std::vector<wxString> links;       // a link met inside a walked folder and left out
     };
 
     // Files go into queue (which must outlive this object).
-    explicit QueueIntake(WipeQueue& queue, Folders folders = Folders::Walk);
+    explicit QueueIntake(WipeQueue& queue, Folders folders = Folders::Walk, Links links = Links::Leave);
     // Files are listed instead, for a later start to hand over.
     explicit QueueIntake(std::vector<wxString>& files, Folders folders = Folders::Walk);
     QueueIntake(const QueueIntake&) = delete;
@@ -41,13 +47,19 @@ public:
     // A path the user named: a file is taken as it is; a folder as the rule says.
     void Add(const wxString& path);
     void Add(const std::vector<wxString>& paths);
-    // A file handed over by a later start: taken as it is, never walked there
-    // (the sender has walked already).
-    void AddHandedOver(const wxString& path);
+    // One entry taken as it is, never walked: a file a later start handed
+    // over (the sender has walked already), or an item of the Trash.
+    void AddAsGiven(const wxString& path);
     // The files of folder, walked whatever the rule.
     void Walk(const wxString& folder);
 
     const Refusals& Refused() const { return refused; }
+    // The folders walked, in the order met, for removing what the run empties.
+    const std::vector<wxString>& Walked() const { return walked; }
+    // How many paths were taken.
+    size_t Taken() const { return taken; }
+    // How many links the walks met, queued or left out.
+    size_t LinksMet() const { return linksMet; }
     // Whether anything at all was refused or left unread.
     bool AllTaken() const;
 
@@ -57,5 +69,9 @@ private:
     WipeQueue* queue = nullptr;
     std::vector<wxString>* files = nullptr;
     const Folders folders;
+    const Links links = Links::Leave;
     Refusals refused;
+    std::vector<wxString> walked;
+    size_t taken = 0;
+    size_t linksMet = 0;
 };

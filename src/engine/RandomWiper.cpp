@@ -7,7 +7,7 @@
 
 void RandomWiper::Wipe(WipeQueue* queue)
 {
-    std::vector<QueueEntry> batch = BeginRun(queue, 1);
+    std::vector<QueuedFile> batch = BeginRun(queue, 1);
     ThreadRandom::Seed(static_cast<uint32_t>(std::time(nullptr)));
     // One stream through the files, one draw per byte written, whatever the
     // size of the write calls.

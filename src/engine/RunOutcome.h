@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/JournalPush.h"
+#include "engine/WipeQueue.h"
 #include "platform/Discard.h"
 #include "platform/StorageMedium.h"
 #include "platform/WipeFailure.h"
@@ -24,7 +25,8 @@ struct RunTotals {
 // One file a run reached, wiped or not, for the run's record, and what was
 // done for the drive it was on.
 struct FileOutcome {
-    wxString path;
+    // The file as queued, small enough for a million (empty for a preview).
+    QueuedFile file;
     uint64_t size = 0;              // what each pass covers; 0 for a file never opened
     uint64_t bytesOverwritten = 0;  // written to it over all passes (holes skipped)
     WipeFailure reason = WipeFailure::None;
@@ -32,6 +34,8 @@ struct FileOutcome {
     StorageMedium::Kind medium = StorageMedium::Kind::Unknown;  // Unknown also when never looked at
     Discard::Outcome discard = Discard::Outcome::NotAsked;
     uint64_t discardedBytes = 0;
+
+    wxString Path() const { return file.Path(); }
 };
 
 // One free-space wipe, for the run's record.

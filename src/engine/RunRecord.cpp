@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <string>
+#include <type_traits>
 
 #ifndef VORLIX_VERSION
 #define VORLIX_VERSION "unknown"
@@ -20,11 +21,13 @@
 
 namespace {
 
-// A JSON string: UTF-8, with quotes, backslashes and control characters escaped.
-std::string Quoted(const wxString& text)
+// A JSON string's inside: UTF-8, with quotes, backslashes and control
+// characters escaped.
+std::string QuotedBody(const wxString& text)
 {
     const wxScopedCharBuffer utf8 = text.utf8_str();
-    std::string out = "\"";
+    std::string out;
+    out.reserve(utf8.length());
     for (size_t i = 0; i < utf8.length(); ++i) {
         const unsigned char c = static_cast<unsigned char>(utf8.data()[i]);
         if (c == '"' || c == '\\') {
@@ -38,7 +41,12 @@ std::string Quoted(const wxString& text)
             out += static_cast<char>(c);
         }
     }
-    return out + "\"";
+    return out;
+}
+
+std::string Quoted(const wxString& text)
+{
+    return "\"" + QuotedBody(text) + "\"";
 }
 
 std::string OrNull(const wxString& text)
@@ -52,14 +60,15 @@ std::string NativeHex(const wxString& path)
     NativePath::String native;
     if (!NativePath::Encode(path, native))
         return std::string();
+    // By hand: a million paths go through here when a large run is saved.
+    static const char digits[] = "0123456789abcdef";
+    constexpr int width = sizeof(native[0]) * 2;
     std::string hex;
+    hex.reserve(native.size() * width);
     for (auto unit : native) {
-        char digits[8];
-        if (sizeof unit == 1)
-            std::snprintf(digits, sizeof digits, "%02x", static_cast<unsigned>(static_cast<unsigned char>(unit)));
-        else
-            std::snprintf(digits, sizeof digits, "%04x", static_cast<unsigned>(unit));
-        hex += digits;
+        const unsigned value = static_cast<std::make_unsigned_t<decltype(unit)>>(unit);
+        for (int shift = (width - 1) * 4; shift >= 0; shift -= 4)
+            hex += digits[(value >> shift) & 0xF];
     }
     return hex;
 }
@@ -98,53 +107,36 @@ unsigned Passes(WipeMethod method)
     return method == WipeMethod::DoD ? 3 : 1;
 }
 
+// A file the run never reached, as the record lists it.
+FileOutcome NotReached(const QueuedFile& file)
+{
+    FileOutcome outcome{file, 0, 0, WipeFailure::None, wxString()};
+    if (file.Size() != QueueEntry::unknownSize)
+        outcome.size = file.Size().GetValue();
+    return outcome;
+}
+
 }  // namespace
 
-void RunRecord::Begin(const std::vector<QueueEntry>& entries, WipeMethod runMethod, bool verifyRun)
+void RunRecord::Begin(std::shared_ptr<const RunSurvey> runSurvey, WipeMethod runMethod, bool verifyRun)
 {
     host = wxGetHostName();
     user = wxGetUserId();
     started = wxDateTime::UNow();
     method = runMethod;
     verify = verifyRun;
-    // Folders are examined once however many files they hold, drives once
-    // however many filesystems they carry.
-    std::map<wxString, wxString> types;
-    StorageMedium media;
-    places.clear();
-    for (const QueueEntry& entry : entries) {
-        auto type = types.find(entry.folder);
-        if (type == types.end()) {
-            FreeSpace::Filesystem filesystem;
-            wxString detail;
-            FreeSpace::Examine(entry.folder, filesystem, detail);
-            type = types.emplace(entry.folder, filesystem.type).first;
-        }
-        // A journal's copies are cleared at the end of the run: no warning is left to keep.
-        wxString caveat = OverwriteCaveat::For(entry.path);
-        if (JournalPush::Clears(caveat))
-            caveat.clear();
-        places[entry.path] = Place{FreeSpace::Join(entry.folder, entry.name), type->second, caveat,
-                                   media.Of(entry.folder)};
-    }
+    survey = std::move(runSurvey);
 }
 
-void RunRecord::End(const std::vector<FileOutcome>& outcomes, const std::vector<QueueEntry>& notReached,
-                    bool runStopped, const RunTotals& runTotals)
+void RunRecord::End(std::vector<FileOutcome> reached, std::vector<QueuedFile> left, bool runStopped,
+                    const RunTotals& runTotals)
 {
     ended = wxDateTime::UNow();
     filesRun = true;
     stopped = runStopped;
     totals = runTotals;
-    files.clear();
-    for (const FileOutcome& outcome : outcomes)
-        files.push_back(File{outcome, true});
-    for (const QueueEntry& entry : notReached) {
-        FileOutcome outcome{entry.path, 0, 0, WipeFailure::None, wxString()};
-        if (entry.size != QueueEntry::unknownSize)
-            outcome.size = entry.size.GetValue();
-        files.push_back(File{outcome, false});
-    }
+    outcomes = std::move(reached);
+    notReached = std::move(left);
 }
 
 void RunRecord::AddFreeSpace(const FreeSpaceOutcome& outcome)
@@ -205,15 +197,31 @@ wxString RunRecord::FreeSpaceText() const
     return text + ")\n";
 }
 
-RunRecord::Place RunRecord::PlaceOf(const wxString& path) const
+RunRecord::Place RunRecord::PlaceOf(const QueuedFile& file, Place& last) const
 {
-    const auto found = places.find(path);
-    return found == places.end() ? Place() : found->second;
-}
-
-wxString RunRecord::WarningOf(const wxString& path) const
-{
-    return PlaceOf(path).warning;
+    // Files of one folder come together: its filesystem is found once.
+    const wxString folder = file.Folder();
+    if (folder != last.folder || last.location.empty()) {
+        const RunSurvey::Filesystem* filesystem = survey ? survey->Of(folder) : nullptr;
+        last = Place();
+        last.folder = folder;
+        last.filesystem = filesystem ? filesystem->info.type : wxString();
+        last.medium = filesystem ? filesystem->medium : StorageMedium::Kind::Unknown;
+        last.warning = filesystem ? filesystem->ground.kind : wxString();
+        // The folder's part of every path in it, as the JSON gives it.
+        const wxString prefix = FreeSpace::Join(folder, wxString());
+        last.shownFolder = QuotedBody(NativePath::Display(prefix));
+        last.hexFolder = NativeHex(prefix);
+        last.folderExact = prefix.empty() || !last.hexFolder.empty();
+        last.location = prefix;  // marks it found
+    }
+    Place place = last;
+    if (survey && survey->AddsOwnCaveats())
+        place.warning = survey->CaveatOf(folder, file.Path());
+    // A journal's copies are cleared at the end of the run: no warning is left to keep.
+    if (JournalPush::Clears(place.warning))
+        place.warning.clear();
+    return place;
 }
 
 wxString RunRecord::ReasonCode(WipeFailure reason)
@@ -254,36 +262,11 @@ wxString RunRecord::DiscardCode(Discard::Outcome discard)
     return wxString();
 }
 
-wxString RunRecord::Json() const
+void RunRecord::JsonPieces(const Pieces& write) const
 {
-    uint64_t wiped = 0, notWiped = 0, notReached = 0, written = 0;
-    std::string list;
-    for (const File& file : files) {
-        const FileOutcome& outcome = file.outcome;
-        const Place place = PlaceOf(outcome.path);
-        const bool done = file.reached && outcome.reason == WipeFailure::None;
-        wiped += done;
-        notWiped += file.reached && !done;
-        notReached += !file.reached;
-        written += outcome.bytesOverwritten;
-        if (!list.empty())
-            list += ",\n";
-        const wxString& path = place.location.empty() ? outcome.path : place.location;
-        list += "    {\"path\": " + Quoted(NativePath::Display(path))
-                + ", \"path_native\": " + Quoted(NativeHex(path))
-                + ", \"size\": " + std::to_string(outcome.size)
-                + ", \"bytes_overwritten\": " + std::to_string(outcome.bytesOverwritten)
-                + ", \"outcome\": " + Quoted(done ? "wiped" : file.reached ? "not wiped" : "not reached")
-                + ", \"reason\": " + OrNull(file.reached && !done ? RunReport::ReasonText(outcome.reason, false) : "")
-                + ", \"reason_code\": " + OrNull(ReasonCode(outcome.reason))
-                + ", \"detail\": " + OrNull(outcome.detail)
-                + ", \"filesystem\": " + OrNull(place.filesystem)
-                + ", \"warning\": " + OrNull(place.warning)
-                + ", \"medium\": " + Quoted(StorageMedium::Name(place.medium))
-                + ", \"discard\": " + OrNull(DiscardCode(outcome.discard))
-                + ", \"discarded_bytes\": " + std::to_string(outcome.discardedBytes) + "}";
-    }
-    std::string json = "{\n";
+    std::string json;
+    json.reserve((1u << 20) + (1u << 16));
+    json += "{\n";
     json += "  \"report_format\": 1,\n";
     json += std::string("  \"kind\": \"") + Kind() + "\",\n";
     json += "  \"program\": \"Vorlix\",\n";
@@ -296,34 +279,109 @@ wxString RunRecord::Json() const
     json += "  \"passes\": " + std::to_string(Passes(method)) + ",\n";
     json += std::string("  \"verified\": ") + (verify ? "true" : "false") + ",\n";
     json += std::string("  \"stopped\": ") + (stopped ? "true" : "false") + ",\n";
-    json += "  \"files\": [\n" + list + (list.empty() ? "" : "\n") + "  ],\n";
+    json += "  \"files\": [\n";
+    uint64_t wiped = 0, notWiped = 0, written = 0;
+    bool first = true;
+    Place last;
+    const auto line = [&](const FileOutcome& outcome, bool reached) {
+        Place place = PlaceOf(outcome.file, last);
+        const bool done = reached && outcome.reason == WipeFailure::None;
+        wiped += done;
+        notWiped += reached && !done;
+        written += outcome.bytesOverwritten;
+        json += first ? "" : ",\n";
+        first = false;
+        // Appended piece by piece: no temporary texts per field.
+        // The folder's part is worked out once for all its files.
+        const wxString name = outcome.file.Name();
+        std::string hex = NativeHex(name);
+        json += "    {\"path\": \"";
+        if (place.folderExact && (!hex.empty() || name.empty())) {
+            json += place.shownFolder;
+            json += QuotedBody(NativePath::Display(name));
+            hex.insert(0, place.hexFolder);
+        } else {
+            const wxString location = FreeSpace::Join(outcome.file.Folder(), name);
+            json += QuotedBody(NativePath::Display(location));
+            hex = NativeHex(location);
+        }
+        json += "\", \"path_native\": \"";
+        json += hex;
+        json += "\", \"size\": ";
+        json += std::to_string(outcome.size);
+        json += ", \"bytes_overwritten\": ";
+        json += std::to_string(outcome.bytesOverwritten);
+        json += ", \"outcome\": ";
+        json += done ? "\"wiped\"" : reached ? "\"not wiped\"" : "\"not reached\"";
+        json += ", \"reason\": ";
+        json += reached && !done ? Quoted(RunReport::ReasonText(outcome.reason, false)) : "null";
+        json += ", \"reason_code\": ";
+        json += outcome.reason == WipeFailure::None ? "null" : Quoted(ReasonCode(outcome.reason));
+        json += ", \"detail\": ";
+        json += OrNull(outcome.detail);
+        if (place.placeJson.empty() || (survey && survey->AddsOwnCaveats()))
+            place.placeJson = ", \"filesystem\": " + OrNull(place.filesystem) + ", \"warning\": " + OrNull(place.warning)
+                              + ", \"medium\": " + Quoted(StorageMedium::Name(place.medium));
+        last.placeJson = place.placeJson;
+        json += place.placeJson;
+        json += ", \"discard\": ";
+        json += outcome.discard == Discard::Outcome::NotAsked ? "null" : Quoted(DiscardCode(outcome.discard));
+        json += ", \"discarded_bytes\": ";
+        json += std::to_string(outcome.discardedBytes);
+        json += "}";
+        // Written in pieces of about a megabyte, in one buffer kept.
+        if (json.size() >= (1u << 20)) {
+            write(json);
+            json.clear();
+        }
+    };
+    for (const FileOutcome& outcome : outcomes)
+        line(outcome, true);
+    for (const QueuedFile& file : notReached)
+        line(NotReached(file), false);
+    json += std::string(first ? "" : "\n") + "  ],\n";
     json += "  \"free_space\": " + FreeSpaceJson() + ",\n";
-    json += "  \"totals\": {\"files\": " + std::to_string(files.size()) + ", \"wiped\": " + std::to_string(wiped)
-            + ", \"not_wiped\": " + std::to_string(notWiped) + ", \"not_reached\": " + std::to_string(notReached)
+    json += "  \"totals\": {\"files\": " + std::to_string(outcomes.size() + notReached.size())
+            + ", \"wiped\": " + std::to_string(wiped) + ", \"not_wiped\": " + std::to_string(notWiped)
+            + ", \"not_reached\": " + std::to_string(notReached.size())
             + ", \"bytes_overwritten\": " + std::to_string(written)
             + ", \"elapsed_ms\": " + std::to_string(totals.elapsedMs) + "}\n";
     json += "}\n";
+    write(json);
+}
+
+wxString RunRecord::Json() const
+{
+    std::string json;
+    JsonPieces([&json](const std::string& piece) { json += piece; });
     return wxString::FromUTF8(json.c_str(), json.size());
 }
 
-wxString RunRecord::Text() const
+void RunRecord::TextPieces(const Pieces& write) const
 {
     wxString text = "Vorlix " VORLIX_VERSION " wipe report\n";
     text += "Host: " + host + "\nUser: " + user + "\n";
     text += "Started: " + wxString(Time(started)) + "\nEnded: " + wxString(Time(ended)) + "\n";
     text += wxString::Format("Method: %s, %u pass(es)%s%s\n\n", MethodName(method), Passes(method),
                              verify ? ", verified" : "", stopped ? ", stopped" : "");
-    for (const File& file : files) {
-        const FileOutcome& outcome = file.outcome;
-        const Place place = PlaceOf(outcome.path);
+    const auto flush = [&write, &text](size_t atLeast) {
+        if (text.length() < atLeast)
+            return;
+        const wxScopedCharBuffer utf8 = text.utf8_str();
+        write(std::string(utf8.data(), utf8.length()));
+        text.clear();
+    };
+    Place last;
+    const auto line = [&](const FileOutcome& outcome, bool reached) {
+        const Place place = PlaceOf(outcome.file, last);
         wxString line;
-        if (!file.reached)
+        if (!reached)
             line = "Not reached: ";
         else if (outcome.reason == WipeFailure::None)
             line = "Wiped: ";
         else
             line = RunReport::LogLine(FailedEntry{wxString(), outcome.reason, outcome.detail}, false);
-        line += NativePath::Display(place.location.empty() ? outcome.path : place.location);
+        line += NativePath::Display(FreeSpace::Join(outcome.file.Folder(), outcome.file.Name()));
         line += wxString::Format(" (%llu bytes, %llu overwritten", static_cast<unsigned long long>(outcome.size),
                                  static_cast<unsigned long long>(outcome.bytesOverwritten));
         if (!place.filesystem.empty())
@@ -334,18 +392,39 @@ wxString RunRecord::Text() const
         if (outcome.discard != Discard::Outcome::NotAsked)
             line += ", discard: " + DiscardCode(outcome.discard);
         text += line + ")\n";
-    }
+        flush(1u << 18);
+    };
+    for (const FileOutcome& outcome : outcomes)
+        line(outcome, true);
+    for (const QueuedFile& file : notReached)
+        line(NotReached(file), false);
     text += FreeSpaceText();
     if (filesRun || !freeSpace)
         text += "\n" + RunReport(std::vector<FailedEntry>(), totals, stopped).SummaryLine(false) + "\n";
-    return text;
+    flush(0);
+}
+
+wxString RunRecord::Text() const
+{
+    std::string text;
+    TextPieces([&text](const std::string& piece) { text += piece; });
+    return wxString::FromUTF8(text.c_str(), text.size());
 }
 
 bool RunRecord::Save(const wxString& file, wxString& error) const
 {
-    const wxString content = file.Lower().EndsWith(".txt") ? Text() : Json();
-    const wxScopedCharBuffer utf8 = content.utf8_str();
-    return Saved(WholeFile::Write(file, std::string(utf8.data(), utf8.length()), error), error);
+    const bool asText = file.Lower().EndsWith(".txt");
+    return Saved(WholeFile::Write(
+                     file,
+                     [this, asText](const WholeFile::Writer& write) {
+                         const Pieces piece = [&write](const std::string& bytes) { write(bytes); };
+                         if (asText)
+                             TextPieces(piece);
+                         else
+                             JsonPieces(piece);
+                     },
+                     error),
+                 error);
 }
 
 bool RunRecord::CanSave(const wxString& file, wxString& error)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/RunOutcome.h"
+#include "engine/RunSurvey.h"
 #include "engine/WipeMethod.h"
 #include "engine/WipeQueue.h"
 #include "platform/WholeFile.h"
@@ -8,7 +9,8 @@
 #include <wx/datetime.h>
 #include <wx/string.h>
 
-#include <map>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,20 +20,18 @@
 // The window and the command line fill it the same way, through FileRun.
 class RunRecord {
 public:
-    // Before the run: the start time, and each queued file's filesystem and
-    // warning, taken while the file still exists.
-    void Begin(const std::vector<QueueEntry>& entries, WipeMethod method, bool verify);
-    // After it: what the engine did with each file it reached, and the
-    // entries it never reached (still queued after a stop).
-    void End(const std::vector<FileOutcome>& outcomes, const std::vector<QueueEntry>& notReached, bool stopped,
+    // Before the run: the start time, and the run's survey of where each
+    // queued file is, taken while the files still exist (none for a
+    // free-space wipe alone).
+    void Begin(std::shared_ptr<const RunSurvey> survey, WipeMethod method, bool verify);
+    // After it: what the engine did with each file it reached, moved in,
+    // and the files it never reached (still queued after a stop).
+    void End(std::vector<FileOutcome> outcomes, std::vector<QueuedFile> notReached, bool stopped,
              const RunTotals& totals);
 
     // A free-space wipe in the same run, after the files; alone after a
     // Begin with no entries. Its end is the run's end, its stop the run's.
     void AddFreeSpace(const FreeSpaceOutcome& outcome);
-
-    // The warning that applied to a queued file (OverwriteCaveat), or empty.
-    wxString WarningOf(const wxString& path) const;
 
     wxString Json() const;
     wxString Text() const;
@@ -51,17 +51,23 @@ public:
 
 private:
     struct Place {
-        wxString location;  // the folder the path was bound to, and its name
+        wxString folder;    // the folder the path was bound to
+        wxString location;  // the folder's part of a path in it; empty until found
+        std::string shownFolder, hexFolder;  // that part as the JSON has it
+        bool folderExact = false;            // hexFolder holds it exactly
+        std::string placeJson;               // the JSON fields of the place, once made
         wxString filesystem;
         wxString warning;
         StorageMedium::Kind medium = StorageMedium::Kind::Unknown;
     };
-    struct File {
-        FileOutcome outcome;
-        bool reached = true;
-    };
+    // Gives each piece of the record, in order, as UTF-8: a million files
+    // are never one text.
+    using Pieces = std::function<void(const std::string& piece)>;
 
-    Place PlaceOf(const wxString& path) const;
+    // last: the place of the file before, whose folder's findings are kept.
+    Place PlaceOf(const QueuedFile& file, Place& last) const;
+    void JsonPieces(const Pieces& write) const;
+    void TextPieces(const Pieces& write) const;
     // True for Done; else the reason in words in error, where the system gave none.
     static bool Saved(WholeFile::Result result, wxString& error);
     // "files", "free-space" or "files+free-space".
@@ -75,8 +81,9 @@ private:
     bool verify = false;
     bool stopped = false;
     RunTotals totals;
-    std::map<wxString, Place> places;  // by queued path
-    std::vector<File> files;
+    std::shared_ptr<const RunSurvey> survey;
+    std::vector<FileOutcome> outcomes;  // every file reached, in the order met
+    std::vector<QueuedFile> notReached;
     bool filesRun = false;  // End was called: the record lists a file run
     std::optional<FreeSpaceOutcome> freeSpace;
 };

@@ -24,9 +24,39 @@ wxString Capitalised(const wxString& text)
 }  // namespace
 
 RunReport::RunReport(std::vector<FailedEntry> failures, const RunTotals& totals, bool stopped,
-                     std::vector<FileOutcome> wiped)
-    : failures(std::move(failures)), totals(totals), stopped(stopped), wiped(std::move(wiped))
+                     const std::vector<FileOutcome>& wiped)
+    : failures(std::move(failures)), totals(totals), stopped(stopped)
 {
+    for (const FileOutcome& file : wiped)
+        CountDrive(file);
+}
+
+RunReport RunReport::Of(const std::vector<FileOutcome>& outcomes, const RunTotals& totals, bool stopped)
+{
+    RunReport report({}, totals, stopped);
+    for (const FileOutcome& file : outcomes) {
+        if (file.reason == WipeFailure::None)
+            report.CountDrive(file);
+        else
+            report.failures.push_back(FailedEntry{file.Path(), file.reason, file.detail});
+    }
+    return report;
+}
+
+void RunReport::CountDrive(const FileOutcome& file)
+{
+    using Kind = StorageMedium::Kind;
+    if (file.medium != Kind::Flash && file.medium != Kind::Unknown)
+        return;
+    Drive& drive = file.medium == Kind::Flash ? flash : unknown;
+    if (drive.named.size() < listedPathsLimit / 2)
+        drive.named.push_back(file.Path());
+    ++drive.files;
+    // An empty file had nothing to discard.
+    if (file.medium == Kind::Flash && file.discard != Discard::Outcome::NotAsked) {
+        discards[file.discard].first += 1;
+        discards[file.discard].second += file.discardedBytes;
+    }
 }
 
 wxString RunReport::Message() const
@@ -84,37 +114,21 @@ wxString RunReport::SummaryLine(bool translated) const
 
 wxString RunReport::MediumText() const
 {
-    using Kind = StorageMedium::Kind;
-    const size_t listed = listedPathsLimit / 2;
-    std::vector<const FileOutcome*> flash, unknown;
-    std::map<Discard::Outcome, std::pair<size_t, uint64_t>> outcomes;  // files and bytes
-    for (const FileOutcome& file : wiped) {
-        if (file.medium == Kind::Flash) {
-            flash.push_back(&file);
-            // An empty file had nothing to discard.
-            if (file.discard != Discard::Outcome::NotAsked) {
-                outcomes[file.discard].first += 1;
-                outcomes[file.discard].second += file.discardedBytes;
-            }
-        } else if (file.medium == Kind::Unknown) {
-            unknown.push_back(&file);
-        }
-    }
-    const auto list = [listed](const std::vector<const FileOutcome*>& files) {
+    const auto list = [](const Drive& drive) {
         wxString text;
-        for (size_t i = 0; i < files.size() && i < listed; ++i)
-            text += "\n" + files[i]->path;
-        if (files.size() > listed)
-            text += "\n" + wxString::Format(_("and %zu more"), files.size() - listed);
+        for (const wxString& path : drive.named)
+            text += "\n" + path;
+        if (drive.files > drive.named.size())
+            text += "\n" + wxString::Format(_("and %zu more"), drive.files - drive.named.size());
         return text;
     };
     wxString text;
-    if (!flash.empty()) {
-        text += wxString::Format(_("On flash storage (%zu):"), flash.size()) + list(flash) + "\n"
+    if (flash.files != 0) {
+        text += wxString::Format(_("On flash storage (%zu):"), flash.files) + list(flash) + "\n"
                 + _("The drive may keep old copies of these files in cells that overwriting cannot reach.");
-        for (const auto& outcome : outcomes) {
+        for (const auto& outcome : discards) {
             wxString sentence = DiscardText(outcome.first, outcome.second.second, totals.periodicTrim);
-            if (outcomes.size() > 1) {
+            if (discards.size() > 1) {
                 if (!sentence.StartsWith("Vorlix"))
                     sentence = sentence.Left(1).Lower() + sentence.Mid(1);
                 sentence = wxString::Format(_("%zu of them: "), outcome.second.first) + sentence;
@@ -123,9 +137,9 @@ wxString RunReport::MediumText() const
         }
         text += "\n" + _("Full-disk encryption, or the drive's own secure erase, protects what a file wipe cannot reach.");
     }
-    if (!unknown.empty()) {
+    if (unknown.files != 0) {
         text += wxString(text.empty() ? "" : "\n\n")
-                + wxString::Format(_("On a drive of unknown kind (%zu):"), unknown.size()) + list(unknown) + "\n"
+                + wxString::Format(_("On a drive of unknown kind (%zu):"), unknown.files) + list(unknown) + "\n"
                 + _("Vorlix could not tell whether this drive is flash storage, which may keep old copies "
                     "that overwriting cannot reach.");
     }

@@ -2,6 +2,8 @@
 
 #include <wx/string.h>
 
+#include <map>
+#include <utility>
 #include <vector>
 
 #include "platform/WipeFailure.h"
@@ -14,7 +16,9 @@ public:
     // failures in the order the run met them; stopped when the user stopped it;
     // wiped the files it wiped, with their drives.
     RunReport(std::vector<FailedEntry> failures, const RunTotals& totals, bool stopped,
-              std::vector<FileOutcome> wiped = {});
+              const std::vector<FileOutcome>& wiped = {});
+    // The same from every outcome of a run, wiped or not, read once.
+    static RunReport Of(const std::vector<FileOutcome>& outcomes, const RunTotals& totals, bool stopped);
 
     // The box's text: its first line, the summary line under it, then the files
     // not wiped, grouped by reason with a count and the first paths of each.
@@ -48,8 +52,18 @@ private:
     static wxString ReasonWithDetail(const FailedEntry& entry, bool translated);
     static bool ShowsDetail(WipeFailure reason);
 
+    // Takes a wiped file into the drives' part of the message.
+    void CountDrive(const FileOutcome& file);
+
+    // The wiped files on one kind of drive: how many, and the first to name.
+    struct Drive {
+        size_t files = 0;
+        std::vector<wxString> named;
+    };
+
     std::vector<FailedEntry> failures;
     RunTotals totals;
     bool stopped;
-    std::vector<FileOutcome> wiped;
+    Drive flash, unknown;
+    std::map<Discard::Outcome, std::pair<size_t, uint64_t>> discards;  // flash files and bytes of each
 };

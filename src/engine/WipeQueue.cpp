@@ -96,12 +96,13 @@ size_t EntryHash(size_t folderHash, std::string_view name)
 wxString QueuedFile::Path() const
 {
     const size_t end = text.find('\0');
-    return place->prefix + Unpack(std::string_view(text).substr(0, end));
+    const wxString tail = Unpack(std::string_view(text).substr(0, end));
+    return place ? place->prefix + tail : tail;
 }
 
 wxString QueuedFile::Folder() const
 {
-    return place->folder;
+    return place ? place->folder : wxString();
 }
 
 wxString QueuedFile::Name() const
@@ -113,6 +114,17 @@ wxString QueuedFile::Name() const
 QueueEntry QueuedFile::Entry() const
 {
     return QueueEntry{Path(), Size(), Folder(), Name()};
+}
+
+QueuedFile QueuedFile::Named(const wxString& path)
+{
+    const size_t cut = path.find_last_of("/\\");
+    const wxString prefix = cut == wxString::npos ? wxString() : path.Left(cut + 1);
+    const wxString folder = cut == wxString::npos ? wxString() : path.Left(cut == 0 ? 1 : cut);
+    QueuedFile file;
+    file.place = std::make_shared<const Place>(Place{prefix, HashOf(prefix), folder, HashOf(folder)});
+    Pack(cut == wxString::npos ? path : path.Mid(cut + 1), file.text);
+    return file;
 }
 
 // A path cut after its last separator. Any cut gives the text back exactly;

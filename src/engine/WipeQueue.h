@@ -44,6 +44,9 @@ public:
     wxString Name() const;
     wxULongLong Size() const { return size; }
     QueueEntry Entry() const;
+    // A file known by its path only, never queued: its folder is the path's
+    // text up to the last separator.
+    static QueuedFile Named(const wxString& path);
     // Increases in queue order and is never reused by the same queue.
     uint64_t Serial() const { return serial; }
 

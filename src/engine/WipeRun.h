@@ -18,6 +18,9 @@ public:
         wxString caption;
         wxString status;   // one or two words for the status bar
         bool clean = true; // nothing failed and nothing was stopped
+        // Where the message has them: its summary line, and what it says of the drives.
+        wxString summary;
+        wxString media;
     };
 
     virtual ~WipeRun() = default;

@@ -32,7 +32,7 @@ std::chrono::steady_clock::time_point runStart;
 // (the command line), the name is quoted as a shell reads it.
 void RecordFailure(FileOutcome outcome, bool logSteps)
 {
-    const FailedEntry entry{outcome.path, outcome.reason, outcome.detail};
+    const FailedEntry entry{outcome.Path(), outcome.reason, outcome.detail};
     const wxString line =
         logSteps ? RunReport::LogLine(entry) : RunReport::LogLine(entry, ShellQuote::Of(entry.path));
     std::cerr << ConsoleText::Of(line) << std::endl;
@@ -54,9 +54,9 @@ void RecordWiped(FileOutcome outcome)
     ++filesReached;
 }
 
-FileOutcome OutcomeOf(const QueueEntry& entry, const FileOverwriter& file)
+FileOutcome OutcomeOf(const QueuedFile& queued, const QueueEntry& entry, const FileOverwriter& file)
 {
-    FileOutcome outcome{entry.path, file.PassSize(), file.BytesWritten(), file.Failure(), file.FailureDetail()};
+    FileOutcome outcome{queued, file.PassSize(), file.BytesWritten(), file.Failure(), file.FailureDetail()};
     // Never opened: the size it had when queued, if it was a file then.
     if (outcome.size == 0 && entry.size != QueueEntry::unknownSize)
         outcome.size = entry.size.GetValue();
@@ -126,6 +126,12 @@ std::vector<FileOutcome> Wiper::GetOutcomes()
     return outcomes;
 }
 
+std::vector<FileOutcome> Wiper::TakeOutcomes()
+{
+    std::lock_guard<std::mutex> lock(failedMutex);
+    return std::move(outcomes);
+}
+
 uint64_t Wiper::FilesReached()
 {
     return filesReached.load();
@@ -164,7 +170,7 @@ bool Wiper::IsStopNowRequested()
     return stopNowRequested.load(std::memory_order_relaxed);
 }
 
-std::vector<QueueEntry> Wiper::BeginRun(WipeQueue* queue, unsigned passesPerFile)
+std::vector<QueuedFile> Wiper::BeginRun(WipeQueue* queue, unsigned passesPerFile)
 {
     // Also when nobody called ResetRun, the run is not over before it began.
     // The stop request is left alone: it may have come before this thread ran.
@@ -172,12 +178,15 @@ std::vector<QueueEntry> Wiper::BeginRun(WipeQueue* queue, unsigned passesPerFile
     ClearRunRecord();
 
     bytesProcessed = 0;
-    std::vector<QueueEntry> batch = queue->Snapshot();
+    // Without a face's survey the run looks at the drives alone.
+    if (!survey)
+        survey = std::make_shared<RunSurvey>(*queue, true);
+    std::vector<QueuedFile> batch = survey->TakeBatch();
     uint64_t total = 0;
-    for (const QueueEntry& entry : batch) {
+    for (const QueuedFile& file : batch) {
         // A path that did not exist when queued adds its present size when opened.
-        if (entry.size != QueueEntry::unknownSize)
-            total += entry.size.GetValue() * passesPerFile;
+        if (file.Size() != QueueEntry::unknownSize)
+            total += file.Size().GetValue() * passesPerFile;
     }
     totalBytes = total;
     if (options.logSteps)
@@ -185,29 +194,29 @@ std::vector<QueueEntry> Wiper::BeginRun(WipeQueue* queue, unsigned passesPerFile
     return batch;
 }
 
-void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned passesPerFile,
+void Wiper::RunBatches(WipeQueue* queue, std::vector<QueuedFile> batch, unsigned passesPerFile,
                        const PassesFunction& passes)
 {
     // Entries of the first batch are in totalBytes with their queued size,
-    // later ones are not in it at all.
+    // later ones are not in it at all; nor are they in the survey yet.
     bool firstBatch = true;
-    // Each filesystem's drive is looked at once per run.
-    StorageMedium media;
-    StorageMedium::Kind medium = StorageMedium::Kind::Unknown;
-    wxString mediumFolder;  // the folder medium was found for: files of one folder come together
     const FileOverwriter::Control control{&stopNowRequested, options.verify, options.logSteps, options.clearReadOnly};
     // Open from one file to the next in it, so that none walks down from the root.
     HeldFolder folder;
     std::vector<wxString> wipedFolders;
+    std::vector<uint64_t> reached;
     while (!batch.empty()) {
-        size_t done = 0;
-        for (const QueueEntry& entry : batch) {
+        reached.clear();
+        for (const QueuedFile& queued : batch) {
             if (stopRequested)
                 break;
-            ++done;
+            reached.push_back(queued.Serial());
+            const QueueEntry entry = queued.Entry();
+            if (!firstBatch)
+                survey->Add(entry, true);
             FileOverwriter file(entry, bytesProcessed, &folder, control);
             if (!file.Open()) {
-                RecordFailure(OutcomeOf(entry, file), options.logSteps);
+                RecordFailure(OutcomeOf(queued, entry, file), options.logSteps);
                 continue;
             }
             // Count what the passes will really write, so that a run whose
@@ -217,14 +226,12 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
 
             // On flash the drive is asked to discard the blocks the file
             // leaves; a spinning disk has nothing to discard.
-            if (entry.folder != mediumFolder) {
-                medium = media.Of(entry.folder);
-                mediumFolder = entry.folder;
-            }
+            const RunSurvey::Filesystem* filesystem = survey->Of(entry.folder);
+            const StorageMedium::Kind medium = filesystem ? filesystem->medium : StorageMedium::Kind::Unknown;
             Discard discard;
             const bool flash = medium == StorageMedium::Kind::Flash;
             const bool wiped = passes(file) && file.CloseAndDelete(flash ? &discard : nullptr);
-            FileOutcome outcome = OutcomeOf(entry, file);
+            FileOutcome outcome = OutcomeOf(queued, entry, file);
             outcome.medium = medium;
             if (wiped) {
                 outcome.discard = discard.Result();
@@ -238,17 +245,16 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueueEntry> batch, unsigned
         }
         // A file stopped halfway leaves the queue like every file reached: it
         // is reported as stopped. Unreached entries stay queued, untouched.
-        for (size_t i = 0; i < done; ++i)
-            queue->RemovePath(batch[i].path);
+        queue->Remove(reached);
         if (stopRequested)
             break;
-        batch = queue->Snapshot();
+        batch = queue->Files();
         firstBatch = false;
     }
     folder.Release();
     // The journal may still hold the wiped files' names, and their data where
     // it logs data: no copy may outlive the run.
-    JournalPush::AfterFiles(wipedFolders, [] { return IsStopNowRequested(); });
+    JournalPush::AfterFiles(wipedFolders, *survey, [] { return IsStopNowRequested(); });
 }
 
 void Wiper::EndRun(const char* methodTag)
@@ -262,6 +268,8 @@ void Wiper::EndRun(const char* methodTag)
                                std::chrono::steady_clock::now() - runStart)
                                .count();
     }
+    // A survey is one run's: the next Wipe looks again.
+    survey.reset();
     runFinished = true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/RunOptions.h"
 #include "engine/RunOutcome.h"
+#include "engine/RunSurvey.h"
 #include "engine/WipeQueue.h"
 
 #include <wx/longlong.h>
@@ -10,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class FileOverwriter;
@@ -30,6 +32,11 @@ public:
     // How the next Wipe goes; set before its thread starts.
     void SetOptions(const RunOptions& runOptions) { options = runOptions; }
     const RunOptions& Options() const { return options; }
+    // The places of the queued files, looked at before the run, and its
+    // first batch; without one, Wipe looks at the queue itself. Files queued
+    // later are added to it as the run meets them.
+    void SetSurvey(std::shared_ptr<RunSurvey> runSurvey) { survey = std::move(runSurvey); }
+    const std::shared_ptr<RunSurvey>& Survey() const { return survey; }
 
     virtual wxULongLong GetBytesProcessed();
     virtual wxULongLong GetTotalBytes();
@@ -50,6 +57,8 @@ public:
     static RunTotals GetTotals();
     // Every file the last run reached, in the order met.
     static std::vector<FileOutcome> GetOutcomes();
+    // The same, moved out once the run is finished: they are as many as its files.
+    static std::vector<FileOutcome> TakeOutcomes();
     // How many files the current run has finished with, wiped or not.
     static uint64_t FilesReached();
     // The files the last run wiped, in the order met, with their drives.
@@ -70,11 +79,11 @@ protected:
 
     // The start of every run: resets the counters, sums the queued sizes times
     // passesPerFile into totalBytes, writes the total line and returns the first
-    // batch, the queue as it was summed.
-    std::vector<QueueEntry> BeginRun(WipeQueue* queue, unsigned passesPerFile);
+    // batch, the survey's, as it was summed.
+    std::vector<QueuedFile> BeginRun(WipeQueue* queue, unsigned passesPerFile);
     // The batch loop, starting with firstBatch: wipes and dequeues batch after
     // batch until the queue is empty or a stop was requested.
-    void RunBatches(WipeQueue* queue, std::vector<QueueEntry> firstBatch, unsigned passesPerFile,
+    void RunBatches(WipeQueue* queue, std::vector<QueuedFile> firstBatch, unsigned passesPerFile,
                     const PassesFunction& passes);
     // Writes the algorithm's final line (methodTag followed by "Secure file
     // deletion completed." or, when a stop was asked for, "... stopped.") and
@@ -82,6 +91,7 @@ protected:
     void EndRun(const char* methodTag);
 
     RunOptions options;
+    std::shared_ptr<RunSurvey> survey;
 
     static std::atomic<uint64_t> bytesProcessed;
     static std::atomic<uint64_t> totalBytes;

@@ -88,12 +88,12 @@ TEST(RunReport, SaysWhatOverwritingCannotReachOnFlashAndWhatWasDiscarded)
     using Kind = StorageMedium::Kind;
     using Outcome = Discard::Outcome;
     const std::vector<FileOutcome> wiped = {
-        {"/ssd/a", 0, 0, WipeFailure::None, "", Kind::Flash, Outcome::Discarded, 1536},
-        {"/hdd/b", 0, 0, WipeFailure::None, "", Kind::Spinning, Outcome::NotAsked, 0},
-        {"/ssd/c", 0, 0, WipeFailure::None, "", Kind::Flash, Outcome::Deferred, 0},
-        {"/tmp/d", 0, 0, WipeFailure::None, "", Kind::Memory, Outcome::NotAsked, 0},
-        {"/net/e", 0, 0, WipeFailure::None, "", Kind::Unknown, Outcome::NotAsked, 0},
-        {"/ssd/f", 0, 0, WipeFailure::None, "", Kind::Flash, Outcome::Discarded, 512},
+        {QueuedFile::Named("/ssd/a"), 0, 0, WipeFailure::None, "", Kind::Flash, Outcome::Discarded, 1536},
+        {QueuedFile::Named("/hdd/b"), 0, 0, WipeFailure::None, "", Kind::Spinning, Outcome::NotAsked, 0},
+        {QueuedFile::Named("/ssd/c"), 0, 0, WipeFailure::None, "", Kind::Flash, Outcome::Deferred, 0},
+        {QueuedFile::Named("/tmp/d"), 0, 0, WipeFailure::None, "", Kind::Memory, Outcome::NotAsked, 0},
+        {QueuedFile::Named("/net/e"), 0, 0, WipeFailure::None, "", Kind::Unknown, Outcome::NotAsked, 0},
+        {QueuedFile::Named("/ssd/f"), 0, 0, WipeFailure::None, "", Kind::Flash, Outcome::Discarded, 512},
     };
     RunTotals totals{6, 6000, 100};
     EXPECT_EQ(RunReport({}, totals, false, wiped).Message(),
@@ -111,7 +111,7 @@ TEST(RunReport, SaysWhatOverwritingCannotReachOnFlashAndWhatWasDiscarded)
               "Vorlix could not tell whether this drive is flash storage, which may keep old copies that "
               "overwriting cannot reach.");
     totals.periodicTrim = true;
-    const wxString deferred = RunReport({}, totals, false, {{"/ssd/c", 0, 0, WipeFailure::None, "", Kind::Flash, Outcome::Deferred, 0}}).MediumText();
+    const wxString deferred = RunReport({}, totals, false, {wiped[2]}).MediumText();
     EXPECT_TRUE(deferred.Contains("\nThe wiped blocks will be discarded at the system's next fstrim run "
                                   "(fstrim.timer is enabled).\n"))
         << deferred;

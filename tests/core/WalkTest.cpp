@@ -242,6 +242,6 @@ TEST(FolderWalk, TheIntakeFollowsTheDoorsRuleAndListsWhatItDidNotTake)
     QueueIntake(handed).Add(dir.Path("tree"));
     EXPECT_EQ(handed, (std::vector<wxString>{inside}));
     WipeQueue window;
-    QueueIntake(window).AddHandedOver(dir.Path("tree"));
+    QueueIntake(window).AddAsGiven(dir.Path("tree"));
     EXPECT_EQ(QueuedPaths(window), (std::vector<wxString>{dir.Path("tree")}));
 }

@@ -42,7 +42,7 @@ public:
 const FileOutcome* OutcomeFor(const std::vector<FileOutcome>& outcomes, const std::string& path)
 {
     for (const FileOutcome& outcome : outcomes)
-        if (outcome.path == wxString(path))
+        if (outcome.Path() == wxString(path))
             return &outcome;
     return nullptr;
 }
@@ -143,11 +143,11 @@ TEST(RunRecord, JsonAndTextNameEveryFileAndTheTotals)
     queue.AddPath(dir.Path("wiped \"quoted\""));
     queue.AddPath(dir.Path("fifo"));
     RunRecord record;
-    record.Begin(queue.Snapshot(), WipeMethod::Random, false);
+    record.Begin(std::make_shared<RunSurvey>(queue), WipeMethod::Random, false);
     RandomWiper wiper;
     RunOnFreshThread(wiper, queue);
     queue.AddPath(dir.Path("late"));
-    record.End(Wiper::GetOutcomes(), queue.Snapshot(), true, Wiper::GetTotals());
+    record.End(Wiper::GetOutcomes(), queue.Files(), true, Wiper::GetTotals());
 
     const std::string json(record.Json().utf8_str());
     EXPECT_NE(json.find("\"path\": \"" + dir.Path("wiped \\\"quoted\\\"") + "\", \"path_native\": \""), std::string::npos)
@@ -245,7 +245,7 @@ TEST(RunRecord, TheLineAndTheRecordCountTheSameBytesOverwritten)
         for (const char* name : {"a", "b", "c"})
             queue.AddPath(dir.Path(name));
         RunRecord record;
-        record.Begin(queue.Snapshot(), method, false);
+        record.Begin(std::make_shared<RunSurvey>(queue), method, false);
         int passesOfB = 0;
         {
             AfterPassHook hook([&](const wxString& path) {
@@ -262,7 +262,7 @@ TEST(RunRecord, TheLineAndTheRecordCountTheSameBytesOverwritten)
         }
         const bool dod = method == WipeMethod::DoD;
         const RunTotals totals = Wiper::GetTotals();
-        record.End(Wiper::GetOutcomes(), queue.Snapshot(), dod, totals);
+        record.End(Wiper::GetOutcomes(), queue.Files(), dod, totals);
         const uint64_t expected = dod ? 3 * 3000 + 2 * 2000 : 3000 + 2000 + 1000;
         EXPECT_EQ(totals.bytesOverwritten, expected);
         EXPECT_EQ(totals.filesWiped, dod ? 1u : 2u);

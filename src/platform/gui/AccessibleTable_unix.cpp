@@ -2,7 +2,7 @@
 #include <wx/listctrl.h>
 
 #ifdef __WXGTK3__
-#include "AccessibleTable.h"
+#include "platform/gui/AccessibleTable.h"
 
 #include <gtk/gtk-a11y.h>
 

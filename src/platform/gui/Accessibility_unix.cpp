@@ -1,4 +1,4 @@
-#include "Accessibility.h"
+#include "platform/gui/Accessibility.h"
 
 #include <wx/listctrl.h>
 #include <wx/stattext.h>
@@ -9,7 +9,7 @@
 
 #include <map>
 
-#include "AccessibleTable.h"
+#include "platform/gui/AccessibleTable.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "Main.h"
 #include "MainFrame.h"
 #include "QueueListCtrl.h"
-#include "StartUp.h"
+#include "shell/StartUp.h"
 
 extern char** environ;
 

@@ -7,13 +7,13 @@
 
 #include <iostream>
 
-#include "HandOffMessage.h"
+#include "shell/HandOffMessage.h"
 #include "MainFrame.h"
 #include "MyCustomEvent.h"
 #include "QueueAdder.h"
 #include "engine/Language.h"
 #include "engine/QueueIntake.h"
-#include "platform/HandOffEndpoint.h"
+#include "platform/handoff/HandOffEndpoint.h"
 #include "platform/InstanceLock.h"
 #include "platform/NativePath.h"
 

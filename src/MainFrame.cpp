@@ -8,14 +8,11 @@
 #include "Main.h"
 #include "EndOfRunBox.h"
 #include "MainFrameLayout.h"
-#include "MyCustomEvent.h"
-#include "QueueAdder.h"
+#include "QueueEditor.h"
 #include "QueueListCtrl.h"
 #include "RunQuestions.h"
 #include "engine/FileRun.h"
 #include "engine/FreeSpaceRun.h"
-#include "engine/QueueIntake.h"
-#include "engine/TrashQueue.h"
 #include "platform/NativePath.h"
 
 const char* const MainFrame::homePage = "https://vorlix.example.org";
@@ -28,11 +25,7 @@ MainFrame::MainFrame(const wxString& title)
     MainFrameLayout::Build(*this);
     wipeQueue.SetMethod(WipeMethod::Random);
 
-    addFilesButton->Bind(wxEVT_BUTTON, &MainFrame::OnAddFiles, this);
-    addFolderButton->Bind(wxEVT_BUTTON, &MainFrame::OnAddFolder, this);
-    addTrashButton->Bind(wxEVT_BUTTON, &MainFrame::OnAddTrash, this);
-    removeButton->Bind(wxEVT_BUTTON, &MainFrame::OnRemove, this);
-    queueList->Bind(wxEVT_LIST_KEY_DOWN, &MainFrame::OnQueueKey, this);
+    queueEditor = std::make_unique<QueueEditor>(*this);
     freeSpaceButton->Bind(wxEVT_BUTTON, &MainFrame::OnWipeFreeSpace, this);
     aboutButton->Bind(wxEVT_BUTTON, &MainFrame::OnAbout, this);
     closeButton->Bind(wxEVT_BUTTON, &MainFrame::OnClose, this);
@@ -42,7 +35,6 @@ MainFrame::MainFrame(const wxString& title)
 
     progressTimer.SetOwner(this, PROGRESS_TIMER_ID);
     Bind(wxEVT_TIMER, &MainFrame::OnTimer, this, PROGRESS_TIMER_ID);
-    Bind(EVT_HAND_OFF, &MainFrame::OnHandOff, this);
     // The close box must not destroy the queue under a running wipe.
     Bind(wxEVT_CLOSE_WINDOW, &MainFrame::OnCloseWindow, this);
 }
@@ -99,89 +91,12 @@ void MainFrame::EnableControls()
 
 bool MainFrame::AddPaths(const wxArrayString& paths)
 {
-    // The queue the engine is working through is not the user's to change:
-    // a file added now could be wiped, and one removed now still would be.
-    if (IsWipeThreadAlive())
-        return false;
-    DisableControls();
-    SetStatusText(_("Adding files, please wait..."), 0);
-    const std::vector<wxString> refused = QueueAdder::Add(paths, wipeQueue);
-    EnableControls();
-    RefreshQueueList();
-    ShowRefused(refused);
-    return true;
+    return queueEditor->AddPaths(paths);
 }
 
 void MainFrame::ShowRefused(const std::vector<wxString>& refused)
 {
-    const wxString text = QueueAdder::RefusedText(refused);
-    if (!text.empty())
-        wxMessageBox(text, _("Not queued"), wxOK | wxICON_WARNING);
-}
-
-void MainFrame::OnAddFiles(wxCommandEvent&)
-{
-    wxArrayString paths;
-    if (QueueAdder::ChooseFiles(this, paths))
-        AddPaths(paths);
-}
-
-void MainFrame::OnAddFolder(wxCommandEvent&)
-{
-    wxArrayString paths;
-    if (QueueAdder::ChooseFolder(this, paths))
-        AddPaths(paths);
-}
-
-void MainFrame::OnAddTrash(wxCommandEvent&)
-{
-    AddTrash();
-}
-
-bool MainFrame::AddTrash()
-{
-    if (IsWipeThreadAlive())
-        return false;
-    DisableControls();
-    SetStatusText(_("Adding the Trash, please wait..."), 0);
-    const TrashQueue::Added added = TrashQueue::Add(wipeQueue);
-    trashFolders.insert(trashFolders.end(), added.folders.begin(), added.folders.end());
-    EnableControls();
-    RefreshQueueList();
-    if (!added.unreadable.empty())
-        wxMessageBox(QueueAdder::UnreadableText(added.unreadable), _("Not queued"), wxOK | wxICON_WARNING);
-    else if (added.entries == 0 && added.folders.empty())
-        wxMessageBox(_("The Trash is empty."), _("Add Trash"), wxOK | wxICON_INFORMATION);
-    return true;
-}
-
-void MainFrame::OnRemove(wxCommandEvent&)
-{
-    if (IsWipeThreadAlive())
-        return;
-    DisableControls();
-    SetStatusText(_("Removing file(s) from queue"), 0);
-    const std::vector<long> selected = queueList->SelectedRows();
-    std::vector<uint64_t> serials;
-    serials.reserve(selected.size());
-    for (long row : selected)
-        serials.push_back(queueList->Row(row).Serial());
-    wipeQueue.Remove(serials);
-    queueList->DeleteRows(selected);
-    SetStatusText(wxString::Format(_("No. of files in queue: %zu"), size_t(queueList->GetItemCount())), 0);
-    EnableControls();
-}
-
-// Delete in the list does what the Remove button does.
-void MainFrame::OnQueueKey(wxListEvent& event)
-{
-    const int key = event.GetKeyCode();
-    if ((key == WXK_DELETE || key == WXK_NUMPAD_DELETE) && removeButton->IsEnabled()) {
-        wxCommandEvent remove(wxEVT_BUTTON, removeButton->GetId());
-        OnRemove(remove);
-        return;
-    }
-    event.Skip();
+    QueueEditor::ShowRefused(refused);
 }
 
 void MainFrame::OnAbout(wxCommandEvent&)
@@ -239,22 +154,6 @@ void MainFrame::OnAlgorithmChoiceSize(wxSizeEvent& event)
         algorithmChoice->InvalidateBestSize();
     }
     event.Skip();
-}
-
-void MainFrame::OnHandOff(wxThreadEvent& event)
-{
-    QueueIntake intake(wipeQueue);
-    for (const wxString& path : static_cast<MyCustomEvent&>(event).paths)
-        intake.AddAsGiven(path);
-    // A burst comes in several events; this runs after those already waiting.
-    if (!handOffRefreshPending) {
-        handOffRefreshPending = true;
-        CallAfter([this] {
-            handOffRefreshPending = false;
-            RefreshQueueList();
-            Raise();
-        });
-    }
 }
 
 void MainFrame::ShowHandOffUnavailable()
@@ -376,11 +275,8 @@ void MainFrame::StopRun()
 void MainFrame::EndRun()
 {
     progressTimer.Stop();
-    if (!IsWipingFreeSpace()) {
-        // Trashed folders the run emptied go with it.
-        TrashQueue::RemoveEmptied(trashFolders);
-        trashFolders.clear();
-    }
+    if (!IsWipingFreeSpace())
+        queueEditor->RemoveEmptiedTrash();
     // Kept past the box: its record can still be saved from there.
     const std::unique_ptr<WipeRun> ended = std::move(run);
     const WipeRun::Outcome outcome = ended->Finish();

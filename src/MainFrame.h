@@ -13,6 +13,7 @@
 
 #include "engine/WipeQueue.h"
 
+class QueueEditor;
 class QueueListCtrl;
 class WipeRun;
 
@@ -34,11 +35,11 @@ public:
     // Queues files and walks folders for one adding action: controls off, one
     // rebuild of the list at the end. Refused (false) while a run goes on.
     bool AddPaths(const wxArrayString& paths);
-    // Queues everything in the user's Trash; refused (false) while a run goes on.
-    bool AddTrash();
     // Names the paths an adding action could not queue.
     void ShowRefused(const std::vector<wxString>& refused);
     bool IsRunning() const { return wipeQueue.wiper != nullptr; }
+    // A run is going on, or one the window gave up on is still finishing.
+    bool IsWipeThreadAlive() const;
     // Asks about wiping the free space of the filesystem folder is on and
     // starts it; false when refused, declined or not started.
     bool WipeFreeSpace(const wxString& folder);
@@ -64,11 +65,6 @@ public:
     wxTimer progressTimer;
 
 private:
-    void OnAddFiles(wxCommandEvent& event);
-    void OnAddFolder(wxCommandEvent& event);
-    void OnAddTrash(wxCommandEvent& event);
-    void OnRemove(wxCommandEvent& event);
-    void OnQueueKey(wxListEvent& event);
     void OnAbout(wxCommandEvent& event);
     void OnWipeFreeSpace(wxCommandEvent& event);
     void OnClose(wxCommandEvent& event);
@@ -76,7 +72,6 @@ private:
     void OnAlgorithmChanged(wxCommandEvent& event);
     void OnAlgorithmChoiceSize(wxSizeEvent& event);
     void OnTimer(wxTimerEvent& event);
-    void OnHandOff(wxThreadEvent& event);
     void OnCloseWindow(wxCloseEvent& event);
 
     void SetControlsEnabled(bool enabled);
@@ -92,8 +87,6 @@ private:
     // Leaves the run on the window's side after a failure; the engine is asked
     // to stop and the run is kept until it has.
     void AbandonRun();
-    // A run is going on, or one the window gave up on is still finishing.
-    bool IsWipeThreadAlive() const;
     void FinishClosing();
 
     // The run going on, of files or of free space.
@@ -104,11 +97,8 @@ private:
     bool closePending = false;
     // The user asked the run to stop; the notice stays until it has.
     bool stopping = false;
-    // Handed-off paths are queued; the list is rebuilt once they stop coming.
-    bool handOffRefreshPending = false;
-    // Trashed folders queued by Add Trash: removed after the next run once it
-    // has emptied them, so the Trash shows nothing of them.
-    std::vector<wxString> trashFolders;
+    // The adding and removing actions.
+    std::unique_ptr<QueueEditor> queueEditor;
     // The control that had the keyboard focus when the controls went off.
     wxWeakRef<wxWindow> focusBeforeDisabling;
 };

@@ -15,8 +15,8 @@
 #include "MyDropTarget.h"
 #include "QueueListCtrl.h"
 #include "StatusLine.h"
-#include "platform/Accessibility.h"
-#include "platform/AppIcon.h"
+#include "platform/gui/Accessibility.h"
+#include "platform/gui/AppIcon.h"
 #include "vorlix_logo.xpm"
 
 const char* const MainFrameLayout::randomChoice =

@@ -5,8 +5,8 @@
 #include <wx/translation.h>
 
 #include "Main.h"
-#include "StartUp.h"
 #include "engine/QueueIntake.h"
+#include "shell/StartUp.h"
 #include "platform/NativePath.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <wx/filename.h>
 
-#include "platform/Accessibility.h"
+#include "platform/gui/Accessibility.h"
 #include "platform/NativePath.h"
 
 QueueListCtrl::QueueListCtrl(wxWindow* parent)

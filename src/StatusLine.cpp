@@ -1,6 +1,6 @@
 #include "StatusLine.h"
 
-#include "platform/Accessibility.h"
+#include "platform/gui/Accessibility.h"
 
 StatusLine::StatusLine(wxWindow* parent, int fields) : wxStatusBar(parent, 0, wxSTB_DEFAULT_STYLE)
 {

@@ -106,7 +106,7 @@ void FileOverwriter::CountIn(std::atomic<uint64_t>& into, unsigned passes, uint6
 
 // The stretches every pass writes, found on first use: the data of the first
 // passSize bytes, and whatever lies between the present end and passSize.
-const std::vector<InPlaceFile::Range>& FileOverwriter::Ranges()
+const std::vector<FileExtents::Range>& FileOverwriter::Ranges()
 {
     if (rangesFound)
         return ranges;
@@ -116,7 +116,7 @@ const std::vector<InPlaceFile::Range>& FileOverwriter::Ranges()
         AddRange(Range{0, passSize});
         return ranges;
     }
-    for (const Range& range : InPlaceFile::AllocatedRanges(fd, 0, passSize))
+    for (const Range& range : FileExtents::Allocated(fd, 0, passSize))
         AddRange(range);
     // A file shrunk since it was queued is written up to its queued size.
     if (passSize > static_cast<uint64_t>(size))
@@ -194,7 +194,7 @@ bool FileOverwriter::CheckGrowth(bool& grown)
     uint64_t added = 0;
     // Kept apart from the stretches before them, which this round must not
     // write again.
-    for (const Range& range : InPlaceFile::AllocatedRanges(fd, passSize, static_cast<uint64_t>(size))) {
+    for (const Range& range : FileExtents::Allocated(fd, passSize, static_cast<uint64_t>(size))) {
         ranges.push_back(range);
         added += range.length;
     }

@@ -3,6 +3,7 @@
 #include "engine/RunOutcome.h"
 #include "engine/WipeQueue.h"
 #include "platform/Discard.h"
+#include "platform/FileExtents.h"
 #include "platform/InPlaceFile.h"
 #include "platform/Writeback.h"
 
@@ -106,7 +107,7 @@ public:
     static std::function<void(const wxString& path)> afterPass;
 
 private:
-    using Range = InPlaceFile::Range;
+    using Range = FileExtents::Range;
 
     // Rounds over new bytes a pass gives a file that grows while it is
     // overwritten (a log still being written, say) before giving up on it.

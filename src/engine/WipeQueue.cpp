@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "engine/ByteSize.h"
-#include "platform/InPlaceFile.h"
+#include "platform/PathBinding.h"
 
 const wxULongLong QueueEntry::unknownSize = wxULongLong(0xFFFFFFFFul, 0xFFFFFFFFul);
 
@@ -222,7 +222,7 @@ bool WipeQueue::AddPath(const wxString& path)
     // stall the wipe thread, which needs the lock between files.
     wxString folder, name;
     uint64_t size = 0;
-    if (!InPlaceFile::Locate(path, folder, name, size))
+    if (!PathBinding::Locate(path, folder, name, size))
         return false;
 
     QueuedFile file;

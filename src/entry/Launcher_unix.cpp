@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "StartUp.h"
+#include "shell/StartUp.h"
 #include "platform/NativePath.h"
 
 namespace {

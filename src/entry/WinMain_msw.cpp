@@ -3,7 +3,7 @@
 // The toolkit's socket header brings winsock2.h, which must come before windows.h.
 #include "Main.h"
 #include "platform/NativePath.h"
-#include "StartUp.h"
+#include "shell/StartUp.h"
 
 #include <windows.h>
 

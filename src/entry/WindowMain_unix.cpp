@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "Main.h"
-#include "StartUp.h"
+#include "shell/StartUp.h"
 #include "platform/NativePath.h"
 
 wxIMPLEMENT_APP_NO_MAIN(MyApp);

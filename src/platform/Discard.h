@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/FileExtents.h"
+
 // Asks a flash drive to discard (TRIM) the blocks that wiped files leave
 // free, so that its controller can erase the cells behind them instead of
 // keeping them as they are until it reuses them.
@@ -44,11 +46,7 @@ public:
     static bool PeriodicTrimEnabled();
 
 private:
-    struct Extent {
-        uint64_t start;
-        uint64_t length;
-    };
-    std::vector<Extent> extents;  // on the filesystem's device, in bytes
+    std::vector<FileExtents::Range> extents;  // on the filesystem's device, in bytes
     uint64_t device = 0;
     bool unmapped = false;  // a file's blocks could not all be found
     uint64_t bytes = 0;

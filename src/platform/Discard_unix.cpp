@@ -1,7 +1,6 @@
 #include "Discard.h"
 
 #include <fcntl.h>
-#include <linux/fiemap.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -15,10 +14,6 @@
 #include "NativePath.h"
 
 namespace {
-
-// Extents whose physical address says nothing about where the bytes are.
-const unsigned unplaced = FIEMAP_EXTENT_UNKNOWN | FIEMAP_EXTENT_DELALLOC | FIEMAP_EXTENT_ENCODED
-                          | FIEMAP_EXTENT_DATA_INLINE | FIEMAP_EXTENT_DATA_TAIL | FIEMAP_EXTENT_NOT_ALIGNED;
 
 bool MountedWithDiscard(uint64_t device)
 {
@@ -39,35 +34,8 @@ void Discard::Before(int fd)
         return;
     }
     device = static_cast<uint64_t>(st.st_dev);
-    constexpr unsigned count = 64;
-    std::vector<unsigned char> space(sizeof(fiemap) + count * sizeof(fiemap_extent));
-    for (uint64_t at = 0;;) {
-        std::fill(space.begin(), space.end(), 0);
-        auto* map = reinterpret_cast<fiemap*>(space.data());
-        map->fm_start = at;
-        map->fm_length = FIEMAP_MAX_OFFSET - at;
-        map->fm_flags = FIEMAP_FLAG_SYNC;
-        map->fm_extent_count = count;
-        if (::ioctl(fd, FS_IOC_FIEMAP, map) != 0) {
-            unmapped = true;
-            return;
-        }
-        if (map->fm_mapped_extents == 0)
-            return;
-        for (unsigned i = 0; i < map->fm_mapped_extents; ++i) {
-            const fiemap_extent& extent = map->fm_extents[i];
-            at = extent.fe_logical + extent.fe_length;
-            if (extent.fe_flags & unplaced) {
-                unmapped = true;
-            } else if (!extents.empty() && extents.back().start + extents.back().length == extent.fe_physical) {
-                extents.back().length += extent.fe_length;
-            } else {
-                extents.push_back(Extent{extent.fe_physical, extent.fe_length});
-            }
-            if (extent.fe_flags & FIEMAP_EXTENT_LAST)
-                return;
-        }
-    }
+    if (!FileExtents::OnDevice(fd, extents))
+        unmapped = true;
 }
 
 void Discard::BeforeFile(const wxString& path)
@@ -103,8 +71,8 @@ Discard::Outcome Discard::After(const wxString& folder)
     // committed the delete; until then FITRIM passes them by.
     ::syncfs(fd);
     outcome = Outcome::Discarded;
-    for (const Extent& extent : extents) {
-        fstrim_range range{extent.start, extent.length, 0};
+    for (const FileExtents::Range& extent : extents) {
+        fstrim_range range{extent.offset, extent.length, 0};
         if (::ioctl(fd, FITRIM, &range) == 0) {
             // ext4 goes on to the end of a free stretch that begins in the
             // range: what it reports can include free space beside the file.

@@ -12,14 +12,9 @@
 #include "platform/WipeFailure.h"
 
 // A queued file opened so that its own blocks can be overwritten, and deleted
-// afterwards only if its name still names that same file. The only part of the
-// wipe engine that differs by system.
-//
-// A path is bound when it is queued: Locate resolves the folder it is in
-// (links in that folder's path are followed then, once; the file's own name
-// never is). When it is wiped, Open reaches that folder again without
-// following any link (HeldFolder), so a folder swapped for a link since is
-// refused instead of leading elsewhere.
+// afterwards only if its name still names that same file. Opens the place
+// PathBinding bound the path to without following any link; FileExtents
+// tells which stretches of it hold data.
 class InPlaceFile {
 public:
     InPlaceFile() = default;
@@ -34,15 +29,9 @@ public:
     // written; always false where write permission is the only guard.
     static bool IsReadOnly(const wxString& path);
 
-    // Splits path into the real place of its folder and its own name, and
-    // stores the file's size (UINT64_MAX unless it is a regular file). A folder
-    // that does not exist is kept as written, made absolute, and may then hold
-    // no link at all. False when path has no exact native form or no file name
-    // (such as "dir/..").
-    static bool Locate(const wxString& path, wxString& folder, wxString& name, uint64_t& size);
-
-    // Opens name in folder (as Locate gave them) for writing, without creating
-    // it, cutting it or following a link, and stores its present size. Refuses
+    // Opens name in folder (as PathBinding::Locate gave them) for writing,
+    // without creating it, cutting it or following a link, and stores its
+    // present size. Refuses
     // anything that is not a regular file with a single name: writing through a
     // link or another name would destroy a file nobody queued, and opening a
     // FIFO or a device can block or act on the device. On failure returns the
@@ -85,19 +74,6 @@ public:
     // system's text in detail, when they cannot be read.
     bool ReadFromDevice(uint64_t offset, size_t length, unsigned char* data, wxString& detail);
 
-    // A stretch of a file: its first byte's offset and its length.
-    struct Range {
-        uint64_t offset;
-        uint64_t length;
-    };
-
-    // The stretches of [from, to) that the open file fd holds data in, in
-    // order: a sparse file's holes and anything past its end are left out.
-    // Where the system cannot tell, all of [from, to) up to the end is one
-    // stretch: writing a hole costs room, skipping data would leave it behind.
-    // Moves fd's position.
-    static std::vector<Range> AllocatedRanges(int fd, uint64_t from, uint64_t to);
-
     // Called between the rename to the hidden name and the unlink; lets the
     // tests stand for a crash there. Set only while no wipe runs.
     static std::function<void()> afterRename;
@@ -113,7 +89,6 @@ private:
     int HoldEntry(HeldFolder& holder, const wxString& folder, const wxString& name, std::string& nativeName,
                   struct stat& st, WipeFailure& reason, wxString& detail);
     WipeFailure DeleteOpenedName(int folder, const std::string& name, wxString& detail);
-    static bool MappedRanges(int fd, uint64_t from, uint64_t end, std::vector<Range>& ranges);
 #endif
 
     bool clearReadOnly = false;

@@ -2,6 +2,7 @@
 
 #include "platform/CrashRecord.h"
 #include "platform/NativePath.h"
+#include "platform/PathBinding.h"
 
 #include <windows.h>
 
@@ -61,37 +62,10 @@ std::wstring Native(const std::wstring& path)
     return NativePath::Encode(wxString(path.c_str(), path.size()), native) ? native : std::wstring();
 }
 
-// Where the \\?\ form's root ends: after "\\?\C:\" or after the share's
-// separator in "\\?\UNC\server\share\".
-size_t RootLength(const std::wstring& native)
-{
-    if (native.compare(0, 8, L"\\\\?\\UNC\\") != 0)
-        return 7;
-    const size_t share = native.find(L'\\', 8);
-    const size_t end = share == std::wstring::npos ? std::wstring::npos : native.find(L'\\', share + 1);
-    return end == std::wstring::npos ? native.size() : end + 1;
-}
-
 WipeFailure Refuse(DWORD error, wxString& detail)
 {
     detail = wxSysErrorMsgStr(error);
     return ReasonFor(error);
-}
-
-// The path of an open handle as the system sees it, links resolved, without
-// the \\?\ prefix; empty when it cannot be told.
-std::wstring FinalPath(HANDLE handle)
-{
-    wchar_t buffer[32768];
-    const DWORD length = ::GetFinalPathNameByHandleW(handle, buffer, 32768, FILE_NAME_NORMALIZED);
-    if (length == 0 || length >= 32768)
-        return std::wstring();
-    std::wstring path(buffer, length);
-    if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0)
-        return L"\\\\" + path.substr(8);
-    if (path.compare(0, 4, L"\\\\?\\") == 0)
-        return path.substr(4);
-    return path;
 }
 
 // Clears the read-only attribute of the file at the native path, unless it
@@ -187,42 +161,6 @@ InPlaceFile::~InPlaceFile()
         ::CloseHandle(reinterpret_cast<HANDLE>(folder));
 }
 
-bool InPlaceFile::Locate(const wxString& path, wxString& folder, wxString& name, uint64_t& size)
-{
-    // "dir\.." and "dir\." name no file of their own.
-    const wxString last = path.AfterLast('\\').AfterLast('/');
-    if (last == "." || last == "..")
-        return false;
-    std::wstring native;
-    if (!NativePath::Encode(path, native))
-        return false;
-    const size_t root = RootLength(native);
-    const size_t separator = native.find_last_of(L'\\');
-    if (native.size() <= root || separator == std::wstring::npos || separator + 1 < root)
-        return false;
-    const std::wstring base = native.substr(separator + 1);
-    const std::wstring parent = native.substr(0, separator + 1 == root ? root : separator);
-
-    // Backup semantics open a folder; following its links here is wanted.
-    std::wstring real;
-    HANDLE handle = ::CreateFileW(parent.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-        real = FinalPath(handle);
-        ::CloseHandle(handle);
-    }
-    if (real.empty())
-        real = native.compare(0, 8, L"\\\\?\\UNC\\") == 0 ? L"\\\\" + parent.substr(8) : parent.substr(4);
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    size = UINT64_MAX;
-    if (::GetFileAttributesExW(native.c_str(), GetFileExInfoStandard, &data)
-        && !(data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)))
-        size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    folder = wxString(real.c_str(), real.size());
-    name = wxString(base.c_str(), base.size());
-    return true;
-}
-
 WipeFailure InPlaceFile::Open(const wxString& folder, const wxString& name, uint64_t& size,
                               wxString& detail, HeldFolder*)
 {
@@ -234,7 +172,7 @@ WipeFailure InPlaceFile::Open(const wxString& folder, const wxString& name, uint
 
     // Every folder from the root down is opened without following a reparse
     // point and held without delete sharing, so none can be swapped meanwhile.
-    const size_t root = RootLength(place);
+    const size_t root = PathBinding::RootLength(place);
     std::vector<std::wstring> steps = {place.substr(0, root)};
     for (size_t i = root + 1; i <= place.size(); ++i)
         if (i == place.size() || place[i] == L'\\')
@@ -321,52 +259,6 @@ bool InPlaceFile::Sync(int fd)
     // The system's flush works on the handle behind the runtime's descriptor.
     const intptr_t handle = ::_get_osfhandle(fd);
     return handle != -1 && ::FlushFileBuffers(reinterpret_cast<HANDLE>(handle)) != 0;
-}
-
-std::vector<InPlaceFile::Range> InPlaceFile::AllocatedRanges(int fd, uint64_t from, uint64_t to)
-{
-    std::vector<Range> ranges;
-    const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
-    LARGE_INTEGER size;
-    if (from >= to || handle == INVALID_HANDLE_VALUE || !::GetFileSizeEx(handle, &size))
-        return from < to ? std::vector<Range>{Range{from, to - from}} : ranges;
-    const uint64_t end = (std::min)(to, static_cast<uint64_t>(size.QuadPart));
-    uint64_t at = from;
-    while (at < end) {
-        FILE_ALLOCATED_RANGE_BUFFER query;
-        query.FileOffset.QuadPart = static_cast<LONGLONG>(at);
-        query.Length.QuadPart = static_cast<LONGLONG>(end - at);
-        FILE_ALLOCATED_RANGE_BUFFER found[64];
-        DWORD bytes = 0;
-        const BOOL done = ::DeviceIoControl(handle, FSCTL_QUERY_ALLOCATED_RANGES, &query, sizeof query, found,
-                                            sizeof found, &bytes, nullptr);
-        const DWORD error = done ? ERROR_SUCCESS : ::GetLastError();
-        const size_t count = bytes / sizeof found[0];
-        if ((error != ERROR_SUCCESS && error != ERROR_MORE_DATA) || (error == ERROR_MORE_DATA && count == 0)) {
-            // Not a filesystem that can tell (or a handle without read access):
-            // take the rest as data.
-            ranges.push_back(Range{at, end - at});
-            break;
-        }
-        for (size_t i = 0; i < count; ++i) {
-            const uint64_t first = (std::max)(at, static_cast<uint64_t>(found[i].FileOffset.QuadPart));
-            const uint64_t last = (std::min)(end, static_cast<uint64_t>(found[i].FileOffset.QuadPart)
-                                                    + static_cast<uint64_t>(found[i].Length.QuadPart));
-            if (first < last)
-                ranges.push_back(Range{first, last - first});
-        }
-        if (error == ERROR_SUCCESS)
-            break;
-        // More than fit: ask again from the end of the last one.
-        const uint64_t next = static_cast<uint64_t>(found[count - 1].FileOffset.QuadPart)
-                              + static_cast<uint64_t>(found[count - 1].Length.QuadPart);
-        if (next <= at) {
-            ranges.push_back(Range{at, end - at});
-            break;
-        }
-        at = next;
-    }
-    return ranges;
 }
 
 namespace {

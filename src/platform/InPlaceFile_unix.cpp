@@ -3,16 +3,12 @@
 #include <wx/log.h>
 
 #include <fcntl.h>
-#include <linux/fiemap.h>
 #include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
@@ -61,49 +57,6 @@ WipeFailure Kind(const struct stat& st)
     return WipeFailure::None;
 }
 
-// Splits an absolute path into its components, dropping empty ones and ".".
-// ".." stays: in a path with no links it means what it says.
-std::vector<std::string> Components(const std::string& path)
-{
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find('/', start);
-        if (end == std::string::npos)
-            end = path.size();
-        std::string part = path.substr(start, end - start);
-        if (!part.empty() && part != ".")
-            parts.push_back(std::move(part));
-        start = end + 1;
-    }
-    return parts;
-}
-
-// Lexically normalised absolute form of a folder that does not exist (yet).
-std::string Absolute(const std::string& folder)
-{
-    std::string absolute = folder;
-    if (absolute.empty() || absolute[0] != '/') {
-        char cwd[PATH_MAX];
-        if (!getcwd(cwd, sizeof cwd))
-            return std::string();
-        absolute = std::string(cwd) + "/" + absolute;
-    }
-    std::vector<std::string> kept;
-    for (std::string& part : Components(absolute)) {
-        if (part == "..") {
-            if (!kept.empty())
-                kept.pop_back();
-        } else {
-            kept.push_back(std::move(part));
-        }
-    }
-    std::string result;
-    for (const std::string& part : kept)
-        result += "/" + part;
-    return result.empty() ? "/" : result;
-}
-
 }  // namespace
 
 InPlaceFile::~InPlaceFile()
@@ -112,38 +65,6 @@ InPlaceFile::~InPlaceFile()
         ::close(readFd);
     if (fd >= 0)
         ::close(fd);
-}
-
-bool InPlaceFile::Locate(const wxString& path, wxString& folder, wxString& name, uint64_t& size)
-{
-    std::string native;
-    if (!NativePath::Encode(path, native) || native.empty())
-        return false;
-    // "dir/" names dir itself.
-    while (native.size() > 1 && native.back() == '/')
-        native.pop_back();
-    const size_t slash = native.find_last_of('/');
-    const std::string base = slash == std::string::npos ? native : native.substr(slash + 1);
-    if (base.empty() || base == "." || base == "..")
-        return false;
-    std::string parent = slash == std::string::npos ? "." : native.substr(0, slash);
-    if (parent.empty())
-        parent = "/";
-
-    std::string real;
-    if (char* resolved = ::realpath(parent.c_str(), nullptr)) {
-        real = resolved;
-        std::free(resolved);
-    } else {
-        real = Absolute(parent);
-        if (real.empty())
-            return false;
-    }
-    struct stat st;
-    size = ::lstat(native.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : UINT64_MAX;
-    folder = NativePath::Decode(real);
-    name = NativePath::Decode(base);
-    return true;
 }
 
 // Reaches folder without following a link and takes hold of name in it
@@ -335,81 +256,6 @@ bool InPlaceFile::ReadFromDevice(uint64_t offset, size_t length, unsigned char* 
 bool InPlaceFile::Sync(int fd)
 {
     return ::fdatasync(fd) == 0;
-}
-
-std::vector<InPlaceFile::Range> InPlaceFile::AllocatedRanges(int fd, uint64_t from, uint64_t to)
-{
-    std::vector<Range> ranges;
-    struct stat st;
-    if (from >= to)
-        return ranges;
-    if (::fstat(fd, &st) != 0)
-        return {Range{from, to - from}};
-    const uint64_t end = std::min(to, static_cast<uint64_t>(st.st_size));
-    // As many blocks as bytes: no hole worth looking for (preallocated blocks
-    // count too, and writing them is harmless).
-    if (static_cast<uint64_t>(st.st_blocks) * 512 >= static_cast<uint64_t>(st.st_size))
-        return from < end ? std::vector<Range>{Range{from, end - from}} : ranges;
-    if (MappedRanges(fd, from, end, ranges))
-        return ranges;
-    ranges.clear();
-    for (uint64_t at = from; at < end;) {
-        const off_t data = ::lseek(fd, static_cast<off_t>(at), SEEK_DATA);
-        if (data < 0 && errno == ENXIO)
-            break;  // only a hole from here to the end
-        const off_t hole = data < 0 ? data : ::lseek(fd, data, SEEK_HOLE);
-        if (hole < 0) {
-            // The filesystem cannot tell: take the rest as data.
-            ranges.push_back(Range{at, end - at});
-            break;
-        }
-        const uint64_t first = static_cast<uint64_t>(data);
-        if (first >= end)
-            break;
-        const uint64_t last = std::min(end, static_cast<uint64_t>(hole));
-        ranges.push_back(Range{first, last - first});
-        at = last;
-    }
-    return ranges;
-}
-
-// The file's extents as the filesystem maps them. Unlike SEEK_DATA, this
-// includes unwritten extents (fallocate, FALLOC_FL_ZERO_RANGE): they read as
-// zeros but their blocks still hold the old bytes. False where the
-// filesystem has no such map.
-bool InPlaceFile::MappedRanges(int fd, uint64_t from, uint64_t end, std::vector<Range>& ranges)
-{
-    constexpr unsigned count = 64;
-    std::vector<unsigned char> space(sizeof(fiemap) + count * sizeof(fiemap_extent));
-    for (uint64_t at = from; at < end;) {
-        std::fill(space.begin(), space.end(), 0);
-        auto* map = reinterpret_cast<fiemap*>(space.data());
-        map->fm_start = at;
-        map->fm_length = end - at;
-        map->fm_flags = FIEMAP_FLAG_SYNC;
-        map->fm_extent_count = count;
-        if (::ioctl(fd, FS_IOC_FIEMAP, map) != 0)
-            return false;
-        if (map->fm_mapped_extents == 0)
-            break;
-        bool last = false;
-        for (unsigned i = 0; i < map->fm_mapped_extents; ++i) {
-            const fiemap_extent& extent = map->fm_extents[i];
-            const uint64_t first = std::max(at, static_cast<uint64_t>(extent.fe_logical));
-            const uint64_t stop = std::min(end, static_cast<uint64_t>(extent.fe_logical + extent.fe_length));
-            if (first < stop) {
-                if (!ranges.empty() && ranges.back().offset + ranges.back().length == first)
-                    ranges.back().length += stop - first;
-                else
-                    ranges.push_back(Range{first, stop - first});
-            }
-            at = std::max(at, stop);
-            last = last || (extent.fe_flags & FIEMAP_EXTENT_LAST);
-        }
-        if (last)
-            break;
-    }
-    return true;
 }
 
 WipeFailure InPlaceFile::CloseAndDelete(wxString& detail)

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "HandOffMessage.h"
+#include "shell/HandOffMessage.h"
 
 TEST(HandOffMessage, CarriesAnyPathAsItsUtf8Bytes)
 {

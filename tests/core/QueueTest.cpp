@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "engine/WipeQueue.h"
-#include "platform/InPlaceFile.h"
+#include "platform/PathBinding.h"
 #include "platform/NativePath.h"
 #include "support/QueuedPaths.h"
 #include "support/TempDir.h"
@@ -149,7 +149,7 @@ TEST(WipeQueue, KeepsEveryPathItsFolderAndNameExactlyAsGiven)
         SCOPED_TRACE(NativePath::Display(given[i]));
         wxString folder, name;
         uint64_t size;
-        ASSERT_TRUE(InPlaceFile::Locate(given[i], folder, name, size));
+        ASSERT_TRUE(PathBinding::Locate(given[i], folder, name, size));
         EXPECT_EQ(entries[i].path, given[i]);
         EXPECT_EQ(entries[i].folder, folder);
         EXPECT_EQ(entries[i].name, name);

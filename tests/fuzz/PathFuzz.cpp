@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "HandOffMessage.h"
+#include "shell/HandOffMessage.h"
 #include "platform/NativePath.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

@@ -22,7 +22,7 @@
 
 #include "Main.h"
 #include "MainFrame.h"
-#include "StartUp.h"
+#include "shell/StartUp.h"
 #include "platform/NativePath.h"
 #include "support/Printing.h"
 #include "support/TempDir.h"

@@ -1,4 +1,4 @@
-#include "AppIcon.h"
+#include "platform/gui/AppIcon.h"
 
 #include <wx/icon.h>
 #include <wx/image.h>

@@ -1,10 +1,10 @@
-#include "StartUp.h"
+#include "shell/StartUp.h"
 
 #include <wx/utils.h>
 
 #include <iostream>
 
-#include "LaterInstance.h"
+#include "shell/LaterInstance.h"
 #include "engine/ConsoleText.h"
 #include "engine/QueueIntake.h"
 #include "platform/CrashRecord.h"

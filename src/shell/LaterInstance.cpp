@@ -1,4 +1,4 @@
-#include "LaterInstance.h"
+#include "shell/LaterInstance.h"
 
 #include <wx/app.h>
 #include <wx/filename.h>
@@ -11,8 +11,8 @@
 #include <string>
 
 #include "engine/ConsoleText.h"
-#include "HandOffMessage.h"
-#include "platform/HandOffEndpoint.h"
+#include "shell/HandOffMessage.h"
+#include "platform/handoff/HandOffEndpoint.h"
 #include "platform/NativePath.h"
 #include "platform/WorkingFolder.h"
 

@@ -1,4 +1,4 @@
-#include "HandOffEndpoint.h"
+#include "platform/handoff/HandOffEndpoint.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "NativePath.h"
-#include "RuntimeFolder.h"
+#include "platform/NativePath.h"
+#include "platform/RuntimeFolder.h"
 
 namespace {
 

@@ -1,27 +1,16 @@
-#include "Accessibility.h"
-
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <wx/listctrl.h>
-#include <wx/stattext.h>
-#include <wx/statusbr.h>
 
 #ifdef __WXGTK3__
+#include "platform/gui/AccessibleTable.h"
+
 #include <gtk/gtk-a11y.h>
-#include <gtk/gtk.h>
 
 #include <map>
 #include <string>
 #include <vector>
 
-// GTK's accessibility layer (ATK, read by AT-SPI) sees the toolkit's
-// hand-drawn report list as an empty panel. The panel that draws and takes
-// the rows' focus gets an accessible of this file's own: a table whose
-// children are the column headers, then each row's cells in turn.
 namespace {
-
-GtkWidget* Widget(wxWindow& window)
-{
-    return static_cast<GtkWidget*>(window.GetHandle());
-}
 
 // One header or one cell; its table owns it and lets go of it when the rows
 // change or the list goes, after which the cell is defunct.
@@ -317,102 +306,10 @@ GType TableType()
     return type;
 }
 
-// --- Giving the panel its table ------------------------------------------
-
-const char* const ownAccessible = "vorlix-accessible";
-
-// GTK asks a widget's class for its accessible, and keeps no per-widget
-// choice: the class's function is wrapped so that a widget that carries an
-// accessible of its own answers with it, and every other one as before.
-std::map<GType, AtkObject* (*)(GtkWidget*)> classAccessible;
-
-AtkObject* OwnOrClassAccessible(GtkWidget* widget)
-{
-    if (auto* own = static_cast<AtkObject*>(g_object_get_data(G_OBJECT(widget), ownAccessible)))
-        return own;
-    for (GType type = G_TYPE_FROM_INSTANCE(widget); type; type = g_type_parent(type)) {
-        auto found = classAccessible.find(type);
-        if (found != classAccessible.end())
-            return found->second(widget);
-    }
-    return nullptr;
-}
-
-// A reader may hold the table longer than the widget lives: it is then defunct.
-void OnListDestroyed(GtkWidget*, gpointer data)
-{
-    Table* table = AsTable(data);
-    table->list = nullptr;
-    DropCells(table);
-    gtk_accessible_set_widget(GTK_ACCESSIBLE(table), nullptr);
-}
-
-// The list's own panel that draws the rows and takes the keyboard focus.
-GtkWidget* RowsWidget(wxListCtrl& list)
-{
-    for (wxWindow* child : list.GetChildren()) {
-        GtkWidget* widget = Widget(*child);
-        if (widget && gtk_widget_get_can_focus(widget))
-            return widget;
-    }
-    return nullptr;
-}
-
 }  // namespace
 
-void Accessibility::SetName(wxWindow& control, const wxString& name)
+AtkObject* AccessibleTable::Make(wxListCtrl& list, GtkWidget* widget, const wxString& name)
 {
-    if (GtkWidget* widget = Widget(control))
-        atk_object_set_name(gtk_widget_get_accessible(widget), name.utf8_str());
-}
-
-void Accessibility::SetLabel(wxStaticText& label, wxWindow& control)
-{
-    GtkWidget* target = Widget(control);
-    if (auto* list = dynamic_cast<wxListCtrl*>(&control))
-        target = RowsWidget(*list);
-    // A combo box's focus goes to its text, which readers then say.
-    if (GTK_IS_COMBO_BOX(target) && gtk_combo_box_get_has_entry(GTK_COMBO_BOX(target)))
-        target = gtk_bin_get_child(GTK_BIN(target));
-    if (!GTK_IS_LABEL(Widget(label)) || !target)
-        return;
-    gtk_label_set_mnemonic_widget(GTK_LABEL(Widget(label)), target);
-    AtkObject* accessible = gtk_widget_get_accessible(target);
-    const char* name = atk_object_get_name(accessible);
-    if (!name || !*name)
-        atk_object_set_name(accessible, label.GetLabelText().utf8_str());
-}
-
-namespace {
-
-void NoFocusOnButtons(GtkWidget* widget, gpointer)
-{
-    if (GTK_IS_BUTTON(widget))
-        gtk_widget_set_can_focus(widget, FALSE);
-    else if (GTK_IS_CONTAINER(widget))
-        gtk_container_forall(GTK_CONTAINER(widget), NoFocusOnButtons, nullptr);
-}
-
-}  // namespace
-
-void Accessibility::SingleTabStop(wxWindow& control)
-{
-    // The button only opens the list, which Alt+Down does from the text too.
-    GtkWidget* widget = Widget(control);
-    if (GTK_IS_COMBO_BOX(widget) && gtk_combo_box_get_has_entry(GTK_COMBO_BOX(widget)))
-        gtk_container_forall(GTK_CONTAINER(widget), NoFocusOnButtons, nullptr);
-}
-
-void Accessibility::PresentAsTable(wxListCtrl& list, const wxString& name)
-{
-    GtkWidget* widget = RowsWidget(list);
-    if (!widget || g_object_get_data(G_OBJECT(widget), ownAccessible))
-        return;
-    GtkWidgetClass* klass = GTK_WIDGET_GET_CLASS(widget);
-    if (klass->get_accessible != OwnOrClassAccessible) {
-        classAccessible[G_TYPE_FROM_CLASS(klass)] = klass->get_accessible;
-        klass->get_accessible = OwnOrClassAccessible;
-    }
     AtkObject* accessible = ATK_OBJECT(g_object_new(TableType(), "widget", widget, nullptr));
     Table* table = AsTable(accessible);
     table->list = &list;
@@ -425,54 +322,30 @@ void Accessibility::PresentAsTable(wxListCtrl& list, const wxString& name)
     atk_object_initialize(accessible, widget);
     atk_object_set_role(accessible, ATK_ROLE_TABLE);
     atk_object_set_name(accessible, name.utf8_str());
-    // The widget keeps the only reference; the table forgets the list with it.
-    g_object_set_data_full(G_OBJECT(widget), ownAccessible, accessible, g_object_unref);
-    g_signal_connect(widget, "destroy", G_CALLBACK(OnListDestroyed), accessible);
-    // The panel that draws the headings says nothing the table does not.
-    for (wxWindow* child : list.GetChildren())
-        if (Widget(*child) && Widget(*child) != widget)
-            atk_object_set_role(gtk_widget_get_accessible(Widget(*child)), ATK_ROLE_REDUNDANT_OBJECT);
-
-    // Moving through the rows is said as the focused row's first cell.
-    list.Bind(wxEVT_LIST_ITEM_FOCUSED, [accessible](wxListEvent& event) {
-        event.Skip();
-        Table* table = AsTable(accessible);
-        const int columns = Columns(table);
-        if (AtkObject* cell = CellAt(table, (static_cast<int>(event.GetIndex()) + 1) * columns)) {
-            g_signal_emit_by_name(accessible, "active-descendant-changed", cell);
-            atk_object_notify_state_change(cell, ATK_STATE_FOCUSED, TRUE);
-        }
-    });
+    return accessible;
 }
 
-void Accessibility::RowsChanged(wxListCtrl& list)
+void AccessibleTable::RowsChanged(AtkObject* accessible)
 {
-    GtkWidget* widget = RowsWidget(list);
-    auto* accessible = widget ? static_cast<AtkObject*>(g_object_get_data(G_OBJECT(widget), ownAccessible)) : nullptr;
-    if (!accessible)
-        return;
     DropCells(AsTable(accessible));
     g_signal_emit_by_name(accessible, "model-changed");
 }
 
-void Accessibility::PresentAsStatus(wxStatusBar& bar)
+void AccessibleTable::ListGone(AtkObject* accessible)
 {
-    GtkWidget* widget = Widget(bar);
-    if (!widget)
-        return;
-    AtkObject* accessible = gtk_widget_get_accessible(widget);
-    atk_object_set_role(accessible, ATK_ROLE_STATUSBAR);
-    atk_object_set_name(accessible, bar.GetStatusText(0).utf8_str());
+    Table* table = AsTable(accessible);
+    table->list = nullptr;
+    DropCells(table);
+    gtk_accessible_set_widget(GTK_ACCESSIBLE(table), nullptr);
 }
 
-#else
-
-// Other toolkits describe their own controls.
-void Accessibility::SetName(wxWindow&, const wxString&) {}
-void Accessibility::SetLabel(wxStaticText&, wxWindow&) {}
-void Accessibility::SingleTabStop(wxWindow&) {}
-void Accessibility::PresentAsTable(wxListCtrl&, const wxString&) {}
-void Accessibility::RowsChanged(wxListCtrl&) {}
-void Accessibility::PresentAsStatus(wxStatusBar&) {}
+void AccessibleTable::RowFocused(AtkObject* accessible, int row)
+{
+    Table* table = AsTable(accessible);
+    if (AtkObject* cell = CellAt(table, (row + 1) * Columns(table))) {
+        g_signal_emit_by_name(accessible, "active-descendant-changed", cell);
+        atk_object_notify_state_change(cell, ATK_STATE_FOCUSED, TRUE);
+    }
+}
 
 #endif

@@ -1,4 +1,4 @@
-#include "Accessibility.h"
+#include "platform/gui/Accessibility.h"
 
 #include <wx/access.h>
 #include <wx/listctrl.h>

@@ -1,4 +1,4 @@
-#include "HandOffEndpoint.h"
+#include "platform/handoff/HandOffEndpoint.h"
 
 // The toolkit's socket header brings winsock2.h, which must come before windows.h.
 #include <winsock2.h>

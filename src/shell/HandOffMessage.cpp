@@ -1,4 +1,4 @@
-#include "HandOffMessage.h"
+#include "shell/HandOffMessage.h"
 
 #include <wx/filename.h>
 #include <wx/stopwatch.h>

@@ -1,4 +1,4 @@
-#include "AppIcon.h"
+#include "platform/gui/AppIcon.h"
 
 wxIconBundle AppIcon::Load()
 {

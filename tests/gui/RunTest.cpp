@@ -469,16 +469,23 @@ static std::string WithoutTimes(const std::string& json)
     return std::regex_replace(json, times, "TIME");
 }
 
+// Files and a folder: the window's walk and vorlix-wipe -r queue the same
+// files through the one intake, so both records list the same.
 TEST(StartWipe, SaveReportWritesWhatTheCommandLineWritesForTheSameFiles)
 {
     TempDir dir;
-    const std::vector<std::string> files{dir.Path("data"), dir.Path("twin"), dir.Path("fifo"), dir.Path("empty")};
+    const std::vector<std::string> files{dir.Path("data"), dir.Path("twin"), dir.Path("fifo"), dir.Path("empty"),
+                                         dir.Path("tree")};
     const auto make = [&] {
         WriteFile(files[0], std::string(5000, 'd'));
         WriteFile(files[1], "twin");
         link(files[1].c_str(), dir.Path("twin2").c_str());
         mkfifo(files[2].c_str(), 0600);
         WriteFile(files[3], "");
+        mkdir(files[4].c_str(), 0700);
+        mkdir(dir.Path("tree/deep").c_str(), 0700);
+        WriteFile(dir.Path("tree/deep/inner"), "inner");
+        WriteFile(dir.Path("tree/outer"), "outer");
     };
     make();
     Frame frame;
@@ -498,12 +505,12 @@ TEST(StartWipe, SaveReportWritesWhatTheCommandLineWritesForTheSameFiles)
     };
     const ShownMessage box = RunToCompletion(frame);
     EXPECT_TRUE(box.style & wxHELP);
-    EXPECT_TRUE(box.message.StartsWith("Wiping process completed!\n2 files wiped, ")) << box.message;
+    EXPECT_TRUE(box.message.StartsWith("Wiping process completed!\n4 files wiped, ")) << box.message;
     ASSERT_TRUE(PumpUntil([&] { return Exists(saved) && Dialogs().onOtherDialog == nullptr; }, 5000));
     ExpectIdleAfterARun(frame);
 
     make();
-    std::vector<std::string> args{VORLIX_WIPE_BINARY, "--report", dir.Path("cli.json")};
+    std::vector<std::string> args{VORLIX_WIPE_BINARY, "-r", "--report", dir.Path("cli.json")};
     args.insert(args.end(), files.begin(), files.end());
     const ProcessResult cli = RunProcess(args, dir.Path(), 20000, [] { wxTheApp->Yield(true); });
     EXPECT_EQ(cli.status, 1) << cli.err;
@@ -511,5 +518,6 @@ TEST(StartWipe, SaveReportWritesWhatTheCommandLineWritesForTheSameFiles)
     EXPECT_EQ(WithoutTimes(json), WithoutTimes(ReadFile(dir.Path("cli.json"))));
     EXPECT_NE(json.find("\"path\": \"" + files[0] + "\", "), std::string::npos) << json;
     EXPECT_NE(json.find("\"reason_code\": \"hard_links\""), std::string::npos) << json;
-    EXPECT_NE(json.find("\"totals\": {\"files\": 4, \"wiped\": 2, \"not_wiped\": 2, "), std::string::npos) << json;
+    EXPECT_NE(json.find("\"path\": \"" + dir.Path("tree/deep/inner") + "\", "), std::string::npos) << json;
+    EXPECT_NE(json.find("\"totals\": {\"files\": 6, \"wiped\": 4, \"not_wiped\": 2, "), std::string::npos) << json;
 }

@@ -98,6 +98,26 @@ rm "$tmp/w/tree/sub/elsewhere"; echo c >"$tmp/w/tree/sub/c"
 run -r tree/
 check "-r: the named folder goes once emptied" test $status -eq 0 -a ! -e "$tmp/w/tree"
 
+# A run looks at each filesystem once, however many folders and files it
+# holds: the mount table is read and the filesystem asked as often for five
+# files in three folders as for one file, on each of two filesystems.
+shm=$(mktemp -d /dev/shm/vorlix-test.XXXXXX 2>/dev/null)
+if command -v strace >/dev/null && [ -n "$shm" ] \
+    && [ "$(findmnt -n -o TARGET -T "$shm")" != "$(findmnt -n -o TARGET -T "$tmp")" ]; then
+    looks() {
+        (cd "$tmp/w" && strace -f -qq -e trace=openat,statfs -o "$tmp/trace" "$wipe" "$@" >/dev/null 2>&1)
+        grep -c 'mountinfo\|statfs(' "$tmp/trace"
+    }
+    fresh; mkdir -p "$tmp/w/s/a" "$tmp/w/s/b" "$tmp/w/s/c" "$shm/many" "$shm/one"
+    for f in a/1 a/2 b/1 b/2 c/1; do echo x >"$tmp/w/s/$f"; done
+    echo x >"$shm/many/1"; echo x >"$shm/many/2"; echo x >"$tmp/w/one"; echo x >"$shm/one/1"
+    many=$(looks -r s "$shm/many")
+    one=$(looks one "$shm/one/1")
+    check "each filesystem looked at once, whatever its files and folders ($many, $one)" \
+        test "$many" -gt 0 -a "$many" -eq "$one" -a ! -e "$tmp/w/s" -a ! -e "$shm/one/1"
+fi
+[ -n "$shm" ] && rm -rf "$shm"
+
 # A dry run lists and refuses as a run would and changes nothing; a link
 # named once, inside the walked tree and by itself, is refused once.
 fresh; mkdir -p "$tmp/w/d/e"; head -c 70000 /dev/urandom >"$tmp/w/d/big"; echo x >"$tmp/w/d/e/small"
@@ -227,34 +247,42 @@ check "SIGINT: reported as stopped" \
 written() { awk '/^wchar/ {print $2}' "/proc/$1/io" 2>/dev/null || echo 0; }
 for how in TERM HUP worker-INT; do
     sum=$(sha256sum <"$tmp/w/big")
-    (cd "$tmp/w" && exec "$wipe" big >"$tmp/out" 2>"$tmp/err") &
-    pid=$!
-    case $how in
-    # One process waits and signals: a run on a fast disk is over sooner
-    # than a new interpreter starts.
-    worker-INT) python3 - $pid <<'PY'
-import ctypes, os, sys, time
-pid = int(sys.argv[1])
+    if [ $how = worker-INT ]; then
+        # One process starts the run, waits and signals: on a fast disk a
+        # run is over sooner than a new interpreter starts.
+        (cd "$tmp/w" && python3 - "$wipe" "$tmp/out" "$tmp/err" <<'PY')
+import ctypes, os, subprocess, sys, time
+run = subprocess.Popen([sys.argv[1], "big"], stdout=open(sys.argv[2], "w"), stderr=open(sys.argv[3], "w"))
 def written():
     try:
-        return int(next(l for l in open(f"/proc/{pid}/io") if l.startswith("wchar")).split()[1])
+        return int(next(l for l in open(f"/proc/{run.pid}/io") if l.startswith("wchar")).split()[1])
     except (OSError, StopIteration):
         return 0
-for _ in range(2000):
-    if written() > 64 << 20:
+for _ in range(10000):
+    if written() > 64 << 20 or run.poll() is not None:
         break
     time.sleep(0.002)
-worker = min(int(t) for t in os.listdir(f"/proc/{pid}/task") if int(t) != pid)
-ctypes.CDLL(None).syscall(234, pid, worker, 2)
+tasks = [int(t) for t in os.listdir(f"/proc/{run.pid}/task") if int(t) != run.pid] if run.poll() is None else []
+if tasks:
+    ctypes.CDLL(None).syscall(234, run.pid, min(tasks), 2)
+try:
+    sys.exit(run.wait(timeout=20))
+except subprocess.TimeoutExpired:
+    run.kill()
+    print("worker-INT: still running after 20 s")
+    sys.exit(99)
 PY
-        ;;
-    *) for _ in $(seq 200); do [ "$(written $pid)" -gt $((64 << 20)) ] && break; sleep 0.02; done
-       kill -$how $pid ;;
-    esac
-    for _ in $(seq 200); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-    kill -0 $pid 2>/dev/null && { kill -KILL $pid; echo "$how: still running after 20 s"; }
-    wait $pid
-    status=$?
+        status=$?
+    else
+        (cd "$tmp/w" && exec "$wipe" big >"$tmp/out" 2>"$tmp/err") &
+        pid=$!
+        for _ in $(seq 200); do [ "$(written $pid)" -gt $((64 << 20)) ] && break; sleep 0.02; done
+        kill -$how $pid
+        for _ in $(seq 200); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+        kill -0 $pid 2>/dev/null && { kill -KILL $pid; echo "$how: still running after 20 s"; }
+        wait $pid
+        status=$?
+    fi
     check "$how: status 130, the file left in place, partly overwritten" \
         test $status -eq 130 -a "$(stat -c %s "$tmp/w/big" 2>/dev/null)" = 536870912 -a "$(sha256sum <"$tmp/w/big")" != "$sum"
     check "$how: reported as stopped" \

@@ -5,6 +5,7 @@
 // run does. Needs a display (run under xvfb-run -a).
 // Usage: queue_bench [files [folder]]; a folder given is filled once and kept,
 // so that later rounds skip making the files.
+#include "StatusMiB.h"
 #include <wx/app.h>
 #include <wx/evtloop.h>
 #include <wx/stopwatch.h>
@@ -25,18 +26,6 @@
 #include "QueueListCtrl.h"
 
 namespace {
-
-// A field of /proc/self/status in MiB: VmHWM is the peak resident size.
-long StatusMiB(const std::string& field)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.compare(0, field.size() + 1, field + ":") == 0)
-            return std::atol(line.c_str() + field.size() + 1) / 1024;
-    }
-    return -1;
-}
 
 long ThreadCpuMs()
 {

@@ -5,6 +5,7 @@
 // Empty files, so that the time is the run's bookkeeping, not the disk's.
 // Usage: run_bench [files [folder]] (defaults: 100000 in a new folder in
 // /dev/shm); a folder given is filled once and kept, for later rounds.
+#include "StatusMiB.h"
 #include "engine/FileRun.h"
 #include "engine/QueueIntake.h"
 #include "engine/RunRecord.h"
@@ -25,18 +26,6 @@
 #include <unistd.h>
 
 namespace {
-
-// A field of /proc/self/status in MiB: VmHWM is the peak resident size.
-long StatusMiB(const std::string& field)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.compare(0, field.size() + 1, field + ":") == 0)
-            return std::atol(line.c_str() + field.size() + 1) / 1024;
-    }
-    return -1;
-}
 
 // Starts the peak anew, so that each stage's peak is its own.
 void ResetPeak()

@@ -101,7 +101,10 @@ check "-r: the named folder goes once emptied" test $status -eq 0 -a ! -e "$tmp/
 # A run looks at each filesystem once, however many folders and files it
 # holds: the mount table is read and the filesystem asked as often for five
 # files in three folders as for one file, on each of two filesystems.
-shm=$(mktemp -d /dev/shm/vorlix-test.XXXXXX 2>/dev/null)
+# (Where /dev/shm is no tmpfs of its own, as in a root bound without its
+# submounts, it is devtmpfs, whose files are rightly refused.)
+shm=
+[ "$(findmnt -n -o FSTYPE -T /dev/shm 2>/dev/null)" = tmpfs ] && shm=$(mktemp -d /dev/shm/vorlix-test.XXXXXX)
 if command -v strace >/dev/null && [ -n "$shm" ] \
     && [ "$(findmnt -n -o TARGET -T "$shm")" != "$(findmnt -n -o TARGET -T "$tmp")" ]; then
     looks() {

@@ -11,7 +11,7 @@
 
 bool RunQuestions::OverwriteReachesData(const RunSurvey& survey)
 {
-    const std::map<wxString, size_t> kinds = survey.Caveats();
+    const std::map<wxString, size_t>& kinds = survey.Caveats();
     const size_t flash = survey.FlashFiles();
     if (kinds.empty() && flash == 0)
         return true;

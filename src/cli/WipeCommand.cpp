@@ -6,7 +6,6 @@
 #include "engine/FileOverwriter.h"
 #include "engine/FileRun.h"
 #include "engine/FreeSpaceRun.h"
-#include "engine/JournalPush.h"
 #include "engine/QueueIntake.h"
 #include "engine/RunRecord.h"
 #include "engine/RunReport.h"

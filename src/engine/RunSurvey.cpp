@@ -68,8 +68,3 @@ wxString RunSurvey::CaveatOf(const wxString& folder, const wxString& path) const
     const Filesystem* filesystem = Of(folder);
     return filesystem ? filesystem->ground.kind : wxString();
 }
-
-std::map<wxString, size_t> RunSurvey::Caveats() const
-{
-    return caveatCounts;
-}

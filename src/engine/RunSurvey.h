@@ -45,7 +45,7 @@ public:
     bool AddsOwnCaveats() const { return !fileCaveats.empty(); }
     // The files of each caveat kind that the run cannot mend itself (a
     // journal's copies it clears at its end are not counted).
-    std::map<wxString, size_t> Caveats() const;
+    const std::map<wxString, size_t>& Caveats() const { return caveatCounts; }
     size_t FlashFiles() const { return flashFiles; }
     size_t ReadOnlyFiles() const { return readOnlyFiles; }
     // Every filesystem looked at, each once.

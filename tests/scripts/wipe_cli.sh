@@ -256,24 +256,20 @@ for how in TERM HUP worker-INT; do
         (cd "$tmp/w" && python3 - "$wipe" "$tmp/out" "$tmp/err" <<'PY')
 import ctypes, os, subprocess, sys, time
 run = subprocess.Popen([sys.argv[1], "big"], stdout=open(sys.argv[2], "w"), stderr=open(sys.argv[3], "w"))
-def written():
+# Bytes written so far by the process or, given "PID/task/TID", one thread.
+def wchar(where):
     try:
-        return int(next(l for l in open(f"/proc/{run.pid}/io") if l.startswith("wchar")).split()[1])
+        return int(next(l for l in open(f"/proc/{where}/io") if l.startswith("wchar")).split()[1])
     except (OSError, StopIteration):
         return 0
 for _ in range(10000):
-    if written() > 64 << 20 or run.poll() is not None:
+    if wchar(run.pid) > 64 << 20 or run.poll() is not None:
         break
     time.sleep(0.002)
-def wrote(task):
-    try:
-        return int(next(l for l in open(f"/proc/{run.pid}/task/{task}/io") if l.startswith("wchar")).split()[1])
-    except (OSError, StopIteration):
-        return 0
 # The thread that writes; a sanitizer's own threads come first in the list.
 tasks = [int(t) for t in os.listdir(f"/proc/{run.pid}/task") if int(t) != run.pid] if run.poll() is None else []
 if tasks:
-    ctypes.CDLL(None).syscall(234, run.pid, max(tasks, key=wrote), 2)
+    ctypes.CDLL(None).syscall(234, run.pid, max(tasks, key=lambda t: wchar(f"{run.pid}/task/{t}")), 2)
 try:
     sys.exit(run.wait(timeout=20))
 except subprocess.TimeoutExpired:

@@ -122,8 +122,8 @@ PY
 done
 # What an examiner's carving recovers, on the last image: nothing of them.
 mkdir "$tmp/carved"
-photorec /log /d "$tmp/carved/r" /cmd "$img" partition_none,options,mode_ext2,fileopt,everything,enable,wholespace,search \
-    >/dev/null 2>&1
+(cd "$tmp" && photorec /log /d "$tmp/carved/r" /cmd "$img" partition_none,options,mode_ext2,fileopt,everything,enable,wholespace,search \
+    >/dev/null 2>&1)
 check "PhotoRec recovers no file holding a marker" test "$(grep -r -l -a DELETED-MARKER "$tmp/carved" | wc -l)" -eq 0
 
 # A run killed with SIGKILL at each step: within 2 s the filesystem takes a

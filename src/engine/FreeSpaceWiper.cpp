@@ -4,11 +4,14 @@
 #include "engine/ThreadRandom.h"
 #include "engine/Wiper.h"
 #include "platform/CrashRecord.h"
+#include "platform/FrozenFilesystem.h"
 #include "platform/OverwriteCaveat.h"
 
+#include <wx/log.h>
 #include <wx/translation.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <ctime>
 
@@ -100,6 +103,8 @@ void FreeSpaceWiper::Run()
         Fail(check.refusal, wxString());
     } else if (RemoveLeftovers(check.filesystem)) {
         const FreeSpace::Filesystem& fs = check.filesystem;
+        // Elsewhere (FAT) a size set ahead is written out in zeros.
+        announceSize = fs.type == "ext2" || fs.type == "ext3" || fs.type == "ext4";
         // At the top of the filesystem where allowed, so that the next run
         // finds what an interrupted one left, whichever folder it is given.
         workFolder = FreeSpace::Join(fs.root, workFolderName);
@@ -117,11 +122,13 @@ void FreeSpaceWiper::Run()
             FreeSpace::Filesystem now;
             if (FreeSpace::Examine(folder, now, detail))
                 totalBytes = now.writableBytes * passes.size();
-            if (Fill(passes, {writeSize}) && FillTheRest(passes)) {
-                // Measured while full: what no file could take.
+            if (Fill(passes, {writeSize}) && FillTheRest(passes) && WriteKeptBack(passes, fs)) {
+                // Measured while full: what neither a file nor the step
+                // after the fill could take.
                 if (FreeSpace::Examine(folder, now, detail)) {
                     std::lock_guard<std::mutex> lock(resultMutex);
-                    result.unreachedBytes = now.freeBytes;
+                    const uint64_t reached = result.keptBackWritten / passes.size();
+                    result.unreachedBytes = now.freeBytes > reached ? now.freeBytes - reached : 0;
                 }
             }
         }
@@ -170,7 +177,8 @@ bool FreeSpaceWiper::FillTheRest(const std::vector<Pattern>& passes)
     // free blocks here and there), down to one byte; on NTFS a file that small
     // lives in a free entry of the file table. Each refusal costs ext4 a
     // journal commit, hence few steps. The blocks ext4 keeps back even from
-    // root stay untouched: other programs' accepted writes may need them.
+    // root are left to WriteKeptBack: other programs' accepted writes may
+    // need them while files still take space.
     return Fill(passes, {4096, 512, 1});
 }
 
@@ -194,6 +202,8 @@ bool FreeSpaceWiper::Fill(const std::vector<Pattern>& passes, const std::vector<
         const FillFile::Outcome created = CreateNext(file);
         if (created != FillFile::Outcome::Written)
             return created == FillFile::Outcome::Full;
+        if (announceSize && !file.AnnounceSize(fillFileLimit))
+            return Fail(_("Cannot write a fill file: "), file.Detail());
         uint64_t size = 0;
         if (!WritePasses(file, passes, chunks[level], size))
             return false;
@@ -211,11 +221,8 @@ bool FreeSpaceWiper::WritePasses(FillFile& file, const std::vector<Pattern>& pas
     ThreadRandom::Fill(randomBlock, sizeof randomBlock);
     for (size_t pass = 0; pass < passes.size(); ++pass) {
         const Pattern pattern = passes[pass];
-        if (pattern == Pattern::Zeros || pattern == Pattern::Ones)
-            std::memset(buffer.data(), pattern == Pattern::Zeros ? 0x00 : 0xFF, buffer.size());
-        else if (pattern == Pattern::RandomBlock)
-            for (size_t at = 0; at < buffer.size(); at += sizeof randomBlock)
-                std::memcpy(buffer.data() + at, randomBlock, sizeof randomBlock);
+        if (pattern != Pattern::Random)
+            MakePattern(pattern, buffer.data(), buffer.size());
         if (pass != 0 && !file.Rewind())
             return Fail(_("Cannot write a fill file: "), file.Detail());
         // The first pass finds the size; the others write over the same bytes.
@@ -245,6 +252,81 @@ bool FreeSpaceWiper::WritePasses(FillFile& file, const std::vector<Pattern>& pas
             return Fail(_("Cannot write a fill file: "), file.Detail());
     }
     return true;
+}
+
+void FreeSpaceWiper::MakePattern(Pattern pattern, unsigned char* into, size_t n)
+{
+    if (pattern == Pattern::Random) {
+        ThreadRandom::Fill(into, n);
+    } else if (pattern == Pattern::RandomBlock) {
+        for (size_t at = 0; at < n; at += sizeof randomBlock)
+            std::memcpy(into + at, randomBlock, std::min(sizeof randomBlock, n - at));
+    } else {
+        std::memset(into, pattern == Pattern::Zeros ? 0x00 : 0xFF, n);
+    }
+}
+
+bool FreeSpaceWiper::WriteKeptBack(const std::vector<Pattern>& passes, const FreeSpace::Filesystem& filesystem)
+{
+    // Held still, no block is handed out meanwhile, so writing beneath the
+    // filesystem races no allocation; other programs' writes wait rather
+    // than fail. The reserve itself is never lowered: writes already
+    // accepted may need it.
+    if (!filesystem.freezable || ShouldStop())
+        return true;
+    FreeSpace::Sync(folder);
+    FreeSpace::Filesystem now;
+    wxString detail;
+    if (!FreeSpace::Examine(folder, now, detail) || now.id != filesystem.id)
+        return true;
+    // The hold stays short: what the fill left is the reserve and slack. More
+    // than that means the filesystem is changing under the fill; it is then
+    // left for the unreached count to tell.
+    const uint64_t kept = filesystem.freeBytes - std::min(filesystem.freeBytes, filesystem.writableBytes);
+    const uint64_t limit = 2 * kept + (uint64_t(64) << 20);
+    if (now.freeBytes > limit)
+        return true;
+    FrozenFilesystem frozen;
+    std::vector<FrozenFilesystem::Extent> extents;
+    const auto start = std::chrono::steady_clock::now();
+    if (!frozen.Freeze(filesystem, detail) || !frozen.FreeExtents(extents, detail)) {
+        wxLogDebug("free space: not held still: %s", detail);
+        return true;
+    }
+    uint64_t free = 0;
+    for (const FrozenFilesystem::Extent& extent : extents)
+        free += extent.length;
+    if (free > limit)
+        return true;
+    totalBytes.fetch_add(free * passes.size());
+    ThreadRandom::Fill(randomBlock, sizeof randomBlock);
+    uint64_t written = 0;
+    bool ok = true;
+    for (size_t pass = 0; ok && pass < passes.size(); ++pass) {
+        for (const FrozenFilesystem::Extent& extent : extents) {
+            for (uint64_t at = 0; ok && at < extent.length; at += FrozenFilesystem::bufferSize) {
+                if (ShouldStop())
+                    return true;  // thawed on the way out
+                const size_t n = size_t(std::min<uint64_t>(extent.length - at, FrozenFilesystem::bufferSize));
+                MakePattern(passes[pass], frozen.Buffer(), n);
+                ok = frozen.Write(extent.offset + at, n, detail);
+                if (ok) {
+                    written += n;
+                    bytesWritten.fetch_add(n, std::memory_order_relaxed);
+                }
+            }
+        }
+        ok = ok && frozen.Flush(detail);
+    }
+    frozen.Thaw();
+    const auto held = std::chrono::steady_clock::now() - start;
+    {
+        std::lock_guard<std::mutex> lock(resultMutex);
+        result.keptBackWritten = written;
+        result.heldMilliseconds =
+            uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(held).count());
+    }
+    return ok || Fail(_("Cannot write the blocks the filesystem keeps back: "), detail);
 }
 
 void FreeSpaceWiper::PushJournal(const FreeSpace::Filesystem& filesystem)

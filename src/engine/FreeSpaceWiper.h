@@ -46,6 +46,11 @@ public:
         // itself even from root), and slack.
         uint64_t unreachedBytes = 0;
         uint64_t filesMade = 0;
+        // Of bytesWritten: what went, with the filesystem held still, over
+        // the blocks it keeps back and no file could take; and how long it
+        // was held.
+        uint64_t keptBackWritten = 0;
+        uint32_t heldMilliseconds = 0;
         // Folders of earlier interrupted runs removed before this one.
         unsigned leftoversRemoved = 0;
         bool stopped = false;
@@ -106,6 +111,12 @@ private:
     // the file's limit or the filesystem is full (size is then what it took),
     // the others over the same bytes; each is synced before the next.
     bool WritePasses(FillFile& file, const std::vector<Pattern>& passes, size_t chunk, uint64_t& size);
+    // Once no file fits: the blocks still free (those ext4 keeps back even
+    // from root), written on the device with the filesystem held still for
+    // as short a while as that takes. False only when a write failed.
+    bool WriteKeptBack(const std::vector<Pattern>& passes, const FreeSpace::Filesystem& filesystem);
+    // The first n bytes of into, as pattern asks.
+    void MakePattern(Pattern pattern, unsigned char* into, size_t n);
     // After the fill: clears the journal (JournalPush), so that it no longer
     // holds old copies of folder blocks with the names of deleted files in them.
     void PushJournal(const FreeSpace::Filesystem& filesystem);
@@ -117,6 +128,7 @@ private:
     const WipeMethod algorithm;
     wxString workFolder;
     std::vector<wxString> made;  // worker thread only
+    bool announceSize = false;   // fill files tell their size ahead (ext4)
     std::vector<unsigned char> buffer;  // the chunk being written
     unsigned char randomBlock[1024];
 

@@ -63,22 +63,17 @@ void CrashRecord::NoteFillFolder(const wxString& folder, uint64_t device)
 
 void CrashRecord::DropFillFolder(const wxString& folder)
 {
-    const std::string path = Hex(folder);
-    std::lock_guard<std::mutex> lock(recordMutex);
-    const size_t before = lines.size();
-    for (auto it = lines.begin(); it != lines.end();) {
-        if (it->rfind("fill ", 0) == 0 && it->size() > path.size()
-            && it->compare(it->size() - path.size() - 1, std::string::npos, " " + path) == 0)
-            it = lines.erase(it);
-        else
-            ++it;
-    }
-    if (lines.size() != before) {
-        std::string content;
-        for (const std::string& line : lines)
-            content += line + "\n";
-        WriteOwn(content);
-    }
+    DropEndingWith("fill ", " " + Hex(folder));
+}
+
+void CrashRecord::NoteFrozen(const wxString& root, uint64_t device)
+{
+    Note("frozen " + std::to_string(device) + " " + Hex(root));
+}
+
+void CrashRecord::DropFrozen(const wxString& root)
+{
+    DropEndingWith("frozen ", " " + Hex(root));
 }
 
 void CrashRecord::NoteHidden(const wxString& folder, const wxString& hiddenName, uint64_t device, uint64_t inode)
@@ -89,19 +84,26 @@ void CrashRecord::NoteHidden(const wxString& folder, const wxString& hiddenName,
 
 void CrashRecord::DropHidden(const wxString& folder, const wxString& hiddenName)
 {
-    const std::string tail = " " + Hex(folder) + " " + Hex(hiddenName);
+    DropEndingWith("hidden ", " " + Hex(folder) + " " + Hex(hiddenName));
+}
+
+void CrashRecord::DropEndingWith(const std::string& kind, const std::string& tail)
+{
     std::lock_guard<std::mutex> lock(recordMutex);
-    for (auto it = lines.begin(); it != lines.end(); ++it) {
-        if (it->rfind("hidden ", 0) == 0 && it->size() > tail.size()
-            && it->compare(it->size() - tail.size(), std::string::npos, tail) == 0) {
-            lines.erase(it);
-            std::string content;
-            for (const std::string& line : lines)
-                content += line + "\n";
-            WriteOwn(content);
-            return;
-        }
+    const size_t before = lines.size();
+    for (auto it = lines.begin(); it != lines.end();) {
+        if (it->rfind(kind, 0) == 0 && it->size() > tail.size()
+            && it->compare(it->size() - tail.size(), std::string::npos, tail) == 0)
+            it = lines.erase(it);
+        else
+            ++it;
     }
+    if (lines.size() == before)
+        return;
+    std::string content;
+    for (const std::string& line : lines)
+        content += line + "\n";
+    WriteOwn(content);
 }
 
 void CrashRecord::Note(const std::string& line)
@@ -120,9 +122,13 @@ unsigned CrashRecord::FinishLeftovers()
 {
     return ForEachEnded([](const std::string& content) {
         bool all = true;
-        std::istringstream in(content);
-        for (std::string line; std::getline(in, line);)
-            all = Finish(line) && all;
+        // A frozen filesystem first: removing fill files there would wait.
+        for (const bool thaw : {true, false}) {
+            std::istringstream in(content);
+            for (std::string line; std::getline(in, line);)
+                if ((line.rfind("frozen ", 0) == 0) == thaw)
+                    all = Finish(line) && all;
+        }
         return all;
     });
 }
@@ -137,6 +143,10 @@ bool CrashRecord::Finish(const std::string& line)
     if (kind == "fill" && in >> first) {
         const wxString folder = FromHex(first);
         return folder.empty() || !IsOwnName(folder) || RemoveFillFolder(folder, device);
+    }
+    if (kind == "frozen" && in >> first) {
+        const wxString root = FromHex(first);
+        return root.empty() || ThawFrozen(root, device);
     }
     if (kind == "hidden" && in >> inode >> first >> second) {
         const wxString folder = FromHex(first), name = FromHex(second);

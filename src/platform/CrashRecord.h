@@ -22,8 +22,13 @@ public:
     // name of Vorlix's own; dropped once it is deleted or has its name back.
     static void NoteHidden(const wxString& folder, const wxString& hiddenName, uint64_t device, uint64_t inode);
     static void DropHidden(const wxString& folder, const wxString& hiddenName);
+    // Before the filesystem (device) mounted at root is frozen; dropped once
+    // it is thawed.
+    static void NoteFrozen(const wxString& root, uint64_t device);
+    static void DropFrozen(const wxString& root);
 
-    // At every start, before anything else: removes the filler folders and
+    // At every start, before anything else: thaws the filesystems, removes
+    // the filler folders and
     // deletes the hidden files (only the very file recorded, checked by
     // device and inode) that records of ended processes name. Returns how
     // many such records it finished.
@@ -34,11 +39,13 @@ public:
 
 private:
     static void Note(const std::string& line);
-    static void Drop(const std::string& line);
+    // Drops the lines of kind that end in tail.
+    static void DropEndingWith(const std::string& kind, const std::string& tail);
     static bool Finish(const std::string& line);
     // The platform's part.
     static bool WriteOwn(const std::string& content);
     static unsigned ForEachEnded(const std::function<bool(const std::string& content)>& finish);
     static bool RemoveFillFolder(const wxString& folder, uint64_t device);
+    static bool ThawFrozen(const wxString& root, uint64_t device);
     static bool DeleteHidden(const wxString& folder, const wxString& name, uint64_t device, uint64_t inode);
 };

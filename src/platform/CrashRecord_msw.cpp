@@ -141,6 +141,11 @@ bool CrashRecord::RemoveFillFolder(const wxString& folder, uint64_t device)
     return FreeSpace::RemoveFolder(folder, detail);
 }
 
+bool CrashRecord::ThawFrozen(const wxString&, uint64_t)
+{
+    return true;  // nothing is frozen on Windows
+}
+
 bool CrashRecord::DeleteHidden(const wxString& folder, const wxString& name, uint64_t device, uint64_t inode)
 {
     std::wstring native;

@@ -3,7 +3,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <linux/fs.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -176,6 +178,22 @@ bool CrashRecord::RemoveFillFolder(const wxString& folder, uint64_t device)
         return true;  // not the folder recorded: left alone
     wxString detail;
     return FreeSpace::RemoveFolder(folder, detail);
+}
+
+bool CrashRecord::ThawFrozen(const wxString& root, uint64_t device)
+{
+    std::string native;
+    if (!NativePath::Encode(root, native))
+        return true;
+    const int fd = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT;
+    struct stat st;
+    // Not frozen (EINVAL) is as good as thawed; only the filesystem recorded.
+    const bool thawed = ::fstat(fd, &st) != 0 || uint64_t(st.st_dev) != device
+                        || ::ioctl(fd, FITHAW, 0) == 0 || errno == EINVAL;
+    ::close(fd);
+    return thawed;
 }
 
 bool CrashRecord::DeleteHidden(const wxString& folder, const wxString& name, uint64_t device, uint64_t inode)

@@ -26,6 +26,12 @@ public:
     // even an empty file.
     Outcome Create(const wxString& path);
 
+    // Tells the filesystem, before the first write, that the file is to grow
+    // to size: ext4 then gives even its first blocks from a stretch of the
+    // file's own, not from the pool small files share, whose rest it would
+    // keep beyond the reach of any fill.
+    bool AnnounceSize(uint64_t size);
+
     // Writes n bytes at the current position; written is what got there, also
     // when the outcome is Full.
     Outcome Write(const unsigned char* bytes, size_t n, size_t& written);

@@ -69,6 +69,11 @@ FillFile::Outcome FillFile::Write(const unsigned char* bytes, size_t n, size_t& 
     return Outcome::Written;
 }
 
+bool FillFile::AnnounceSize(uint64_t)
+{
+    return true;  // NTFS has no pool shared by small files
+}
+
 bool FillFile::Rewind()
 {
     LARGE_INTEGER start;

@@ -45,6 +45,13 @@ FillFile::Outcome FillFile::Create(const wxString& path)
     return Outcome::Written;
 }
 
+bool FillFile::AnnounceSize(uint64_t size)
+{
+    // A size past the end allocates nothing: only the allocator's view of
+    // the file changes.
+    return ::ftruncate(static_cast<int>(handle), off_t(size)) == 0 || (Fail(), false);
+}
+
 FillFile::Outcome FillFile::Write(const unsigned char* bytes, size_t n, size_t& written)
 {
     written = 0;

@@ -25,6 +25,9 @@ public:
         wxString caveat;
         // A filesystem of the kernel's (SystemFilesystem): it stores nothing.
         bool system = false;
+        // The blocks it keeps back can be reached with it held still
+        // (FrozenFilesystem): ext2/3/4, and this process is root.
+        bool freezable = false;
         // Kept in memory (tmpfs, ramfs): what it holds is gone at a restart,
         // and filling it fills the memory.
         bool inMemory = false;

@@ -122,6 +122,8 @@ bool FreeSpace::Examine(const wxString& folder, Filesystem& filesystem, wxString
     filesystem.inMemory = ::statfs(path.c_str(), &info) == 0
                           && (info.f_type == TMPFS_MAGIC || info.f_type == RAMFS_MAGIC);
     filesystem.system = SystemFilesystem::Holds(path);
+    filesystem.freezable = ::geteuid() == 0 && !filesystem.inMemory
+                           && (filesystem.type == "ext2" || filesystem.type == "ext3" || filesystem.type == "ext4");
     return true;
 }
 

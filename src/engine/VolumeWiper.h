@@ -23,6 +23,9 @@ class VolumeWiper {
 public:
     // Whether path is a device or image for this wiper rather than a folder.
     static bool IsVolume(const wxString& path) { return ExtVolume::IsDeviceOrImage(path); }
+    // Whether this system can wipe one, and the unmounted ext drives found.
+    static bool Supported() { return ExtVolume::Supported(); }
+    static std::vector<wxString> FindUnmounted() { return ExtVolume::FindUnmounted(); }
     // Opens path read-only to see what a run would do; false with the reason
     // for the user in refusal (a mounted one names its mount point).
     static bool Inspect(const wxString& path, ExtVolume::Facts& facts, wxString& refusal);

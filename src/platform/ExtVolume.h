@@ -50,6 +50,8 @@ public:
     };
     using StopAsked = std::function<bool()>;
 
+    // Whether this system can open one at all.
+    static bool Supported();
     // Whether path names a block device or a regular file (rather than a
     // folder): something this class may open.
     static bool IsDeviceOrImage(const wxString& path);

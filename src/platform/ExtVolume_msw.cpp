@@ -11,6 +11,7 @@ bool ExtVolume::IsDeviceOrImage(const wxString& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+bool ExtVolume::Supported() { return false; }
 std::vector<wxString> ExtVolume::FindUnmounted() { return {}; }
 ExtVolume::~ExtVolume() = default;
 ExtVolume::Refusal ExtVolume::Open(const wxString&, bool, wxString&) { return Refusal::NotHere; }

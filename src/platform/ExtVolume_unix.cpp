@@ -117,6 +117,11 @@ bool AllZero(const unsigned char* p, size_t n)
 
 }  // namespace
 
+bool ExtVolume::Supported()
+{
+    return true;
+}
+
 bool ExtVolume::IsDeviceOrImage(const wxString& path)
 {
     struct stat st;

@@ -1,18 +1,19 @@
 #include "MainFrame.h"
 
-#include <wx/dirdlg.h>
 #include <wx/msgdlg.h>
 
 #include <iostream>
 
 #include "Main.h"
 #include "EndOfRunBox.h"
+#include "FreeSpaceTarget.h"
 #include "MainFrameLayout.h"
 #include "QueueEditor.h"
 #include "QueueListCtrl.h"
 #include "RunQuestions.h"
 #include "engine/FileRun.h"
 #include "engine/FreeSpaceRun.h"
+#include "engine/VolumeRun.h"
 #include "platform/NativePath.h"
 
 const char* const MainFrame::homePage = "https://vorlix.example.org";
@@ -108,28 +109,30 @@ void MainFrame::OnAbout(wxCommandEvent&)
 
 void MainFrame::OnWipeFreeSpace(wxCommandEvent&)
 {
-    wxDirDialog dialog(this, _("Wipe the free space of the drive that holds this folder"), wxEmptyString,
-                       wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
-    if (dialog.ShowModal() == wxID_CANCEL || dialog.GetPath().empty())
-        return;
-    WipeFreeSpace(NativePath::FromToolkit(dialog.GetPath()));
+    const wxString target = FreeSpaceTarget::Ask(this);
+    if (!target.empty())
+        WipeFreeSpace(target);
 }
 
-bool MainFrame::WipeFreeSpace(const wxString& folder)
+bool MainFrame::WipeFreeSpace(const wxString& target)
 {
     if (IsWipeThreadAlive())
         return false;
     retiredRun.reset();
     const WipeMethod method = wipeQueue.Method();
-    if (!RunQuestions::WipeFreeSpace(folder, method))
+    // A device or image: its filesystem, not mounted, is wiped directly.
+    const bool volume = VolumeWiper::IsVolume(target);
+    if (!(volume ? RunQuestions::WipeVolume(target, method) : RunQuestions::WipeFreeSpace(target, method)))
         return false;
     SetStatusText(_("Wiping free space..."), 0);
-    return StartRun(std::make_unique<FreeSpaceRun>(folder, method));
+    if (volume)
+        return StartRun(std::make_unique<VolumeRun>(target, method));
+    return StartRun(std::make_unique<FreeSpaceRun>(target, method));
 }
 
 bool MainFrame::IsWipingFreeSpace() const
 {
-    return dynamic_cast<FreeSpaceRun*>(run.get()) != nullptr;
+    return dynamic_cast<FreeSpaceRun*>(run.get()) != nullptr || dynamic_cast<VolumeRun*>(run.get()) != nullptr;
 }
 
 void MainFrame::OnClose(wxCommandEvent&)

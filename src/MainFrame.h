@@ -42,7 +42,8 @@ public:
     bool IsWipeThreadAlive() const;
     // Asks about wiping the free space of the filesystem folder is on and
     // starts it; false when refused, declined or not started.
-    bool WipeFreeSpace(const wxString& folder);
+    // target: a folder, or a device or image that is not mounted.
+    bool WipeFreeSpace(const wxString& target);
     bool IsWipingFreeSpace() const;
     // The share of a run that is done, as the gauge and status bar show it;
     // total must not be 0.

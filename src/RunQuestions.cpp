@@ -6,6 +6,7 @@
 #include <map>
 
 #include "engine/FreeSpaceRun.h"
+#include "engine/VolumeRun.h"
 #include "platform/Discard.h"
 #include "platform/OverwriteCaveat.h"
 
@@ -80,6 +81,19 @@ bool RunQuestions::WipeFreeSpace(const wxString& folder, WipeMethod method)
         return false;
     }
     return wxMessageBox(FreeSpaceRun::Question(folder, check, method), _("Wipe free space"),
+                        wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION)
+           == wxYES;
+}
+
+bool RunQuestions::WipeVolume(const wxString& path, WipeMethod method)
+{
+    ExtVolume::Facts facts;
+    wxString refusal;
+    if (!VolumeWiper::Inspect(path, facts, refusal)) {
+        wxMessageBox(refusal, _("Wipe free space"), wxOK | wxICON_WARNING);
+        return false;
+    }
+    return wxMessageBox(VolumeRun::Question(path, facts, method), _("Wipe free space"),
                         wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION)
            == wxYES;
 }

@@ -18,4 +18,6 @@ public:
     // Says why the free space of the filesystem folder is on cannot be wiped,
     // or asks whether to wipe it; true once the user has said yes.
     static bool WipeFreeSpace(const wxString& folder, WipeMethod method);
+    // The same for a device or image that is not mounted.
+    static bool WipeVolume(const wxString& path, WipeMethod method);
 };

@@ -11,6 +11,7 @@
 #include "engine/RunReport.h"
 #include "engine/ShellQuote.h"
 #include "engine/TrashQueue.h"
+#include "engine/VolumeRun.h"
 #include "engine/Wiper.h"
 #include "platform/FolderWalk.h"
 #include "platform/OverwriteCaveat.h"
@@ -156,6 +157,21 @@ int WipeCommand::DryRun()
 
 int WipeCommand::DryRunFreeSpace()
 {
+    if (VolumeWiper::IsVolume(options.freeSpaceFolder)) {
+        ExtVolume::Facts facts;
+        wxString refusal;
+        if (!VolumeWiper::Inspect(options.freeSpaceFolder, facts, refusal)) {
+            Complain(_("Free space not wiped: ") + refusal);
+            return SomeNotWiped;
+        }
+        Say(wxString::Format(_("Would wipe everything unused on the %s filesystem in %s, which is not mounted "
+                               "(%llu bytes free, %llu bytes of journal; %llu bytes written)"),
+                             facts.type, ShellQuote::Of(options.freeSpaceFolder),
+                             static_cast<unsigned long long>(facts.freeBlocks * facts.blockSize),
+                             static_cast<unsigned long long>(facts.journalBlocks * facts.blockSize),
+                             static_cast<unsigned long long>(VolumeWiper::BytesToWrite(facts, options.method))));
+        return AllWiped;
+    }
     FreeSpaceWiper::Check check;
     if (!Inspect(check))
         return SomeNotWiped;
@@ -229,6 +245,8 @@ int WipeCommand::WipeFreeSpace()
         record.Begin({}, options.method, options.verify);
         recorded = true;
     }
+    if (VolumeWiper::IsVolume(options.freeSpaceFolder))
+        return WipeVolume();
     FreeSpaceWiper::Check check;
     if (!Inspect(check)) {
         FreeSpaceOutcome refused;
@@ -254,6 +272,24 @@ int WipeCommand::WipeFreeSpace()
     if (!outcome.clean) {
         Complain(outcome.message);
         return SomeNotWiped;
+    }
+    if (!options.quiet)
+        Say(outcome.message);
+    return AllWiped;
+}
+
+int WipeCommand::WipeVolume()
+{
+    // The refusals come from the run itself: it opens the device once, exclusively.
+    VolumeRun run(options.freeSpaceFolder, options.method);
+    if (!run.Start())
+        return SomeNotWiped;
+    const bool stopped = Follow(run, 0);
+    const WipeRun::Outcome outcome = run.Finish();
+    record.AddFreeSpace(run.Details());
+    if (stopped || !outcome.clean) {
+        Complain(outcome.message);
+        return stopped ? Stopped : SomeNotWiped;
     }
     if (!options.quiet)
         Say(outcome.message);

@@ -45,6 +45,8 @@ private:
     bool Inspect(FreeSpaceWiper::Check& check);
     int WipeFiles();
     int WipeFreeSpace();
+    // --free-space on a device or image: its filesystem overwritten directly.
+    int WipeVolume();
     // Polls run until it has finished, showing the progress line on a terminal
     // and passing a stop signal on; true when it was stopped.
     bool Follow(WipeRun& run, uint64_t files);

@@ -134,6 +134,7 @@ wxString WipeOptions::Usage()
         {"      --method METHOD    ", wxTRANSLATE("random (one pass, the default) or dod (three passes)")},
         {"      --trash            ", wxTRANSLATE("wipe everything in your Trash, with its records")},
         {"      --free-space DIR   ", wxTRANSLATE("wipe the free space of the filesystem DIR is on")},
+        {"      --free-space IMAGE ", wxTRANSLATE("or all that is unused on an ext2/3/4 device or image not mounted")},
         {"  -n, --dry-run          ", wxTRANSLATE("list what would be wiped and refused; touch nothing")},
         {"      --report FILE      ", wxTRANSLATE("write a record of the run as JSON to FILE")},
         {"      --verify           ", wxTRANSLATE("read each file's last pass back from the device")},

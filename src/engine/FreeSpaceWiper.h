@@ -65,6 +65,12 @@ public:
         bool periodicTrim = false;
         FreeSpace::Filesystem filesystem;  // as examined at the start
         JournalPush::State journal = JournalPush::State::NoJournal;
+        // A filesystem that is not mounted, overwritten directly (VolumeWiper):
+        // the unused inodes and the names of deleted files it cleared, and
+        // what it could not reach and why (empty: nothing).
+        uint64_t inodesCleared = 0;
+        uint64_t namesCleared = 0;
+        wxString unreached;
     };
 
     // The hidden folder's name; one found at the start of a run is what an

@@ -54,5 +54,11 @@ struct FreeSpaceOutcome {
     bool removedAll = true;  // false when a fill file or the work folder is still there
     Discard::Outcome discard = Discard::Outcome::NotAsked;
     uint64_t discardedBytes = 0;
+    // Set for a filesystem that is not mounted (a device or an image named
+    // in folder, no mount point): what was cleared beside the free blocks.
+    bool unmounted = false;
+    uint64_t inodesCleared = 0;
+    uint64_t namesCleared = 0;
+    wxString unreached;  // what could not be reached and why; empty: nothing
     wxDateTime started, ended;
 };

@@ -1,7 +1,6 @@
 #include "engine/RunRecord.h"
 
 #include "engine/JsonText.h"
-
 #include "engine/RunReport.h"
 #include "platform/FreeSpace.h"
 #include "platform/NativePath.h"
@@ -9,14 +8,11 @@
 #include "platform/OverwriteCaveat.h"
 #include "platform/StorageMedium.h"
 #include "platform/WholeFile.h"
-
 #include <wx/log.h>
 #include <wx/utils.h>
-
 #include <cstdio>
 #include <string>
 #include <type_traits>
-
 #ifndef VORLIX_VERSION
 #define VORLIX_VERSION "unknown"
 #endif
@@ -113,12 +109,14 @@ std::string RunRecord::FreeSpaceJson() const
         return "null";
     const FreeSpaceOutcome& fs = *freeSpace;
     return "{\"folder\": " + Quoted(NativePath::Display(fs.folder)) + ", \"filesystem\": " + OrNull(fs.filesystem)
-           + ", \"mount_point\": " + OrNull(NativePath::Display(fs.mountPoint))
-           + ", \"medium\": " + Quoted(StorageMedium::Name(fs.medium))
+           + ", \"mount_point\": " + OrNull(NativePath::Display(fs.mountPoint)) + ", \"unmounted\": "
+           + (fs.unmounted ? "true" : "false") + ", \"medium\": " + Quoted(StorageMedium::Name(fs.medium))
            + ", \"outcome\": " + Quoted(FreeSpaceResult(fs)) + ", \"reason\": " + OrNull(fs.failure)
            + ", \"bytes_overwritten\": " + std::to_string(fs.bytesOverwritten)
            + ", \"bytes_unreached\": " + std::to_string(fs.unreachedBytes)
-           + ", \"unreached_reason\": " + OrNull(fs.unreachedBytes ? unreachedReason : "")
+           + ", \"unreached_reason\": " + OrNull(fs.unmounted ? fs.unreached : wxString(fs.unreachedBytes ? unreachedReason : ""))
+           + ", \"inodes_cleared\": " + std::to_string(fs.inodesCleared) + ", \"names_cleared\": "
+           + std::to_string(fs.namesCleared)
            + ", \"journal_cleared\": " + JournalCleared(fs.journal)
            + ", \"all_removed\": " + (fs.removedAll ? "true" : "false")
            + ", \"discard\": " + OrNull(DiscardCode(fs.discard))
@@ -135,15 +133,17 @@ wxString RunRecord::FreeSpaceText() const
     if (!fs.failure.empty())
         text += " (" + fs.failure + ")";
     text += ": " + NativePath::Display(fs.folder);
+    text += " (" + fs.filesystem;
     if (!fs.filesystem.empty())
-        text += " (" + fs.filesystem + " on " + NativePath::Display(fs.mountPoint) + ", ";
-    else
-        text += " (";
+        text += fs.unmounted ? wxString(", not mounted, ") : " on " + NativePath::Display(fs.mountPoint) + ", ";
     text += wxString::Format("%llu bytes overwritten, %llu not reached",
                              static_cast<unsigned long long>(fs.bytesOverwritten),
                              static_cast<unsigned long long>(fs.unreachedBytes));
-    if (fs.unreachedBytes != 0)
-        text += wxString(" (") + unreachedReason + ")";
+    if (fs.unreachedBytes != 0 || !fs.unreached.empty())
+        text += " (" + (fs.unmounted ? fs.unreached : wxString(unreachedReason)) + ")";
+    if (fs.unmounted)
+        text += ", " + std::to_string(fs.inodesCleared) + " unused inodes and " + std::to_string(fs.namesCleared)
+                + " names cleared";
     if (fs.journal != JournalPush::State::NoJournal)
         text += fs.journal == JournalPush::State::Cleared ? ", journal cleared" : ", journal not cleared";
     text += ", " + StorageMedium::Name(fs.medium);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <wx/statusbr.h>
 
+#include <cstdlib>
+
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -213,4 +215,23 @@ TEST(FreeSpaceWipe, AsksNamingTheFilesystemRunsToTheEndAndStopOrCloseMidwayRemov
     EXPECT_FALSE(Exists(work));
     EXPECT_EQ(FreeBlocks(ext4.Path("")), freeBefore);
     EXPECT_EQ(ReadFile(ext4.Path("docs/kept")), "kept");
+}
+
+TEST(FreeSpaceWipe, AnImageThatIsNotMountedIsAskedAboutAndWipedDirectly)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the window's own test of an image wants root, as its neighbours do";
+    TempDir dir;
+    const std::string image = dir.Path() + "/off.img";
+    ASSERT_EQ(std::system(("truncate -s 32M '" + image + "' && mkfs.ext4 -q -F '" + image + "'").c_str()), 0);
+    Frame frame;
+    Dialogs().messages.clear();
+    ASSERT_TRUE(frame->WipeFreeSpace(image));
+    ASSERT_EQ(Dialogs().messages.size(), 1u);
+    EXPECT_TRUE(Dialogs().messages[0].message.Contains("It is not mounted")) << Dialogs().messages[0].message;
+    EXPECT_TRUE(frame->IsWipingFreeSpace());
+    ASSERT_TRUE(PumpUntil([] { return Dialogs().messages.size() == 2; }, 60000));
+    EXPECT_TRUE(Dialogs().messages[1].message.StartsWith("Free space wiped: ")) << Dialogs().messages[1].message;
+    EXPECT_TRUE(frame->freeSpaceButton->IsEnabled());
+    EXPECT_EQ(std::system(("e2fsck -fn '" + image + "' >/dev/null 2>&1").c_str()), 0);
 }

@@ -283,5 +283,98 @@ else
     echo "note: no btrfs here; the full-disk case did not run"
 fi
 
+# An ext filesystem that is not mounted, wiped directly (--free-space IMAGE):
+# afterwards no marker of a deleted file and no deleted name is left in the
+# raw image (folder blocks, a hashed folder, inodes, journal), the examiners'
+# tools find nothing, e2fsck checks clean and the kept files are unchanged.
+# Args: a label, the image or device to wipe, the image, mkfs and its options.
+deleted_names() { grep -c -a -e gone-name- -e dropped-entry "$1"; }
+fsck_clean() { e2fsck -fn "$1" >/dev/null 2>&1; }
+unmounted_case() {
+    local label=$1 target=$2 img=$3; shift 3
+    truncate -s 48M "$img"
+    "$@" -q -F "$img" >/dev/null
+    mount -o loop "$img" "$mnt"
+    mkdir -p "$mnt/gone/deeper" "$mnt/kept/many"
+    : >"$tmp/marks.$label"
+    for i in $(seq 1 60); do
+        marker "$label-$i" >>"$tmp/marks.$label"
+        local name=gone-name-$label-$i dir=gone
+        [ $((i % 3)) -eq 0 ] && dir=gone/deeper
+        [ $((i % 5)) -eq 0 ] && dir=kept
+        yes "$(tail -n1 "$tmp/marks.$label")" | head -c $((i * i * 97 + 10)) >"$mnt/$dir/$name"
+    done
+    # Enough long names for a hashed folder; every other one deleted.
+    for i in $(seq 1 150); do
+        echo x >"$mnt/kept/many/kept-entry-with-a-long-name-$i"
+        echo x >"$mnt/kept/many/dropped-entry-with-a-long-name-$i"
+    done
+    head -c 300000 /dev/urandom >"$mnt/kept/random"
+    sync
+    rm -r "$mnt/gone" "$mnt"/kept/gone-name-*
+    rm "$mnt"/kept/many/dropped-*
+    rm -rf "$tmp/kept.$label"; cp -a "$mnt/kept" "$tmp/kept.$label"
+    umount "$mnt"
+    check "$label: markers and deleted names are on the device before the wipe" \
+        test "$(count "$tmp/marks.$label" "$img")" -gt 0 -a "$(deleted_names "$img")" -gt 0
+    "$wipe" --free-space "$target" >"$tmp/out.$label" 2>"$tmp/err.$label"
+    check "$label: status 0, and it says what it wrote" grep -q '^Free space wiped: ' "$tmp/out.$label"
+    check "$label: no marker left in the raw image" test "$(count "$tmp/marks.$label" "$img")" -eq 0
+    # Any part of a name counts: one written over halfway still tells.
+    check "$label: no deleted name, nor a part of one, left in the raw image" test "$(deleted_names "$img")" -eq 0
+    check "$label: blkls finds no marker" test "$(blkls "$img" | grep -c -a -F -f "$tmp/marks.$label")" -eq 0
+    check "$label: fls lists no deleted name" \
+        test "$(fls -r -d "$img" | grep -c -e gone-name -e dropped-entry)" -eq 0
+    mkdir "$tmp/photorec.$label"
+    photorec /log /d "$tmp/photorec.$label/r" /cmd "$img" \
+        partition_none,options,mode_ext2,fileopt,everything,enable,wholespace,search >/dev/null 2>&1
+    check "$label: PhotoRec recovers nothing holding a marker" \
+        test -z "$(grep -r -l -a -F -f "$tmp/marks.$label" "$tmp/photorec.$label")"
+    check "$label: e2fsck -fn checks clean" fsck_clean "$img"
+    mount -o ro,loop "$img" "$mnt"
+    check "$label: the kept files are byte for byte as they were" diff -r "$tmp/kept.$label" "$mnt/kept"
+    umount "$mnt"
+}
+unmounted_case ext4 "$tmp/off4.img" "$tmp/off4.img" mkfs.ext4
+unmounted_case ext4-no-csum "$tmp/off4n.img" "$tmp/off4n.img" mkfs.ext4 -O ^metadata_csum
+unmounted_case ext2 "$tmp/off2.img" "$tmp/off2.img" mkfs.ext2
+truncate -s 48M "$tmp/off3.img"
+loop=$(losetup -f --show "$tmp/off3.img")
+unmounted_case ext3-loop "$loop" "$tmp/off3.img" mkfs.ext3
+losetup -d "$loop"; loop=
+
+# Refused, and left byte for byte as it was: mounted (its mount point named),
+# not ext at all, and a dry run, which opens nothing for writing.
+img=$tmp/off4.img
+mount -o loop "$img" "$mnt"
+sync; before=$(sha256sum <"$img")
+"$wipe" --free-space "$img" >"$tmp/out.mounted" 2>"$tmp/err.mounted"
+check "mounted: status 1" test $? -eq 1
+check "mounted: the mount point is named" grep -qF "is mounted on $mnt" "$tmp/err.mounted"
+sync
+check "mounted: the image is unchanged" test "$(sha256sum <"$img")" = "$before"
+umount "$mnt"
+head -c 8M /dev/urandom >"$tmp/noext.img"
+before=$(sha256sum <"$tmp/noext.img")
+"$wipe" --free-space "$tmp/noext.img" >"$tmp/out.noext" 2>"$tmp/err.noext"
+check "not ext: status 1, and said so" test $? -eq 1
+check "not ext: said so" grep -q "holds no ext2, ext3 or ext4 filesystem" "$tmp/err.noext"
+check "not ext: the file is unchanged" test "$(sha256sum <"$tmp/noext.img")" = "$before"
+before=$(sha256sum <"$img")
+"$wipe" -n --method dod --free-space "$img" >"$tmp/out.dry" 2>"$tmp/err.dry"
+check "unmounted, dry run: status 0, and what it would do" \
+    grep -q '^Would wipe everything unused on the ext4 filesystem in ' "$tmp/out.dry"
+check "unmounted, dry run: the image is unchanged" test "$(sha256sum <"$img")" = "$before"
+"$wipe" -q --method dod --report "$tmp/off.json" --free-space "$img" >/dev/null 2>&1
+check "unmounted, dod, --report: status 0" test $? -eq 0
+check "unmounted, --report: the device, no mount point, what was cleared" python3 - "$tmp/off.json" "$img" <<'PY'
+import json, sys
+fs = json.load(open(sys.argv[1]))["free_space"]
+assert fs["folder"] == sys.argv[2] and fs["unmounted"] is True and fs["mount_point"] is None, fs
+assert fs["filesystem"] == "ext4" and fs["outcome"] == "wiped" and fs["journal_cleared"] is True, fs
+assert fs["bytes_overwritten"] > 3 * (30 << 20), fs
+PY
+check "unmounted, dod: e2fsck -fn checks clean" fsck_clean "$img"
+
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

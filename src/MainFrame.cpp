@@ -11,6 +11,7 @@
 #include "QueueEditor.h"
 #include "QueueListCtrl.h"
 #include "RunQuestions.h"
+#include "engine/AdminFreeSpaceRun.h"
 #include "engine/FileRun.h"
 #include "engine/FreeSpaceRun.h"
 #include "platform/NativePath.h"
@@ -121,15 +122,18 @@ bool MainFrame::WipeFreeSpace(const wxString& folder)
         return false;
     retiredRun.reset();
     const WipeMethod method = wipeQueue.Method();
-    if (!RunQuestions::WipeFreeSpace(folder, method))
+    const RunQuestions::FreeSpaceAnswer answer = RunQuestions::WipeFreeSpace(folder, method);
+    if (answer == RunQuestions::FreeSpaceAnswer::No)
         return false;
     SetStatusText(_("Wiping free space..."), 0);
+    if (answer == RunQuestions::FreeSpaceAnswer::AsAdministrator)
+        return StartRun(std::make_unique<AdminFreeSpaceRun>(folder, method));
     return StartRun(std::make_unique<FreeSpaceRun>(folder, method));
 }
 
 bool MainFrame::IsWipingFreeSpace() const
 {
-    return dynamic_cast<FreeSpaceRun*>(run.get()) != nullptr;
+    return dynamic_cast<FreeSpaceRun*>(run.get()) || dynamic_cast<AdminFreeSpaceRun*>(run.get());
 }
 
 void MainFrame::OnClose(wxCommandEvent&)
@@ -292,6 +296,15 @@ void MainFrame::EndRun()
     RefreshQueueList();
     progressGauge->SetValue(0);
     SetStatusText(outcome.status, 0);
+    // polkit said no: nothing ran as root, and the user's own run is offered.
+    const auto* admin = dynamic_cast<const AdminFreeSpaceRun*>(ended.get());
+    if (admin && admin->NotAuthorized()) {
+        if (RunQuestions::WipeWithoutAdministrator(admin->Folder(), outcome.message)) {
+            SetStatusText(_("Wiping free space..."), 0);
+            StartRun(std::make_unique<FreeSpaceRun>(admin->Folder(), admin->Method()));
+        }
+        return;
+    }
     EndOfRunBox::Show(outcome, ended->Record());
 }
 

@@ -104,8 +104,9 @@ wxString FreeSpaceRun::Question(const wxString& folder, const FreeSpaceWiper::Ch
 
 wxString FreeSpaceRun::AdminOnlyText(uint64_t bytes)
 {
-    return wxString::Format(_("%s (%s bytes) of the free space there are kept for the system: only a run with administrator rights "
-                              "reaches them, and deleted files whose data lies there stay readable otherwise."),
+    return wxString::Format(_("%s (%s bytes) of the free space there are kept for the system: only a run with "
+                              "administrator rights reaches them, and deleted files whose data lies there stay "
+                              "readable otherwise."),
                             ByteSize::Text(bytes), wxULongLong(bytes).ToString());
 }
 

@@ -8,7 +8,8 @@
 # the same warning up front, from the window and vorlix-wipe; granted, the
 # window runs the wipe as root, stops it, runs it again to its end, and less
 # of a deleted file that filled the blocks kept for root is left than those
-# blocks hold (an ordinary user's run leaves all of them); refused, the window says so and nothing ran as root. Nothing outside the
+# blocks hold (an ordinary user's run leaves all of them); refused, the
+# window says so and nothing ran as root. Nothing outside the
 # namespace changes.
 # Usage: privileged_polkit.sh <vorlix binary> <build folder>
 set -uo pipefail

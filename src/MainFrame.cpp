@@ -11,6 +11,7 @@
 #include "QueueEditor.h"
 #include "QueueListCtrl.h"
 #include "RunQuestions.h"
+#include "engine/AdminFreeSpaceRun.h"
 #include "engine/FileRun.h"
 #include "engine/FreeSpaceRun.h"
 #include "engine/VolumeRun.h"
@@ -121,18 +122,26 @@ bool MainFrame::WipeFreeSpace(const wxString& target)
     retiredRun.reset();
     const WipeMethod method = wipeQueue.Method();
     // A device or image: its filesystem, not mounted, is wiped directly.
-    const bool volume = VolumeWiper::IsVolume(target);
-    if (!(volume ? RunQuestions::WipeVolume(target, method) : RunQuestions::WipeFreeSpace(target, method)))
+    if (VolumeWiper::IsVolume(target)) {
+        if (!RunQuestions::WipeVolume(target, method))
+            return false;
+        SetStatusText(_("Wiping free space..."), 0);
+        return StartRun(std::make_unique<VolumeRun>(target, method));
+    }
+    const RunQuestions::FreeSpaceAnswer answer = RunQuestions::WipeFreeSpace(target, method);
+    if (answer == RunQuestions::FreeSpaceAnswer::No)
         return false;
     SetStatusText(_("Wiping free space..."), 0);
-    if (volume)
-        return StartRun(std::make_unique<VolumeRun>(target, method));
+    if (answer == RunQuestions::FreeSpaceAnswer::AsAdministrator)
+        return StartRun(std::make_unique<AdminFreeSpaceRun>(target, method));
     return StartRun(std::make_unique<FreeSpaceRun>(target, method));
 }
 
 bool MainFrame::IsWipingFreeSpace() const
 {
-    return dynamic_cast<FreeSpaceRun*>(run.get()) != nullptr || dynamic_cast<VolumeRun*>(run.get()) != nullptr;
+    const WipeRun* const now = run.get();
+    return dynamic_cast<const FreeSpaceRun*>(now) || dynamic_cast<const VolumeRun*>(now) ||
+           dynamic_cast<const AdminFreeSpaceRun*>(now);
 }
 
 void MainFrame::OnClose(wxCommandEvent&)
@@ -295,6 +304,15 @@ void MainFrame::EndRun()
     RefreshQueueList();
     progressGauge->SetValue(0);
     SetStatusText(outcome.status, 0);
+    // polkit said no: nothing ran as root, and the user's own run is offered.
+    const auto* admin = dynamic_cast<const AdminFreeSpaceRun*>(ended.get());
+    if (admin && admin->NotAuthorized()) {
+        if (RunQuestions::WipeWithoutAdministrator(admin->Folder(), outcome.message)) {
+            SetStatusText(_("Wiping free space..."), 0);
+            StartRun(std::make_unique<FreeSpaceRun>(admin->Folder(), admin->Method()));
+        }
+        return;
+    }
     EndOfRunBox::Show(outcome, ended->Record());
 }
 

@@ -9,6 +9,7 @@
 #include "engine/VolumeRun.h"
 #include "platform/Discard.h"
 #include "platform/OverwriteCaveat.h"
+#include "platform/PrivilegedStep.h"
 
 bool RunQuestions::OverwriteReachesData(const RunSurvey& survey)
 {
@@ -68,21 +69,47 @@ bool RunQuestions::ClearReadOnly(const RunSurvey& survey)
     return wxMessageBox(text, _("Read-only files"), wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION) == wxYES;
 }
 
-bool RunQuestions::WipeFreeSpace(const wxString& folder, WipeMethod method)
+RunQuestions::FreeSpaceAnswer RunQuestions::WipeFreeSpace(const wxString& folder, WipeMethod method)
 {
     FreeSpaceWiper::Check check;
     wxString detail;
     if (!FreeSpaceWiper::Inspect(folder, check, detail)) {
         wxMessageBox(_("The folder cannot be examined:") + "\n" + detail, _("Wipe free space"), wxOK | wxICON_ERROR);
-        return false;
+        return FreeSpaceAnswer::No;
     }
     if (!check.refusal.empty()) {
         wxMessageBox(check.refusal, _("Wipe free space"), wxOK | wxICON_WARNING);
+        return FreeSpaceAnswer::No;
+    }
+    const wxString question = FreeSpaceRun::Question(folder, check, method);
+    if (check.adminOnlyBytes == 0 || !PrivilegedStep::Available())
+        return wxMessageBox(question, _("Wipe free space"), wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION) == wxYES
+                   ? FreeSpaceAnswer::AsUser
+                   : FreeSpaceAnswer::No;
+    wxMessageDialog box(nullptr, question + "\n\n" + _("Wipe all of it with administrator rights?"),
+                        _("Wipe free space"), wxYES_NO | wxCANCEL | wxICON_QUESTION);
+    box.SetYesNoCancelLabels(_("As &administrator"), _("&Only what I may fill"),
+                             wxMessageDialog::ButtonLabel(wxID_CANCEL));
+    switch (box.ShowModal()) {
+    case wxID_YES: return FreeSpaceAnswer::AsAdministrator;
+    case wxID_NO: return FreeSpaceAnswer::AsUser;
+    default: return FreeSpaceAnswer::No;
+    }
+}
+
+bool RunQuestions::WipeWithoutAdministrator(const wxString& folder, const wxString& refusal)
+{
+    FreeSpaceWiper::Check check;
+    wxString detail;
+    wxString text = refusal;
+    if (!FreeSpaceWiper::Inspect(folder, check, detail) || !check.refusal.empty()) {
+        wxMessageBox(text, _("Wipe free space"), wxOK | wxICON_WARNING);
         return false;
     }
-    return wxMessageBox(FreeSpaceRun::Question(folder, check, method), _("Wipe free space"),
-                        wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION)
-           == wxYES;
+    text += "\n\n" + _("Wipe only the free space you may fill instead?");
+    if (check.adminOnlyBytes != 0)
+        text += "\n\n" + FreeSpaceRun::AdminOnlyText(check.adminOnlyBytes);
+    return wxMessageBox(text, _("Wipe free space"), wxYES_NO | wxNO_DEFAULT | wxICON_WARNING) == wxYES;
 }
 
 bool RunQuestions::WipeVolume(const wxString& path, WipeMethod method)

@@ -195,6 +195,9 @@ bool WipeCommand::Inspect(FreeSpaceWiper::Check& check)
     }
     if (!check.note.empty() && !check.journalCleared)
         Complain(_("Warning: ") + check.note);
+    // The run still goes on: it wipes what this user may fill.
+    if (check.adminOnlyBytes != 0)
+        Complain(_("Warning: ") + FreeSpaceRun::AdminOnlyText(check.adminOnlyBytes));
     return true;
 }
 

@@ -13,10 +13,15 @@
 FreeSpaceRun::FreeSpaceRun(const wxString& folder, WipeMethod algorithm)
     : wiper(folder, algorithm)
 {
+    details.folder = AbsoluteFolder(folder);
+}
+
+wxString FreeSpaceRun::AbsoluteFolder(const wxString& folder)
+{
     // The record names the folder as the files' paths are named: in full.
     wxFileName absolute = wxFileName::DirName(folder);
     absolute.MakeAbsolute();
-    details.folder = absolute.GetPath();
+    return absolute.GetPath();
 }
 
 FreeSpaceRun::~FreeSpaceRun()
@@ -49,7 +54,11 @@ WipeRun::Outcome FreeSpaceRun::Finish()
 {
     if (thread.joinable())
         thread.join();
-    const FreeSpaceWiper::Result result = wiper.GetResult();
+    return Ended(wiper.GetResult(), details);
+}
+
+WipeRun::Outcome FreeSpaceRun::Ended(const FreeSpaceWiper::Result& result, FreeSpaceOutcome& details)
+{
     details.ended = wxDateTime::UNow();
     details.filesystem = result.filesystem.type;
     details.mountPoint = result.filesystem.root;
@@ -77,6 +86,9 @@ wxString FreeSpaceRun::Question(const wxString& folder, const FreeSpaceWiper::Ch
           "The drive is full for a while: other programs writing to it may fail meanwhile."),
         fs.type, NativePath::Display(folder), ByteSize::Text(fs.freeBytes),
         algorithm == WipeMethod::DoD ? _("0x00, 0xFF and random bytes, in three passes") : _("random bytes"));
+    // Said before anything else the run leaves undone.
+    if (check.adminOnlyBytes != 0)
+        text += "\n\n" + AdminOnlyText(check.adminOnlyBytes);
     if (!check.note.empty())
         text += "\n\n" + check.note;
     if (check.medium == StorageMedium::Kind::Flash) {
@@ -88,6 +100,14 @@ wxString FreeSpaceRun::Question(const wxString& folder, const FreeSpaceWiper::Ch
                                           "fstrim run: only an administrator can ask the drive to do it at once.");
     }
     return text;
+}
+
+wxString FreeSpaceRun::AdminOnlyText(uint64_t bytes)
+{
+    return wxString::Format(_("%s (%s bytes) of the free space there are kept for the system: only a run with "
+                              "administrator rights reaches them, and deleted files whose data lies there stay "
+                              "readable otherwise."),
+                            ByteSize::Text(bytes), wxULongLong(bytes).ToString());
 }
 
 wxString FreeSpaceRun::Summary(const FreeSpaceWiper::Result& result)

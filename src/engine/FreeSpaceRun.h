@@ -38,6 +38,14 @@ public:
                              WipeMethod algorithm);
     // What a finished run did, for the box at its end.
     static wxString Summary(const FreeSpaceWiper::Result& result);
+    // What the box at the end of a run with result says, and what the record
+    // keeps of it (details' folder and start are the caller's).
+    static Outcome Ended(const FreeSpaceWiper::Result& result, FreeSpaceOutcome& details);
+    // The free space only an administrator's run reaches, and what staying
+    // out of it means; said before a run that leaves it.
+    static wxString AdminOnlyText(uint64_t bytes);
+    // The folder as the record names it: in full.
+    static wxString AbsoluteFolder(const wxString& folder);
 
 private:
     FreeSpaceWiper wiper;

@@ -32,6 +32,10 @@ bool FreeSpaceWiper::Inspect(const wxString& folder, Check& check, wxString& det
     if (!FreeSpace::Examine(folder, check.filesystem, detail))
         return false;
     check.medium = StorageMedium().Of(folder);
+    const wxString& type = check.filesystem.type;
+    if ((type == "ext2" || type == "ext3" || type == "ext4") && !FreeSpace::FillsSystemReserve()
+        && check.filesystem.freeBytes > check.filesystem.writableBytes)
+        check.adminOnlyBytes = check.filesystem.freeBytes - check.filesystem.writableBytes;
     const wxString caveat =
         check.filesystem.caveat.empty() ? OverwriteCaveat::For(folder) : check.filesystem.caveat;
     // An ext4 journal that keeps data is pushed round by the fill itself;

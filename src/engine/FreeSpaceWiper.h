@@ -36,6 +36,9 @@ public:
         bool journalCleared = false;
         // The drive under it: on flash the fill files' space is discarded.
         StorageMedium::Kind medium = StorageMedium::Kind::Unknown;
+        // Free space that only an administrator's run may fill: the blocks
+        // ext2/3/4 keeps for root, where this process is not root; 0 otherwise.
+        uint64_t adminOnlyBytes = 0;
     };
 
     // What a run did; complete once IsFinished() is true.

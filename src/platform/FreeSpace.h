@@ -37,6 +37,10 @@ public:
     // detail, when folder cannot be examined.
     static bool Examine(const wxString& folder, Filesystem& filesystem, wxString& detail);
 
+    // True when this process may fill the blocks a filesystem keeps for the
+    // system (root on Linux).
+    static bool FillsSystemReserve();
+
     // The id Examine would give folder's filesystem, found cheaply; 0 when
     // folder cannot be looked at.
     static uint64_t IdOf(const wxString& folder);

@@ -61,6 +61,11 @@ bool FreeSpace::Examine(const wxString& folder, Filesystem& filesystem, wxString
     return true;
 }
 
+bool FreeSpace::FillsSystemReserve()
+{
+    return true;  // NTFS keeps no blocks back for administrators
+}
+
 uint64_t FreeSpace::IdOf(const wxString& folder)
 {
     std::wstring native;

@@ -113,7 +113,7 @@ bool FreeSpace::Examine(const wxString& folder, Filesystem& filesystem, wxString
     filesystem.freeBytes = uint64_t(vfs.f_bfree) * vfs.f_frsize;
     // Blocks reserved for the system are root's to fill.
     uint64_t writable = vfs.f_bavail;
-    if (::geteuid() == 0) {
+    if (FillsSystemReserve()) {
         const uint64_t reserved = ReservedBlocks(filesystem);
         writable = vfs.f_bfree > reserved ? vfs.f_bfree - reserved : 0;
     }
@@ -125,6 +125,11 @@ bool FreeSpace::Examine(const wxString& folder, Filesystem& filesystem, wxString
     filesystem.freezable = ::geteuid() == 0 && !filesystem.inMemory
                            && (filesystem.type == "ext2" || filesystem.type == "ext3" || filesystem.type == "ext4");
     return true;
+}
+
+bool FreeSpace::FillsSystemReserve()
+{
+    return ::geteuid() == 0;
 }
 
 uint64_t FreeSpace::IdOf(const wxString& folder)

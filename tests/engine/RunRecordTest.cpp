@@ -1,10 +1,12 @@
 #include "EngineTestSupport.h"
 
 #include "engine/DoDWiper.h"
+#include "engine/FreeSpaceLines.h"
 #include "engine/FileOverwriter.h"
 #include "engine/RandomWiper.h"
 #include "engine/RunRecord.h"
 #include "engine/RunReport.h"
+#include "platform/NativePath.h"
 #include "support/UserLanguage.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <regex>
+#include <sstream>
 
 namespace {
 
@@ -275,5 +278,93 @@ TEST(RunRecord, TheLineAndTheRecordCountTheSameBytesOverwritten)
         EXPECT_TRUE(line.StartsWith(dod ? "1 file wiped, 12.70 KB overwritten, in " : "2 files wiped, 5.86 KB overwritten, in "))
             << line;
         EXPECT_TRUE(record.Text().Contains("\n" + line + "\n")) << record.Text();
+    }
+}
+
+// What vorlix-privileged tells the window of its free-space run comes back
+// whole: every field, texts with newlines, backslashes and bytes that are not
+// UTF-8 in a path; and nothing half-formed is taken for a result.
+TEST(FreeSpaceLines, EveryFieldOfAResultRoundTripsAndMalformedLinesAreRefused)
+{
+    FreeSpaceWiper::Result sent;
+    sent.bytesWritten = UINT64_MAX;
+    sent.unreachedBytes = 670720;
+    sent.filesMade = 6;
+    sent.leftoversRemoved = 2;
+    sent.stopped = true;
+    sent.removedAll = false;
+    sent.failure = wxString::FromUTF8("Cannot write a fill file:\nNo space \\ left\t\xc3\xa9");
+    sent.medium = StorageMedium::Kind::Flash;
+    sent.discard = Discard::Outcome::NotFree;
+    sent.discardedBytes = 4096;
+    sent.periodicTrim = true;
+    sent.journal = JournalPush::State::NotCleared;
+    sent.filesystem.root = NativePath::Decode(std::string("/mnt/disk \xff\\n"));
+    sent.filesystem.type = "ext4";
+    sent.filesystem.id = 1792;
+    sent.filesystem.freeBytes = 26448896;
+    sent.filesystem.writableBytes = 25778176;
+    sent.filesystem.blockSize = 1024;
+    sent.filesystem.caveat = "network";
+    sent.filesystem.system = true;
+    sent.filesystem.inMemory = true;
+
+    FreeSpaceLines reader;
+    const std::string text = FreeSpaceLines::Progress(10, 20) + FreeSpaceLines::Result(sent);
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        ASSERT_TRUE(reader.Read(line)) << line;
+    ASSERT_TRUE(reader.HasResult());
+    EXPECT_EQ(reader.Done(), 10u);
+    EXPECT_EQ(reader.Total(), 20u);
+    const FreeSpaceWiper::Result& got = reader.GetResult();
+    EXPECT_EQ(got.bytesWritten, sent.bytesWritten);
+    EXPECT_EQ(got.unreachedBytes, sent.unreachedBytes);
+    EXPECT_EQ(got.filesMade, sent.filesMade);
+    EXPECT_EQ(got.leftoversRemoved, sent.leftoversRemoved);
+    EXPECT_EQ(got.stopped, sent.stopped);
+    EXPECT_EQ(got.removedAll, sent.removedAll);
+    EXPECT_EQ(got.failure, sent.failure);
+    EXPECT_EQ(got.medium, sent.medium);
+    EXPECT_EQ(got.discard, sent.discard);
+    EXPECT_EQ(got.discardedBytes, sent.discardedBytes);
+    EXPECT_EQ(got.periodicTrim, sent.periodicTrim);
+    EXPECT_EQ(got.journal, sent.journal);
+    EXPECT_EQ(got.filesystem.root, sent.filesystem.root);
+    EXPECT_EQ(got.filesystem.type, sent.filesystem.type);
+    EXPECT_EQ(got.filesystem.id, sent.filesystem.id);
+    EXPECT_EQ(got.filesystem.freeBytes, sent.filesystem.freeBytes);
+    EXPECT_EQ(got.filesystem.writableBytes, sent.filesystem.writableBytes);
+    EXPECT_EQ(got.filesystem.blockSize, sent.filesystem.blockSize);
+    EXPECT_EQ(got.filesystem.caveat, sent.filesystem.caveat);
+    EXPECT_EQ(got.filesystem.system, sent.filesystem.system);
+    EXPECT_EQ(got.filesystem.inMemory, sent.filesystem.inMemory);
+    EXPECT_FALSE(reader.Read("progress 1 2")) << "nothing comes after the end";
+
+    // Each a fault of its own in an otherwise whole result.
+    const FreeSpaceWiper::Result plain;
+    const std::string whole = FreeSpaceLines::Result(plain);
+    const auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string changed = whole;
+        changed.replace(changed.find(from), from.size(), to);
+        return changed;
+    };
+    const std::vector<std::string> malformed = {
+        "progress 1\n", "progress -1 2\n", "progress 1 2 3\n", "progress 01 2\n", "progress 18446744073709551616 0\n",
+        "hello\n", replaced("filesMade 0\n", ""), replaced("filesMade 0\n", "filesMade 0\nfilesMade 0\n"),
+        replaced("stopped 0", "stopped 2"), replaced("medium unknown", "medium 0"),
+        replaced("journal none", "journal"), replaced("fs.type \n", "fs.type \\q\n"),
+        replaced("fs.type \n", "fs.type \\x4\n"), replaced("fs.type \n", "fs.type \xff\n"),
+        replaced("fs.type \n", "fs.type a\tb\n"), replaced("fs.blockSize 4096", "fs.blockSize 4294967296"),
+        replaced("end\n", "colour blue\nend\n"), replaced("end\n", ""),
+    };
+    for (const std::string& lines : malformed) {
+        FreeSpaceLines broken;
+        bool all = true;
+        std::istringstream stream(lines);
+        for (std::string line; std::getline(stream, line);)
+            all = broken.Read(line) && all;
+        EXPECT_FALSE(all && broken.HasResult()) << lines;
+        EXPECT_FALSE(broken.HasResult()) << lines;
     }
 }

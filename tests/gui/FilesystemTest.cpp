@@ -2,6 +2,7 @@
 #include <wx/statusbr.h>
 
 #include <cstdlib>
+#include <iostream>
 
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -234,4 +235,80 @@ TEST(FreeSpaceWipe, AnImageThatIsNotMountedIsAskedAboutAndWipedDirectly)
     EXPECT_TRUE(Dialogs().messages[1].message.StartsWith("Free space wiped: ")) << Dialogs().messages[1].message;
     EXPECT_TRUE(frame->freeSpaceButton->IsEnabled());
     EXPECT_EQ(std::system(("e2fsck -fn '" + image + "' >/dev/null 2>&1").c_str()), 0);
+}
+
+// The administrator's free-space wipe as an ordinary user meets it, with a
+// real polkit: run by tests/scripts/privileged_polkit.sh, which names the
+// folder (on ext4, the user's own) and what polkit is set to answer:
+// "absent" (vorlix-privileged not installed), "granted" or "refused".
+TEST(AdministratorFreeSpace, OfferedWhereRootReachesMoreAndRunThroughPolkit)
+{
+    const char* folder = std::getenv("VORLIX_TEST_ADMIN_FOLDER");
+    const char* expect = std::getenv("VORLIX_TEST_ADMIN_EXPECT");
+    if (!folder || !expect)
+        GTEST_SKIP() << "run by privileged_polkit.sh, with polkit of its own";
+    const std::string mode = expect;
+    const std::string work = std::string(std::getenv("VORLIX_TEST_ADMIN_ROOT")) + "/" + FreeSpaceWiper::workFolderName;
+    Frame frame;
+    Dialogs().messages.clear();
+    if (mode == "absent") {
+        Dialogs().answers = {wxID_NO};
+        EXPECT_FALSE(frame->WipeFreeSpace(folder));
+        ASSERT_EQ(Dialogs().messages.size(), 1u);
+        EXPECT_FALSE(Dialogs().messages[0].style & wxCANCEL) << "no offer without vorlix-privileged";
+        EXPECT_TRUE(Dialogs().messages[0].message.Contains("are kept for the system: only a run with administrator "
+                                                           "rights reaches them"))
+            << Dialogs().messages[0].message;
+        return;
+    }
+    // The offer taken, then stopped at once; where polkit says no, the
+    // user's own run declined.
+    Dialogs().answers = {wxID_YES, wxID_NO};
+    ASSERT_TRUE(frame->WipeFreeSpace(folder));
+    const ShownMessage offer = Dialogs().messages.at(0);
+    EXPECT_TRUE(offer.style & wxCANCEL);
+    EXPECT_TRUE(offer.message.Contains("Wipe all of it with administrator rights?")) << offer.message;
+    EXPECT_TRUE(offer.message.Contains("deleted files whose data lies there stay readable")) << offer.message;
+    if (mode == "granted")
+        Click(frame->startButton);
+    bool workFolderSeen = false;
+    ASSERT_TRUE(PumpUntil([&] {
+        workFolderSeen = workFolderSeen || Exists(work);
+        return Dialogs().messages.size() >= 2 && !frame->IsRunning();
+    }, 120000));
+    const ShownMessage end = Dialogs().messages.at(1);
+    if (mode == "refused") {
+        EXPECT_TRUE(end.message.StartsWith("Administrator rights were not granted")) << end.message;
+        EXPECT_TRUE(end.message.Contains("Wipe only the free space you may fill instead?")) << end.message;
+        EXPECT_FALSE(workFolderSeen) << "nothing ran as root";
+        EXPECT_FALSE(frame->IsRunning());
+        EXPECT_TRUE(frame->freeSpaceButton->IsEnabled());
+        return;
+    }
+    EXPECT_TRUE(end.message.Contains("stopped. Every file it made has been removed.")) << end.message;
+    EXPECT_FALSE(Exists(work));
+
+    struct statvfs vfs;
+    ASSERT_EQ(::statvfs(folder, &vfs), 0);
+    const double mine = double(vfs.f_bavail) * vfs.f_frsize;
+    // Three passes: long enough for the progress to show.
+    frame->wipeQueue.SetMethod(WipeMethod::DoD);
+    Dialogs().messages.clear();
+    Dialogs().answers = {wxID_YES};
+    ASSERT_TRUE(frame->WipeFreeSpace(folder));
+    bool progressSeen = false;
+    ASSERT_TRUE(PumpUntil([&] {
+        progressSeen = progressSeen || frame->GetStatusBar()->GetStatusText(0).StartsWith("Wiping free space: ");
+        return Dialogs().messages.size() >= 2 && !frame->IsRunning();
+    }, 120000));
+    EXPECT_TRUE(progressSeen);
+    const wxString summary = Dialogs().messages[1].message;
+    double written = 0;
+    ASSERT_TRUE(summary.StartsWith("Free space wiped: ")) << summary;
+    ASSERT_TRUE(summary.AfterFirst(':').BeforeFirst('M').Trim(false).Trim().ToCDouble(&written)) << summary;
+    EXPECT_GT(written * 1024 * 1024, 3 * mine) << "more than this user may fill, in each pass";
+    EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "Completed");
+    std::cout << "admin-run: " << summary.BeforeFirst('\n').ToStdString() << " of " << mine << " bytes nobody may fill"
+              << std::endl;
+    EXPECT_FALSE(Exists(work));
 }

@@ -30,7 +30,8 @@ for file in ./usr/bin/vorlix ./usr/bin/vorlix-wipe ./usr/share/man/man1/vorlix-w
     ./usr/lib/vorlix/vorlix-window ./usr/share/kio/servicemenus/vorlix-wipe.desktop \
     ./usr/share/nemo/actions/vorlix-wipe.nemo_action ./usr/share/file-manager/actions/vorlix-wipe.desktop \
     ./usr/share/nautilus-python/extensions/vorlix_wipe.py ./usr/share/locale/de/LC_MESSAGES/vorlix.mo \
-    ./usr/share/locale/fr/LC_MESSAGES/vorlix.mo ./usr/share/locale/es/LC_MESSAGES/vorlix.mo; do
+    ./usr/share/locale/fr/LC_MESSAGES/vorlix.mo ./usr/share/locale/es/LC_MESSAGES/vorlix.mo \
+    ./usr/libexec/vorlix/vorlix-privileged ./usr/share/polkit-1/actions/org.vorlix.policy; do
     check "the package holds $file" grep -q " $file\$" <<<"$contents"
 done
 check "it depends on the toolkit's runtime" grep -q 'libwx_gtk3u_core-3.2\|libwxgtk3.2' <<<"$(dpkg-deb -f "$deb" Depends)"
@@ -39,6 +40,15 @@ check "it suggests what the Nautilus entry needs" grep -qw python3-nautilus <<<"
 dpkg-deb -x "$deb" "$tmp/root"
 check "the program a later instance runs loads no GTK library" bash -c "! ldd '$tmp/root/usr/bin/vorlix' | grep -qi gtk"
 check "the command-line program loads no GTK library" bash -c "! ldd '$tmp/root/usr/bin/vorlix-wipe' | grep -qi gtk"
+check "the privileged program loads no GTK library" bash -c "! ldd '$tmp/root/usr/libexec/vorlix/vorlix-privileged' | grep -qi gtk"
+check "the polkit action is valid XML naming that program" python3 -c "
+import sys, xml.etree.ElementTree as ET
+action = ET.parse(sys.argv[1]).getroot().find('action')
+notes = {a.get('key'): a.text for a in action.findall('annotate')}
+assert action.get('id') == 'org.vorlix.free-space', action.get('id')
+assert notes['org.freedesktop.policykit.exec.path'] == '/usr/libexec/vorlix/vorlix-privileged', notes
+assert notes['org.freedesktop.policykit.exec.argv1'] == 'free-space', notes
+" "$tmp/root/usr/share/polkit-1/actions/org.vorlix.policy"
 check "the window's program does" bash -c "ldd '$tmp/root/usr/lib/vorlix/vorlix-window' | grep -qi gtk"
 # Its errors include an unstripped program and uncompressed documentation.
 lintian_clean() { lintian --fail-on error "$deb" >"$tmp/lintian.log" 2>&1 || { cat "$tmp/lintian.log"; false; }; }

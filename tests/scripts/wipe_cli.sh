@@ -319,5 +319,28 @@ for number, line in enumerate(open(sys.argv[1]), 1):
 PY
 done
 
+# vorlix-privileged takes exactly its job's arguments and refuses anything
+# else before it does anything: status 2, one line on stderr, nothing on stdout.
+privileged=$(cd "$2" && pwd)/libexec/vorlix/vorlix-privileged
+fresh; mkdir "$tmp/w/folder"; echo keep >"$tmp/w/file"; ln -s folder "$tmp/w/link"
+refuses() {
+    local what=$1; shift
+    (cd "$tmp/w" && "$privileged" "$@" >"$tmp/out" 2>"$tmp/err")
+    check "vorlix-privileged refuses $what: status 2, one line, no output" \
+        test $? -eq 2 -a ! -s "$tmp/out" -a "$(wc -l <"$tmp/err")" -eq 1
+}
+before=$(sums)
+refuses "no job"
+refuses "an unknown job" wipe-drive "$tmp/w/folder" random
+refuses "too few arguments" free-space "$tmp/w/folder"
+refuses "too many arguments" free-space "$tmp/w/folder" random random
+refuses "an unknown method" free-space "$tmp/w/folder" gutmann
+refuses "a relative folder" free-space folder random
+refuses "a link to a folder" free-space "$tmp/w/link" random
+refuses "a file" free-space "$tmp/w/file" random
+refuses "a missing folder" free-space "$tmp/w/missing" random
+PKEXEC_UID=1x refuses "a PKEXEC_UID that is no number" free-space "$tmp/w/folder" random
+check "the refusals left no trace" test "$(sums)" = "$before" -a ! -e "$tmp/w/folder/.vorlix-free-space"
+
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

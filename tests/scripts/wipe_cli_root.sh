@@ -18,7 +18,7 @@ loop=
 floop=
 fuse=$tmp/fuse full=$tmp/full fuse_pid=
 cleanup() {
-    for point in "$mnt" "$tmp/merged" "$tmp/ro" "$fuse" "$full"; do mountpoint -q "$point" && umount "$point"; done
+    for point in "$mnt" "$tmp/tmpfs" "$tmp/merged" "$tmp/ro" "$fuse" "$full"; do mountpoint -q "$point" && umount "$point"; done
     [ -n "$fuse_pid" ] && kill "$fuse_pid" 2>/dev/null
     dmsetup remove "$flakey" 2>/dev/null
     [ -n "$loop" ] && losetup -d "$loop"
@@ -122,6 +122,21 @@ echo kept >"$mnt/withfile"
 (cd "$mnt" && "$wipe" -q --report "$tmp/both.txt" --free-space . withfile >/dev/null 2>&1)
 check "files and free space: one text record of both" test $? -eq 0 \
     -a "$(grep -c -e "^Wiped: $mnt/withfile (5 bytes" -e "^Free space wiped: $mnt (ext4 on $mnt, " "$tmp/both.txt")" -eq 2
+
+# vorlix-privileged as pkexec starts it refuses a folder its caller cannot
+# write in, and a filesystem with no free space to wipe, making nothing.
+privileged=$(cd "$2" && pwd)/libexec/vorlix/vorlix-privileged
+mkdir -m 755 "$mnt/roots"
+PKEXEC_UID=65534 "$privileged" free-space "$mnt/roots" random >"$tmp/outp" 2>"$tmp/errp"
+check "vorlix-privileged: a folder the caller cannot write in: status 2, nothing made" \
+    test $? -eq 2 -a ! -s "$tmp/outp" -a ! -e "$mnt/.vorlix-free-space" -a ! -e "$mnt/roots/.vorlix-free-space"
+mkdir "$tmp/tmpfs" && mount -t tmpfs -o size=1M tmpfs "$tmp/tmpfs"
+for folder in "$tmp/tmpfs" /proc/sys; do
+    "$privileged" free-space "$folder" dod >"$tmp/outp" 2>"$tmp/errp"
+    check "vorlix-privileged: $folder: status 2, one line, nothing made" \
+        test $? -eq 2 -a ! -s "$tmp/outp" -a "$(wc -l <"$tmp/errp")" -eq 1 -a ! -e "$folder/.vorlix-free-space"
+done
+umount "$tmp/tmpfs"
 umount "$mnt"
 check "the deleted file's content is gone from the device" test "$(count "$tmp/marker.deleted" "$tmp/disk.img")" -eq 0
 

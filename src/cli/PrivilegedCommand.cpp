@@ -1,0 +1,117 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/PrivilegedCommand.h"
+
+#include "cli/StopSignals.h"
+#include "engine/ConsoleText.h"
+#include "engine/FreeSpaceLines.h"
+#include "engine/FreeSpaceWiper.h"
+#include "platform/CallerAccess.h"
+
+#include <wx/stopwatch.h>
+#include <wx/translation.h>
+#include <wx/utils.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <ostream>
+#include <thread>
+
+namespace {
+
+const long pollMs = 50;
+const long progressEveryMs = 500;
+
+// A "stop" line on the input, from the window's Stop.
+std::atomic<bool> stopAsked{false};
+
+void ListenForStop()
+{
+    char line[64];
+    while (std::fgets(line, sizeof line, stdin))
+        if (std::strcmp(line, "stop\n") == 0 || std::strcmp(line, "stop") == 0)
+            stopAsked = true;
+}
+
+}  // namespace
+
+PrivilegedCommand::PrivilegedCommand(const std::vector<wxString>& args, std::ostream& out, std::ostream& err)
+    : args(args), out(out), err(err)
+{
+}
+
+int PrivilegedCommand::Run()
+{
+    const wxString refusal = Refusal();
+    if (!refusal.empty()) {
+        err << "vorlix-privileged: " << ConsoleText::Of(refusal) << std::endl;
+        return Refused;
+    }
+    return WipeFreeSpace();
+}
+
+wxString PrivilegedCommand::Refusal() const
+{
+    const wxString usage = _("usage: vorlix-privileged free-space FOLDER random|dod");
+    if (args.empty())
+        return usage;
+    if (args[0] != "free-space")
+        return wxString::Format(_("unknown job: %s"), args[0]);
+    if (args.size() != 3)
+        return usage;
+    const wxString& folder = args[1];
+    if (args[2] != "random" && args[2] != "dod")
+        return wxString::Format(_("unknown method: %s"), args[2]);
+    if (!folder.StartsWith("/"))
+        return wxString::Format(_("not an absolute path: %s"), folder);
+    if (!CallerAccess::IsPlainFolder(folder))
+        return wxString::Format(_("not a folder (a link is never followed): %s"), folder);
+    unsigned long uid = 0;
+    if (!CallerAccess::Caller(uid))
+        return _("PKEXEC_UID is not a user id");
+    // Only what the user could start on a filesystem they use.
+    if (!CallerAccess::CanWriteIn(uid, folder))
+        return wxString::Format(_("the calling user cannot write in %s"), folder);
+    FreeSpaceWiper::Check check;
+    wxString detail;
+    if (!FreeSpaceWiper::Inspect(folder, check, detail))
+        return wxString::Format(_("cannot examine the folder (%s): %s"), detail, folder);
+    return check.refusal;
+}
+
+bool PrivilegedCommand::Tell(const std::string& text)
+{
+    if (outputOk) {
+        out << text << std::flush;
+        outputOk = !out.fail();
+    }
+    return outputOk;
+}
+
+int PrivilegedCommand::WipeFreeSpace()
+{
+    // SIGPIPE is ignored from here on: a window that went away fails the write.
+    StopSignals::Install();
+    std::thread(ListenForStop).detach();
+    FreeSpaceWiper wiper(args[1], args[2] == "dod" ? WipeMethod::DoD : WipeMethod::Random);
+    Tell(FreeSpaceLines::Progress(0, 0));
+    std::thread worker([&wiper] { wiper.Run(); });
+    wxStopWatch clock;
+    long lastTold = 0;
+    while (!wiper.IsFinished()) {
+        if (StopSignals::Received() || stopAsked || !outputOk)
+            wiper.RequestStop();
+        if (clock.Time() - lastTold >= progressEveryMs) {
+            lastTold = clock.Time();
+            Tell(FreeSpaceLines::Progress(wiper.BytesWritten(), wiper.TotalBytes()));
+        }
+        wxMilliSleep(pollMs);
+    }
+    worker.join();
+    const FreeSpaceWiper::Result result = wiper.GetResult();
+    Tell(FreeSpaceLines::Progress(result.bytesWritten, wiper.TotalBytes()));
+    Tell(FreeSpaceLines::Result(result));
+    if (result.stopped)
+        return Stopped;
+    return result.failure.empty() ? Done : NotDone;
+}

@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "engine/FreeSpaceWiper.h"
+
+#include <cstdint>
+#include <string>
+
+// The lines in which vorlix-privileged tells the window how its free-space
+// wipe goes: "progress DONE TOTAL" while it runs, then the whole Result, one
+// field a line between "result" and "end". Texts are UTF-8 with \\, \n and
+// control characters escaped, so that each field stays on its line. Written
+// and read here alone; the reader takes nothing it does not know.
+class FreeSpaceLines {
+public:
+    static std::string Progress(uint64_t done, uint64_t total);
+    static std::string Result(const FreeSpaceWiper::Result& result);
+
+    // Takes one line without its newline; false when it is malformed (an
+    // unknown or repeated field, a bad number or escape, anything after
+    // "end"), after which every further line is refused too.
+    bool Read(const std::string& line);
+
+    bool Broken() const { return broken; }
+    // True once the whole result has been read.
+    bool HasResult() const { return complete; }
+    // Lines were read, none of them malformed.
+    bool HeardFrom() const { return heard && !broken; }
+    uint64_t Done() const { return done; }
+    uint64_t Total() const { return total; }
+    const FreeSpaceWiper::Result& GetResult() const { return result; }
+
+private:
+    bool ReadField(const std::string& key, const std::string& value);
+    bool Refuse();
+
+    bool broken = false;
+    bool heard = false;
+    bool inResult = false;
+    bool complete = false;
+    uint64_t done = 0;
+    uint64_t total = 0;
+    // The fields read so far, one bit each, so that none is missing or twice.
+    uint32_t seen = 0;
+    FreeSpaceWiper::Result result;
+};

@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The administrator's free-space wipe against a real polkit, as an ordinary
+# user (nobody) meets it: in a mount namespace of its own, a system bus and
+# polkitd of the test's own, vorlix-privileged and the action installed over
+# /usr, and a rule over /etc/polkit-1 that lets nobody through (or not). On
+# an ext4 image in nobody's folder: without vorlix-privileged no offer and
+# the same warning up front, from the window and vorlix-wipe; granted, the
+# window runs the wipe as root, stops it, runs it again to its end, and less
+# of a deleted file that filled the blocks kept for root is left than those
+# blocks hold (an ordinary user's run leaves all of them); refused, the
+# window says so and nothing ran as root. Nothing outside the
+# namespace changes.
+# Usage: privileged_polkit.sh <vorlix binary> <build folder>
+set -uo pipefail
+build=$(cd "$2" && pwd)
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+if [ "$(id -u)" -ne 0 ]; then echo "skipped: a system bus and polkitd of the test's own need root"; exit 77; fi
+for tool in dbus-daemon /usr/lib/polkit-1/polkitd /usr/bin/pkexec pkaction xvfb-run unshare runuser; do
+    command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
+id nobody >/dev/null 2>&1 || { echo "skipped: no user nobody"; exit 77; }
+if [ -z "${VORLIX_POLKIT_NAMESPACE:-}" ]; then
+    VORLIX_POLKIT_NAMESPACE=1 exec unshare -m --propagation private bash "$0" "$@"
+fi
+
+tmp=$(mktemp -d)
+chmod 755 "$tmp"
+mnt=$tmp/mnt
+dbus_pid= polkit_pid=
+cleanup() {
+    [ -n "$polkit_pid" ] && kill "$polkit_pid" 2>/dev/null
+    [ -n "$dbus_pid" ] && kill "$dbus_pid" 2>/dev/null
+    mountpoint -q "$mnt" && umount "$mnt"
+    for point in /usr /etc/polkit-1 /run/dbus /root; do umount "$point" 2>/dev/null; done
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+failures=0
+passes=0
+check() {
+    local what=$1; shift
+    if "$@"; then passes=$((passes + 1)); echo "ok: $what"; else failures=$((failures + 1)); echo "FAILED: $what"; fi
+}
+overlay() {
+    mkdir -p "$tmp/$2-upper" "$tmp/$2-work"
+    mount -t overlay overlay -o "lowerdir=$1,upperdir=$tmp/$2-upper,workdir=$tmp/$2-work" "$1"
+}
+# polkit's answer for nobody: polkit.Result.YES or NO. polkitd reads the
+# rules when it starts.
+polkit() {
+    [ -n "$polkit_pid" ] && kill "$polkit_pid" 2>/dev/null && wait "$polkit_pid" 2>/dev/null
+    cat >/etc/polkit-1/rules.d/50-vorlix-test.rules <<JS
+polkit.addRule(function(action, subject) {
+    if (action.id == "org.vorlix.free-space" && subject.user == "nobody")
+        return polkit.Result.$1;
+});
+JS
+    chmod 644 /etc/polkit-1/rules.d/50-vorlix-test.rules
+    /usr/lib/polkit-1/polkitd --no-debug >"$tmp/polkitd.log" 2>&1 &
+    polkit_pid=$!
+    for _ in $(seq 100); do pkaction >/dev/null 2>&1 && return 0; sleep 0.1; done
+    cat "$tmp/polkitd.log"; return 1
+}
+# A fresh ext4 image in nobody's folder, every block of it once held a marker
+# (root fills the blocks kept for it too), deleted again.
+image() {
+    truncate -s 320M "$tmp/disk.img" && mkfs.ext4 -q -F -m 5 "$tmp/disk.img" && mkdir -p "$mnt" \
+        && mount -o loop "$tmp/disk.img" "$mnt" || return 1
+    chown nobody "$mnt"
+    yes "$marker" >"$mnt/filler" 2>/dev/null
+    rm "$mnt/filler"
+    runuser -u nobody -- mkdir "$mnt/docs"
+    sync
+}
+# The window's case as nobody, under a display of its own.
+window() {
+    runuser -u nobody -- env HOME="$tmp/home" XDG_STATE_HOME="$tmp/home/state" LANGUAGE=en \
+        VORLIX_TEST_ADMIN_FOLDER="$mnt/docs" VORLIX_TEST_ADMIN_ROOT="$mnt" VORLIX_TEST_ADMIN_EXPECT="$1" \
+        xvfb-run -a -s "-screen 0 1280x1024x24" "$build/tests/gui_tests" --gtest_filter='AdministratorFreeSpace.*' \
+        >"$tmp/window-$1.log" 2>&1
+    local status=$?
+    grep -q '^\[  PASSED  \] 1 test' "$tmp/window-$1.log" && [ "$status" -eq 0 ] || { cat "$tmp/window-$1.log"; false; }
+}
+marker=VORLIX-POLKIT-MARKER-$(od -An -N8 -tx8 /dev/urandom | tr -d ' ')
+mkdir -m 700 "$tmp/home" && chown nobody "$tmp/home"
+
+mount -t tmpfs tmpfs /run/dbus
+# root's own state folder, where the job keeps its crash record, stays untouched.
+mount -t tmpfs tmpfs /root
+dbus-daemon --system --fork --print-pid >"$tmp/dbus.pid" || { echo "FAILED: the system bus starts"; exit 1; }
+dbus_pid=$(cat "$tmp/dbus.pid")
+overlay /usr usr
+overlay /etc/polkit-1 polkit
+rm -rf /usr/libexec/vorlix
+check "the image is made" image
+
+# Not installed: no offer, and what stays unreached is said up front.
+check "absent: polkitd starts" polkit YES
+check "absent: no offer, the warning in the question" window absent
+runuser -u nobody -- "$build/bin/vorlix-wipe" -n --free-space "$mnt/docs" >/dev/null 2>"$tmp/cli.err"
+check "vorlix-wipe as nobody says what only an administrator's run reaches" \
+    grep -q 'kept for the system: only a run with administrator rights reaches them' "$tmp/cli.err"
+
+mkdir -p /usr/libexec/vorlix
+install -m 755 "$build/libexec/vorlix/vorlix-privileged" /usr/libexec/vorlix/
+install -m 644 "$source_dir/dist/org.vorlix.policy" /usr/share/polkit-1/actions/
+check "granted: polkitd starts" polkit YES
+pkaction --verbose --action-id org.vorlix.free-space >"$tmp/pkaction" 2>&1
+check "pkaction lists the action and the program it runs" \
+    grep -q 'exec.path -> /usr/libexec/vorlix/vorlix-privileged' "$tmp/pkaction"
+kept_for_root=$(( $(stat -f -c '(%f - %a) * %S' "$mnt") ))
+check "granted: the window runs the wipe as root, stopped at once and then to its end" window granted
+grep -o 'admin-run: .*' "$tmp/window-granted.log"
+umount "$mnt"
+# The blocks ext4 keeps back even from root stay as they were, a few MB:
+# less of the marker is left than the blocks kept for root hold.
+left=$(( $(grep -o -a -F "$marker" "$tmp/disk.img" | wc -l) * (${#marker} + 1) ))
+echo "marker bytes left: $left; blocks kept for root: $kept_for_root bytes"
+check "granted: less of the deleted file is left than the blocks kept for root hold" test "$left" -lt "$kept_for_root"
+
+check "refused: the image is made again" image
+check "refused: polkitd starts" polkit NO
+check "refused: the window says so, and nothing ran as root" window refused
+check "refused: the marker still fills the free space" test "$(grep -c -a -F "$marker" "$tmp/disk.img")" -gt 0
+
+echo "$passes passed, $failures failed"
+[ "$failures" -eq 0 ]

@@ -10,10 +10,10 @@ namespace {
 
 // Every field of a Result, in the order they are written.
 const char* const fields[] = {
-    "bytesWritten", "unreachedBytes", "filesMade", "leftoversRemoved", "stopped", "removedAll",
+    "bytesWritten", "unreachedBytes", "filesMade", "keptBackWritten", "heldMilliseconds", "leftoversRemoved", "stopped", "removedAll",
     "failure", "medium", "discard", "discardedBytes", "periodicTrim", "journal",
     "fs.root", "fs.type", "fs.id", "fs.freeBytes", "fs.writableBytes", "fs.blockSize",
-    "fs.caveat", "fs.system", "fs.inMemory",
+    "fs.caveat", "fs.system", "fs.freezable", "fs.inMemory",
 };
 constexpr size_t fieldCount = std::size(fields);
 
@@ -115,12 +115,12 @@ std::string FreeSpaceLines::Result(const FreeSpaceWiper::Result& r)
     const FreeSpace::Filesystem& fs = r.filesystem;
     const std::string values[] = {
         std::to_string(r.bytesWritten), std::to_string(r.unreachedBytes), std::to_string(r.filesMade),
-        std::to_string(r.leftoversRemoved), r.stopped ? "1" : "0", r.removedAll ? "1" : "0", Escape(r.failure),
+        std::to_string(r.keptBackWritten), std::to_string(r.heldMilliseconds), std::to_string(r.leftoversRemoved), r.stopped ? "1" : "0", r.removedAll ? "1" : "0", Escape(r.failure),
         media[static_cast<size_t>(r.medium)], discards[static_cast<size_t>(r.discard)],
         std::to_string(r.discardedBytes), r.periodicTrim ? "1" : "0", journals[static_cast<size_t>(r.journal)],
         Escape(fs.root), Escape(fs.type), std::to_string(fs.id), std::to_string(fs.freeBytes),
         std::to_string(fs.writableBytes), std::to_string(fs.blockSize), Escape(fs.caveat), fs.system ? "1" : "0",
-        fs.inMemory ? "1" : "0",
+        fs.freezable ? "1" : "0", fs.inMemory ? "1" : "0",
     };
     static_assert(std::size(values) == fieldCount, "one value per field");
     std::string out = "result\n";
@@ -185,6 +185,11 @@ bool FreeSpaceLines::ReadField(const std::string& key, const std::string& value)
         return Number(value, r.unreachedBytes);
     if (key == "filesMade")
         return Number(value, r.filesMade);
+    if (key == "keptBackWritten")
+        return Number(value, r.keptBackWritten);
+    if (key == "heldMilliseconds")
+        return Number(value, number) && number <= UINT32_MAX
+               && (r.heldMilliseconds = static_cast<uint32_t>(number), true);
     if (key == "leftoversRemoved")
         return Number(value, number) && number <= UINT32_MAX
                && (r.leftoversRemoved = static_cast<unsigned>(number), true);
@@ -220,5 +225,7 @@ bool FreeSpaceLines::ReadField(const std::string& key, const std::string& value)
         return Unescape(value, fs.caveat);
     if (key == "fs.system")
         return Flag(value, fs.system);
+    if (key == "fs.freezable")
+        return Flag(value, fs.freezable);
     return Flag(value, fs.inMemory);  // the last field; Read checked the name
 }

@@ -290,6 +290,8 @@ TEST(FreeSpaceLines, EveryFieldOfAResultRoundTripsAndMalformedLinesAreRefused)
     sent.bytesWritten = UINT64_MAX;
     sent.unreachedBytes = 670720;
     sent.filesMade = 6;
+    sent.keptBackWritten = 2682880;
+    sent.heldMilliseconds = 41;
     sent.leftoversRemoved = 2;
     sent.stopped = true;
     sent.removedAll = false;
@@ -307,6 +309,7 @@ TEST(FreeSpaceLines, EveryFieldOfAResultRoundTripsAndMalformedLinesAreRefused)
     sent.filesystem.blockSize = 1024;
     sent.filesystem.caveat = "network";
     sent.filesystem.system = true;
+    sent.filesystem.freezable = true;
     sent.filesystem.inMemory = true;
 
     FreeSpaceLines reader;
@@ -321,6 +324,8 @@ TEST(FreeSpaceLines, EveryFieldOfAResultRoundTripsAndMalformedLinesAreRefused)
     EXPECT_EQ(got.bytesWritten, sent.bytesWritten);
     EXPECT_EQ(got.unreachedBytes, sent.unreachedBytes);
     EXPECT_EQ(got.filesMade, sent.filesMade);
+    EXPECT_EQ(got.keptBackWritten, sent.keptBackWritten);
+    EXPECT_EQ(got.heldMilliseconds, sent.heldMilliseconds);
     EXPECT_EQ(got.leftoversRemoved, sent.leftoversRemoved);
     EXPECT_EQ(got.stopped, sent.stopped);
     EXPECT_EQ(got.removedAll, sent.removedAll);
@@ -338,6 +343,7 @@ TEST(FreeSpaceLines, EveryFieldOfAResultRoundTripsAndMalformedLinesAreRefused)
     EXPECT_EQ(got.filesystem.blockSize, sent.filesystem.blockSize);
     EXPECT_EQ(got.filesystem.caveat, sent.filesystem.caveat);
     EXPECT_EQ(got.filesystem.system, sent.filesystem.system);
+    EXPECT_EQ(got.filesystem.freezable, sent.filesystem.freezable);
     EXPECT_EQ(got.filesystem.inMemory, sent.filesystem.inMemory);
     EXPECT_FALSE(reader.Read("progress 1 2")) << "nothing comes after the end";
 

@@ -23,6 +23,7 @@ AdminFreeSpaceRun::~AdminFreeSpaceRun()
 
 bool AdminFreeSpaceRun::Start()
 {
+    record.Begin({}, algorithm, false);
     details.started = wxDateTime::UNow();
     wxString detail;
     if (!step.Start({"free-space", folder, algorithm == WipeMethod::DoD ? "dod" : "random"}, detail))
@@ -61,8 +62,11 @@ WipeRun::Outcome AdminFreeSpaceRun::Finish()
 {
     if (thread.joinable())
         thread.join();
-    if (lines.HasResult())
-        return FreeSpaceRun::Ended(lines.GetResult(), details);
+    if (lines.HasResult()) {
+        const Outcome outcome = FreeSpaceRun::Ended(lines.GetResult(), details);
+        record.AddFreeSpace(details);
+        return outcome;
+    }
     FreeSpaceWiper::Result result;
     // Nothing is known of what it made, so nothing is promised about it.
     result.removedAll = false;
@@ -78,6 +82,7 @@ WipeRun::Outcome AdminFreeSpaceRun::Finish()
                          + (said.empty() ? wxString() : "\n" + said);
     }
     Outcome outcome = FreeSpaceRun::Ended(result, details);
+    record.AddFreeSpace(details);
     if (notAuthorized)
         outcome.message = result.failure;
     return outcome;

@@ -3,6 +3,7 @@
 
 #include "engine/FreeSpaceLines.h"
 #include "engine/RunOutcome.h"
+#include "engine/RunRecord.h"
 #include "engine/WipeMethod.h"
 #include "engine/WipeRun.h"
 #include "platform/PrivilegedStep.h"
@@ -40,6 +41,8 @@ public:
     const wxString& Folder() const { return folder; }
     WipeMethod Method() const { return algorithm; }
     const FreeSpaceOutcome& Details() const { return details; }
+    // None where polkit said no: nothing ran.
+    const RunRecord* Record() const override { return notAuthorized ? nullptr : &record; }
 
 private:
     void Read();
@@ -56,4 +59,5 @@ private:
     int status = -1;
     bool notAuthorized = false;
     FreeSpaceOutcome details;
+    RunRecord record;
 };

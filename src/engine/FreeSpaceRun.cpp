@@ -11,7 +11,7 @@
 #include <system_error>
 
 FreeSpaceRun::FreeSpaceRun(const wxString& folder, WipeMethod algorithm)
-    : wiper(folder, algorithm)
+    : wiper(folder, algorithm), algorithm(algorithm)
 {
     details.folder = AbsoluteFolder(folder);
 }
@@ -36,6 +36,7 @@ bool FreeSpaceRun::Start()
 {
     // A stop asked of an earlier file run must not end this one at once.
     Wiper::ResetRun();
+    record.Begin({}, algorithm, false);
     details.started = wxDateTime::UNow();
     try {
         thread = std::thread([this] { wiper.Run(); });
@@ -54,7 +55,9 @@ WipeRun::Outcome FreeSpaceRun::Finish()
 {
     if (thread.joinable())
         thread.join();
-    return Ended(wiper.GetResult(), details);
+    const Outcome outcome = Ended(wiper.GetResult(), details);
+    record.AddFreeSpace(details);
+    return outcome;
 }
 
 WipeRun::Outcome FreeSpaceRun::Ended(const FreeSpaceWiper::Result& result, FreeSpaceOutcome& details)

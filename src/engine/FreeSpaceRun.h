@@ -2,6 +2,7 @@
 
 #include "engine/FreeSpaceWiper.h"
 #include "engine/RunOutcome.h"
+#include "engine/RunRecord.h"
 #include "engine/WipeRun.h"
 
 #include <wx/string.h>
@@ -31,6 +32,8 @@ public:
     Outcome Finish() override;
     // What the run did, for the record; complete once Finish() has returned.
     const FreeSpaceOutcome& Details() const { return details; }
+    // The same as the record a user saves from the box at the end.
+    const RunRecord* Record() const override { return &record; }
 
     // The question before a run: the filesystem, its free space and what the
     // run does to it.
@@ -49,6 +52,8 @@ public:
 
 private:
     FreeSpaceWiper wiper;
+    const WipeMethod algorithm;
     std::thread thread;
     FreeSpaceOutcome details;
+    RunRecord record;
 };

@@ -10,7 +10,7 @@
 
 #include <system_error>
 
-VolumeRun::VolumeRun(const wxString& path, WipeMethod method) : wiper(path, method)
+VolumeRun::VolumeRun(const wxString& path, WipeMethod method) : wiper(path, method), method(method)
 {
     wxFileName absolute(path);
     absolute.MakeAbsolute();
@@ -29,6 +29,7 @@ VolumeRun::~VolumeRun()
 bool VolumeRun::Start()
 {
     Wiper::ResetRun();
+    record.Begin({}, method, false);
     details.started = wxDateTime::UNow();
     try {
         thread = std::thread([this] { wiper.Run(); });
@@ -57,6 +58,7 @@ WipeRun::Outcome VolumeRun::Finish()
     details.inodesCleared = result.inodesCleared;
     details.namesCleared = result.namesCleared;
     details.unreached = result.unreached;
+    record.AddFreeSpace(details);
     return Outcome{Summary(result), _("Wipe free space"), _("Completed"), result.failure.empty() && !result.stopped,
                    wxString(), wxString()};
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/RunOutcome.h"
+#include "engine/RunRecord.h"
 #include "engine/VolumeWiper.h"
 #include "engine/WipeRun.h"
 
@@ -30,6 +31,8 @@ public:
     Outcome Finish() override;
     // What the run did, for the record; complete once Finish() has returned.
     const FreeSpaceOutcome& Details() const { return details; }
+    // The same as the record a user saves from the box at the end.
+    const RunRecord* Record() const override { return &record; }
 
     // The question before a run, and what a dry run says.
     static wxString Question(const wxString& path, const ExtVolume::Facts& facts, WipeMethod method);
@@ -38,6 +41,8 @@ public:
 
 private:
     VolumeWiper wiper;
+    const WipeMethod method;
     std::thread thread;
     FreeSpaceOutcome details;
+    RunRecord record;
 };

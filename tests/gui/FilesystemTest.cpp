@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <wx/filedlg.h>
 #include <wx/statusbr.h>
 
 #include <cstdlib>
@@ -166,6 +167,18 @@ TEST(FreeSpaceWipe, AsksNamingTheFilesystemRunsToTheEndAndStopOrCloseMidwayRemov
     {
         Frame frame;
         Dialogs().messages.clear();
+        // Yes to the question, then Save report... in the box at the end.
+        const std::string saved = ext4.Path("docs/report.json");
+        Dialogs().answers = {wxID_YES, wxID_HELP};
+        Dialogs().onOtherDialog = [&saved](wxDialog* dialog) {
+            Dialogs().onOtherDialog = nullptr;
+            auto* chooser = dynamic_cast<wxFileDialog*>(dialog);
+            if (!chooser)
+                return int(wxID_CANCEL);
+            chooser->SetPath(saved);
+            EXPECT_TRUE(PumpUntil([&] { return chooser->GetPath() == wxString(saved); }, 3000));
+            return int(wxID_OK);
+        };
         EXPECT_TRUE(frame->WipeFreeSpace(ext4.Path("docs")));
         ASSERT_EQ(Dialogs().messages.size(), 1u);
         const ShownMessage question = Dialogs().messages[0];
@@ -187,6 +200,13 @@ TEST(FreeSpaceWipe, AsksNamingTheFilesystemRunsToTheEndAndStopOrCloseMidwayRemov
         EXPECT_TRUE(frame->startButton->IsEnabled());
         EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "Completed");
         EXPECT_FALSE(Exists(work));
+        ASSERT_TRUE(PumpUntil([&] { return Exists(saved); }, 5000));
+        const std::string json = ReadFile(saved);
+        EXPECT_NE(json.find("\"kind\": \"free-space\""), std::string::npos) << json;
+        EXPECT_NE(json.find("\"folder\": \"" + ext4.Path("docs") + "\", \"filesystem\": \"ext4\""), std::string::npos)
+            << json;
+        EXPECT_NE(json.find("\"outcome\": \"wiped\""), std::string::npos) << json;
+        ::unlink(saved.c_str());
         EXPECT_EQ(FreeBlocks(ext4.Path("")), freeBefore);
     }
 

@@ -28,7 +28,7 @@ public:
 
 private:
     // Why the arguments are refused; empty when they are sound.
-    wxString Refusal() const;
+    wxString Refusal();
     int WipeFreeSpace();
     // Writes text to out; false once it cannot.
     bool Tell(const std::string& text);
@@ -37,4 +37,7 @@ private:
     std::ostream& out;
     std::ostream& err;
     bool outputOk = true;
+    // The folder, opened once it is checked not to be a link; checked and
+    // wiped through it (CallerAccess::HeldPath).
+    wxString heldFolder;
 };

@@ -7,12 +7,17 @@ bool CallerAccess::Caller(unsigned long&)
     return false;
 }
 
-bool CallerAccess::IsPlainFolder(const wxString&)
+int CallerAccess::HoldFolder(const wxString&)
 {
-    return false;
+    return -1;
 }
 
-bool CallerAccess::CanWriteIn(unsigned long, const wxString&)
+wxString CallerAccess::HeldPath(int)
+{
+    return wxString();
+}
+
+bool CallerAccess::CanWriteIn(unsigned long, int)
 {
     return false;
 }

@@ -3,6 +3,7 @@
 
 #include "platform/NativePath.h"
 
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -28,20 +29,25 @@ bool CallerAccess::Caller(unsigned long& uid)
     return uid <= 0xFFFFFFFEul;  // (uid_t)-1 names nobody
 }
 
-bool CallerAccess::IsPlainFolder(const wxString& path)
-{
-    std::string native;
-    struct stat st;
-    return NativePath::Encode(path, native) && ::lstat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool CallerAccess::CanWriteIn(unsigned long uid, const wxString& path)
+int CallerAccess::HoldFolder(const wxString& path)
 {
     std::string native;
     if (!NativePath::Encode(path, native))
+        return -1;
+    return ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+wxString CallerAccess::HeldPath(int held)
+{
+    return wxString::Format("/proc/self/fd/%d", held);
+}
+
+bool CallerAccess::CanWriteIn(unsigned long uid, int held)
+{
+    if (held < 0)
         return false;
     if (uid == ::geteuid())
-        return ::access(native.c_str(), W_OK | X_OK) == 0;
+        return ::faccessat(held, ".", W_OK | X_OK, 0) == 0;
     if (::geteuid() != 0)
         return false;  // cannot become another user to ask
     // The user's groups, looked up before the fork.
@@ -61,7 +67,8 @@ bool CallerAccess::CanWriteIn(unsigned long uid, const wxString& path)
     if (child == 0) {
         const bool became = ::setgroups(groups.size(), groups.data()) == 0 && ::setgid(gid) == 0
                             && ::setuid(static_cast<uid_t>(uid)) == 0 && ::geteuid() == uid;
-        ::_exit(became && ::access(native.c_str(), W_OK | X_OK) == 0 ? 0 : 1);
+        // The held folder itself: /proc/self/fd is not this user's to read.
+        ::_exit(became && ::faccessat(held, ".", W_OK | X_OK, 0) == 0 ? 0 : 1);
     }
     if (child < 0)
         return false;

@@ -19,8 +19,8 @@
 
 namespace {
 
-const long pollMs = 50;
-const long progressEveryMs = 500;
+const long pollMs = 20;
+const long progressEveryMs = 100;  // the window looks as often
 
 // A "stop" line on the input, from the window's Stop.
 std::atomic<bool> stopAsked{false};
@@ -50,7 +50,7 @@ int PrivilegedCommand::Run()
     return WipeFreeSpace();
 }
 
-wxString PrivilegedCommand::Refusal() const
+wxString PrivilegedCommand::Refusal()
 {
     const wxString usage = _("usage: vorlix-privileged free-space FOLDER random|dod");
     if (args.empty())
@@ -64,17 +64,19 @@ wxString PrivilegedCommand::Refusal() const
         return wxString::Format(_("unknown method: %s"), args[2]);
     if (!folder.StartsWith("/"))
         return wxString::Format(_("not an absolute path: %s"), folder);
-    if (!CallerAccess::IsPlainFolder(folder))
+    const int held = CallerAccess::HoldFolder(folder);
+    if (held < 0)
         return wxString::Format(_("not a folder (a link is never followed): %s"), folder);
+    heldFolder = CallerAccess::HeldPath(held);
     unsigned long uid = 0;
     if (!CallerAccess::Caller(uid))
         return _("PKEXEC_UID is not a user id");
     // Only what the user could start on a filesystem they use.
-    if (!CallerAccess::CanWriteIn(uid, folder))
+    if (!CallerAccess::CanWriteIn(uid, held))
         return wxString::Format(_("the calling user cannot write in %s"), folder);
     FreeSpaceWiper::Check check;
     wxString detail;
-    if (!FreeSpaceWiper::Inspect(folder, check, detail))
+    if (!FreeSpaceWiper::Inspect(heldFolder, check, detail))
         return wxString::Format(_("cannot examine the folder (%s): %s"), detail, folder);
     return check.refusal;
 }
@@ -93,7 +95,7 @@ int PrivilegedCommand::WipeFreeSpace()
     // SIGPIPE is ignored from here on: a window that went away fails the write.
     StopSignals::Install();
     std::thread(ListenForStop).detach();
-    FreeSpaceWiper wiper(args[1], args[2] == "dod" ? WipeMethod::DoD : WipeMethod::Random);
+    FreeSpaceWiper wiper(heldFolder, args[2] == "dod" ? WipeMethod::DoD : WipeMethod::Random);
     Tell(FreeSpaceLines::Progress(0, 0));
     std::thread worker([&wiper] { wiper.Run(); });
     wxStopWatch clock;

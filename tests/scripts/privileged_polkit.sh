@@ -6,11 +6,11 @@
 # /usr, and a rule over /etc/polkit-1 that lets nobody through (or not). On
 # an ext4 image in nobody's folder: without vorlix-privileged no offer and
 # the same warning up front, from the window and vorlix-wipe; granted, the
-# window runs the wipe as root, stops it, runs it again to its end, and less
-# of a deleted file that filled the blocks kept for root is left than those
-# blocks hold (an ordinary user's run leaves all of them); refused, the
-# window says so and nothing ran as root. Nothing outside the
-# namespace changes.
+# window runs the wipe as root, stops it, runs it again to its end, and
+# nothing is left of a deleted file that filled the blocks kept for root (an
+# ordinary user's run leaves all of them); polkit shows the action in the
+# asker's language; refused, the window says so and nothing ran as root.
+# Nothing outside the namespace changes.
 # Usage: privileged_polkit.sh <vorlix binary> <build folder>
 set -uo pipefail
 build=$(cd "$2" && pwd)
@@ -57,7 +57,8 @@ polkit.addRule(function(action, subject) {
 });
 JS
     chmod 644 /etc/polkit-1/rules.d/50-vorlix-test.rules
-    /usr/lib/polkit-1/polkitd --no-debug >"$tmp/polkitd.log" 2>&1 &
+    # As the system starts it: with no language of the test's.
+    env -u LANGUAGE /usr/lib/polkit-1/polkitd --no-debug >"$tmp/polkitd.log" 2>&1 &
     polkit_pid=$!
     for _ in $(seq 100); do pkaction >/dev/null 2>&1 && return 0; sleep 0.1; done
     cat "$tmp/polkitd.log"; return 1
@@ -109,15 +110,24 @@ check "granted: polkitd starts" polkit YES
 pkaction --verbose --action-id org.vorlix.free-space >"$tmp/pkaction" 2>&1
 check "pkaction lists the action and the program it runs" \
     grep -q 'exec.path -> /usr/libexec/vorlix/vorlix-privileged' "$tmp/pkaction"
+# The authentication dialog in the user's language, from Vorlix's catalogs.
+mkdir -p /usr/share/locale/de/LC_MESSAGES
+install -m 644 "$build/share/locale/de/LC_MESSAGES/vorlix.mo" /usr/share/locale/de/LC_MESSAGES/
+# pkaction asks in no language; the authentication agent asks in its own.
+gdbus call --system --dest org.freedesktop.PolicyKit1 --object-path /org/freedesktop/PolicyKit1/Authority \
+    --method org.freedesktop.PolicyKit1.Authority.EnumerateActions de_DE.UTF-8 >"$tmp/actions.de" 2>&1
+check "polkit shows the action's text in German" \
+    grep -q "'org.vorlix.free-space', 'Den gesamten freien Speicher eines Dateisystems l.*', 'Zum L" \
+    "$tmp/actions.de"
 kept_for_root=$(( $(stat -f -c '(%f - %a) * %S' "$mnt") ))
 check "granted: the window runs the wipe as root, stopped at once and then to its end" window granted
 grep -o 'admin-run: .*' "$tmp/window-granted.log"
 umount "$mnt"
-# The blocks ext4 keeps back even from root stay as they were, a few MB:
-# less of the marker is left than the blocks kept for root hold.
+# Root's run reaches every free block, those ext4 keeps back even from root
+# included: none of the marker is left.
 left=$(( $(grep -o -a -F "$marker" "$tmp/disk.img" | wc -l) * (${#marker} + 1) ))
 echo "marker bytes left: $left; blocks kept for root: $kept_for_root bytes"
-check "granted: less of the deleted file is left than the blocks kept for root hold" test "$left" -lt "$kept_for_root"
+check "granted: nothing of the deleted file is left, not even in the blocks kept for root" test "$left" -eq 0
 
 check "refused: the image is made again" image
 check "refused: polkitd starts" polkit NO

@@ -341,8 +341,9 @@ unmounted_case() {
     check "$label: fls lists no deleted name" \
         test "$(fls -r -d "$img" | grep -c -e gone-name -e dropped-entry)" -eq 0
     mkdir "$tmp/photorec.$label"
-    photorec /log /d "$tmp/photorec.$label/r" /cmd "$img" \
-        partition_none,options,mode_ext2,fileopt,everything,enable,wholespace,search >/dev/null 2>&1
+    # PhotoRec writes its log into the folder it runs in.
+    (cd "$tmp" && photorec /log /d "$tmp/photorec.$label/r" /cmd "$img" \
+        partition_none,options,mode_ext2,fileopt,everything,enable,wholespace,search >/dev/null 2>&1)
     check "$label: PhotoRec recovers nothing holding a marker" \
         test -z "$(grep -r -l -a -F -f "$tmp/marks.$label" "$tmp/photorec.$label")"
     check "$label: e2fsck -fn checks clean" fsck_clean "$img"

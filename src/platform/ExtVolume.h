@@ -67,6 +67,10 @@ public:
     // Opens path read-only, or exclusively for writing, after making sure it
     // is not mounted; a refusal leaves nothing open and says why in detail.
     Refusal Open(const wxString& path, bool writable, wxString& detail);
+    // Reads the bitmaps of a mounted filesystem that FrozenFilesystem holds
+    // still (and so has nothing in flight), for FreeRuns only; false with
+    // the reason in detail.
+    bool ReadHeldStill(const wxString& path, wxString& detail);
     const Facts& GetFacts() const { return facts; }
 
     // The free blocks, in order, as the block bitmap has them.

@@ -15,6 +15,7 @@ bool ExtVolume::Supported() { return false; }
 std::vector<wxString> ExtVolume::FindUnmounted() { return {}; }
 ExtVolume::~ExtVolume() = default;
 ExtVolume::Refusal ExtVolume::Open(const wxString&, bool, wxString&) { return Refusal::NotHere; }
+bool ExtVolume::ReadHeldStill(const wxString&, wxString&) { return false; }
 std::vector<ExtVolume::Blocks> ExtVolume::FreeRuns() const { return {}; }
 std::vector<ExtVolume::Blocks> ExtVolume::JournalRuns() const { return {}; }
 bool ExtVolume::Write(uint64_t, uint64_t, const void*) { return false; }

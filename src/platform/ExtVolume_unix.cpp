@@ -229,6 +229,29 @@ ExtVolume::Refusal ExtVolume::Open(const wxString& path, bool writable, wxString
     return Refusal::None;
 }
 
+bool ExtVolume::ReadHeldStill(const wxString& path, wxString& detail)
+{
+    // Read through the device's cache, where the kernel keeps its bitmaps:
+    // frozen, every change to them is committed there.
+    errcode_t code = ext2fs_open2(path.fn_str(), nullptr, EXT2_FLAG_64BITS, 0, 0, unix_io_manager, &fs);
+    if (code != 0) {
+        fs = nullptr;
+        detail = Said(code);
+        return false;
+    }
+    if ((code = ext2fs_read_block_bitmap(fs)) != 0) {
+        detail = Said(code);
+        ext2fs_close_free(&fs);
+        return false;
+    }
+    facts = Facts();
+    facts.type = TypeOf(fs);
+    facts.blockSize = fs->blocksize;
+    for (const Blocks& run : FreeRuns())
+        facts.freeBlocks += run.count;
+    return true;
+}
+
 std::vector<ExtVolume::Blocks> ExtVolume::FreeRuns() const
 {
     std::vector<Blocks> runs;

@@ -34,7 +34,8 @@ public:
     // watchdog and freezes; false, with the reason in detail, when any of it
     // cannot be done (then nothing is frozen).
     bool Freeze(const FreeSpace::Filesystem& filesystem, wxString& detail);
-    // The extents the filesystem's own map lists as free, in device order.
+    // The free extents, in device order: those on the disk's own bitmap, or
+    // where it cannot be read the ones the kernel's map lists.
     bool FreeExtents(std::vector<Extent>& extents, wxString& detail);
     // bufferSize bytes, aligned for direct writes, for the caller to fill.
     unsigned char* Buffer() { return buffer; }
@@ -47,6 +48,10 @@ public:
     void Thaw();
 
 private:
+    // The extents the kernel's free-space map (GETFSMAP) lists.
+    bool MappedFree(std::vector<Extent>& extents, wxString& detail);
+
+    wxString device;  // the node written to
     int rootFd = -1;
     int deviceFd = -1;
     int watchdogFd = -1;  // the watchdog thaws when this closes unannounced

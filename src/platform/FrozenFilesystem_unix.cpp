@@ -2,6 +2,7 @@
 #include "platform/FrozenFilesystem.h"
 
 #include "platform/CrashRecord.h"
+#include "platform/ExtVolume.h"
 #include "platform/NativePath.h"
 
 #include <wx/log.h>
@@ -12,6 +13,7 @@
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -112,6 +114,7 @@ bool FrozenFilesystem::Freeze(const FreeSpace::Filesystem& filesystem, wxString&
         return Fail(detail);
     }
     const std::string node = DeviceNode(filesystem.id);
+    device = wxString(node.c_str(), wxConvFile);
     deviceFd = node.empty() ? -1 : ::open(node.c_str(), O_WRONLY | O_DIRECT | O_CLOEXEC);
     struct stat device;
     if (deviceFd < 0 || ::fstat(deviceFd, &device) != 0)
@@ -147,6 +150,39 @@ bool FrozenFilesystem::Freeze(const FreeSpace::Filesystem& filesystem, wxString&
 }
 
 bool FrozenFilesystem::FreeExtents(std::vector<Extent>& extents, wxString& detail)
+{
+    if (!MappedFree(extents, detail))
+        return false;
+    // The kernel's map counts as used the rest of the stretches it set aside
+    // for files still growing: free on the disk, holding what was there
+    // before. The bitmap has them free; it is taken only when it agrees with
+    // the kernel's count and map, so that no block in use is ever written.
+    ExtVolume volume;
+    wxString why;
+    struct statvfs vfs;
+    if (!volume.ReadHeldStill(device, why) || ::fstatvfs(rootFd, &vfs) != 0) {
+        wxLogDebug("free space: bitmap not read: %s", why);
+        return true;
+    }
+    const uint64_t blockSize = volume.GetFacts().blockSize;
+    if (volume.GetFacts().freeBlocks * blockSize != uint64_t(vfs.f_bfree) * vfs.f_frsize)
+        return true;
+    std::vector<Extent> runs;
+    for (const ExtVolume::Blocks& run : volume.FreeRuns())
+        runs.push_back(Extent{run.first * blockSize, run.count * blockSize});
+    size_t in = 0;
+    for (const Extent& mapped : extents) {
+        while (in < runs.size() && runs[in].offset + runs[in].length <= mapped.offset)
+            ++in;
+        if (in == runs.size() || mapped.offset < runs[in].offset
+            || mapped.offset + mapped.length > runs[in].offset + runs[in].length)
+            return true;
+    }
+    extents.swap(runs);
+    return true;
+}
+
+bool FrozenFilesystem::MappedFree(std::vector<Extent>& extents, wxString& detail)
 {
     extents.clear();
     constexpr unsigned count = 256;

@@ -100,11 +100,9 @@ PY
     status=$?
     touch "$tmp/writer-$mode.stop"; wait $writer
     check "$mode: the run succeeds" test $status -eq 0
-    # Unreached at most: the rest of ext4's pools for small files, one per
-    # processor (512 blocks of 1 KiB here), which only an unmount empties.
-    unreached=$(sed -n 's/.*(\([0-9]*\) bytes) of free space could not be reached.*/\1/p' "$tmp/out")
-    check "$mode: all but the small-file pools reached (${unreached:-0} bytes left)" \
-        test "${unreached:-0}" -le $(($(nproc) * 512 * 1024))
+    # Also the rest of the stretches ext4 sets aside for files still growing
+    # (the other program's), free on the disk though the kernel holds them.
+    check "$mode: every free block reached" test -z "$(grep 'could not be reached' "$tmp/out")"
     check "$mode: the reserve is as it was" test "$(reserve)" = "$before"
     stored=0 refused=0 lost=1
     read -r stored refused lost <"$tmp/writer-$mode"
@@ -114,7 +112,8 @@ PY
     check "$mode: every write it synced is there" test "$missing" -eq 0
     umount "$mnt"
     check "$mode: no marker or deleted name in the raw image" test "$(traces "$img")" -eq 0
-    check "$mode: none in the blocks blkls calls unallocated" test "$(blkls "$img" | grep -a -c DELETED-MARKER)" -eq 0
+    check "$mode: none in the blocks blkls calls unallocated" \
+        test "$( (blkls "$img" || echo failed) | grep -a -c -e DELETED-MARKER -e failed)" -eq 0
     check "$mode: e2fsck -fn finds the filesystem clean" e2fsck -fn "$img" >/dev/null 2>&1
     mount -o ro "$loop" "$mnt"
     check "$mode: the kept files are byte for byte as they were" test "$(cd "$mnt/keep" && sha256sum kept-*)" = "$kept"

@@ -337,9 +337,11 @@ unmounted_case() {
     check "$label: no marker left in the raw image" test "$(count "$tmp/marks.$label" "$img")" -eq 0
     # Any part of a name counts: one written over halfway still tells.
     check "$label: no deleted name, nor a part of one, left in the raw image" test "$(deleted_names "$img")" -eq 0
-    check "$label: blkls finds no marker" test "$(blkls "$img" | grep -c -a -F -f "$tmp/marks.$label")" -eq 0
+    # A tool that cannot run counts as a find.
+    check "$label: blkls finds no marker" \
+        test "$( (blkls "$img" || head -n1 "$tmp/marks.$label") | grep -c -a -F -f "$tmp/marks.$label")" -eq 0
     check "$label: fls lists no deleted name" \
-        test "$(fls -r -d "$img" | grep -c -e gone-name -e dropped-entry)" -eq 0
+        test "$( (fls -r -d "$img" || echo gone-name) | grep -c -e gone-name -e dropped-entry)" -eq 0
     mkdir "$tmp/photorec.$label"
     # PhotoRec writes its log into the folder it runs in.
     (cd "$tmp" && photorec /log /d "$tmp/photorec.$label/r" /cmd "$img" \

@@ -2,8 +2,11 @@
 // ext4 image with zeros until it is full, in interleaved rounds on a fresh
 // loop-mounted image. dd is also timed with random bytes read from memory:
 // some storage writes zeros faster than other bytes, and that is not the
-// engine's doing. Needs root. Usage: freespace_bench [rounds] [size]
+// engine's doing. Then the wipe of an ext4 image that is not mounted against
+// dd writing as many bytes as it has free into an allocated file beside it.
+// Needs root. Usage: freespace_bench [rounds] [size] [unmounted size]
 #include "engine/FreeSpaceWiper.h"
+#include "engine/VolumeWiper.h"
 #include "support/LoopFilesystem.h"
 
 #include <wx/init.h>
@@ -43,6 +46,12 @@ struct Timing {
                     *std::max_element(runs.begin(), runs.end()));
     }
 };
+
+// "512M", "2G" in MiB.
+double Mebibytes(const std::string& size)
+{
+    return std::stod(size) * (size.back() == 'G' ? 1024 : 1);
+}
 
 // The contest on one fresh image; false if it cannot be made.
 bool Contest(const char* title, const std::string& mkfsOptions, int rounds, const std::string& size,
@@ -109,6 +118,54 @@ bool Contest(const char* title, const std::string& mkfsOptions, int rounds, cons
     return true;
 }
 
+// The unmounted wipe of a fresh image file, allocated so that no one pays
+// for its blocks, against dd over a file of the same size.
+bool UnmountedContest(int rounds, const std::string& size, const std::string& randomSource)
+{
+    char folder[] = "/var/tmp/vorlix-bench-XXXXXX";
+    if (!::mkdtemp(folder))
+        return false;
+    const std::string image = std::string(folder) + "/disk.img", other = std::string(folder) + "/other";
+    const bool made = std::system(("fallocate -l " + size + " '" + image + "' && fallocate -l " + size + " '" + other
+                                   + "' && mkfs.ext4 -q -F -E nodiscard '" + image + "'")
+                                      .c_str())
+                      == 0;
+    ExtVolume::Facts facts;
+    wxString refusal;
+    if (!made || !VolumeWiper::Inspect(wxString::FromUTF8(image), facts, refusal)) {
+        std::fprintf(stderr, "cannot make an ext4 image: %s\n", refusal.utf8_str().data());
+        (void)std::system(("rm -rf '" + std::string(folder) + "'").c_str());
+        return false;
+    }
+    const uint64_t bytes = VolumeWiper::BytesToWrite(facts, WipeMethod::Random);
+    const std::string dd = "dd if=" + randomSource + " of='" + other + "' bs=1M count=" + std::to_string(bytes)
+                           + " iflag=count_bytes conv=notrunc,fdatasync 2>/dev/null";
+    Timing engine, ddRandomBytes;
+    for (int round = 0; round < rounds; ++round) {
+        const auto runEngine = [&] {
+            VolumeWiper wiper(wxString::FromUTF8(image), WipeMethod::Random);
+            engine.runs.push_back(Seconds([&] { std::thread([&] { wiper.Run(); }).join(); }));
+            if (!wiper.GetResult().failure.empty())
+                std::fprintf(stderr, "engine: %s\n", wiper.GetResult().failure.utf8_str().data());
+        };
+        const auto runDd = [&] { ddRandomBytes.runs.push_back(Seconds([&] { (void)std::system(dd.c_str()); })); };
+        if (round % 2 == 0) {
+            runEngine();
+            runDd();
+        } else {
+            runDd();
+            runEngine();
+        }
+    }
+    std::printf("\nnot mounted: %d rounds on a %s image; %llu bytes of free blocks and journal\n", rounds,
+                size.c_str(), static_cast<unsigned long long>(bytes));
+    engine.Print("unmounted wipe (random, 1 pass)");
+    ddRandomBytes.Print("dd of as many random bytes");
+    std::printf("median ratio: %.2fx dd\n", engine.Median() / ddRandomBytes.Median());
+    (void)std::system(("rm -rf '" + std::string(folder) + "'").c_str());
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -116,15 +173,18 @@ int main(int argc, char** argv)
     wxInitializer toolkit;
     const int rounds = argc > 1 ? std::atoi(argv[1]) : 5;
     const std::string size = argc > 2 ? argv[2] : "512M";
+    const std::string unmountedSize = argc > 3 ? argv[3] : "1G";
     const std::string randomSource = "/dev/shm/vorlix-bench-random";
-    if (std::system(("head -c " + size + " /dev/urandom > " + randomSource).c_str()) != 0) {
+    const std::string larger = Mebibytes(size) < Mebibytes(unmountedSize) ? unmountedSize : size;
+    if (std::system(("head -c " + larger + " /dev/urandom > " + randomSource).c_str()) != 0) {
         std::fprintf(stderr, "cannot write %s\n", randomSource.c_str());
         return 1;
     }
     // Without a journal there is nothing to push round: the fill alone.
     const bool ok = Contest("ext4", "", rounds, size, randomSource)
                     && Contest("ext4 without a journal (the fill alone)", "-O ^has_journal", rounds, size,
-                               randomSource);
+                               randomSource)
+                    && UnmountedContest(rounds, unmountedSize, randomSource);
     std::remove(randomSource.c_str());
     return ok ? 0 : 1;
 }

@@ -208,6 +208,10 @@ int WipeCommand::WipeFiles()
     RunOptions runOptions;
     runOptions.verify = options.verify;
     runOptions.logSteps = false;
+    runOptions.keepTraces = options.keepTraces;
+    // The folders named with -r and those in the Trash go as a whole.
+    runOptions.wholeFolders = walkedFolders;
+    runOptions.wholeFolders.insert(runOptions.wholeFolders.end(), trashFolders.begin(), trashFolders.end());
     FileRun run(queue, options.method, runOptions, std::move(survey));
     if (!run.Start())
         return SomeNotWiped;
@@ -215,10 +219,16 @@ int WipeCommand::WipeFiles()
     const WipeRun::Outcome outcome = run.Finish();
     if (!options.quiet) {
         Say(outcome.summary);
+        if (!outcome.traces.empty())
+            Say(outcome.traces);
         // What the window's box says about flash drives, said here too.
         if (!outcome.media.empty())
             Say(outcome.media);
     }
+    // A trace left is said even with -q, as a file not wiped is, but
+    // changes no exit status: the files themselves are wiped.
+    if (!outcome.tracesLeft.empty())
+        Complain(outcome.tracesLeft);
     if (stopped && !queue.IsEmpty())
         Complain(wxString::Format(wxPLURAL("Stopped: %zu file not reached, left as it was",
                                            "Stopped: %zu files not reached, left as they were", queue.Count()),

@@ -5,7 +5,7 @@
 namespace {
 
 const char* const longOptions[] = {"recursive", "dry-run", "verify", "quiet", "trash", "help",
-                                   "version", "free-space", "report", "method"};
+                                   "version", "free-space", "report", "method", "keep-traces"};
 
 // The option a long name stands for, as getopt_long reads it: the name itself
 // or the one option it is the start of; empty, with error set, for none or
@@ -78,6 +78,7 @@ WipeOptions WipeOptions::Parse(const std::vector<wxString>& args)
             else if (name == "verify") options.verify = true;
             else if (name == "quiet") options.quiet = true;
             else if (name == "trash") options.trash = true;
+            else if (name == "keep-traces") options.keepTraces = true;
             else if (name == "help") help = true;
             else if (name == "version") version = true;
             else if (name == "free-space") options.freeSpaceFolder = value;
@@ -138,6 +139,7 @@ wxString WipeOptions::Usage()
         {"  -n, --dry-run          ", wxTRANSLATE("list what would be wiped and refused; touch nothing")},
         {"      --report FILE      ", wxTRANSLATE("write a record of the run as JSON to FILE")},
         {"      --verify           ", wxTRANSLATE("read each file's last pass back from the device")},
+        {"      --keep-traces      ", wxTRANSLATE("leave the thumbnails and recent-files entries of wiped files")},
         {"  -q, --quiet            ", wxTRANSLATE("no progress and no summary; refusals are still listed")},
         {"      --version          ", wxTRANSLATE("print the version and exit")},
         {"  -h, --help             ", wxTRANSLATE("print this help and exit")},

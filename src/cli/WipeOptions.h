@@ -21,6 +21,7 @@ public:
     bool verify = false;
     bool quiet = false;
     bool trash = false;  // everything in the user's Trash too
+    bool keepTraces = false;  // the desktop's thumbnails and recent entries of wiped files stay
     WipeMethod method = WipeMethod::Random;
     wxString freeSpaceFolder;  // empty: no free-space wipe
     wxString reportFile;       // empty: no report

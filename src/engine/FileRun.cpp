@@ -73,9 +73,10 @@ WipeRun::Outcome FileRun::Finish()
     // The outcomes are as many as the files: moved, never copied.
     const RunTotals totals = Wiper::GetTotals();
     std::vector<FileOutcome> outcomes = Wiper::TakeOutcomes();
-    const RunReport report = RunReport::Of(outcomes, totals, stopped);
-    record.End(std::move(outcomes), queue.Files(), stopped, totals);
+    std::vector<TraceOutcome> traces = Wiper::TakeTraces();
+    const RunReport report = RunReport::Of(outcomes, totals, stopped, traces);
+    record.End(std::move(outcomes), queue.Files(), stopped, totals, std::move(traces));
     queue.wiper = nullptr;
-    return Outcome{report.Message(), report.Caption(), report.StatusText(), report.AllWiped(), report.SummaryLine(),
-                   report.MediumText()};
+    return Outcome{report.Message(),  report.Caption(),    report.StatusText(),    report.AllWiped(),
+                   report.SummaryLine(), report.MediumText(), report.TracesLine(), report.TracesNotRemoved()};
 }

@@ -75,7 +75,7 @@ WipeRun::Outcome FreeSpaceRun::Ended(const FreeSpaceWiper::Result& result, FreeS
     details.discard = result.discard;
     details.discardedBytes = result.discardedBytes;
     return Outcome{Summary(result), _("Wipe free space"), _("Completed"), result.failure.empty() && !result.stopped,
-                   wxString(), wxString()};
+                   wxString(), wxString(), wxString(), wxString()};
 }
 
 wxString FreeSpaceRun::Question(const wxString& folder, const FreeSpaceWiper::Check& check,

@@ -3,6 +3,7 @@
 
 #include "engine/JournalPush.h"
 #include "engine/WipeQueue.h"
+#include "platform/DesktopTraces.h"
 #include "platform/Discard.h"
 #include "platform/StorageMedium.h"
 #include "platform/WipeFailure.h"
@@ -10,6 +11,7 @@
 #include <wx/datetime.h>
 #include <wx/string.h>
 
+#include <cstddef>
 #include <cstdint>
 
 // What one run did, for its summary line and its record.
@@ -20,6 +22,24 @@ struct RunTotals {
     uint64_t bytesOverwritten = 0;
     long long elapsedMs = 0;        // from the run's start to its end
     bool periodicTrim = false;      // the system discards free space on a schedule
+    // What the desktop kept of the wiped files, removed after them.
+    uint64_t thumbnailsRemoved = 0;
+    uint64_t recentRemoved = 0;     // entries of recent-files lists
+    uint64_t tracesNotRemoved = 0;
+};
+
+// One thing the desktop kept of a wiped file (or, for file == wholeRun, a
+// list the run could not read), removed after the file or named with why not.
+// Kept beside the outcomes, not in them: most files have none.
+struct TraceOutcome {
+    static constexpr size_t wholeRun = SIZE_MAX;
+
+    size_t file = wholeRun;  // the index of the wiped file's FileOutcome in the run
+    DesktopTraces::Kind kind = DesktopTraces::Kind::Thumbnail;
+    wxString path;           // the trace's file, or the list it was an entry of
+    bool removed = true;
+    WipeFailure reason = WipeFailure::None;  // why its wipe failed, where it was wiped
+    wxString detail;         // the system's words, where it gave any
 };
 
 // One file a run reached, wiped or not, for the run's record, and what was

@@ -80,8 +80,9 @@ void RunRecord::Begin(std::shared_ptr<const RunSurvey> runSurvey, WipeMethod run
 }
 
 void RunRecord::End(std::vector<FileOutcome> reached, std::vector<QueuedFile> left, bool runStopped,
-                    const RunTotals& runTotals)
+                    const RunTotals& runTotals, std::vector<TraceOutcome> runTraces)
 {
+    traces = std::move(runTraces);
     ended = wxDateTime::UNow();
     filesRun = true;
     stopped = runStopped;
@@ -150,6 +151,23 @@ wxString RunRecord::FreeSpaceText() const
     if (fs.discard != Discard::Outcome::NotAsked)
         text += ", discard: " + DiscardCode(fs.discard);
     return text + ")\n";
+}
+
+std::string RunRecord::TracesJson(size_t file, size_t& at) const
+{
+    std::string json = "[";
+    for (; at < traces.size() && traces[at].file == file; ++at) {
+        const TraceOutcome& trace = traces[at];
+        if (json.size() > 1)
+            json += ", ";
+        wxString reason = trace.reason == WipeFailure::None ? wxString() : RunReport::ReasonText(trace.reason, false);
+        if (!trace.detail.empty() && !trace.removed)
+            reason += (reason.empty() ? "" : ": ") + trace.detail;
+        json += std::string("{\"kind\": \"") + RunReport::TraceKindCode(trace.kind) + "\", \"path\": "
+                + Quoted(NativePath::Display(trace.path)) + ", \"path_native\": \"" + NativeHex(trace.path)
+                + "\", \"removed\": " + (trace.removed ? "true" : "false") + ", \"reason\": " + OrNull(reason) + "}";
+    }
+    return json + "]";
 }
 
 RunRecord::Place RunRecord::PlaceOf(const QueuedFile& file, Place& last) const
@@ -238,6 +256,7 @@ void RunRecord::JsonPieces(const Pieces& write) const
     uint64_t wiped = 0, notWiped = 0, written = 0;
     bool first = true;
     Place last;
+    size_t index = 0, trace = 0;  // the outcome's index, and the next of its traces
     const auto line = [&](const FileOutcome& outcome, bool reached) {
         Place place = PlaceOf(outcome.file, last);
         const bool done = reached && outcome.reason == WipeFailure::None;
@@ -283,6 +302,8 @@ void RunRecord::JsonPieces(const Pieces& write) const
         json += outcome.discard == Discard::Outcome::NotAsked ? "null" : Quoted(DiscardCode(outcome.discard));
         json += ", \"discarded_bytes\": ";
         json += std::to_string(outcome.discardedBytes);
+        json += ", \"traces\": ";
+        json += reached ? TracesJson(index++, trace) : "[]";
         json += "}";
         // Written in pieces of about a megabyte, in one buffer kept.
         if (json.size() >= (1u << 20)) {
@@ -296,10 +317,14 @@ void RunRecord::JsonPieces(const Pieces& write) const
         line(NotReached(file), false);
     json += std::string(first ? "" : "\n") + "  ],\n";
     json += "  \"free_space\": " + FreeSpaceJson() + ",\n";
+    json += "  \"traces\": " + TracesJson(TraceOutcome::wholeRun, trace) + ",\n";
     json += "  \"totals\": {\"files\": " + std::to_string(outcomes.size() + notReached.size())
             + ", \"wiped\": " + std::to_string(wiped) + ", \"not_wiped\": " + std::to_string(notWiped)
             + ", \"not_reached\": " + std::to_string(notReached.size())
             + ", \"bytes_overwritten\": " + std::to_string(written)
+            + ", \"thumbnails_removed\": " + std::to_string(totals.thumbnailsRemoved)
+            + ", \"recent_removed\": " + std::to_string(totals.recentRemoved)
+            + ", \"traces_not_removed\": " + std::to_string(totals.tracesNotRemoved)
             + ", \"elapsed_ms\": " + std::to_string(totals.elapsedMs) + "}\n";
     json += "}\n";
     write(json);
@@ -327,6 +352,16 @@ void RunRecord::TextPieces(const Pieces& write) const
         text.clear();
     };
     Place last;
+    size_t index = 0, trace = 0;  // the outcome's index, and the next of its traces
+    const auto traceLines = [&](size_t file) {
+        for (; trace < traces.size() && traces[trace].file == file; ++trace) {
+            const TraceOutcome& t = traces[trace];
+            text += t.removed ? "  Also removed (" + wxString(RunReport::TraceKindCode(t.kind))
+                                    + "): " + NativePath::Display(t.path)
+                              : "  " + RunReport::TraceLine(t, false);
+            text += "\n";
+        }
+    };
     const auto line = [&](const FileOutcome& outcome, bool reached) {
         const Place place = PlaceOf(outcome.file, last);
         wxString line;
@@ -347,15 +382,23 @@ void RunRecord::TextPieces(const Pieces& write) const
         if (outcome.discard != Discard::Outcome::NotAsked)
             line += ", discard: " + DiscardCode(outcome.discard);
         text += line + ")\n";
+        if (reached)
+            traceLines(index++);
         flush(1u << 18);
     };
     for (const FileOutcome& outcome : outcomes)
         line(outcome, true);
     for (const QueuedFile& file : notReached)
         line(NotReached(file), false);
+    traceLines(TraceOutcome::wholeRun);
     text += FreeSpaceText();
-    if (filesRun || !freeSpace)
-        text += "\n" + RunReport(std::vector<FailedEntry>(), totals, stopped).SummaryLine(false) + "\n";
+    if (filesRun || !freeSpace) {
+        const RunReport report(std::vector<FailedEntry>(), totals, stopped);
+        text += "\n" + report.SummaryLine(false) + "\n";
+        const wxString removed = report.TracesLine(false);
+        if (!removed.empty())
+            text += removed + "\n";
+    }
     flush(0);
 }
 

@@ -25,9 +25,10 @@ public:
     // free-space wipe alone).
     void Begin(std::shared_ptr<const RunSurvey> survey, WipeMethod method, bool verify);
     // After it: what the engine did with each file it reached, moved in,
-    // and the files it never reached (still queued after a stop).
+    // the files it never reached (still queued after a stop), and the
+    // desktop's traces of the wiped files, in the order of their files.
     void End(std::vector<FileOutcome> outcomes, std::vector<QueuedFile> notReached, bool stopped,
-             const RunTotals& totals);
+             const RunTotals& totals, std::vector<TraceOutcome> traces = {});
 
     // A free-space wipe in the same run, after the files; alone after a
     // Begin with no entries. Its end is the run's end, its stop the run's.
@@ -73,6 +74,9 @@ private:
     // "files", "free-space" or "files+free-space".
     const char* Kind() const;
     std::string FreeSpaceJson() const;
+    // The JSON list of the traces from traces[at] on that belong to file,
+    // at moved past them.
+    std::string TracesJson(size_t file, size_t& at) const;
     wxString FreeSpaceText() const;
 
     wxString host, user;
@@ -84,6 +88,7 @@ private:
     std::shared_ptr<const RunSurvey> survey;
     std::vector<FileOutcome> outcomes;  // every file reached, in the order met
     std::vector<QueuedFile> notReached;
+    std::vector<TraceOutcome> traces;  // by file index; those of the whole run last
     bool filesRun = false;  // End was called: the record lists a file run
     std::optional<FreeSpaceOutcome> freeSpace;
 };

@@ -31,9 +31,14 @@ RunReport::RunReport(std::vector<FailedEntry> failures, const RunTotals& totals,
         CountDrive(file);
 }
 
-RunReport RunReport::Of(const std::vector<FileOutcome>& outcomes, const RunTotals& totals, bool stopped)
+RunReport RunReport::Of(const std::vector<FileOutcome>& outcomes, const RunTotals& totals, bool stopped,
+                        const std::vector<TraceOutcome>& traces)
 {
     RunReport report({}, totals, stopped);
+    for (const TraceOutcome& trace : traces) {
+        if (!trace.removed)
+            report.tracesLeft.push_back(trace);
+    }
     for (const FileOutcome& file : outcomes) {
         if (file.reason == WipeFailure::None)
             report.CountDrive(file);
@@ -63,6 +68,12 @@ wxString RunReport::Message() const
 {
     wxString text = stopped ? _("Wiping process stopped!") : _("Wiping process completed!");
     text += "\n" + SummaryLine();
+    const wxString traces = TracesLine();
+    if (!traces.empty())
+        text += "\n" + traces;
+    const wxString left = TracesNotRemoved();
+    if (!left.empty())
+        text += "\n" + left;
     const wxString medium = MediumText();
     if (!medium.empty())
         text += "\n\n" + medium;
@@ -110,6 +121,58 @@ wxString RunReport::SummaryLine(bool translated) const
                                                              : "%s files wiped, %s overwritten, in %s.");
     return wxString::Format(format, wxString(std::to_string(count)), ByteSize::Text(totals.bytesOverwritten, translated),
                             DurationText(totals.elapsedMs, translated));
+}
+
+wxString RunReport::TracesLine(bool translated) const
+{
+    const unsigned long long thumbnails = totals.thumbnailsRemoved, recent = totals.recentRemoved;
+    wxString kinds;
+    if (thumbnails != 0)
+        kinds = wxString::Format(translated ? wxPLURAL("%llu thumbnail", "%llu thumbnails", thumbnails)
+                                            : wxString(thumbnails == 1 ? "%llu thumbnail" : "%llu thumbnails"),
+                                 thumbnails);
+    if (recent != 0)
+        kinds += (kinds.empty() ? "" : ", ")
+                 + wxString::Format(translated ? wxPLURAL("%llu recent-files entry", "%llu recent-files entries", recent)
+                                               : wxString(recent == 1 ? "%llu recent-files entry"
+                                                                      : "%llu recent-files entries"),
+                                    recent);
+    if (kinds.empty())
+        return kinds;
+    return wxString::Format(translated ? _("Also removed: %s") : wxString("Also removed: %s"), kinds);
+}
+
+wxString RunReport::TracesNotRemoved() const
+{
+    wxString text;
+    for (size_t i = 0; i < tracesLeft.size() && i < listedPathsLimit; ++i)
+        text += wxString(i ? "\n" : "") + TraceLine(tracesLeft[i]);
+    if (tracesLeft.size() > listedPathsLimit)
+        text += "\n" + wxString::Format(_("and %zu more"), tracesLeft.size() - listedPathsLimit);
+    return text;
+}
+
+wxString RunReport::TraceLine(const TraceOutcome& trace, bool translated)
+{
+    const char* kind = trace.kind == DesktopTraces::Kind::Thumbnail ? wxTRANSLATE("thumbnail")
+                       : trace.kind == DesktopTraces::Kind::Recent  ? wxTRANSLATE("recent-files entry")
+                                                                    : wxTRANSLATE("shortcut");
+    wxString why = trace.reason != WipeFailure::None ? ReasonText(trace.reason, translated) : wxString();
+    if (!trace.detail.empty())
+        why += (why.empty() ? "" : ": ") + trace.detail;
+    const wxString format = translated ? _("Not removed (%s: %s): %s") : wxString("Not removed (%s: %s): %s");
+    return wxString::Format(format, translated ? wxGetTranslation(kind) : wxString(kind), why,
+                            NativePath::Display(trace.path));
+}
+
+const char* RunReport::TraceKindCode(DesktopTraces::Kind kind)
+{
+    switch (kind) {
+    case DesktopTraces::Kind::Thumbnail: return "thumbnail";
+    case DesktopTraces::Kind::Recent: return "recent";
+    case DesktopTraces::Kind::Shortcut: break;
+    }
+    return "shortcut";
 }
 
 wxString RunReport::MediumText() const

@@ -17,8 +17,10 @@ public:
     // wiped the files it wiped, with their drives.
     RunReport(std::vector<FailedEntry> failures, const RunTotals& totals, bool stopped,
               const std::vector<FileOutcome>& wiped = {});
-    // The same from every outcome of a run, wiped or not, read once.
-    static RunReport Of(const std::vector<FileOutcome>& outcomes, const RunTotals& totals, bool stopped);
+    // The same from every outcome of a run, wiped or not, read once, and
+    // what the run met of the desktop's traces of them.
+    static RunReport Of(const std::vector<FileOutcome>& outcomes, const RunTotals& totals, bool stopped,
+                        const std::vector<TraceOutcome>& traces = {});
 
     // The box's text: its first line, the summary line under it, then the files
     // not wiped, grouped by reason with a count and the first paths of each.
@@ -31,6 +33,16 @@ public:
     // "3 files wiped, 1.50 MB overwritten, in 2.4 s."
     // translated false gives the English text of the saved records.
     wxString SummaryLine(bool translated = true) const;
+    // "Also removed: 2 thumbnails, 1 recent-files entry", the kinds that were
+    // removed; empty when nothing was.
+    wxString TracesLine(bool translated = true) const;
+    // One line for each trace that could not be removed, with why.
+    wxString TracesNotRemoved() const;
+    // "Not removed (thumbnail: permission denied or read-only): PATH".
+    static wxString TraceLine(const TraceOutcome& trace, bool translated = true);
+    // The stable name of a kind of trace in the record ("thumbnail").
+    static const char* TraceKindCode(DesktopTraces::Kind kind);
+
     // What a file wipe cannot reach on the drives of the wiped files (flash, or
     // a drive that could not be told), and what was discarded there; empty
     // when every one was on a spinning disk or in memory.
@@ -62,6 +74,7 @@ private:
     };
 
     std::vector<FailedEntry> failures;
+    std::vector<TraceOutcome> tracesLeft;  // the traces not removed
     RunTotals totals;
     bool stopped;
     Drive flash, unknown;

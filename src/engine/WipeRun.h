@@ -21,6 +21,10 @@ public:
         // Where the message has them: its summary line, and what it says of the drives.
         wxString summary;
         wxString media;
+        // What it says of the desktop's traces: the line of those removed,
+        // and a line for each that could not be.
+        wxString traces;
+        wxString tracesLeft;
     };
 
     virtual ~WipeRun() = default;

@@ -5,6 +5,8 @@
 #include "engine/FileOverwriter.h"
 #include "engine/JournalPush.h"
 #include "engine/ShellQuote.h"
+#include "engine/TraceSweep.h"
+#include "platform/PathBinding.h"
 
 #include <chrono>
 #include <iostream>
@@ -21,9 +23,10 @@ std::atomic<bool> stopNowRequested{false};
 
 std::atomic<uint64_t> filesReached{0};
 
-std::mutex failedMutex;  // guards failures, outcomes, totals and runStart
+std::mutex failedMutex;  // guards failures, outcomes, traces, totals and runStart
 std::vector<FailedEntry> failures;
 std::vector<FileOutcome> outcomes;
+std::vector<TraceOutcome> traces;
 RunTotals totals;
 std::chrono::steady_clock::time_point runStart;
 
@@ -43,7 +46,8 @@ void RecordFailure(FileOutcome outcome, bool logSteps)
     ++filesReached;
 }
 
-void RecordWiped(FileOutcome outcome)
+// Returns the outcome's index in the run.
+size_t RecordWiped(FileOutcome outcome)
 {
     std::lock_guard<std::mutex> lock(failedMutex);
     ++totals.filesWiped;
@@ -52,6 +56,7 @@ void RecordWiped(FileOutcome outcome)
         totals.periodicTrim = Discard::PeriodicTrimEnabled();
     outcomes.push_back(std::move(outcome));
     ++filesReached;
+    return outcomes.size() - 1;
 }
 
 FileOutcome OutcomeOf(const QueuedFile& queued, const QueueEntry& entry, const FileOverwriter& file)
@@ -69,6 +74,7 @@ void ClearRunRecord()
     std::lock_guard<std::mutex> lock(failedMutex);
     failures.clear();
     outcomes.clear();
+    traces.clear();
     filesReached = 0;
     totals = RunTotals();
     runStart = std::chrono::steady_clock::now();
@@ -130,6 +136,12 @@ std::vector<FileOutcome> Wiper::TakeOutcomes()
 {
     std::lock_guard<std::mutex> lock(failedMutex);
     return std::move(outcomes);
+}
+
+std::vector<TraceOutcome> Wiper::TakeTraces()
+{
+    std::lock_guard<std::mutex> lock(failedMutex);
+    return std::move(traces);
 }
 
 uint64_t Wiper::FilesReached()
@@ -204,6 +216,7 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueuedFile> batch, unsigned
     // Open from one file to the next in it, so that none walks down from the root.
     HeldFolder folder;
     std::vector<wxString> wipedFolders;
+    std::vector<size_t> wipedOutcomes;  // their indexes, for their desktop traces
     std::vector<uint64_t> reached;
     while (!batch.empty()) {
         reached.clear();
@@ -236,7 +249,7 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueuedFile> batch, unsigned
             if (wiped) {
                 outcome.discard = discard.Result();
                 outcome.discardedBytes = discard.Bytes();
-                RecordWiped(std::move(outcome));
+                wipedOutcomes.push_back(RecordWiped(std::move(outcome)));
                 if (wipedFolders.empty() || wipedFolders.back() != entry.folder)
                     wipedFolders.push_back(entry.folder);
             } else {
@@ -252,9 +265,51 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueuedFile> batch, unsigned
         firstBatch = false;
     }
     folder.Release();
+    if (!options.keepTraces && !IsStopNowRequested())
+        RemoveTraces(wipedOutcomes, control, passesPerFile, passes, wipedFolders);
     // The journal may still hold the wiped files' names, and their data where
     // it logs data: no copy may outlive the run.
     JournalPush::AfterFiles(wipedFolders, *survey, [] { return IsStopNowRequested(); });
+}
+
+void Wiper::RemoveTraces(const std::vector<size_t>& wiped, const FileOverwriter::Control& control, unsigned passesPerFile,
+                         const PassesFunction& passes, std::vector<wxString>& wipedFolders)
+{
+    // A trace is wiped as the files are, but counts in no total: the
+    // progress the faces show is the queued files'.
+    const auto wipe = [&control, passesPerFile, &passes](const wxString& path, WipeFailure& reason, wxString& detail) {
+        QueueEntry entry;
+        entry.path = path;
+        uint64_t size = 0;
+        if (!PathBinding::Locate(path, entry.folder, entry.name, size)) {
+            reason = WipeFailure::NotFound;
+            return false;
+        }
+        entry.size = size;
+        std::atomic<uint64_t> processed{0};
+        std::atomic<uint64_t> total{0};
+        FileOverwriter file(entry, processed, nullptr, control);
+        if (file.Open()) {
+            file.CountIn(total, passesPerFile, 0);
+            if (passes(file) && file.CloseAndDelete())
+                return true;
+        }
+        reason = file.Failure();
+        detail = file.FailureDetail();
+        return false;
+    };
+    TraceSweep sweep(options.wholeFolders, wipe);
+    sweep.Run(wiped, [](size_t index) {
+        std::lock_guard<std::mutex> lock(failedMutex);
+        return outcomes[index].file;
+    });
+    for (const wxString& place : sweep.Folders())
+        wipedFolders.push_back(place);
+    std::lock_guard<std::mutex> lock(failedMutex);
+    traces = sweep.Traces();
+    totals.thumbnailsRemoved = sweep.Thumbnails();
+    totals.recentRemoved = sweep.Recent();
+    totals.tracesNotRemoved = sweep.NotRemoved();
 }
 
 void Wiper::EndRun(const char* methodTag)

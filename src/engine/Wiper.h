@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/FileOverwriter.h"
 #include "engine/RunOptions.h"
 #include "engine/RunOutcome.h"
 #include "engine/RunSurvey.h"
@@ -13,8 +14,6 @@
 #include <functional>
 #include <memory>
 #include <vector>
-
-class FileOverwriter;
 
 // Block size of every pass: the unit in which its bytes are made.
 constexpr size_t WIPE_BLOCK_SIZE = 1024;
@@ -59,6 +58,9 @@ public:
     static std::vector<FileOutcome> GetOutcomes();
     // The same, moved out once the run is finished: they are as many as its files.
     static std::vector<FileOutcome> TakeOutcomes();
+    // What the desktop kept of the wiped files, by outcome index, moved out
+    // once the run is finished.
+    static std::vector<TraceOutcome> TakeTraces();
     // How many files the current run has finished with, wiped or not.
     static uint64_t FilesReached();
     // The files the last run wiped, in the order met, with their drives.
@@ -95,4 +97,10 @@ protected:
 
     static std::atomic<uint64_t> bytesProcessed;
     static std::atomic<uint64_t> totalBytes;
+
+private:
+    // Once the files are wiped: their thumbnails and recent-files entries,
+    // wiped with passes; the folders touched are added to wipedFolders.
+    void RemoveTraces(const std::vector<size_t>& wiped, const FileOverwriter::Control& control, unsigned passesPerFile,
+                      const PassesFunction& passes, std::vector<wxString>& wipedFolders);
 };

@@ -135,37 +135,65 @@ bool ThumbnailUri(const std::string& path, std::string& uri, wxString& reason)
     return true;
 }
 
+// The URL key of a KDE RecentDocuments entry. Read by hand: GKeyFile refuses
+// the whole file over KDE's "URL[$e]" (a key with KConfig's expand flag).
+std::string KdeUrl(const std::string& desktopFile)
+{
+    GText contents;
+    gsize length = 0;
+    {
+        gchar* text = nullptr;
+        if (!g_file_get_contents(desktopFile.c_str(), &text, &length, nullptr))
+            return std::string();
+        contents.reset(text);
+    }
+    bool inEntry = false;
+    const std::string text(contents.get(), length);
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string line = text.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line[0] == '[') {
+            inEntry = line == "[Desktop Entry]";
+            continue;
+        }
+        if (!inEntry || line.compare(0, 3, "URL") != 0)
+            continue;
+        size_t value = 3;
+        if (value < line.size() && line[value] == '[')
+            value = line.find(']', value);
+        if (value == std::string::npos || ++value > line.size())
+            continue;
+        while (value < line.size() && line[value] == ' ')
+            ++value;
+        if (value < line.size() && line[value] == '=')
+            return line.substr(value + 1);
+    }
+    return std::string();
+}
+
 // A KDE RecentDocuments entry's URL as a native path; empty when it names
-// no local file. KDE writes URL[$e], with $HOME for the home folder, and the
-// URL as shown (not always escaped).
+// no local file. KDE writes $HOME for the home folder, and the URL as shown
+// (not always escaped).
 std::string KdeTarget(const std::string& desktopFile)
 {
-    GKeyFile* file = g_key_file_new();
-    std::string target;
-    if (g_key_file_load_from_file(file, desktopFile.c_str(), G_KEY_FILE_NONE, nullptr)) {
-        GText url(g_key_file_get_string(file, G_KEY_FILE_DESKTOP_GROUP, "URL[$e]", nullptr));
-        if (!url)
-            url.reset(g_key_file_get_string(file, G_KEY_FILE_DESKTOP_GROUP, "URL", nullptr));
-        std::string value = url ? url.get() : "";
-        for (const char* prefix : {"", "file:", "file://"}) {
-            for (const char* home : {"$HOME", "${HOME}"}) {
-                const std::string start = std::string(prefix) + home;
-                if (value.compare(0, start.size(), start) == 0)
-                    value = prefix + std::string(g_get_home_dir()) + value.substr(start.size());
-            }
-        }
-        if (value.compare(0, 7, "file://") == 0) {
-            target = PathOfUri(value.c_str());
-            if (target.empty())
-                target = value.substr(7);
-        } else if (value.compare(0, 6, "file:/") == 0) {
-            target = value.substr(5);
-        } else if (!value.empty() && value[0] == '/') {
-            target = value;
+    std::string value = KdeUrl(desktopFile);
+    for (const char* prefix : {"", "file:", "file://"}) {
+        for (const char* home : {"$HOME", "${HOME}"}) {
+            const std::string start = std::string(prefix) + home;
+            if (value.compare(0, start.size(), start) == 0)
+                value = prefix + std::string(g_get_home_dir()) + value.substr(start.size());
         }
     }
-    g_key_file_free(file);
-    return target;
+    if (value.compare(0, 7, "file://") == 0) {
+        const std::string path = PathOfUri(value.c_str());
+        return path.empty() ? value.substr(7) : path;
+    }
+    if (value.compare(0, 6, "file:/") == 0)
+        return value.substr(5);
+    return !value.empty() && value[0] == '/' ? value : std::string();
 }
 
 bool Gone(const std::string& path)

@@ -196,6 +196,7 @@ void MainFrame::OnStartWipe(wxCommandEvent&)
         return;
     RunOptions options;
     options.clearReadOnly = RunQuestions::ClearReadOnly(*survey);
+    options.wholeFolders = queueEditor->TrashFolders();
 
     SetStatusText(_("Processing..."), 0);
     StartRun(std::make_unique<FileRun>(wipeQueue, wipeQueue.Method(), options, std::move(survey)));

@@ -29,6 +29,9 @@ public:
     // After a run of the queue: removes the trashed folders Add Trash queued
     // once the run has emptied them, so the Trash shows nothing of them.
     void RemoveEmptiedTrash();
+    // The trashed folders Add Trash queued: a run takes them as a whole,
+    // with the recent-files entries inside them.
+    const std::vector<wxString>& TrashFolders() const { return trashFolders; }
 
 private:
     void OnAddFiles(wxCommandEvent& event);

@@ -322,10 +322,10 @@ void RunRecord::JsonPieces(const Pieces& write) const
             + ", \"wiped\": " + std::to_string(wiped) + ", \"not_wiped\": " + std::to_string(notWiped)
             + ", \"not_reached\": " + std::to_string(notReached.size())
             + ", \"bytes_overwritten\": " + std::to_string(written)
+            + ", \"elapsed_ms\": " + std::to_string(totals.elapsedMs)
             + ", \"thumbnails_removed\": " + std::to_string(totals.thumbnailsRemoved)
             + ", \"recent_removed\": " + std::to_string(totals.recentRemoved)
-            + ", \"traces_not_removed\": " + std::to_string(totals.tracesNotRemoved)
-            + ", \"elapsed_ms\": " + std::to_string(totals.elapsedMs) + "}\n";
+            + ", \"traces_not_removed\": " + std::to_string(totals.tracesNotRemoved) + "}\n";
     json += "}\n";
     write(json);
 }

@@ -1,3 +1,4 @@
+#include <glib.h>
 #include <gtest/gtest.h>
 #include <wx/dnd.h>
 #include <wx/filedlg.h>
@@ -471,13 +472,39 @@ static std::string WithoutTimes(const std::string& json)
 
 // Files and a folder: the window's walk and vorlix-wipe -r queue the same
 // files through the one intake, so both records list the same.
+// A thumbnail of file as the desktop's thumbnail factory names it, in the
+// cache this process was started with; its path.
+std::string ThumbnailOf(const std::string& file)
+{
+    gchar* uri = g_filename_to_uri(file.c_str(), nullptr, nullptr);
+    gchar* md5 = g_compute_checksum_for_string(G_CHECKSUM_MD5, uri, -1);
+    const std::string folder = std::string(g_get_user_cache_dir()) + "/thumbnails/normal";
+    g_mkdir_with_parents(folder.c_str(), 0700);
+    const std::string path = folder + "/" + md5 + ".png";
+    // Signature, the Thumb::URI chunk (a reader needs no checksum), the end.
+    const std::string text = std::string("Thumb::URI") + '\0' + uri;
+    std::string png("\x89PNG\r\n\x1a\n", 8);
+    for (const std::string& chunk : {std::string("tEXt") + text, std::string("IEND")}) {
+        const uint32_t length = uint32_t(chunk.size() - 4);
+        for (int shift = 24; shift >= 0; shift -= 8)
+            png += char((length >> shift) & 0xff);
+        png += chunk + std::string(4, '\0');
+    }
+    WriteFile(path, png);
+    g_free(md5);
+    g_free(uri);
+    return path;
+}
+
 TEST(StartWipe, SaveReportWritesWhatTheCommandLineWritesForTheSameFiles)
 {
     TempDir dir;
     const std::vector<std::string> files{dir.Path("data"), dir.Path("twin"), dir.Path("fifo"), dir.Path("empty"),
                                          dir.Path("tree")};
+    std::string thumbnail;
     const auto make = [&] {
         WriteFile(files[0], std::string(5000, 'd'));
+        thumbnail = ThumbnailOf(files[0]);
         WriteFile(files[1], "twin");
         link(files[1].c_str(), dir.Path("twin2").c_str());
         mkfifo(files[2].c_str(), 0600);
@@ -506,6 +533,9 @@ TEST(StartWipe, SaveReportWritesWhatTheCommandLineWritesForTheSameFiles)
     const ShownMessage box = RunToCompletion(frame);
     EXPECT_TRUE(box.style & wxHELP);
     EXPECT_TRUE(box.message.StartsWith("Wiping process completed!\n4 files wiped, ")) << box.message;
+    // The wiped file's picture goes with it, and the box says so.
+    EXPECT_NE(box.message.Find("\nAlso removed: 1 thumbnail\n"), wxNOT_FOUND) << box.message;
+    EXPECT_FALSE(Exists(thumbnail));
     ASSERT_TRUE(PumpUntil([&] { return Exists(saved) && Dialogs().onOtherDialog == nullptr; }, 5000));
     ExpectIdleAfterARun(frame);
 
@@ -520,4 +550,6 @@ TEST(StartWipe, SaveReportWritesWhatTheCommandLineWritesForTheSameFiles)
     EXPECT_NE(json.find("\"reason_code\": \"hard_links\""), std::string::npos) << json;
     EXPECT_NE(json.find("\"path\": \"" + dir.Path("tree/deep/inner") + "\", "), std::string::npos) << json;
     EXPECT_NE(json.find("\"totals\": {\"files\": 6, \"wiped\": 4, \"not_wiped\": 2, "), std::string::npos) << json;
+    EXPECT_NE(json.find("{\"kind\": \"thumbnail\", \"path\": \"" + thumbnail + "\", "), std::string::npos) << json;
+    EXPECT_FALSE(Exists(thumbnail));
 }

@@ -25,6 +25,7 @@ struct RunTotals {
     // What the desktop kept of the wiped files, removed after them.
     uint64_t thumbnailsRemoved = 0;
     uint64_t recentRemoved = 0;     // entries of recent-files lists
+    uint64_t shortcutsRemoved = 0;  // Windows' links to recent items
     uint64_t tracesNotRemoved = 0;
 };
 

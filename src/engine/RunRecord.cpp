@@ -325,6 +325,7 @@ void RunRecord::JsonPieces(const Pieces& write) const
             + ", \"elapsed_ms\": " + std::to_string(totals.elapsedMs)
             + ", \"thumbnails_removed\": " + std::to_string(totals.thumbnailsRemoved)
             + ", \"recent_removed\": " + std::to_string(totals.recentRemoved)
+            + ", \"shortcuts_removed\": " + std::to_string(totals.shortcutsRemoved)
             + ", \"traces_not_removed\": " + std::to_string(totals.tracesNotRemoved) + "}\n";
     json += "}\n";
     write(json);

@@ -74,6 +74,9 @@ wxString RunReport::Message() const
     const wxString left = TracesNotRemoved();
     if (!left.empty())
         text += "\n" + left;
+    const wxString pictures = PicturesLine();
+    if (!pictures.empty())
+        text += "\n" + pictures;
     const wxString medium = MediumText();
     if (!medium.empty())
         text += "\n\n" + medium;
@@ -137,9 +140,23 @@ wxString RunReport::TracesLine(bool translated) const
                                                : wxString(recent == 1 ? "%llu recent-files entry"
                                                                       : "%llu recent-files entries"),
                                     recent);
+    const unsigned long long shortcuts = totals.shortcutsRemoved;
+    if (shortcuts != 0)
+        kinds += (kinds.empty() ? "" : ", ")
+                 + wxString::Format(translated ? wxPLURAL("%llu shortcut", "%llu shortcuts", shortcuts)
+                                               : wxString(shortcuts == 1 ? "%llu shortcut" : "%llu shortcuts"),
+                                    shortcuts);
     if (kinds.empty())
         return kinds;
     return wxString::Format(translated ? _("Also removed: %s") : wxString("Also removed: %s"), kinds);
+}
+
+wxString RunReport::PicturesLine() const
+{
+    if (totals.filesWiped == 0 || !DesktopTraces::KeepsPictures())
+        return wxString();
+    return _("Explorer may still keep small pictures of wiped pictures in its thumbnail cache: to clear it, run "
+             "Disk Cleanup and select \"Thumbnails\".");
 }
 
 wxString RunReport::TracesNotRemoved() const

@@ -33,9 +33,12 @@ public:
     // "3 files wiped, 1.50 MB overwritten, in 2.4 s."
     // translated false gives the English text of the saved records.
     wxString SummaryLine(bool translated = true) const;
-    // "Also removed: 2 thumbnails, 1 recent-files entry", the kinds that were
-    // removed; empty when nothing was.
+    // "Also removed: 2 thumbnails, 1 recent-files entry, 3 shortcuts", the
+    // kinds that were removed; empty when nothing was.
     wxString TracesLine(bool translated = true) const;
+    // Where the system keeps pictures in a cache that cannot be cleared file
+    // by file, and the run wiped files: how to clear it. Empty elsewhere.
+    wxString PicturesLine() const;
     // One line for each trace that could not be removed, with why.
     wxString TracesNotRemoved() const;
     // "Not removed (thumbnail: permission denied or read-only): PATH".

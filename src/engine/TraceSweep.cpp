@@ -146,6 +146,8 @@ void TraceSweep::Add(TraceOutcome trace)
         ++notRemoved;
     else if (trace.kind == DesktopTraces::Kind::Thumbnail)
         ++thumbnails;
+    else if (trace.kind == DesktopTraces::Kind::Shortcut)
+        ++shortcuts;
     else
         ++recent;
     traces.push_back(std::move(trace));

@@ -11,7 +11,7 @@
 #include <vector>
 
 // After a file run, what the desktop kept of the files it wiped
-// (DesktopTraces): thumbnails and recent-files entries. Trace files are
+// (DesktopTraces): thumbnails, recent-files entries and shortcuts. Trace files are
 // overwritten and deleted by the run's own single-file wipe, as pictures or
 // names of the file; the xbel is written anew and its old copy wiped. Runs
 // once per run on the wipe thread, after the files and before the journal
@@ -37,6 +37,7 @@ public:
     const std::vector<TraceOutcome>& Traces() const { return traces; }
     uint64_t Thumbnails() const { return thumbnails; }
     uint64_t Recent() const { return recent; }
+    uint64_t Shortcuts() const { return shortcuts; }
     uint64_t NotRemoved() const { return notRemoved; }
     // The folders traces were removed from, for the journal to be cleared there.
     const std::vector<wxString>& Folders() const { return folders; }
@@ -50,6 +51,6 @@ private:
     const std::vector<wxString> wholeFolders;
     const WipeFile wipe;
     std::vector<TraceOutcome> traces;
-    uint64_t thumbnails = 0, recent = 0, notRemoved = 0;
+    uint64_t thumbnails = 0, recent = 0, shortcuts = 0, notRemoved = 0;
     std::vector<wxString> folders;
 };

@@ -309,6 +309,7 @@ void Wiper::RemoveTraces(const std::vector<size_t>& wiped, const FileOverwriter:
     traces = sweep.Traces();
     totals.thumbnailsRemoved = sweep.Thumbnails();
     totals.recentRemoved = sweep.Recent();
+    totals.shortcutsRemoved = sweep.Shortcuts();
     totals.tracesNotRemoved = sweep.NotRemoved();
 }
 

@@ -11,13 +11,15 @@
 // that has wiped it. Linux: the thumbnail caches (~/.cache/thumbnails and the
 // legacy ~/.thumbnails), GTK's recently-used.xbel and KDE's RecentDocuments,
 // in the folders GLib names from XDG_CACHE_HOME, XDG_DATA_HOME and HOME.
-// Windows: nothing yet (the seam for its shortcuts is Kind::Shortcut).
+// Windows: the shortcuts of the Recent folder and of Office's, read with the
+// shell's link object; its thumbnail cache is one database (KeepsPictures).
 //
 // Everything is read once, when the object is made: each thumbnail folder's
-// listing, the xbel and the KDE entries. Each wiped file then costs a few
-// hash look-ups, and a thumbnail is opened only where one carries its name.
-// Nothing is changed here but the xbel: the files found are for the caller
-// to overwrite and delete as it wipes any file.
+// listing, the xbel and the KDE entries, each shortcut's target. Each wiped
+// file then costs a few hash look-ups, and a thumbnail is opened only where
+// one carries its name. Nothing is changed here but the xbel: the files
+// found are for the caller to overwrite and delete as it wipes any file.
+// Made on the thread that wipes: Windows sets up COM there while it reads.
 class DesktopTraces {
 public:
     enum class Kind {
@@ -25,6 +27,11 @@ public:
         Recent,     // an entry of a recent-files list
         Shortcut,   // a link to the file the system made by itself (Windows)
     };
+
+    // True where the system keeps pictures of files in a cache no file of
+    // which can be taken out (Windows' thumbnail database): the user is told
+    // how to clear it instead.
+    static bool KeepsPictures();
 
     // A trace that is a file of its own, to be wiped, or an entry of the
     // xbel, which RewriteRecent removes (list is true, path is the xbel's).

@@ -304,6 +304,11 @@ DesktopTraces::DesktopTraces() : state(new State)
 
 DesktopTraces::~DesktopTraces() = default;
 
+bool DesktopTraces::KeepsPictures()
+{
+    return false;
+}
+
 bool DesktopTraces::Nothing() const
 {
     return state->thumbnails.empty() && state->recentByPath.empty() && state->kdeByPath.empty()

@@ -5,6 +5,19 @@
 #include "engine/RunRecord.h"
 #include "engine/RunReport.h"
 
+namespace {
+
+// Where the system's thumbnail cache cannot be cleared file by file (Windows),
+// a run that wiped files says how to clear it, under its summary.
+wxString PicturesLine()
+{
+    return DesktopTraces::KeepsPictures() ? "\nExplorer may still keep small pictures of wiped pictures in its thumbnail "
+                                            "cache: to clear it, run Disk Cleanup and select \"Thumbnails\"."
+                                          : "";
+}
+
+}  // namespace
+
 TEST(RunReport, GroupsTheFilesNotWipedByReasonWithACountEach)
 {
     // In the order the run met them; only some reasons say more with the system's text.
@@ -18,9 +31,11 @@ TEST(RunReport, GroupsTheFilesNotWipedByReasonWithACountEach)
     const RunReport report(failures, RunTotals{2, 1536, 300}, false);
     EXPECT_EQ(report.Message(),
               "Wiping process completed!\n"
-              "2 files wiped, 1.50 KB overwritten, in 0.3 s.\n"
-              "\n"
-              "5 file(s) could not be wiped:\n"
+              "2 files wiped, 1.50 KB overwritten, in 0.3 s."
+                  + PicturesLine()
+                  + "\n"
+                    "\n"
+                    "5 file(s) could not be wiped:\n"
               "\n"
               "Not found (3):\n/q/a\n/q/b\n/q/c\n"
               "\n"
@@ -52,12 +67,28 @@ TEST(RunReport, SummaryLineSaysFilesBytesAndTime)
     EXPECT_EQ(RunReport::DurationText(3723000), "1 h 2 min");
 
     const RunReport all({}, RunTotals{1, 10, 0}, false);
-    EXPECT_EQ(all.Message(), "Wiping process completed!\n1 file wiped, 10 B overwritten, in under 0.1 s.");
+    EXPECT_EQ(all.Message(), "Wiping process completed!\n1 file wiped, 10 B overwritten, in under 0.1 s." + PicturesLine());
     EXPECT_TRUE(all.AllWiped());
     const RunReport stopped({{"/big", WipeFailure::Stopped, ""}}, RunTotals{}, true);
     EXPECT_TRUE(stopped.Message().StartsWith("Wiping process stopped!\n0 files wiped")) << stopped.Message();
     EXPECT_EQ(stopped.Caption(), "Stopped!");
     EXPECT_EQ(stopped.StatusText(), "Stopped");
+    EXPECT_EQ(stopped.PicturesLine(), "");
+}
+
+// Each kind removed is counted in one line, in the box's language and in the
+// records' English; a run that removed none has no line.
+TEST(RunReport, TracesLineCountsEachKindRemoved)
+{
+    RunTotals totals{2, 10, 0};
+    EXPECT_EQ(RunReport({}, totals, false).TracesLine(), "");
+    totals.shortcutsRemoved = 1;
+    EXPECT_EQ(RunReport({}, totals, false).TracesLine(), "Also removed: 1 shortcut");
+    totals.thumbnailsRemoved = 1;
+    totals.recentRemoved = 2;
+    totals.shortcutsRemoved = 3;
+    EXPECT_EQ(RunReport({}, totals, false).TracesLine(false),
+              "Also removed: 1 thumbnail, 2 recent-files entries, 3 shortcuts");
 }
 
 TEST(RunReport, EveryReasonHasWordsOfItsOwnAndALogLine)
@@ -98,9 +129,11 @@ TEST(RunReport, SaysWhatOverwritingCannotReachOnFlashAndWhatWasDiscarded)
     RunTotals totals{6, 6000, 100};
     EXPECT_EQ(RunReport({}, totals, false, wiped).Message(),
               "Wiping process completed!\n"
-              "6 files wiped, 5.86 KB overwritten, in 0.1 s.\n"
-              "\n"
-              "On flash storage (3):\n/ssd/a\n/ssd/c\n/ssd/f\n"
+              "6 files wiped, 5.86 KB overwritten, in 0.1 s."
+                  + PicturesLine()
+                  + "\n"
+                    "\n"
+                    "On flash storage (3):\n/ssd/a\n/ssd/c\n/ssd/f\n"
               "The drive may keep old copies of these files in cells that overwriting cannot reach.\n"
               "2 of them: Vorlix asked the drive to discard the wiped blocks (2.00 KB).\n"
               "1 of them: the wiped blocks will be discarded at the system's next fstrim run, but "

@@ -21,6 +21,10 @@ for tool in dbus-daemon /usr/lib/polkit-1/polkitd /usr/bin/pkexec pkaction xvfb-
 done
 id nobody >/dev/null 2>&1 || { echo "skipped: no user nobody"; exit 77; }
 if [ -z "${VORLIX_POLKIT_NAMESPACE:-}" ]; then
+    # In a chroot whose root is no mount of its own the namespace cannot be
+    # made private, and mounts in it would reach the machine's.
+    unshare -m --propagation private true 2>/dev/null ||
+        { echo "skipped: no private mount namespace here (a chroot?)"; exit 77; }
     VORLIX_POLKIT_NAMESPACE=1 exec unshare -m --propagation private bash "$0" "$@"
 fi
 

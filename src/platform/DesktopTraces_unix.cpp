@@ -20,7 +20,7 @@
 
 namespace {
 
-// The sizes of the freedesktop thumbnail spec, each a folder of its own.
+// The thumbnail sizes freedesktop.org names, each a folder of its own.
 const char* const thumbnailSizes[] = {"normal", "large", "x-large", "xx-large"};
 // Larger than any thumbnail: a file this big in the cache is not read.
 const off_t thumbnailLimit = 16 << 20;

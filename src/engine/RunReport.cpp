@@ -68,15 +68,9 @@ wxString RunReport::Message() const
 {
     wxString text = stopped ? _("Wiping process stopped!") : _("Wiping process completed!");
     text += "\n" + SummaryLine();
-    const wxString traces = TracesLine();
-    if (!traces.empty())
-        text += "\n" + traces;
-    const wxString left = TracesNotRemoved();
-    if (!left.empty())
-        text += "\n" + left;
-    const wxString pictures = PicturesLine();
-    if (!pictures.empty())
-        text += "\n" + pictures;
+    for (const wxString& line : {TracesLine(), TracesNotRemoved(), PicturesLine()})
+        if (!line.empty())
+            text += "\n" + line;
     const wxString medium = MediumText();
     if (!medium.empty())
         text += "\n\n" + medium;

@@ -2,6 +2,10 @@
 
 #include <string>
 
+#ifndef __WINDOWS__
+#include <sys/stat.h>
+#endif
+
 // The folder a run's files are in, reached without following a link and kept
 // open for the files that follow in it, so that each of them costs no walk
 // down from the root. One folder at a time: reaching another closes it, so a
@@ -25,6 +29,11 @@ public:
     // path is walked again (only a mount put over it, which takes root, goes
     // unseen). The descriptor stays valid until the next Reach or Release.
     int Reach(const std::string& path, int& error);
+    // Whether a file held as entryFd, whose stat is st, lies on one of the
+    // kernel's own filesystems (SystemFilesystem). A file on the held
+    // folder's device is on its filesystem: asked once per folder, not once
+    // per file.
+    bool OnSystemFilesystem(int entryFd, const struct stat& st);
 #endif
 
     void Release();
@@ -37,5 +46,8 @@ private:
     int fd = -1;
     std::string heldPath;  // as Reach was given it
     std::string selfLink;  // the descriptor under /proc/self/fd
+    // The held folder's device and whether it is the kernel's; known once asked.
+    unsigned long long device = 0;
+    int systemHeld = -1;
 #endif
 };

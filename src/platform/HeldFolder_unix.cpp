@@ -1,6 +1,10 @@
 #include "platform/HeldFolder.h"
 
+#include "platform/SystemFilesystem.h"
+
 #include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,6 +29,24 @@ void HeldFolder::Release()
         ::close(fd);
     fd = -1;
     heldPath.clear();
+    systemHeld = -1;
+}
+
+bool HeldFolder::OnSystemFilesystem(int entryFd, const struct stat& st)
+{
+    if (fd < 0)
+        return SystemFilesystem::Holds(entryFd);
+    if (systemHeld < 0) {
+        struct stat folder;
+        if (::fstat(fd, &folder) != 0)
+            return SystemFilesystem::Holds(entryFd);
+        device = static_cast<unsigned long long>(folder.st_dev);
+        systemHeld = SystemFilesystem::Holds(fd) ? 1 : 0;
+    }
+    // Another device is a mount on the entry itself (a bind mount of a file).
+    if (static_cast<unsigned long long>(st.st_dev) != device)
+        return SystemFilesystem::Holds(entryFd);
+    return systemHeld == 1;
 }
 
 // The kernel names an open folder by the names its folder and each one above
@@ -38,11 +60,28 @@ bool HeldFolder::StillNamed() const
     return n > 0 && size_t(n) < sizeof named && heldPath.compare(0, std::string::npos, named, size_t(n)) == 0;
 }
 
-// Opens path one component at a time from the root, never following a link.
-// Empty components and "." are skipped; ".." stays: in a path with no links it
-// means what it says.
+// Opens path from the root without following a link: in one call where the
+// kernel resolves a whole path so (openat2, Linux 5.6), else one component at
+// a time. Empty components and "." are skipped; ".." stays: in a path with no
+// links it means what it says.
 int HeldFolder::Walk(const std::string& path, int& error)
 {
+    open_how how{};
+    how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+    how.resolve = RESOLVE_NO_SYMLINKS;
+    const int whole = path.empty() || path[0] != '/'
+                          ? -1
+                          : static_cast<int>(::syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how));
+    if (whole >= 0)
+        return whole;
+    error = errno;
+    // Refused by the walk itself: the same answer component by component.
+    if (!path.empty() && path[0] == '/' && error != ENOSYS && error != EPERM && error != EINVAL && error != E2BIG) {
+        // A link where a folder was resolved means it was swapped since.
+        if (error == ELOOP || error == ENOTDIR)
+            error = ELOOP;
+        return -1;
+    }
     int dir = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) {
         error = errno;
@@ -60,7 +99,6 @@ int HeldFolder::Walk(const std::string& path, int& error)
         error = errno;
         ::close(dir);
         if (next < 0) {
-            // A link where a folder was resolved means it was swapped since.
             if (error == ELOOP || error == ENOTDIR)
                 error = ELOOP;
             return -1;

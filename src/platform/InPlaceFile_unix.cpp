@@ -95,11 +95,12 @@ int InPlaceFile::HoldEntry(HeldFolder& holder, const wxString& folder, const wxS
         reason = Refuse(errno, detail);
         return -1;
     }
-    // Asked first: a folder or device there is the kernel's, whatever its kind.
-    if (SystemFilesystem::Holds(entry))
+    // The kernel's own answer first: a folder or device there is its, whatever its kind.
+    if (::fstat(entry, &st) != 0) {
+        const int error = errno;
+        reason = SystemFilesystem::Holds(entry) ? WipeFailure::SystemFile : Refuse(error, detail);
+    } else if (holder.OnSystemFilesystem(entry, st))
         reason = WipeFailure::SystemFile;
-    else if (::fstat(entry, &st) != 0)
-        reason = Refuse(errno, detail);
     else
         reason = Kind(st);
     if (reason != WipeFailure::None) {
@@ -121,8 +122,9 @@ WipeFailure InPlaceFile::Open(const wxString& folder, const wxString& name, uint
     // Only now is that same inode opened for writing, through /proc: a name
     // swapped in since cannot get another file opened.
     const int dir = folderFd;
-    const std::string reopen = "/proc/self/fd/" + std::to_string(entry);
-    int opened = ::open(reopen.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    char reopen[32];
+    std::snprintf(reopen, sizeof reopen, "/proc/self/fd/%d", entry);
+    int opened = ::open(reopen, O_WRONLY | O_NOCTTY | O_CLOEXEC);
     const bool byName = opened < 0 && errno == ENOENT;
     if (byName)  // no /proc: open by name, and check below
         opened = ::openat(dir, nativeName.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -296,25 +298,25 @@ WipeFailure InPlaceFile::DeleteOpenedName(int dir, const std::string& name, wxSt
     // checked there, and deleted there; if it is not ours it goes back.
     // Made once per thread: setting one up costs more than the rename.
     static thread_local std::random_device random;
-    const std::string hidden = ".vorlix-" + std::to_string(random()) + std::to_string(random());
+    char hidden[48];
+    std::snprintf(hidden, sizeof hidden, ".vorlix-%u%u", unsigned(random()), unsigned(random()));
     const char* victim = name.c_str();
     // A crash after the rename leaves the overwritten file under a name
     // nobody knows: the next start deletes it from this record.
-    const wxString hiddenText = NativePath::Decode(hidden);
-    CrashRecord::NoteHidden(folderPath, hiddenText, device, inode);
+    CrashRecord::NoteHidden(folderPath, hidden, device, inode);
     struct Dropped {
         const wxString& folder;
-        const wxString& hidden;
+        const char* hidden;
         ~Dropped() { CrashRecord::DropHidden(folder, hidden); }
-    } dropped{folderPath, hiddenText};
-    if (::renameat2(dir, name.c_str(), dir, hidden.c_str(), RENAME_NOREPLACE) == 0) {
+    } dropped{folderPath, hidden};
+    if (::renameat2(dir, name.c_str(), dir, hidden, RENAME_NOREPLACE) == 0) {
         if (afterRename)
             afterRename();
-        if (::fstatat(dir, hidden.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !isOpened(st)) {
-            ::renameat2(dir, hidden.c_str(), dir, name.c_str(), RENAME_NOREPLACE);
+        if (::fstatat(dir, hidden, &st, AT_SYMLINK_NOFOLLOW) != 0 || !isOpened(st)) {
+            ::renameat2(dir, hidden, dir, name.c_str(), RENAME_NOREPLACE);
             return WipeFailure::Changed;
         }
-        victim = hidden.c_str();
+        victim = hidden;
     } else if (errno != EINVAL && errno != ENOSYS) {  // else: no such rename here, unlink by name
         detail = wxSysErrorMsgStr(errno);
         return WipeFailure::DeleteFailed;

@@ -6,6 +6,7 @@
 #include "engine/JournalPush.h"
 #include "engine/ShellQuote.h"
 #include "engine/TraceSweep.h"
+#include "platform/CrashRecord.h"
 #include "platform/PathBinding.h"
 
 #include <chrono>
@@ -326,10 +327,12 @@ void Wiper::EndRun(const char* methodTag)
     }
     // A survey is one run's: the next Wipe looks again.
     survey.reset();
+    CrashRecord::Settle();
     runFinished = true;
 }
 
 void Wiper::FinishRun()
 {
+    CrashRecord::Settle();
     runFinished = true;
 }

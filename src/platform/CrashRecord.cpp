@@ -1,34 +1,85 @@
 #include "platform/CrashRecord.h"
 
+#include <cstdio>
 #include <mutex>
 #include <type_traits>
 #include <sstream>
+#include <string_view>
 #include <vector>
 
 
 namespace {
 
-std::mutex recordMutex;           // guards lines
+std::mutex recordMutex;           // guards everything below
 std::vector<std::string> lines;  // what this process is in the middle of
+// Lines dropped, kept for their memory: a run notes and drops a line for
+// every file it deletes, and none of that may cost an allocation.
+std::vector<std::string> spare;
+std::string content;      // the state file's text, as last made
+bool unwritten = false;   // lines were dropped since it was written
+// The last folder named in a line, and its hex: a run's files come folder by folder.
+wxString lastFolder;
+std::string lastFolderHex;
 
 // A path's text as the hex digits of its units (wchar_t: UTF-32 on Linux,
 // UTF-16 on Windows), so that a line holds any name and gives back exactly
 // the same text, stand-ins for bytes that are not UTF-8 included.
-std::string Hex(const wxString& path)
+constexpr size_t unitWidth = sizeof(wchar_t) * 2;
+
+// One unit's hex digits, unitWidth of them, at out.
+void HexUnit(char* out, wchar_t unit)
 {
     static const char digits[] = "0123456789abcdef";
+    const auto value = static_cast<std::make_unsigned_t<wchar_t>>(unit);
+    for (size_t k = 0; k < unitWidth; ++k)
+        out[k] = digits[(value >> (4 * (unitWidth - 1 - k))) & 0xF];
+}
+
+// A unit of a wide name, or a byte of an ASCII one, as the wide unit it stands for.
+wchar_t Unit(wchar_t unit) { return unit; }
+wchar_t Unit(char ascii) { return wchar_t(static_cast<unsigned char>(ascii)); }
+
+void AppendHex(std::string& text, wchar_t unit)
+{
+    char digits[unitWidth];
+    HexUnit(digits, unit);
+    text.append(digits, unitWidth);
+}
+
+std::string Hex(const wxString& path)
+{
     std::string text;
-    for (const wchar_t unit : std::wstring(path.wc_str(), path.length())) {
-        const auto value = static_cast<std::make_unsigned_t<wchar_t>>(unit);
-        for (int shift = int(sizeof unit) * 8 - 4; shift >= 0; shift -= 4)
-            text += digits[(value >> shift) & 0xF];
-    }
+    for (const wchar_t unit : std::wstring_view(path.wc_str(), path.length()))
+        AppendHex(text, unit);
     return text;
+}
+
+// The folder's hex, worked out once for all the files in it. Under recordMutex.
+const std::string& FolderHex(const wxString& folder)
+{
+    if (folder != lastFolder || lastFolderHex.empty()) {
+        lastFolder = folder;
+        lastFolderHex = Hex(folder);
+    }
+    return lastFolderHex;
+}
+
+// A line in the memory of one dropped before. Under recordMutex.
+std::string& NewLine()
+{
+    if (spare.empty())
+        lines.emplace_back();
+    else {
+        lines.push_back(std::move(spare.back()));
+        spare.pop_back();
+    }
+    lines.back().clear();
+    return lines.back();
 }
 
 wxString FromHex(const std::string& text)
 {
-    constexpr size_t width = sizeof(wchar_t) * 2;
+    constexpr size_t width = unitWidth;
     if (text.empty() || text.size() % width != 0)
         return wxString();
     std::wstring units;
@@ -76,15 +127,95 @@ void CrashRecord::DropFrozen(const wxString& root)
     DropEndingWith("frozen ", " " + Hex(root));
 }
 
+template <class Name>
+void CrashRecord::NoteHiddenName(const wxString& folder, const Name& hiddenName, uint64_t device, uint64_t inode)
+{
+    std::lock_guard<std::mutex> lock(recordMutex);
+    std::string& line = NewLine();
+    char numbers[48];
+    std::snprintf(numbers, sizeof numbers, "hidden %llu %llu ", static_cast<unsigned long long>(device),
+                  static_cast<unsigned long long>(inode));
+    line += numbers;
+    line += FolderHex(folder);
+    line += ' ';
+    for (const auto unit : hiddenName)
+        AppendHex(line, Unit(unit));
+    Write();
+}
+
 void CrashRecord::NoteHidden(const wxString& folder, const wxString& hiddenName, uint64_t device, uint64_t inode)
 {
-    Note("hidden " + std::to_string(device) + " " + std::to_string(inode) + " " + Hex(folder) + " "
-         + Hex(hiddenName));
+    NoteHiddenName(folder, std::wstring_view(hiddenName.wc_str(), hiddenName.length()), device, inode);
+}
+
+void CrashRecord::NoteHidden(const wxString& folder, const char* asciiName, uint64_t device, uint64_t inode)
+{
+    NoteHiddenName(folder, std::string_view(asciiName), device, inode);
+}
+
+template <class Name>
+void CrashRecord::DropHiddenName(const wxString& folder, const Name& hiddenName)
+{
+    std::lock_guard<std::mutex> lock(recordMutex);
+    const std::string& folderHex = FolderHex(folder);
+    const size_t nameHex = hiddenName.length() * unitWidth;
+    // Matched in place, the newest line first: it is nearly always the last one.
+    for (size_t i = lines.size(); i-- > 0;) {
+        const std::string& line = lines[i];
+        if (line.rfind("hidden ", 0) != 0 || line.size() < folderHex.size() + nameHex + 2)
+            continue;
+        const size_t nameAt = line.size() - nameHex;
+        const size_t folderAt = nameAt - 1 - folderHex.size();
+        if (line[nameAt - 1] != ' ' || line[folderAt - 1] != ' '
+            || line.compare(folderAt, folderHex.size(), folderHex) != 0)
+            continue;
+        bool same = true;
+        size_t at = nameAt;
+        for (auto it = hiddenName.begin(); same && it != hiddenName.end(); ++it, at += unitWidth) {
+            char digits[unitWidth];
+            HexUnit(digits, Unit(*it));
+            same = line.compare(at, unitWidth, digits, unitWidth) == 0;
+        }
+        if (!same)
+            continue;
+        spare.push_back(std::move(lines[i]));
+        lines.erase(lines.begin() + long(i));
+        // Not written now: a line left over names a file that no longer has
+        // that name, which the next start checks and leaves alone. The next
+        // note, or the end of the run, writes the truth.
+        unwritten = true;
+        return;
+    }
 }
 
 void CrashRecord::DropHidden(const wxString& folder, const wxString& hiddenName)
 {
-    DropEndingWith("hidden ", " " + Hex(folder) + " " + Hex(hiddenName));
+    DropHiddenName(folder, std::wstring_view(hiddenName.wc_str(), hiddenName.length()));
+}
+
+void CrashRecord::DropHidden(const wxString& folder, const char* asciiName)
+{
+    DropHiddenName(folder, std::string_view(asciiName));
+}
+
+void CrashRecord::Settle()
+{
+    std::lock_guard<std::mutex> lock(recordMutex);
+    if (unwritten)
+        Write();
+}
+
+void CrashRecord::Write()
+{
+    content.clear();
+    for (const std::string& each : lines) {
+        content += each;
+        content += '\n';
+    }
+    unwritten = false;
+    // Without a state file the step still goes ahead: a crash then leaves
+    // what it always did, which is no reason to refuse the wipe.
+    WriteOwn(content);
 }
 
 void CrashRecord::DropEndingWith(const std::string& kind, const std::string& tail)
@@ -98,24 +229,15 @@ void CrashRecord::DropEndingWith(const std::string& kind, const std::string& tai
         else
             ++it;
     }
-    if (lines.size() == before)
-        return;
-    std::string content;
-    for (const std::string& line : lines)
-        content += line + "\n";
-    WriteOwn(content);
+    if (lines.size() != before || unwritten)
+        Write();
 }
 
 void CrashRecord::Note(const std::string& line)
 {
     std::lock_guard<std::mutex> lock(recordMutex);
-    lines.push_back(line);
-    std::string content;
-    for (const std::string& each : lines)
-        content += each + "\n";
-    // Without a state file the step still goes ahead: a crash then leaves
-    // what it always did, which is no reason to refuse the wipe.
-    WriteOwn(content);
+    NewLine() = line;
+    Write();
 }
 
 unsigned CrashRecord::FinishLeftovers()

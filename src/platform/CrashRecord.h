@@ -20,8 +20,16 @@ public:
     static void DropFillFolder(const wxString& folder);
     // Before the file (device, inode) in folder is renamed to hiddenName, a
     // name of Vorlix's own; dropped once it is deleted or has its name back.
+    // Costs one write of the state file and no allocation once a run is
+    // under way; asciiName: a name of plain ASCII, as Vorlix makes them.
     static void NoteHidden(const wxString& folder, const wxString& hiddenName, uint64_t device, uint64_t inode);
+    static void NoteHidden(const wxString& folder, const char* asciiName, uint64_t device, uint64_t inode);
+    // Written with the next line noted, or by Settle: a line left over only
+    // names a file that no longer has that name.
     static void DropHidden(const wxString& folder, const wxString& hiddenName);
+    static void DropHidden(const wxString& folder, const char* asciiName);
+    // Writes what was dropped since the state file was written; at the end of a run.
+    static void Settle();
     // Before the filesystem (device) mounted at root is frozen; dropped once
     // it is thawed.
     static void NoteFrozen(const wxString& root, uint64_t device);
@@ -38,6 +46,12 @@ public:
     static wxString Folder();
 
 private:
+    template <class Name>
+    static void NoteHiddenName(const wxString& folder, const Name& hiddenName, uint64_t device, uint64_t inode);
+    template <class Name>
+    static void DropHiddenName(const wxString& folder, const Name& hiddenName);
+    // Under the lock: the lines, to the state file.
+    static void Write();
     static void Note(const std::string& line);
     // Drops the lines of kind that end in tail.
     static void DropEndingWith(const std::string& kind, const std::string& tail);

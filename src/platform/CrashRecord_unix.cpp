@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <pwd.h>
 #include <linux/fs.h>
 #include <sys/file.h>
@@ -9,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -27,6 +29,7 @@ pid_t ownPid = 0;  // the process that opened it: a forked child needs its own
 std::string ownPath;
 bool ownEmpty = true;
 size_t ownSize = 0;  // the file's length as last written; SIZE_MAX when unsure
+std::atomic<bool> forkedSince{false};  // set in a child process
 
 // A process that ends with nothing noted takes its file, and the folder if
 // that is all there was, along.
@@ -116,7 +119,9 @@ wxString CrashRecord::Folder()
 
 bool CrashRecord::WriteOwn(const std::string& content)
 {
-    if (ownFd >= 0 && ownPid != ::getpid()) {
+    // Asked of the kernel only after a fork, not for every file a run deletes.
+    static const bool watchingForks = ::pthread_atfork(nullptr, nullptr, [] { forkedSince = true; }) == 0;
+    if (ownFd >= 0 && (!watchingForks || forkedSince) && ownPid != ::getpid()) {
         ::close(ownFd);
         ownFd = -1;
     }
@@ -129,7 +134,8 @@ bool CrashRecord::WriteOwn(const std::string& content)
         ownSize = 0;
     // A shorter content is padded with empty lines, not cut: a cut for every
     // deleted file cost about as much as the rename the line guards.
-    std::string padded = content;
+    static std::string padded;  // its memory kept from one write to the next; under the caller's lock
+    padded = content;
     if (padded.size() < ownSize)
         padded.append(ownSize - padded.size(), '\n');
     const bool ok = padded.empty() || ::pwrite(ownFd, padded.data(), padded.size(), 0) == ssize_t(padded.size());

@@ -132,6 +132,46 @@ TEST(CrashRecord, AKillBetweenRenameAndUnlinkLeavesAHiddenFileTheNextStartDelete
     EXPECT_TRUE(Names(state + "/vorlix").empty());
 }
 
+// The lines of deleted files are dropped without a write of their own; the
+// end of the run writes them out, even while the process goes on.
+TEST(CrashRecord, AFinishedRunLeavesNoLineBehindWhileItsProcessLives)
+{
+    TempDir dir;
+    const std::string state = dir.Folder("state");
+    const std::string plain = dir.Folder("docs");
+    const std::string wide = dir.Folder("d\xc3\xb6" "cs \xe2\x82\xac");
+    WipeQueue queue;
+    int serial = 0;
+    for (const std::string& folder : {plain, wide, plain})
+        for (int i = 0; i < 3; ++i) {
+            const std::string path = folder + "/f" + std::to_string(serial++);
+            WriteFile(path, Pattern(3000));
+            queue.AddPath(wxString::FromUTF8(path));
+        }
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    std::string content = "not read";
+    ASSERT_TRUE(KilledChild(
+        state,
+        [&] {
+            RandomWiper().Wipe(&queue);
+            if (::write(ready[1], "r", 1) == 1)
+                ::pause();
+        },
+        [&](pid_t child) {
+            char byte;
+            if (::read(ready[0], &byte, 1) == 1) {
+                content.clear();
+                for (const std::string& name : Names(state + "/vorlix"))
+                    content += ReadFile(state + "/vorlix/" + name);
+            }
+            ::kill(child, SIGKILL);
+        }));
+    EXPECT_EQ(content.find_first_not_of('\n'), std::string::npos) << content;
+    EXPECT_TRUE(Names(plain).empty());
+    EXPECT_TRUE(Names(wide).empty());
+}
+
 TEST(FreeSpaceWipe, AKillDuringTheFillIsUndoneByTheNextStart)
 {
     LoopFilesystem fs;

@@ -84,8 +84,10 @@ wxString OverwriteCaveat::OfFile(const wxString& path, const Ground& ground)
         return ground.kind;
     std::string native;
     struct stat st;
+    // An inode holds less than a block: a file of a block or more keeps its
+    // data in blocks, and needs no open to tell.
     if (NativePath::Encode(path, native) && ::lstat(native.c_str(), &st) == 0 && S_ISREG(st.st_mode)
-        && HasInlineData(native))
+        && (st.st_blksize <= 0 || st.st_size < st.st_blksize) && HasInlineData(native))
         return "ext4 filesystem (inline data)";
     return wxString();
 }

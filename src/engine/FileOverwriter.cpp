@@ -46,6 +46,7 @@ FileOutcome FileOverwriter::Preview(const QueueEntry& entry)
     if (outcome.reason != WipeFailure::None)
         return outcome;
     file.fd = file.file.Descriptor();
+    file.openedSize = file.fd < 0 ? -1 : static_cast<long long>(presentSize);
     file.passSize = file.PassSizeFor(presentSize);
     outcome.size = file.PassSize();
     for (const Range& range : file.Ranges())
@@ -64,6 +65,7 @@ bool FileOverwriter::Open()
         return false;
     }
     fd = file.Descriptor();
+    openedSize = static_cast<long long>(presentSize);
     passSize = PassSizeFor(presentSize);
     return true;
 }
@@ -111,7 +113,8 @@ const std::vector<FileExtents::Range>& FileOverwriter::Ranges()
     if (rangesFound)
         return ranges;
     rangesFound = true;
-    const long long size = PresentSize();
+    // The size Open just found: asking again costs a call per file.
+    const long long size = openedSize;
     if (size < 0) {
         AddRange(Range{0, passSize});
         return ranges;

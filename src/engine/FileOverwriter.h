@@ -163,6 +163,7 @@ private:
     HeldFolder* heldFolder;
     const Control control;
     int fd = -1;
+    long long openedSize = -1;  // the file's size when opened; -1 when not known
     WipeFailure failure = WipeFailure::None;
     wxString failureDetail;
     // What every pass writes: found once, before the first pass, so that all

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <ostream>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -37,14 +38,30 @@ void ListenForStop()
 
 }  // namespace
 
-PrivilegedCommand::PrivilegedCommand(const std::vector<wxString>& args, std::ostream& out, std::ostream& err)
-    : args(args), out(out), err(err)
+PrivilegedCommand::PrivilegedCommand(const std::vector<wxString>& args, std::ostream& out, std::ostream& err,
+                                     std::function<void()> useLanguage)
+    : args(args), out(out), err(err), useLanguage(std::move(useLanguage))
 {
+}
+
+void PrivilegedCommand::Speak()
+{
+    if (useLanguage)
+        useLanguage();
+    useLanguage = nullptr;
 }
 
 int PrivilegedCommand::Run()
 {
-    const wxString refusal = Refusal();
+    const bool journal = !args.empty() && args[0] == "clear-journal";
+    if (!journal)
+        Speak();
+    wxString refusal = Refusal();
+    if (!refusal.empty() && useLanguage) {
+        // The same checks again, now in the user's words.
+        Speak();
+        refusal = Refusal();
+    }
     if (!refusal.empty()) {
         err << "vorlix-privileged: " << ConsoleText::Of(refusal) << std::endl;
         return Refused;
@@ -113,6 +130,7 @@ int PrivilegedCommand::ClearJournal()
     if (FreeSpace::ZeroJournal(journalled))
         return Done;
     const wxString detail = wxSysErrorMsgStr(errno);
+    Speak();
     err << "vorlix-privileged: "
         << ConsoleText::Of(wxString::Format(_("the journal could not be cleared (%s): %s"), detail, args[1]))
         << std::endl;

@@ -5,6 +5,7 @@
 
 #include <wx/string.h>
 
+#include <functional>
 #include <iosfwd>
 #include <vector>
 
@@ -32,7 +33,10 @@ class PrivilegedCommand {
 public:
     enum Status { Done = 0, NotDone = 1, Refused = 2, Stopped = 130 };
 
-    PrivilegedCommand(const std::vector<wxString>& args, std::ostream& out, std::ostream& err);
+    // useLanguage sets up the user's language; called before the first
+    // text is made.
+    PrivilegedCommand(const std::vector<wxString>& args, std::ostream& out, std::ostream& err,
+                      std::function<void()> useLanguage);
     int Run();
 
 private:
@@ -44,9 +48,14 @@ private:
     // Writes text to out; false once it cannot.
     bool Tell(const std::string& text);
 
+    // Sets up the user's language once; the journal's job, on every user's
+    // wipe, says nothing when it succeeds and so reads no catalog then.
+    void Speak();
+
     const std::vector<wxString> args;
     std::ostream& out;
     std::ostream& err;
+    std::function<void()> useLanguage;
     bool outputOk = true;
     // The folder, opened once it is checked not to be a link; checked and
     // wiped through it (CallerAccess::HeldPath).

@@ -234,7 +234,13 @@ void MainFrame::OnTimer(wxTimerEvent&)
         const uint64_t total = run->TotalBytes();
         int gauge = 0;
         wxString text = run->NoTotalText();
-        if (total != 0) {
+        // A step after the bytes shows its own share on the gauge.
+        const WipeRun::Step step = finished ? WipeRun::Step() : run->CurrentStep();
+        if (!step.name.empty() && step.total != 0) {
+            const double percentage = ProgressPercentage(step.done, step.total, false);
+            gauge = static_cast<int>(percentage);
+            text = step.name + wxString::Format(" %.2f%%", percentage);
+        } else if (total != 0) {
             const double percentage = ProgressPercentage(processed, total, finished);
             gauge = static_cast<int>(percentage);
             text = run->ProgressText(percentage);

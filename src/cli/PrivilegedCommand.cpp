@@ -7,15 +7,18 @@
 #include "engine/FreeSpaceWiper.h"
 #include "platform/CallerAccess.h"
 
+#include <wx/log.h>
 #include <wx/stopwatch.h>
 #include <wx/translation.h>
 #include <wx/utils.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ostream>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -35,19 +38,35 @@ void ListenForStop()
 
 }  // namespace
 
-PrivilegedCommand::PrivilegedCommand(const std::vector<wxString>& args, std::ostream& out, std::ostream& err)
-    : args(args), out(out), err(err)
+PrivilegedCommand::PrivilegedCommand(const std::vector<wxString>& args, std::ostream& out, std::ostream& err,
+                                     std::function<void()> useLanguage)
+    : args(args), out(out), err(err), useLanguage(std::move(useLanguage))
 {
+}
+
+void PrivilegedCommand::Speak()
+{
+    if (useLanguage)
+        useLanguage();
+    useLanguage = nullptr;
 }
 
 int PrivilegedCommand::Run()
 {
-    const wxString refusal = Refusal();
+    const bool journal = !args.empty() && args[0] == "clear-journal";
+    if (!journal)
+        Speak();
+    wxString refusal = Refusal();
+    if (!refusal.empty() && useLanguage) {
+        // The same checks again, now in the user's words.
+        Speak();
+        refusal = Refusal();
+    }
     if (!refusal.empty()) {
         err << "vorlix-privileged: " << ConsoleText::Of(refusal) << std::endl;
         return Refused;
     }
-    return WipeFreeSpace();
+    return args[0] == "clear-journal" ? ClearJournal() : WipeFreeSpace();
 }
 
 wxString PrivilegedCommand::Refusal()
@@ -55,6 +74,8 @@ wxString PrivilegedCommand::Refusal()
     const wxString usage = _("usage: vorlix-privileged free-space FOLDER random|dod");
     if (args.empty())
         return usage;
+    if (args[0] == "clear-journal")
+        return JournalRefusal();
     if (args[0] != "free-space")
         return wxString::Format(_("unknown job: %s"), args[0]);
     if (args.size() != 3)
@@ -79,6 +100,41 @@ wxString PrivilegedCommand::Refusal()
     if (!FreeSpaceWiper::Inspect(heldFolder, check, detail))
         return wxString::Format(_("cannot examine the folder (%s): %s"), detail, folder);
     return check.refusal;
+}
+
+wxString PrivilegedCommand::JournalRefusal()
+{
+    if (args.size() != 2)
+        return _("usage: vorlix-privileged clear-journal MOUNTPOINT");
+    const wxString& folder = args[1];
+    if (!folder.StartsWith("/"))
+        return wxString::Format(_("not an absolute path: %s"), folder);
+    const int held = CallerAccess::HoldFolder(folder);
+    if (held < 0)
+        return wxString::Format(_("not a folder (a link is never followed): %s"), folder);
+    const wxString path = CallerAccess::HeldPath(held);
+    // The top of a mount only: no folder inside one stands for its filesystem.
+    if (!FreeSpace::IsMountPoint(path))
+        return wxString::Format(_("not a mount point: %s"), folder);
+    wxString detail;
+    if (!FreeSpace::Examine(path, journalled, detail))
+        return wxString::Format(_("cannot examine the folder (%s): %s"), detail, folder);
+    if (journalled.type != "ext3" && journalled.type != "ext4")
+        return wxString::Format(_("not an ext3 or ext4 filesystem: %s"), folder);
+    journalled.root = path;
+    return wxString();
+}
+
+int PrivilegedCommand::ClearJournal()
+{
+    if (FreeSpace::ZeroJournal(journalled))
+        return Done;
+    const wxString detail = wxSysErrorMsgStr(errno);
+    Speak();
+    err << "vorlix-privileged: "
+        << ConsoleText::Of(wxString::Format(_("the journal could not be cleared (%s): %s"), detail, args[1]))
+        << std::endl;
+    return NotDone;
 }
 
 bool PrivilegedCommand::Tell(const std::string& text)

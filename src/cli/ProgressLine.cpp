@@ -5,6 +5,8 @@
 
 #include <wx/translation.h>
 
+#include <algorithm>
+
 wxString ProgressLine::Text(uint64_t filesDone, uint64_t files, uint64_t bytesDone, uint64_t bytesTotal,
                             long long elapsedMs)
 {
@@ -26,4 +28,13 @@ wxString ProgressLine::Text(uint64_t filesDone, uint64_t files, uint64_t bytesDo
         text += wxString::Format(_(", %s left"), RunReport::DurationText(static_cast<long long>(leftMs)));
     }
     return text;
+}
+
+wxString ProgressLine::StepText(const wxString& name, uint64_t done, uint64_t total)
+{
+    if (total == 0)
+        return name;
+    // 100 % belongs to the run's end, not to a step still going.
+    const unsigned long long percent = std::min<uint64_t>(done * 100 / total, 99);
+    return name + wxString::Format(" %llu%%", percent);
 }

@@ -12,4 +12,6 @@ public:
     // while nothing has been written or the total is not known yet.
     static wxString Text(uint64_t filesDone, uint64_t files, uint64_t bytesDone, uint64_t bytesTotal,
                          long long elapsedMs);
+    // "Clearing the journal... 42%": a step after the bytes, done of total.
+    static wxString StepText(const wxString& name, uint64_t done, uint64_t total);
 };

@@ -229,6 +229,8 @@ int WipeCommand::WipeFiles()
     // changes no exit status: the files themselves are wiped.
     if (!outcome.tracesLeft.empty())
         Complain(outcome.tracesLeft);
+    if (!outcome.journal.empty())
+        Complain(outcome.journal);
     if (stopped && !queue.IsEmpty())
         Complain(wxString::Format(wxPLURAL("Stopped: %zu file not reached, left as it was",
                                            "Stopped: %zu files not reached, left as they were", queue.Count()),
@@ -322,8 +324,11 @@ bool WipeCommand::Follow(WipeRun& run, uint64_t files)
         }
         if (showProgress && clock.Time() - lastShown >= progressEveryMs) {
             lastShown = clock.Time();
-            const wxString line = ProgressLine::Text(files ? Wiper::FilesReached() : 0, files, run.BytesDone(),
-                                                     run.TotalBytes(), clock.Time());
+            const WipeRun::Step step = run.CurrentStep();
+            const wxString line = !step.name.empty()
+                                      ? ProgressLine::StepText(step.name, step.done, step.total)
+                                      : ProgressLine::Text(files ? Wiper::FilesReached() : 0, files, run.BytesDone(),
+                                                           run.TotalBytes(), clock.Time());
             // Back to the line's start, and cleared to its end.
             err << "\r" << ConsoleText::Of(line) << "\x1b[K" << std::flush;
             progressShown = true;

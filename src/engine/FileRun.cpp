@@ -63,6 +63,14 @@ wxString FileRun::ProgressText(double percentage) const
     return wxString::Format(_("Progress: %.2f%%"), percentage);
 }
 
+WipeRun::Step FileRun::CurrentStep() const
+{
+    Step step;
+    if (Wiper::JournalStep(step.done, step.total))
+        step.name = _("Clearing the journal...");
+    return step;
+}
+
 void FileRun::LogProgress() const
 {
     std::cout << "Progress %: " << BytesDone() << " / " << TotalBytes() << std::endl;
@@ -77,6 +85,7 @@ WipeRun::Outcome FileRun::Finish()
     const RunReport report = RunReport::Of(outcomes, totals, stopped, traces);
     record.End(std::move(outcomes), queue.Files(), stopped, totals, std::move(traces));
     queue.wiper = nullptr;
-    return Outcome{report.Message(),  report.Caption(),    report.StatusText(),    report.AllWiped(),
-                   report.SummaryLine(), report.MediumText(), report.TracesLine(), report.TracesNotRemoved()};
+    return Outcome{report.Message(),  report.Caption(),    report.StatusText(),       report.AllWiped(),
+                   report.SummaryLine(), report.MediumText(), report.TracesLine(),    report.TracesNotRemoved(),
+                   report.JournalLine()};
 }

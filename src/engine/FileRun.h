@@ -36,6 +36,8 @@ public:
     uint64_t TotalBytes() const override { return wiper->GetTotalBytes().GetValue(); }
     wxString ProgressText(double percentage) const override;
     wxString NoTotalText() const override { return "Ready"; }
+    // The journals cleared after the files, while that takes its time.
+    Step CurrentStep() const override;
     void LogProgress() const override;
     bool AsksBeforeClosing() const override { return true; }
     Outcome Finish() override;

@@ -51,6 +51,16 @@ wxString FreeSpaceRun::ProgressText(double percentage) const
     return wxString::Format(_("Wiping free space: %.2f%%"), percentage);
 }
 
+WipeRun::Step FreeSpaceRun::CurrentStep() const
+{
+    Step step;
+    step.total = wiper.JournalStep().blocks.load();
+    step.done = wiper.JournalStep().logged.load();
+    if (step.total != 0)
+        step.name = _("Clearing the journal...");
+    return step;
+}
+
 WipeRun::Outcome FreeSpaceRun::Finish()
 {
     if (thread.joinable())
@@ -75,7 +85,7 @@ WipeRun::Outcome FreeSpaceRun::Ended(const FreeSpaceWiper::Result& result, FreeS
     details.discard = result.discard;
     details.discardedBytes = result.discardedBytes;
     return Outcome{Summary(result), _("Wipe free space"), _("Completed"), result.failure.empty() && !result.stopped,
-                   wxString(), wxString(), wxString(), wxString()};
+                   wxString(), wxString(), wxString(), wxString(), wxString()};
 }
 
 wxString FreeSpaceRun::Question(const wxString& folder, const FreeSpaceWiper::Check& check,

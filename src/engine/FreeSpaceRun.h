@@ -28,6 +28,7 @@ public:
     uint64_t BytesDone() const override { return wiper.BytesWritten(); }
     uint64_t TotalBytes() const override { return wiper.TotalBytes(); }
     wxString ProgressText(double percentage) const override;
+    Step CurrentStep() const override;
     // Waits for the thread (finished already, once IsFinished) and tells what it did.
     Outcome Finish() override;
     // What the run did, for the record; complete once Finish() has returned.

@@ -337,7 +337,8 @@ void FreeSpaceWiper::PushJournal(const FreeSpace::Filesystem& filesystem)
 {
     wxString detail;
     JournalPush::State journal = JournalPush::State::NotCleared;
-    const bool removed = JournalPush::Run(filesystem, workFolder, [this] { return ShouldStop(); }, detail, &journal);
+    const bool removed = JournalPush::Run(filesystem, workFolder, [this] { return ShouldStop(); }, detail, &journal,
+                                         &journalProgress);
     {
         std::lock_guard<std::mutex> lock(resultMutex);
         result.journal = journal;

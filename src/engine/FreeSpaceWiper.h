@@ -101,6 +101,8 @@ public:
     uint64_t TotalBytes() const { return totalBytes.load(); }
     bool IsFinished() const { return finished.load(); }
     Result GetResult() const;
+    // The journal's push once the space is filled, as JournalPush shows it.
+    const JournalPush::Progress& JournalStep() const { return journalProgress; }
 
 private:
     enum class Pattern { Random, Zeros, Ones, RandomBlock };
@@ -145,6 +147,7 @@ private:
     std::atomic<bool> finished{false};
     std::atomic<uint64_t> bytesWritten{0};
     std::atomic<uint64_t> totalBytes{0};
+    JournalPush::Progress journalProgress;
 
     mutable std::mutex resultMutex;  // guards result
     Result result;

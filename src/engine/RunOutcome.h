@@ -27,6 +27,8 @@ struct RunTotals {
     uint64_t recentRemoved = 0;     // entries of recent-files lists
     uint64_t shortcutsRemoved = 0;  // Windows' links to recent items
     uint64_t tracesNotRemoved = 0;
+    // The journals of the wiped files' filesystems, cleared after them.
+    JournalPush::State journal = JournalPush::State::NoJournal;
 };
 
 // One thing the desktop kept of a wiped file (or, for file == wholeRun, a

@@ -326,7 +326,8 @@ void RunRecord::JsonPieces(const Pieces& write) const
             + ", \"thumbnails_removed\": " + std::to_string(totals.thumbnailsRemoved)
             + ", \"recent_removed\": " + std::to_string(totals.recentRemoved)
             + ", \"shortcuts_removed\": " + std::to_string(totals.shortcutsRemoved)
-            + ", \"traces_not_removed\": " + std::to_string(totals.tracesNotRemoved) + "}\n";
+            + ", \"traces_not_removed\": " + std::to_string(totals.tracesNotRemoved)
+            + ", \"journal_cleared\": " + JournalCleared(totals.journal) + "}\n";
     json += "}\n";
     write(json);
 }
@@ -396,9 +397,9 @@ void RunRecord::TextPieces(const Pieces& write) const
     if (filesRun || !freeSpace) {
         const RunReport report(std::vector<FailedEntry>(), totals, stopped);
         text += "\n" + report.SummaryLine(false) + "\n";
-        const wxString removed = report.TracesLine(false);
-        if (!removed.empty())
-            text += removed + "\n";
+        for (const wxString& line : {report.TracesLine(false), report.JournalLine(false)})
+            if (!line.empty())
+                text += line + "\n";
     }
     flush(0);
 }

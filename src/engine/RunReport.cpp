@@ -68,7 +68,7 @@ wxString RunReport::Message() const
 {
     wxString text = stopped ? _("Wiping process stopped!") : _("Wiping process completed!");
     text += "\n" + SummaryLine();
-    for (const wxString& line : {TracesLine(), TracesNotRemoved(), PicturesLine()})
+    for (const wxString& line : {TracesLine(), TracesNotRemoved(), JournalLine(), PicturesLine()})
         if (!line.empty())
             text += "\n" + line;
     const wxString medium = MediumText();
@@ -151,6 +151,15 @@ wxString RunReport::PicturesLine() const
         return wxString();
     return _("Explorer may still keep small pictures of wiped pictures in its thumbnail cache: to clear it, run "
              "Disk Cleanup and select \"Thumbnails\".");
+}
+
+wxString RunReport::JournalLine(bool translated) const
+{
+    if (totals.journal != JournalPush::State::NotCleared)
+        return wxString();
+    const char* const text = wxTRANSLATE("The filesystem's journal was not cleared: it may still hold the names of "
+                                         "the wiped files, and their data where it keeps data.");
+    return translated ? wxGetTranslation(text) : wxString(text);
 }
 
 wxString RunReport::TracesNotRemoved() const

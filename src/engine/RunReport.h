@@ -39,6 +39,9 @@ public:
     // Where the system keeps pictures in a cache that cannot be cleared file
     // by file, and the run wiped files: how to clear it. Empty elsewhere.
     wxString PicturesLine() const;
+    // Where the run could not clear a journal after the files (stopped, or
+    // nowhere to work in): that it may still hold them. Empty elsewhere.
+    wxString JournalLine(bool translated = true) const;
     // One line for each trace that could not be removed, with why.
     wxString TracesNotRemoved() const;
     // "Not removed (thumbnail: permission denied or read-only): PATH".

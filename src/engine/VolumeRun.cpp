@@ -60,7 +60,7 @@ WipeRun::Outcome VolumeRun::Finish()
     details.unreached = result.unreached;
     record.AddFreeSpace(details);
     return Outcome{Summary(result), _("Wipe free space"), _("Completed"), result.failure.empty() && !result.stopped,
-                   wxString(), wxString(), wxString(), wxString()};
+                   wxString(), wxString(), wxString(), wxString(), wxString()};
 }
 
 wxString VolumeRun::Question(const wxString& path, const ExtVolume::Facts& facts, WipeMethod method)

@@ -25,6 +25,16 @@ public:
         // and a line for each that could not be.
         wxString traces;
         wxString tracesLeft;
+        // What it says of a journal that still holds older copies; empty when none does.
+        wxString journal;
+    };
+
+    // A step after the bytes with a progress of its own (the journal being
+    // cleared): its name and how far it has come; no name while there is none.
+    struct Step {
+        wxString name;
+        uint64_t done = 0;
+        uint64_t total = 0;
     };
 
     virtual ~WipeRun() = default;
@@ -46,6 +56,8 @@ public:
     virtual wxString ProgressText(double percentage) const = 0;
     // The status text while TotalBytes() is 0; empty leaves the text as it is.
     virtual wxString NoTotalText() const { return wxString(); }
+    // The step it is in, once the bytes are written; shown instead of them.
+    virtual Step CurrentStep() const { return Step(); }
     // Writes the progress to standard output, where the run has such a line.
     virtual void LogProgress() const {}
 

@@ -23,6 +23,7 @@ std::atomic<bool> stopRequested{false};
 std::atomic<bool> stopNowRequested{false};
 
 std::atomic<uint64_t> filesReached{0};
+JournalPush::Progress journalProgress;
 
 std::mutex failedMutex;  // guards failures, outcomes, traces, totals and runStart
 std::vector<FailedEntry> failures;
@@ -77,6 +78,7 @@ void ClearRunRecord()
     outcomes.clear();
     traces.clear();
     filesReached = 0;
+    journalProgress.blocks = 0;
     totals = RunTotals();
     runStart = std::chrono::steady_clock::now();
 }
@@ -143,6 +145,13 @@ std::vector<TraceOutcome> Wiper::TakeTraces()
 {
     std::lock_guard<std::mutex> lock(failedMutex);
     return std::move(traces);
+}
+
+bool Wiper::JournalStep(uint64_t& logged, uint64_t& blocks)
+{
+    blocks = journalProgress.blocks.load();
+    logged = journalProgress.logged.load();
+    return blocks != 0;
 }
 
 uint64_t Wiper::FilesReached()
@@ -270,7 +279,10 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueuedFile> batch, unsigned
         RemoveTraces(wipedOutcomes, control, passesPerFile, passes, wipedFolders);
     // The journal may still hold the wiped files' names, and their data where
     // it logs data: no copy may outlive the run.
-    JournalPush::AfterFiles(wipedFolders, *survey, [] { return IsStopNowRequested(); });
+    const JournalPush::State journal =
+        JournalPush::AfterFiles(wipedFolders, *survey, [] { return IsStopNowRequested(); }, &journalProgress);
+    std::lock_guard<std::mutex> lock(failedMutex);
+    totals.journal = journal;
 }
 
 void Wiper::RemoveTraces(const std::vector<size_t>& wiped, const FileOverwriter::Control& control, unsigned passesPerFile,

@@ -65,6 +65,9 @@ public:
     static uint64_t FilesReached();
     // The files the last run wiped, in the order met, with their drives.
     static std::vector<FileOutcome> GetWiped();
+    // While the journals are cleared after the files: the blocks logged and
+    // the journal's blocks; false outside that step.
+    static bool JournalStep(uint64_t& logged, uint64_t& blocks);
     // Marks the run as ended without a Wipe, when its thread could not start.
     static void FinishRun();
     // Asks the running Wipe to stop after the file it is working on.

@@ -17,12 +17,11 @@ int main(int argc, char** argv)
         std::cerr << "vorlix-privileged: cannot start the toolkit's base library" << std::endl;
         return PrivilegedCommand::NotDone;
     }
-    // Installed in libexec/vorlix: the catalogs are two folders up. pkexec
-    // passes the user's LANGUAGE and LC_* on.
-    Language::Use("../../share/locale");
     std::vector<wxString> args;
     for (int i = 1; i < argc; ++i)
         args.push_back(NativePath::Decode(NativePath::String(argv[i])));
-    PrivilegedCommand command(args, std::cout, std::cerr);
+    // Installed in libexec/vorlix: the catalogs are two folders up. pkexec
+    // passes the user's LANGUAGE and LC_* on.
+    PrivilegedCommand command(args, std::cout, std::cerr, [] { Language::Use("../../share/locale"); });
     return command.Run();
 }

@@ -67,8 +67,13 @@ public:
     static uint64_t JournalBlocks(const Filesystem& filesystem);
 
     // Empties the filesystem's journal into place and zeroes it, where the
-    // system offers that and lets this process (ext4 as root); false otherwise.
-    static bool ZeroJournal(const Filesystem& filesystem);
+    // system offers that and lets this process (ext4 as root); false
+    // otherwise, with errno set, and notAllowed, if given, set where the
+    // system offers it to an administrator only.
+    static bool ZeroJournal(const Filesystem& filesystem, bool* notAllowed = nullptr);
+
+    // True when folder is the top of a mount, not a folder inside one.
+    static bool IsMountPoint(const wxString& folder);
 
     // The separator between a folder and a name in it.
     static wxString Join(const wxString& folder, const wxString& name);

@@ -142,7 +142,15 @@ uint64_t FreeSpace::JournalBlocks(const Filesystem&)
     return 0;
 }
 
-bool FreeSpace::ZeroJournal(const Filesystem&)
+bool FreeSpace::ZeroJournal(const Filesystem&, bool* notAllowed)
+{
+    if (notAllowed)
+        *notAllowed = false;
+    return false;
+}
+
+// Only vorlix-privileged asks, which Windows does not have.
+bool FreeSpace::IsMountPoint(const wxString&)
 {
     return false;
 }

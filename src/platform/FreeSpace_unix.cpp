@@ -24,6 +24,10 @@
 #include "platform/NativePath.h"
 #include "platform/SystemFilesystem.h"
 
+#ifndef STATX_ATTR_MOUNT_ROOT
+#define STATX_ATTR_MOUNT_ROOT 0x00002000  // Linux 5.8
+#endif
+
 namespace {
 
 bool Fail(wxString& detail)
@@ -209,14 +213,18 @@ uint64_t FreeSpace::JournalBlocks(const Filesystem& filesystem)
     return at == std::string::npos ? 0 : 4 * std::strtoull(line.c_str() + at + 11, nullptr, 10);
 }
 
-bool FreeSpace::ZeroJournal(const Filesystem& filesystem)
+bool FreeSpace::ZeroJournal(const Filesystem& filesystem, bool* notAllowed)
 {
     // EXT4_IOC_CHECKPOINT (Linux 5.13) with its zero-out flag: the journal's
     // transactions are written to their places, then all its blocks zeroed.
     constexpr unsigned long checkpoint = _IOW('f', 43, uint32_t);
     constexpr uint32_t zeroOut = 0x2;
-    if (filesystem.type != "ext3" && filesystem.type != "ext4")
+    if (notAllowed)
+        *notAllowed = false;
+    if (filesystem.type != "ext3" && filesystem.type != "ext4") {
+        errno = ENOTTY;
         return false;
+    }
     std::string native;
     if (!NativePath::Encode(filesystem.root, native))
         return false;
@@ -225,8 +233,31 @@ bool FreeSpace::ZeroJournal(const Filesystem& filesystem)
         return false;
     uint32_t flags = zeroOut;
     const bool zeroed = ::ioctl(fd, checkpoint, &flags) == 0;
+    const int error = errno;
     ::close(fd);
+    // The kernel asks for CAP_SYS_ADMIN before anything else.
+    if (!zeroed && notAllowed)
+        *notAllowed = error == EPERM || error == EACCES;
+    errno = error;
     return zeroed;
+}
+
+bool FreeSpace::IsMountPoint(const wxString& folder)
+{
+    std::string native;
+    if (!NativePath::Encode(folder, native))
+        return false;
+    struct statx sx;
+    if (::statx(AT_FDCWD, native.c_str(), 0, STATX_INO, &sx) != 0)
+        return false;
+    if (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)
+        return (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+    // Before Linux 5.8: the folder above is on another device, or is the
+    // folder itself (the root); a bind mount inside one filesystem passes unseen.
+    struct stat here, above;
+    if (::stat(native.c_str(), &here) != 0 || ::stat((native + "/..").c_str(), &above) != 0)
+        return false;
+    return here.st_dev != above.st_dev || here.st_ino == above.st_ino;
 }
 
 wxString FreeSpace::Join(const wxString& folder, const wxString& name)

@@ -29,8 +29,10 @@ public:
     ~PrivilegedStep();
 
     // Starts `pkexec helperPath args...`; false, with the system's text in
-    // detail, when it cannot be started.
-    bool Start(const std::vector<wxString>& args, wxString& detail);
+    // detail, when it cannot be started. With mayAsk false pkexec never asks
+    // for a password on a terminal itself: polkit's answer is one it gives
+    // without asking, or the desktop's agent's.
+    bool Start(const std::vector<wxString>& args, wxString& detail, bool mayAsk = true);
     // The next line the job wrote, without its newline; false at the end of
     // its output. Blocks; one thread reads.
     bool ReadLine(std::string& line);

@@ -17,7 +17,7 @@ void PrivilegedStep::Close(int& fd)
     fd = -1;
 }
 
-bool PrivilegedStep::Start(const std::vector<wxString>&, wxString& detail)
+bool PrivilegedStep::Start(const std::vector<wxString>&, wxString& detail, bool)
 {
     detail = "not available on Windows";
     return false;

@@ -44,9 +44,12 @@ void PrivilegedStep::Close(int& fd)
     fd = -1;
 }
 
-bool PrivilegedStep::Start(const std::vector<wxString>& args, wxString& detail)
+bool PrivilegedStep::Start(const std::vector<wxString>& args, wxString& detail, bool mayAsk)
 {
-    std::vector<std::string> native{pkexecPath, helperPath};
+    std::vector<std::string> native{pkexecPath};
+    if (!mayAsk)
+        native.emplace_back("--disable-internal-agent");
+    native.emplace_back(helperPath);
     for (const wxString& arg : args) {
         native.emplace_back();
         if (!NativePath::Encode(arg, native.back(), detail))

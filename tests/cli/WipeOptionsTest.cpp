@@ -85,6 +85,10 @@ TEST(ProgressLine, SaysFilesBytesRateAndTimeLeftOnlyWhenKnown)
     EXPECT_EQ(ProgressLine::Text(0, 0, 2 << 20, 0, 1000), "2.00 MB, 2.00 MB/s");
     // A queue that grew past its total shows no total and no time left.
     EXPECT_EQ(ProgressLine::Text(5, 5, 3000, 2048, 1000), "5/5 files, 2.93 KB, 2.93 KB/s");
+    // A step after the bytes has its own share, never 100 % before the end.
+    EXPECT_EQ(ProgressLine::StepText("Clearing the journal...", 1024, 4096), "Clearing the journal... 25%");
+    EXPECT_EQ(ProgressLine::StepText("Clearing the journal...", 4096, 4096), "Clearing the journal... 99%");
+    EXPECT_EQ(ProgressLine::StepText("Clearing the journal...", 0, 0), "Clearing the journal...");
 }
 
 // Names as `ls --quoting-style=shell-escape` prints them under C.UTF-8

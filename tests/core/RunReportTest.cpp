@@ -74,6 +74,18 @@ TEST(RunReport, SummaryLineSaysFilesBytesAndTime)
     EXPECT_EQ(stopped.Caption(), "Stopped!");
     EXPECT_EQ(stopped.StatusText(), "Stopped");
     EXPECT_EQ(stopped.PicturesLine(), "");
+
+    // A journal the run left uncleared (stopped in its push) is said under
+    // the summary; one cleared, or none, is not.
+    RunTotals uncleared{1, 10, 0};
+    uncleared.journal = JournalPush::State::NotCleared;
+    const wxString journalLine = "The filesystem's journal was not cleared: it may still hold the names of the wiped "
+                                 "files, and their data where it keeps data.";
+    EXPECT_EQ(RunReport({}, uncleared, true).Message(),
+              "Wiping process stopped!\n1 file wiped, 10 B overwritten, in under 0.1 s.\n" + journalLine + PicturesLine());
+    EXPECT_EQ(RunReport({}, uncleared, true).JournalLine(false), journalLine);
+    uncleared.journal = JournalPush::State::Cleared;
+    EXPECT_EQ(RunReport({}, uncleared, false).JournalLine(), "");
 }
 
 // Each kind removed is counted in one line, in the box's language and in the

@@ -1,8 +1,12 @@
 #include "EngineTestSupport.h"
 
 #include "engine/DoDWiper.h"
+#include "engine/FileRun.h"
 #include "engine/RandomWiper.h"
 #include "engine/WipeThread.h"
+#include "support/LoopFilesystem.h"
+
+#include <wx/utils.h>
 
 #include <gtest/gtest.h>
 
@@ -200,6 +204,53 @@ TEST(RunControl, StopNowDuringTheLastSyncStillWipesTheFileAndKeepsTheRest)
     EXPECT_EQ(Wiper::GetOutcomes()[0].reason, WipeFailure::Stopped);
     EXPECT_EQ(Wiper::GetTotals().bytesOverwritten, 1500u);
     EXPECT_EQ(ReadFile(dir.Path("c")), Pattern(1500));
+}
+
+// Stop while another user's run pushes the journal round: the push ends
+// before it is through, the file stays wiped, the step's own progress was
+// there to see, and the box and the record say the journal was not cleared.
+TEST(RunControl, StopDuringTheJournalPushEndsItAndTheRecordSaysNotCleared)
+{
+    // 16,384 journal blocks: a push of several seconds.
+    LoopFilesystem fs("ext4", "256M", "-b 4096 -J size=64");
+    if (!fs.Usable())
+        GTEST_SKIP() << "skipped: mounting a loop device needs root";
+    const std::string docs = fs.Path("docs"), file = docs + "/wiped";
+    ASSERT_EQ(::mkdir(docs.c_str(), 0777), 0);
+    ASSERT_EQ(::chmod((fs.Path("") + "..").c_str(), 0755), 0);
+    WriteSynced(file, Pattern(4096));
+    ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chown(docs.c_str(), 65534, 65534), 0);
+    TempDir out;
+    const int status = RunUnprivileged(
+        [&] {
+            WipeQueue queue;
+            queue.AddPath(file);
+            FileRun run(queue, WipeMethod::Random);
+            if (!run.Start())
+                return 10;
+            WipeRun::Step step;
+            while (!run.IsFinished() && (step = run.CurrentStep()).name.empty())
+                wxMilliSleep(1);
+            if (step.name != "Clearing the journal..." || step.total < 16384 || step.done >= step.total)
+                return 11;
+            run.Stop();
+            while (!run.IsFinished())
+                wxMilliSleep(1);
+            std::cout << run.Finish().message << "\n" << run.Record()->Json() << std::endl;
+            return 0;
+        },
+        out.Path("out"), out.Path("err"));
+    if (status == -1)
+        GTEST_SKIP() << "could not drop privileges";
+    const std::string said = ReadFile(out.Path("out"));
+    ASSERT_EQ(status, 0) << said << ReadFile(out.Path("err"));
+    EXPECT_FALSE(Exists(file));
+    EXPECT_NE(said.find("\"outcome\": \"wiped\""), std::string::npos) << said;
+    EXPECT_NE(said.find("\"journal_cleared\": false"), std::string::npos) << said;
+    EXPECT_NE(said.find("The filesystem's journal was not cleared"), std::string::npos) << said;
+    // Nothing of the push is left behind.
+    EXPECT_EQ(::rmdir(docs.c_str()), 0);
 }
 
 TEST(RunControl, ThreadWithoutAWiperReturnsAtOnce)

@@ -182,6 +182,16 @@ TEST(RunRecord, JsonAndTextNameEveryFileAndTheTotals)
     EXPECT_EQ(ReadFile(dir.Path("report.TXT")), text);
     EXPECT_FALSE(record.Save(dir.Path("no/such/folder.json"), error));
     EXPECT_FALSE(error.empty());
+
+    // A journal left uncleared is said in both, in English.
+    RunTotals uncleared = Wiper::GetTotals();
+    uncleared.journal = JournalPush::State::NotCleared;
+    record.End(Wiper::GetOutcomes(), queue.Files(), true, uncleared);
+    EXPECT_NE(std::string(record.Json().utf8_str()).find(", \"journal_cleared\": false}\n"), std::string::npos)
+        << record.Json();
+    EXPECT_NE(std::string(record.Text().utf8_str()).find("\nThe filesystem's journal was not cleared: it may still hold"),
+              std::string::npos)
+        << record.Text();
 }
 
 // The record goes to a new file that takes the name only once complete, and

@@ -12,6 +12,7 @@
 #include "MainFrame.h"
 #include "engine/FreeSpaceWiper.h"
 #include "platform/OverwriteCaveat.h"
+#include "platform/PrivilegedStep.h"
 #include "support/GuiHarness.h"
 #include "support/LoopFilesystem.h"
 #include "support/TempDir.h"
@@ -93,6 +94,50 @@ TEST(FilesystemWarning, IsNotShownForAFileOnExt4UnlessItsJournalKeepsData)
     ASSERT_TRUE(inlined.Usable());
     WriteFile(inlined.Path("small"), std::string(50, 's'));
     EXPECT_EQ(OverwriteCaveat::For(inlined.Path("small")), "ext4 filesystem (inline data)");
+}
+
+// Run by another user, the journal step after the files is named in the
+// status line with its own share, which the gauge shows; Stop ends it, the
+// file stays wiped and the box says the journal was not cleared.
+TEST(JournalStep, IsNamedWithItsOwnShareAndStopEndsIt)
+{
+    if (PrivilegedStep::Available())
+        GTEST_SKIP() << "vorlix-privileged is installed: the journal is cleared through it";
+    // A journal of 65,536 blocks: a push of several seconds.
+    LoopFilesystem ext4("ext4", "1G", "-b 4096 -J size=256");
+    if (!ext4.Usable())
+        GTEST_SKIP() << "needs root and loop devices";
+    const std::string docs = ext4.Path("docs"), file = docs + "/wiped";
+    ASSERT_EQ(mkdir(docs.c_str(), 0755), 0);
+    ASSERT_EQ(chmod((ext4.Path("") + "..").c_str(), 0755), 0);
+    WriteFile(file, std::string(1 << 20, 'w'));
+    ASSERT_EQ(chown(docs.c_str(), 65534, 65534) | chown(file.c_str(), 65534, 65534), 0);
+
+    Frame frame;
+    Queue(frame, file);
+    // Only root may have the kernel zero the journal: the run pushes it round.
+    ASSERT_EQ(setegid(65534) | seteuid(65534), 0);
+    struct Root {
+        ~Root() { EXPECT_EQ(seteuid(0) | setegid(0), 0); }
+    } root;
+    Dialogs().messages.clear();
+    Click(frame->startButton);
+    const auto status = [&] { return frame->GetStatusBar()->GetStatusText(0); };
+    ASSERT_TRUE(PumpUntil([&] { return status().StartsWith("Clearing the journal... "); }, 30000)) << status();
+    double shown = 100;
+    ASSERT_TRUE(status().EndsWith("%")) << status();
+    ASSERT_TRUE(status().AfterLast(' ').BeforeLast('%').ToCDouble(&shown)) << status();
+    EXPECT_LT(shown, 99.99);
+    EXPECT_EQ(frame->progressGauge->GetValue(), static_cast<int>(shown));
+    Click(frame->startButton);
+    ASSERT_TRUE(PumpUntil([&] { return !frame->IsRunning(); }, 5000));
+    const ShownMessage* box = Box("Stopped!");
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->message.StartsWith("Wiping process stopped!\n1 file wiped, ")) << box->message;
+    EXPECT_TRUE(box->message.Contains("\nThe filesystem's journal was not cleared: ")) << box->message;
+    EXPECT_FALSE(Exists(file));
+    // Nothing of the push is left in the folder.
+    EXPECT_EQ(std::system(("test -z \"$(ls -A '" + docs + "')\"").c_str()), 0) << "the push's work folder is left";
 }
 
 TEST(FilesystemWarning, SaysOnceForAllFilesOnFlashWhatOverwritingCannotReachAndNothingOnASpinningDisk)

@@ -10,6 +10,9 @@
 # nothing is left of a deleted file that filled the blocks kept for root (an
 # ordinary user's run leaves all of them); polkit shows the action in the
 # asker's language; refused, the window says so and nothing ran as root.
+# After a file run by nobody, granted, vorlix-privileged clears the journal
+# and nothing is pushed round; refused, the push does it; either way no
+# wiped name is left. The job refuses anything but an ext3/4 mount point.
 # Nothing outside the namespace changes.
 # Usage: privileged_polkit.sh <vorlix binary> <build folder>
 set -uo pipefail
@@ -36,8 +39,9 @@ cleanup() {
     [ -n "$polkit_pid" ] && kill "$polkit_pid" 2>/dev/null
     [ -n "$dbus_pid" ] && kill "$dbus_pid" 2>/dev/null
     mountpoint -q "$mnt" && umount "$mnt"
+    mountpoint -q "$tmp/tmpfs" && umount "$tmp/tmpfs"
     for point in /usr /etc/polkit-1 /run/dbus /root; do umount "$point" 2>/dev/null; done
-    rm -rf "$tmp"
+    [ -n "${VORLIX_KEEP_TMP:-}" ] && echo "kept: $tmp" || rm -rf "$tmp"
 }
 trap cleanup EXIT
 failures=0
@@ -50,14 +54,17 @@ overlay() {
     mkdir -p "$tmp/$2-upper" "$tmp/$2-work"
     mount -t overlay overlay -o "lowerdir=$1,upperdir=$tmp/$2-upper,workdir=$tmp/$2-work" "$1"
 }
-# polkit's answer for nobody: polkit.Result.YES or NO. polkitd reads the
-# rules when it starts.
+# polkit's answer for nobody: polkit.Result.YES or NO, for the free-space
+# wipe and (the same unless given) the journal. polkitd reads the rules
+# when it starts.
 polkit() {
     [ -n "$polkit_pid" ] && kill "$polkit_pid" 2>/dev/null && wait "$polkit_pid" 2>/dev/null
     cat >/etc/polkit-1/rules.d/50-vorlix-test.rules <<JS
 polkit.addRule(function(action, subject) {
     if (action.id == "org.vorlix.free-space" && subject.user == "nobody")
         return polkit.Result.$1;
+    if (action.id == "org.vorlix.clear-journal" && subject.user == "nobody")
+        return polkit.Result.${2:-$1};
 });
 JS
     chmod 644 /etc/polkit-1/rules.d/50-vorlix-test.rules
@@ -137,6 +144,89 @@ check "refused: the image is made again" image
 check "refused: polkitd starts" polkit NO
 check "refused: the window says so, and nothing ran as root" window refused
 check "refused: the marker still fills the free space" test "$(grep -c -a -F "$marker" "$tmp/disk.img")" -gt 0
+
+# A file run by nobody on a data=journal ext4 whose journal is full of
+# older writes: a 1 MiB file of the marker under a name of its own, wiped
+# with vorlix-wipe, the image then read raw.
+journal_run() {
+    mountpoint -q "$mnt" && umount "$mnt"
+    truncate -s 320M "$tmp/journal.img" && mkfs.ext4 -q -F -b 4096 "$tmp/journal.img" \
+        && mount -o loop,data=journal "$tmp/journal.img" "$mnt" || return 1
+    chown nobody "$mnt"
+    runuser -u nobody -- mkdir "$mnt/docs"
+    yes kept | head -c 48M >"$mnt/kept"
+    wiped_name=wiped-name-$(od -An -N8 -tx8 /dev/urandom | tr -d ' ')
+    yes "$marker" | head -c 1M >"$mnt/docs/$wiped_name"
+    chown nobody "$mnt/docs/$wiped_name"
+    sync
+    runuser -u nobody -- env HOME="$tmp/home" XDG_STATE_HOME="$tmp/home/state" LANGUAGE=en \
+        "$build/bin/vorlix-wipe" --report "$tmp/home/journal-$1.json" "$mnt/docs/$wiped_name" \
+        >"$tmp/journal-$1.out" 2>&1 </dev/null
+    local status=$?
+    umount "$mnt"
+    # The journal as it is left: a push fills it with its work folder's blocks.
+    debugfs -R "dump <8> $tmp/journal-$1.bin" "$tmp/journal.img" >/dev/null 2>&1
+    [ "$status" -eq 0 ] || { cat "$tmp/journal-$1.out"; false; }
+}
+# The journal's 4 KiB blocks that hold anything, in percent.
+journal_used() {
+    python3 - "$tmp/journal-$1.bin" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+blocks = [data[i:i + 4096] for i in range(0, len(data), 4096)]
+print(100 * sum(1 for b in blocks if b.strip(b"\0")) // max(len(blocks), 1))
+PY
+}
+journal_says() {
+    python3 -c 'import json, sys; t = json.load(open(sys.argv[1]))["totals"]; sys.exit(t["journal_cleared"] is not True or t["wiped"] != 1)' \
+        "$tmp/home/journal-$1.json"
+}
+no_wiped_name() {
+    test "$(grep -c -a -F -e "$wiped_name" -e "$marker" "$tmp/journal.img")" -eq 0
+}
+
+check "journal, granted: polkitd starts" polkit NO YES
+check "journal, granted: nobody's run wipes the file" journal_run granted
+check "journal, granted: the report says the journal was cleared" journal_says granted
+check "journal, granted: nothing was pushed round (no work folder in the journal)" \
+    test "$(grep -c -a -F .vorlix-journal- "$tmp/journal-granted.bin")" -eq 0 -a -s "$tmp/journal-granted.bin"
+used=$(journal_used granted)
+echo "journal blocks in use after vorlix-privileged cleared it: $used %"
+check "journal, granted: the journal was zeroed" test "$used" -lt 10
+check "journal, granted: the raw image holds no wiped name or content" no_wiped_name
+
+# The job refuses, as root through pkexec, anything but the top of an ext3/4
+# mount; a refusal changes nothing and says one line.
+mount -o loop "$tmp/journal.img" "$mnt"
+mkdir -p "$tmp/tmpfs" && mount -t tmpfs -o size=1M tmpfs "$tmp/tmpfs"
+ln -sfn "$mnt" "$tmp/link"
+job() {
+    runuser -u nobody -- /usr/bin/pkexec --disable-internal-agent /usr/libexec/vorlix/vorlix-privileged \
+        clear-journal "$@" >"$tmp/job.out" 2>"$tmp/job.err" </dev/null
+}
+refused() {
+    local what=$1; shift
+    job "$@"
+    check "clear-journal refuses $what: status 2, one line" test $? -eq 2 -a "$(wc -l <"$tmp/job.err")" -eq 1 -a ! -s "$tmp/job.out"
+}
+refused "a folder that is no mount point" "$mnt/docs"
+refused "a filesystem other than ext3/4 (tmpfs)" "$tmp/tmpfs"
+refused "a link to a mount point" "$tmp/link"
+refused "an argument more" "$mnt" "$mnt"
+refused "a missing mount point"
+job "$mnt"
+check "clear-journal clears a mount point of ext4: status 0" test $? -eq 0
+umount "$tmp/tmpfs"
+umount "$mnt"
+
+check "journal, refused: polkitd starts" polkit NO NO
+check "journal, refused: nobody's run wipes the file" journal_run refused
+check "journal, refused: the report says the journal was cleared, by the push" journal_says refused
+check "journal, refused: pushed round instead (its work folder in the journal)" \
+    grep -q -a -F .vorlix-journal- "$tmp/journal-refused.bin"
+used=$(journal_used refused)
+echo "journal blocks in use after the push: $used %"
+check "journal, refused: the raw image holds no wiped name or content" no_wiped_name
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -340,6 +340,10 @@ refuses "a link to a folder" free-space "$tmp/w/link" random
 refuses "a file" free-space "$tmp/w/file" random
 refuses "a missing folder" free-space "$tmp/w/missing" random
 PKEXEC_UID=1x refuses "a PKEXEC_UID that is no number" free-space "$tmp/w/folder" random
+refuses "clear-journal without its mount point" clear-journal
+refuses "clear-journal with an argument more" clear-journal / /
+refuses "clear-journal of a folder that is no mount point" clear-journal "$tmp/w/folder"
+refuses "clear-journal through a link" clear-journal "$tmp/w/link"
 check "the refusals left no trace" test "$(sums)" = "$before" -a ! -e "$tmp/w/folder/.vorlix-free-space"
 
 echo "$passes passed, $failures failed"

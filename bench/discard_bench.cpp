@@ -1,7 +1,7 @@
 // What discarding costs a run of small files: the same files wiped on a loop
-// device that says it spins and on one that says it is flash (where each file
-// gets a filesystem sync and FITRIM after its delete), in interleaved rounds
-// on fresh ext4 images on tmpfs. Needs root.
+// device that says it spins and on one that says it is flash (where the
+// run gathers the wiped files' blocks and asks for them after the last
+// file), in interleaved rounds on fresh ext4 images on tmpfs. Needs root.
 // Usage: discard_bench [rounds] [files]   (defaults: 3 1000, files of 4 KiB)
 #include "engine/RandomWiper.h"
 #include "engine/WipeQueue.h"

@@ -521,6 +521,39 @@ TEST(Forensic, DiscardsGatheredOverTwoFlashFilesystemsReachEachFilesOwnBlocks)
     const uint64_t after[] = {first.ImageAllocated(), second.ImageAllocated()};
     for (int i = 0; i < 2; ++i)
         EXPECT_GE(before[i] - std::min(before[i], after[i]), files * size - (256u << 10)) << before[i] << " -> " << after[i];
+
+    // A run stopped midway still discards what it gathered before the stop,
+    // and leaves the files it never reached as they were.
+    std::vector<uint64_t> reached[2];
+    for (size_t i = 0; i < 3; ++i) {
+        for (const LoopFilesystem* fs : {&first, &second}) {
+            WriteSynced(fs->Path("c" + std::to_string(i)), Pattern(size));
+            queue.AddPath(fs->Path("c" + std::to_string(i)));
+        }
+    }
+    ::sync();
+    for (const LoopFilesystem* fs : {&first, &second}) {
+        for (const std::string name : {"c0", "c1"}) {
+            const std::vector<uint64_t> own = BlocksOf(fs->Image(), name);
+            reached[fs == &first ? 0 : 1].insert(reached[fs == &first ? 0 : 1].end(), own.begin(), own.end());
+        }
+    }
+    size_t passes = 0;
+    {
+        AfterPassHook hook([&passes](const wxString&) {
+            if (++passes == 4)
+                Wiper::RequestStop();
+        });
+        EXPECT_EQ(WipeOnFreshThread(wiper, queue), "");
+    }
+    ASSERT_EQ(Wiper::GetWiped().size(), 4u);
+    for (const FileOutcome& file : Wiper::GetWiped()) {
+        EXPECT_EQ(file.discard, Discard::Outcome::Discarded) << file.Path();
+        EXPECT_EQ(file.discardedBytes, size) << file.Path();
+    }
+    ASSERT_EQ(reached[0].size() + reached[1].size(), 4 * size / 4096);
+    EXPECT_EQ(BlocksWithData(first.Image(), reached[0]) + BlocksWithData(second.Image(), reached[1]), 0u);
+    EXPECT_TRUE(Exists(first.Path("c2")) && Exists(second.Path("c2")));
 }
 
 // Without root the drive cannot be asked at once: the report says when it

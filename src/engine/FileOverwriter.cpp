@@ -76,16 +76,18 @@ uint64_t FileOverwriter::PassSizeFor(uint64_t presentSize) const
     return sizeKnown ? std::max<uint64_t>(entry.size.GetValue(), presentSize) : presentSize;
 }
 
-bool FileOverwriter::CloseAndDelete(Discard* discard)
+bool FileOverwriter::CloseAndDelete(DiscardGathering* discards)
 {
-    if (discard)
-        discard->Before(fd);
+    // Where the blocks lie is asked while the file is still open: once it
+    // is deleted nothing says which were its.
+    if (discards)
+        discardTicket = discards->Note(fd, entry.folder);
     failure = file.CloseAndDelete(failureDetail);
     fd = -1;
+    if (discards && failure != WipeFailure::None)
+        discards->Drop(discardTicket);
     switch (failure) {
     case WipeFailure::None:
-        if (discard)
-            discard->After(entry.folder);
         return true;
     case WipeFailure::OverwriteFailed: Report("Failed to overwrite file: "); return false;
     default: Report("Failed to delete file: "); return false;

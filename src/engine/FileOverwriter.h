@@ -2,7 +2,7 @@
 
 #include "engine/RunOutcome.h"
 #include "engine/WipeQueue.h"
-#include "platform/Discard.h"
+#include "platform/DiscardGathering.h"
 #include "platform/FileExtents.h"
 #include "platform/InPlaceFile.h"
 #include "platform/Writeback.h"
@@ -83,10 +83,12 @@ public:
 
     // Closes the file and deletes it. False, after "Failed to overwrite file: "
     // if closing fails, or after "Failed to delete file: " if deleting fails or
-    // the name no longer names the file that was overwritten. With discard,
-    // the file's blocks are then discarded on the drive as well (where that
-    // fails, the file is still wiped: the outcome is in discard).
-    bool CloseAndDelete(Discard* discard = nullptr);
+    // the name no longer names the file that was overwritten. With discards,
+    // the file's blocks are noted there before the delete (under
+    // DiscardTicket()), to be discarded on the drive once gathered; a file
+    // not deleted is dropped from it again.
+    bool CloseAndDelete(DiscardGathering* discards = nullptr);
+    size_t DiscardTicket() const { return discardTicket; }
 
     // What the passes have written to the file so far.
     uint64_t BytesWritten() const { return writtenBytes; }
@@ -177,6 +179,7 @@ private:
     unsigned passesPerFile = 0;
     unsigned passesDone = 0;
     uint64_t writtenBytes = 0;
+    size_t discardTicket = 0;
     bool verifying = false;  // this pass is the last and is to be read back
     std::vector<Written> lastPass;
 };

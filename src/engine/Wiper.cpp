@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <iostream>
+#include <map>
 #include <mutex>
 
 std::atomic<uint64_t> Wiper::bytesProcessed{0};
@@ -59,6 +60,18 @@ size_t RecordWiped(FileOutcome outcome)
     outcomes.push_back(std::move(outcome));
     ++filesReached;
     return outcomes.size() - 1;
+}
+
+// What the drive was asked for a wiped file's blocks, known only once its
+// filesystem's gathering is discarded: after the file was recorded.
+void RecordDiscard(size_t index, Discard::Outcome discard, uint64_t bytes)
+{
+    const bool periodicTrim = discard == Discard::Outcome::Deferred && Discard::PeriodicTrimEnabled();
+    std::lock_guard<std::mutex> lock(failedMutex);
+    outcomes[index].discard = discard;
+    outcomes[index].discardedBytes = bytes;
+    if (discard == Discard::Outcome::Deferred)
+        totals.periodicTrim = periodicTrim;
 }
 
 FileOutcome OutcomeOf(const QueuedFile& queued, const QueueEntry& entry, const FileOverwriter& file)
@@ -228,6 +241,17 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueuedFile> batch, unsigned
     std::vector<wxString> wipedFolders;
     std::vector<size_t> wipedOutcomes;  // their indexes, for their desktop traces
     std::vector<uint64_t> reached;
+    // The blocks of the wiped files on flash, per filesystem, and the
+    // outcome each ticket belongs to.
+    DiscardGathering discards;
+    std::map<size_t, size_t> discarded;
+    const DiscardGathering::Each record = [&discarded](size_t ticket, Discard::Outcome discard, uint64_t bytes) {
+        const auto index = discarded.find(ticket);
+        if (index == discarded.end())
+            return;
+        RecordDiscard(index->second, discard, bytes);
+        discarded.erase(index);
+    };
     while (!batch.empty()) {
         reached.clear();
         for (const QueuedFile& queued : batch) {
@@ -251,15 +275,16 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueuedFile> batch, unsigned
             // leaves; a spinning disk has nothing to discard.
             const RunSurvey::Filesystem* filesystem = survey->Of(entry.folder);
             const StorageMedium::Kind medium = filesystem ? filesystem->medium : StorageMedium::Kind::Unknown;
-            Discard discard;
             const bool flash = medium == StorageMedium::Kind::Flash;
-            const bool wiped = passes(file) && file.CloseAndDelete(flash ? &discard : nullptr);
+            const bool wiped = passes(file) && file.CloseAndDelete(flash ? &discards : nullptr);
             FileOutcome outcome = OutcomeOf(queued, entry, file);
             outcome.medium = medium;
             if (wiped) {
-                outcome.discard = discard.Result();
-                outcome.discardedBytes = discard.Bytes();
                 wipedOutcomes.push_back(RecordWiped(std::move(outcome)));
+                if (flash) {
+                    discarded[file.DiscardTicket()] = wipedOutcomes.back();
+                    discards.Full(record);
+                }
                 if (wipedFolders.empty() || wipedFolders.back() != entry.folder)
                     wipedFolders.push_back(entry.folder);
             } else {
@@ -274,6 +299,8 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueuedFile> batch, unsigned
         batch = queue->Files();
         firstBatch = false;
     }
+    // Also after a stop: what was wiped is discarded, or said not to be.
+    discards.All(record);
     folder.Release();
     if (!options.keepTraces && !IsStopNowRequested())
         RemoveTraces(wipedOutcomes, control, passesPerFile, passes, wipedFolders);

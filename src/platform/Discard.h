@@ -45,6 +45,13 @@ public:
     // schedule of its own (systemd's fstrim.timer).
     static bool PeriodicTrimEnabled();
 
+#ifndef __WINDOWS__
+    // What a FITRIM refused with error means for the files of device.
+    static Outcome Refusal(int error, uint64_t device);
+    // True for the refusals every later request on the filesystem meets too.
+    static bool RefusedForGood(int error);
+#endif
+
 private:
     std::vector<FileExtents::Range> extents;  // on the filesystem's device, in bytes
     uint64_t device = 0;

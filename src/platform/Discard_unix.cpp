@@ -79,24 +79,34 @@ Discard::Outcome Discard::After(const wxString& folder)
             bytes += std::min<uint64_t>(range.len, extent.length);
             continue;
         }
-        if (errno == EPERM || errno == EACCES)
-            outcome = Outcome::Deferred;
-        else if (errno == EOPNOTSUPP || errno == ENOTTY)
-            outcome = Outcome::Unsupported;
-        else
-            outcome = Outcome::Failed;
+        outcome = Refusal(errno, device);
         break;
     }
     ::close(fd);
-    if ((outcome == Outcome::Deferred || outcome == Outcome::Unsupported) && MountedWithDiscard(device))
-        outcome = Outcome::Automatic;
-    else if (outcome == Outcome::Discarded && unmapped)
+    if (outcome == Outcome::Discarded && unmapped)
         outcome = Outcome::Failed;
     // Blocks still held (the file open elsewhere), or fewer than the drive
     // discards at once, are passed by.
     else if (outcome == Outcome::Discarded && bytes == 0)
         outcome = Outcome::NotFree;
     return outcome;
+}
+
+Discard::Outcome Discard::Refusal(int error, uint64_t device)
+{
+    Outcome refused = Outcome::Failed;
+    if (error == EPERM || error == EACCES)
+        refused = Outcome::Deferred;
+    else if (error == EOPNOTSUPP || error == ENOTTY)
+        refused = Outcome::Unsupported;
+    else
+        return refused;
+    return MountedWithDiscard(device) ? Outcome::Automatic : refused;
+}
+
+bool Discard::RefusedForGood(int error)
+{
+    return error == EPERM || error == EACCES || error == EOPNOTSUPP || error == ENOTTY;
 }
 
 bool Discard::AllowedNow()

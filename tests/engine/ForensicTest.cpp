@@ -464,6 +464,98 @@ TEST(Forensic, OnFlashTheWipedBlocksAreDiscardedAndOnASpinningDiskNothingIs)
     }
 }
 
+// The discards of a run are gathered per filesystem and asked for together:
+// files of two flash filesystems, queued in turns, each still get exactly
+// their own blocks discarded, and a file held open among them, whose blocks
+// lie between theirs, is still told apart as having none free.
+TEST(Forensic, DiscardsGatheredOverTwoFlashFilesystemsReachEachFilesOwnBlocks)
+{
+    const std::string options = "-b 4096 -E nodiscard,lazy_itable_init=0,lazy_journal_init=1";
+    LoopFilesystem first("ext4", "64M", options, "/dev/shm", true), second("ext4", "64M", options, "/dev/shm", true);
+    if (!first.Usable() || !second.Usable())
+        GTEST_SKIP() << "skipped: needs root, loop devices and /dev/shm";
+    ASSERT_TRUE(first.SetRotational(false) && second.SetRotational(false));
+    const size_t files = 12, size = 256 << 10;
+    for (size_t i = 0; i < files; ++i) {
+        WriteSynced(first.Path("a" + std::to_string(i)), Pattern(size));
+        WriteSynced(second.Path("b" + std::to_string(i)), Pattern(size));
+        if (i == files / 2)
+            WriteSynced(first.Path("held"), Pattern(size));
+    }
+    ::sync();
+    const uint64_t before[] = {first.ImageAllocated(), second.ImageAllocated()};
+    std::vector<uint64_t> blocks[2];
+    WipeQueue queue;
+    for (size_t i = 0; i < files; ++i) {
+        for (const LoopFilesystem* fs : {&first, &second}) {
+            const std::string name = (fs == &first ? "a" : "b") + std::to_string(i);
+            const std::vector<uint64_t> own = BlocksOf(fs->Image(), name);
+            ASSERT_EQ(own.size(), size / 4096);
+            blocks[fs == &first ? 0 : 1].insert(blocks[fs == &first ? 0 : 1].end(), own.begin(), own.end());
+            queue.AddPath(fs->Path(name));
+        }
+        if (i == files / 2)
+            queue.AddPath(first.Path("held"));
+    }
+    const std::vector<uint64_t> heldBlocks = BlocksOf(first.Image(), "held");
+    HeldFile held(first.Path("held"));
+
+    RandomWiper wiper;
+    EXPECT_EQ(WipeOnFreshThread(wiper, queue), "");
+    const std::vector<FileOutcome> wiped = Wiper::GetWiped();
+    ASSERT_EQ(wiped.size(), 2 * files + 1);
+    for (const FileOutcome& file : wiped) {
+        SCOPED_TRACE(file.Path().ToStdString());
+        if (file.Path() == wxString(first.Path("held"))) {
+            EXPECT_EQ(file.discard, Discard::Outcome::NotFree);
+            continue;
+        }
+        EXPECT_EQ(file.discard, Discard::Outcome::Discarded);
+        EXPECT_EQ(file.discardedBytes, size);
+    }
+    EXPECT_EQ(BlocksWithData(first.Image(), blocks[0]), 0u);
+    EXPECT_EQ(BlocksWithData(second.Image(), blocks[1]), 0u);
+    EXPECT_EQ(BlocksWithData(first.Image(), heldBlocks), heldBlocks.size());
+    // Each image shrank by its own wiped files, less the few metadata blocks
+    // the run wrote into holes mkfs had left.
+    const uint64_t after[] = {first.ImageAllocated(), second.ImageAllocated()};
+    for (int i = 0; i < 2; ++i)
+        EXPECT_GE(before[i] - std::min(before[i], after[i]), files * size - (256u << 10)) << before[i] << " -> " << after[i];
+
+    // A run stopped midway still discards what it gathered before the stop,
+    // and leaves the files it never reached as they were.
+    std::vector<uint64_t> reached[2];
+    for (size_t i = 0; i < 3; ++i) {
+        for (const LoopFilesystem* fs : {&first, &second}) {
+            WriteSynced(fs->Path("c" + std::to_string(i)), Pattern(size));
+            queue.AddPath(fs->Path("c" + std::to_string(i)));
+        }
+    }
+    ::sync();
+    for (const LoopFilesystem* fs : {&first, &second}) {
+        for (const std::string name : {"c0", "c1"}) {
+            const std::vector<uint64_t> own = BlocksOf(fs->Image(), name);
+            reached[fs == &first ? 0 : 1].insert(reached[fs == &first ? 0 : 1].end(), own.begin(), own.end());
+        }
+    }
+    size_t passes = 0;
+    {
+        AfterPassHook hook([&passes](const wxString&) {
+            if (++passes == 4)
+                Wiper::RequestStop();
+        });
+        EXPECT_EQ(WipeOnFreshThread(wiper, queue), "");
+    }
+    ASSERT_EQ(Wiper::GetWiped().size(), 4u);
+    for (const FileOutcome& file : Wiper::GetWiped()) {
+        EXPECT_EQ(file.discard, Discard::Outcome::Discarded) << file.Path();
+        EXPECT_EQ(file.discardedBytes, size) << file.Path();
+    }
+    ASSERT_EQ(reached[0].size() + reached[1].size(), 4 * size / 4096);
+    EXPECT_EQ(BlocksWithData(first.Image(), reached[0]) + BlocksWithData(second.Image(), reached[1]), 0u);
+    EXPECT_TRUE(Exists(first.Path("c2")) && Exists(second.Path("c2")));
+}
+
 // Without root the drive cannot be asked at once: the report says when it
 // will be, and a later fstrim run does discard the blocks.
 TEST(Forensic, OnFlashAnUnprivilegedWipeLeavesTheBlocksToTheNextFstrimRun)

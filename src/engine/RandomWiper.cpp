@@ -12,9 +12,12 @@ void RandomWiper::Wipe(WipeQueue* queue)
     ThreadRandom::Seed(static_cast<uint32_t>(std::time(nullptr)));
     // One stream through the files, one draw per byte written, whatever the
     // size of the write calls; made ahead while the last bytes are written.
-    RandomAhead random;
-    RunBatches(queue, std::move(batch), 1, [&random](FileOverwriter& file) {
-        return file.Pass([&random](uint64_t, size_t n, unsigned char* into) { return random.Next(n, into); });
-    });
+    {
+        // Ended before the final line: once it is written, a face may end the process.
+        RandomAhead random;
+        RunBatches(queue, std::move(batch), 1, [&random](FileOverwriter& file) {
+            return file.Pass([&random](uint64_t, size_t n, unsigned char* into) { return random.Next(n, into); });
+        });
+    }
     EndRun("[PseudoRandom] ");
 }

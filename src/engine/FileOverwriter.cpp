@@ -151,10 +151,8 @@ bool FileOverwriter::Seek(uint64_t offset)
     return wxSeek(fd, to, SEEK_SET) == to || Failed("Failed to overwrite file: ", WipeFailure::OverwriteFailed);
 }
 
-// Writes the first n bytes of the buffer where the file's position is.
-bool FileOverwriter::WriteGathered(size_t n)
+bool FileOverwriter::WriteGathered(const unsigned char* data, size_t n)
 {
-    const unsigned char* data = buffer.get();
     while (n != 0) {
         // wxWrite gives ssize_t on POSIX and int on Windows; both fit.
         const long long written = wxWrite(fd, data, static_cast<unsigned>(n));

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 // One queued file, overwritten where it lies and then deleted: the steps every
@@ -70,7 +71,9 @@ public:
     // (a sparse file's holes are skipped) and all that lies past the present
     // end. fill(offset, n, into) stores in `into` the n bytes to write from
     // file offset `offset` on; it is called in file order, once for each
-    // write call, only for bytes that are written (n is at most gatherSize).
+    // write call, only for bytes that are written (n is at most gatherSize);
+    // a fill that keeps its bytes elsewhere may instead return where they are
+    // (n of them, left alone until its next call).
     // processed advances by what each write call wrote. If the file has grown
     // meanwhile, the pass goes on over the new bytes with the same fill;
     // still growing after growthRounds such rounds, the file is left alone as
@@ -135,7 +138,11 @@ private:
     void AddRange(Range range);
     long long PresentSize();
     bool Seek(uint64_t offset);
-    bool WriteGathered(size_t n);
+    // Writes n bytes from data where the file's position is.
+    bool WriteGathered(const unsigned char* data, size_t n);
+    // What fill gave for the n bytes from offset: into, or its own bytes.
+    template <class Fill>
+    static const unsigned char* Filled(Fill& fill, uint64_t offset, size_t n, unsigned char* into);
     static size_t Digest(const unsigned char* data, size_t n);
     bool EndRound(bool wrote);
     bool CheckGrowth(bool& grown);
@@ -258,12 +265,12 @@ bool FileOverwriter::WriteRange(const Range& range, Fill& fill)
             return false;
         }
         const size_t filled = static_cast<size_t>(std::min<uint64_t>(bufferSize, end - at));
-        fill(at, filled, buffer.get());
+        const unsigned char* data = Filled(fill, at, filled, buffer.get());
         for (size_t piece = 0; verifying && piece < filled; piece += verifyPiece) {
             const size_t n = std::min(verifyPiece, filled - piece);
-            lastPass.push_back(Written{at + piece, n, Digest(buffer.get() + piece, n)});
+            lastPass.push_back(Written{at + piece, n, Digest(data + piece, n)});
         }
-        if (!WriteGathered(filled))
+        if (!WriteGathered(data, filled))
             return false;
         at += filled;
         if (at - unpushed >= Writeback::stretch) {
@@ -273,4 +280,15 @@ bool FileOverwriter::WriteRange(const Range& range, Fill& fill)
         }
     }
     return true;
+}
+
+template <class Fill>
+const unsigned char* FileOverwriter::Filled(Fill& fill, uint64_t offset, size_t n, unsigned char* into)
+{
+    if constexpr (std::is_void_v<std::invoke_result_t<Fill&, uint64_t, size_t, unsigned char*>>) {
+        fill(offset, n, into);
+        return into;
+    } else {
+        return fill(offset, n, into);
+    }
 }

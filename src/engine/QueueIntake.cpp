@@ -65,7 +65,7 @@ bool QueueIntake::AllTaken() const
 
 bool QueueIntake::Take(const wxString& path)
 {
-    if (queue && !queue->AddPath(path))
+    if (queue && !queue->AddPath(path, places))
         return false;
     if (!queue)
         files->push_back(path);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/PathBinding.h"
+
 #include <wx/string.h>
 
 #include <vector>
@@ -74,4 +76,5 @@ private:
     std::vector<wxString> walked;
     size_t taken = 0;
     size_t linksMet = 0;
+    PathBinding::Places places;  // the folders' places, looked up once per intake
 };

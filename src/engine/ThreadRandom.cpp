@@ -128,9 +128,8 @@ FillFunction Chosen()
 
 }  // namespace
 
-void ThreadRandom::Fill(unsigned char* bytes, size_t n)
+uint32_t ThreadRandom::Fill(uint32_t s, unsigned char* bytes, size_t n)
 {
-    uint32_t s = state;
     const size_t rounds = n / lanes;
     if (rounds != 0) {
         static const FillFunction fill = Chosen();
@@ -140,5 +139,18 @@ void ThreadRandom::Fill(unsigned char* bytes, size_t n)
         s = s * a + c;
         bytes[i] = static_cast<unsigned char>(s >> 16);
     }
-    state = s;
+    return s;
+}
+
+uint32_t ThreadRandom::Skip(uint32_t s, uint64_t steps)
+{
+    // The step s -> s * m + k applied 2^i times is (m^2^i, k * (m^(2^i - 1) + ... + 1)).
+    uint32_t m = a, k = c;
+    for (; steps != 0; steps >>= 1) {
+        if (steps & 1)
+            s = s * m + k;
+        k = k * m + k;
+        m = m * m;
+    }
+    return s;
 }

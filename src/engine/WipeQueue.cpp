@@ -210,6 +210,12 @@ void WipeQueue::Compact(bool now)
 
 bool WipeQueue::AddPath(const wxString& path)
 {
+    PathBinding::Places once;
+    return AddPath(path, once);
+}
+
+bool WipeQueue::AddPath(const wxString& path, PathBinding::Places& looked)
+{
     const Key key(path);
     uint64_t serialBefore;
     {
@@ -222,7 +228,7 @@ bool WipeQueue::AddPath(const wxString& path)
     // stall the wipe thread, which needs the lock between files.
     wxString folder, name;
     uint64_t size = 0;
-    if (!PathBinding::Locate(path, folder, name, size))
+    if (!PathBinding::Locate(path, folder, name, size, looked))
         return false;
 
     QueuedFile file;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/WipeMethod.h"
+#include "platform/PathBinding.h"
 
 class Wiper;
 
@@ -89,6 +90,9 @@ public:
     // another spelling of the same file, is queued. False, with nothing queued, for a path that names no file exactly
     // (no exact native form, or no file name such as "dir/..").
     bool AddPath(const wxString& path);
+    // The same for one of many paths queued together: each folder's real
+    // place is looked up once in places (PathBinding::Places).
+    bool AddPath(const wxString& path, PathBinding::Places& places);
     // Removes the entry whose path is exactly this text; nothing if there is none.
     void RemovePath(const wxString& path);
     // Removes the queued files with these serials (ascending) in one pass;

@@ -36,6 +36,12 @@ size_t PathBinding::RootLength(const std::wstring& native)
     return end == std::wstring::npos ? native.size() : end + 1;
 }
 
+bool PathBinding::Locate(const wxString& path, wxString& folder, wxString& name, uint64_t& size, Places&)
+{
+    // Not here: a folder's place is found through the system's handle for each file.
+    return Locate(path, folder, name, size);
+}
+
 bool PathBinding::Locate(const wxString& path, wxString& folder, wxString& name, uint64_t& size)
 {
     // "dir\.." and "dir\." name no file of their own.

@@ -60,6 +60,12 @@ std::string Absolute(const std::string& folder)
 
 bool PathBinding::Locate(const wxString& path, wxString& folder, wxString& name, uint64_t& size)
 {
+    Places once;
+    return Locate(path, folder, name, size, once);
+}
+
+bool PathBinding::Locate(const wxString& path, wxString& folder, wxString& name, uint64_t& size, Places& places)
+{
     std::string native;
     if (!NativePath::Encode(path, native) || native.empty())
         return false;
@@ -74,18 +80,22 @@ bool PathBinding::Locate(const wxString& path, wxString& folder, wxString& name,
     if (parent.empty())
         parent = "/";
 
-    std::string real;
-    if (char* resolved = ::realpath(parent.c_str(), nullptr)) {
-        real = resolved;
-        std::free(resolved);
-    } else {
-        real = Absolute(parent);
-        if (real.empty())
-            return false;
+    auto known = places.find(parent);
+    if (known == places.end()) {
+        std::string real;
+        if (char* resolved = ::realpath(parent.c_str(), nullptr)) {
+            real = resolved;
+            std::free(resolved);
+        } else {
+            real = Absolute(parent);
+            if (real.empty())
+                return false;
+        }
+        known = places.emplace(parent, NativePath::Decode(real)).first;
     }
     struct stat st;
     size = ::lstat(native.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : UINT64_MAX;
-    folder = NativePath::Decode(real);
+    folder = known->second;
     name = NativePath::Decode(base);
     return true;
 }

@@ -71,6 +71,13 @@ TEST(FolderWalk, QueuesEveryFileAtEveryDepthWithHiddenOnesAndNoFolders)
     FileUtil::RecursiveAddFiles(dir.path + "/top/", queue);
     FileUtil::RecursiveAddFiles(dir.path + "/top", queue);
     EXPECT_EQ(queue.Count(), files.size());
+    // Each folder's place is looked up once per walk, and each file gets its
+    // own folder's; so through a link to the tree, too, nothing is new.
+    ASSERT_EQ(::symlink("top", (dir.path + "/via").c_str()), 0);
+    FileUtil::RecursiveAddFiles(dir.path + "/via", queue);
+    EXPECT_EQ(queue.Count(), files.size());
+    for (const QueueEntry& entry : queue.Snapshot())
+        EXPECT_EQ(entry.folder + "/" + entry.name, entry.path);
 
     WipeQueue onlyEmpty;
     FileUtil::RecursiveAddFiles(dir.path + "/top/empty", onlyEmpty);

@@ -53,17 +53,23 @@ TEST(RandomWiper, ReportsTheTotalAndTheEndAndDeletesEveryFile)
 }
 
 // One clock-seeded stream runs through the files in queue order, one value per
-// byte; an empty file draws nothing.
+// byte; an empty file draws nothing. A large file's bytes are made ahead on
+// another thread, and the small file after it still continues the stream.
 TEST(RandomWiper, OverwritesInPlaceWithOneDrawPerByte)
 {
+    constexpr size_t largeSize = (3 << 20) + 4567;
     TempDir dir;
     WriteFile(dir.Path("first"), Pattern(1500));
     WriteFile(dir.Path("empty"), "");
     WriteFile(dir.Path("second"), Pattern(2048));
+    WriteFile(dir.Path("large"), Pattern(largeSize));
+    WriteFile(dir.Path("last"), Pattern(700));
     HeldFile first(dir.Path("first"));
     HeldFile second(dir.Path("second"));
+    HeldFile large(dir.Path("large"));
+    HeldFile last(dir.Path("last"));
     WipeQueue queue;
-    for (const char* name : {"first", "empty", "second"})
+    for (const char* name : {"first", "empty", "second", "large", "last"})
         queue.AddPath(dir.Path(name));
 
     RandomWiper wiper;
@@ -77,6 +83,11 @@ TEST(RandomWiper, OverwritesInPlaceWithOneDrawPerByte)
     ASSERT_EQ(secondContent.size(), 2048u);
     EXPECT_EQ(MatchingRun(firstContent, before, after, 0), firstContent);
     EXPECT_EQ(MatchingRun(secondContent, before, after, 1500), secondContent);
+    const std::string largeContent = large.Read();
+    const std::string lastContent = last.Read();
+    ASSERT_EQ(largeContent.size(), largeSize);
+    EXPECT_EQ(MatchingRun(largeContent, before, after, 3548), largeContent);
+    EXPECT_EQ(MatchingRun(lastContent, before, after, 3548 + largeSize), lastContent);
 }
 
 // A pass covers the larger of the queued and the present size, and the

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 namespace {
 
 // What a poller sees of the class-wide run state at one moment.
@@ -251,6 +253,37 @@ TEST(RunControl, StopDuringTheJournalPushEndsItAndTheRecordSaysNotCleared)
     EXPECT_NE(said.find("The filesystem's journal was not cleared"), std::string::npos) << said;
     // Nothing of the push is left behind.
     EXPECT_EQ(::rmdir(docs.c_str()), 0);
+}
+
+// Stopped at once in the middle of a large file, while its next bytes are
+// being made ahead: the run ends promptly with the file kept and said to be
+// stopped, and the file after it untouched.
+TEST(RunControl, StopNowWhileTheRandomBytesAreMadeAheadKeepsTheFile)
+{
+    TempDir dir;
+    WriteFile(dir.Path("large"), Pattern(4 << 20));
+    WriteFile(dir.Path("next"), Pattern(1500));
+    WipeQueue queue;
+    queue.AddPath(dir.Path("large"));
+    queue.AddPath(dir.Path("next"));
+    RandomWiper wiper;
+    {
+        // Grown after its first round, so that the pass goes on past the
+        // stop; the first round has already had windows made ahead.
+        AfterPassHook hook([&](const wxString& path) {
+            if (path != dir.Path("large") || Wiper::IsStopNowRequested())
+                return;
+            std::ofstream(dir.Path("large"), std::ios::app) << Pattern(4 << 20);
+            Wiper::RequestStopNow();
+        });
+        RunOnWipeThread(wiper, queue);
+    }
+    EXPECT_TRUE(Wiper::IsRunFinished());
+    EXPECT_TRUE(Exists(dir.Path("large")));
+    EXPECT_EQ(ReadFile(dir.Path("next")), Pattern(1500));
+    ASSERT_EQ(Wiper::GetOutcomes().size(), 1u);
+    EXPECT_EQ(Wiper::GetOutcomes()[0].reason, WipeFailure::Stopped);
+    EXPECT_EQ(Wiper::GetTotals().bytesOverwritten, uint64_t{4 << 20});
 }
 
 TEST(RunControl, ThreadWithoutAWiperReturnsAtOnce)

@@ -1,4 +1,5 @@
 #include "engine/ThreadRandom.h"
+#include "engine/RandomAhead.h"
 
 #include <gtest/gtest.h>
 
@@ -94,4 +95,41 @@ TEST(ThreadRandom, ValuesCoverTheWholeRange)
     }).join();
     EXPECT_EQ(lowest, 0);
     EXPECT_EQ(highest, ThreadRandom::maxValue);
+}
+
+// Made ahead on another thread or in line, the pieces handed out are the
+// stream Fill gives, whatever their sizes: large ones served from windows,
+// tails and small ones after them, one larger than a window. The thread's own
+// state is left after the bytes handed out, not after those made ahead.
+TEST(ThreadRandom, ReadAheadHandsOutTheSameStreamInAnyPieces)
+{
+    constexpr size_t big = RandomAhead::windowSize;
+    const std::vector<size_t> sizes = {1500, 100, big, big, big, 300000, big, 4096, 10, big, 70000,
+                                       65536, 2 * big + 3, big, big - 1, 1, big, 5000, 64};
+    bool same = false;
+    int after = -1, expectedAfter = -2;
+    std::thread([&] {
+        size_t total = 0;
+        for (size_t n : sizes)
+            total += n;
+        ThreadRandom::Seed(1733000000u);
+        std::vector<unsigned char> expected(total);
+        ThreadRandom::Fill(expected.data(), total);
+        expectedAfter = ThreadRandom::Next();
+
+        ThreadRandom::Seed(1733000000u);
+        std::vector<unsigned char> handed;
+        {
+            RandomAhead random;
+            std::vector<unsigned char> into(2 * big + 3);
+            for (size_t n : sizes) {
+                const unsigned char* bytes = random.Next(n, into.data());
+                handed.insert(handed.end(), bytes, bytes + n);
+            }
+        }
+        after = ThreadRandom::Next();
+        same = handed == expected;
+    }).join();
+    EXPECT_TRUE(same);
+    EXPECT_EQ(after, expectedAfter);
 }

@@ -29,23 +29,15 @@ cleanup() {
     rm -rf "$tmp"
 }
 trap cleanup EXIT
-overlay() {
-    mkdir -p "$tmp/$2-upper" "$tmp/$2-work"
-    mount -t overlay overlay -o "lowerdir=$1,upperdir=$tmp/$2-upper,workdir=$tmp/$2-work" "$1"
-}
+. "$source_dir/tests/scripts/polkit-sandbox.sh"
 # polkit's answer to nobody for the journal step: YES or NO.
 polkit() {
-    [ -n "$polkit_pid" ] && kill "$polkit_pid" 2>/dev/null && wait "$polkit_pid" 2>/dev/null
-    cat >/etc/polkit-1/rules.d/50-vorlix-bench.rules <<JS
+    start_polkitd 50-vorlix-bench.rules <<JS || exit 1
 polkit.addRule(function(action, subject) {
     if (action.id == "org.vorlix.clear-journal" && subject.user == "nobody")
         return polkit.Result.$1;
 });
 JS
-    /usr/lib/polkit-1/polkitd --no-debug >"$tmp/polkitd.log" 2>&1 &
-    polkit_pid=$!
-    for _ in $(seq 100); do pkaction >/dev/null 2>&1 && return 0; sleep 0.1; done
-    cat "$tmp/polkitd.log"; exit 1
 }
 # Seconds of one vorlix-wipe of a fresh 1 MiB file, as $1 (root or nobody).
 wipe_once() {

@@ -50,16 +50,11 @@ check() {
     local what=$1; shift
     if "$@"; then passes=$((passes + 1)); echo "ok: $what"; else failures=$((failures + 1)); echo "FAILED: $what"; fi
 }
-overlay() {
-    mkdir -p "$tmp/$2-upper" "$tmp/$2-work"
-    mount -t overlay overlay -o "lowerdir=$1,upperdir=$tmp/$2-upper,workdir=$tmp/$2-work" "$1"
-}
+. "$source_dir/tests/scripts/polkit-sandbox.sh"
 # polkit's answer for nobody: polkit.Result.YES or NO, for the free-space
-# wipe and (the same unless given) the journal. polkitd reads the rules
-# when it starts.
+# wipe and (the same unless given) the journal.
 polkit() {
-    [ -n "$polkit_pid" ] && kill "$polkit_pid" 2>/dev/null && wait "$polkit_pid" 2>/dev/null
-    cat >/etc/polkit-1/rules.d/50-vorlix-test.rules <<JS
+    start_polkitd 50-vorlix-test.rules <<JS
 polkit.addRule(function(action, subject) {
     if (action.id == "org.vorlix.free-space" && subject.user == "nobody")
         return polkit.Result.$1;
@@ -67,12 +62,6 @@ polkit.addRule(function(action, subject) {
         return polkit.Result.${2:-$1};
 });
 JS
-    chmod 644 /etc/polkit-1/rules.d/50-vorlix-test.rules
-    # As the system starts it: with no language of the test's.
-    env -u LANGUAGE /usr/lib/polkit-1/polkitd --no-debug >"$tmp/polkitd.log" 2>&1 &
-    polkit_pid=$!
-    for _ in $(seq 100); do pkaction >/dev/null 2>&1 && return 0; sleep 0.1; done
-    cat "$tmp/polkitd.log"; return 1
 }
 # A fresh ext4 image in nobody's folder, every block of it once held a marker
 # (root fills the blocks kept for it too), deleted again.

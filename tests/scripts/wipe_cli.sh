@@ -281,7 +281,8 @@ PY
     else
         (cd "$tmp/w" && exec "$wipe" big >"$tmp/out" 2>"$tmp/err") &
         pid=$!
-        for _ in $(seq 200); do [ "$(written $pid)" -gt $((64 << 20)) ] && break; sleep 0.02; done
+        # A sanitizer's build may take seconds to begin writing.
+        for _ in $(seq 1000); do [ "$(written $pid)" -gt $((64 << 20)) ] && break; sleep 0.02; done
         kill -$how $pid
         for _ in $(seq 200); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
         kill -0 $pid 2>/dev/null && { kill -KILL $pid; echo "$how: still running after 20 s"; }

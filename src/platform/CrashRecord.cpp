@@ -20,20 +20,12 @@ bool unwritten = false;   // lines were dropped since it was written
 // The last folder named in a line, and its hex: a run's files come folder by folder.
 wxString lastFolder;
 std::string lastFolderHex;
+std::string tail;  // the end of a line to drop, its memory kept
 
 // A path's text as the hex digits of its units (wchar_t: UTF-32 on Linux,
 // UTF-16 on Windows), so that a line holds any name and gives back exactly
 // the same text, stand-ins for bytes that are not UTF-8 included.
 constexpr size_t unitWidth = sizeof(wchar_t) * 2;
-
-// One unit's hex digits, unitWidth of them, at out.
-void HexUnit(char* out, wchar_t unit)
-{
-    static const char digits[] = "0123456789abcdef";
-    const auto value = static_cast<std::make_unsigned_t<wchar_t>>(unit);
-    for (size_t k = 0; k < unitWidth; ++k)
-        out[k] = digits[(value >> (4 * (unitWidth - 1 - k))) & 0xF];
-}
 
 // A unit of a wide name, or a byte of an ASCII one, as the wide unit it stands for.
 wchar_t Unit(wchar_t unit) { return unit; }
@@ -41,9 +33,10 @@ wchar_t Unit(char ascii) { return wchar_t(static_cast<unsigned char>(ascii)); }
 
 void AppendHex(std::string& text, wchar_t unit)
 {
-    char digits[unitWidth];
-    HexUnit(digits, unit);
-    text.append(digits, unitWidth);
+    static const char digits[] = "0123456789abcdef";
+    const auto value = static_cast<std::make_unsigned_t<wchar_t>>(unit);
+    for (int shift = int(unitWidth) * 4 - 4; shift >= 0; shift -= 4)
+        text += digits[(value >> shift) & 0xF];
 }
 
 std::string Hex(const wxString& path)
@@ -75,6 +68,34 @@ std::string& NewLine()
     }
     lines.back().clear();
     return lines.back();
+}
+
+// Removes the lines of kind that end in tail, their memory kept; true when
+// there were any. Under recordMutex.
+bool RemoveEndingWith(const std::string& kind, const std::string& tail)
+{
+    const size_t before = lines.size();
+    for (auto it = lines.begin(); it != lines.end();) {
+        if (it->rfind(kind, 0) == 0 && it->size() > tail.size()
+            && it->compare(it->size() - tail.size(), std::string::npos, tail) == 0) {
+            spare.push_back(std::move(*it));
+            it = lines.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return lines.size() != before;
+}
+
+// " FOLDER NAME" in hex, as a hidden file's line ends. Under recordMutex.
+template <class Name>
+void AppendNames(std::string& into, const wxString& folder, const Name& name)
+{
+    into += ' ';
+    into += FolderHex(folder);
+    into += ' ';
+    for (const auto unit : name)
+        AppendHex(into, Unit(unit));
 }
 
 wxString FromHex(const std::string& text)
@@ -133,13 +154,10 @@ void CrashRecord::NoteHiddenName(const wxString& folder, const Name& hiddenName,
     std::lock_guard<std::mutex> lock(recordMutex);
     std::string& line = NewLine();
     char numbers[48];
-    std::snprintf(numbers, sizeof numbers, "hidden %llu %llu ", static_cast<unsigned long long>(device),
+    std::snprintf(numbers, sizeof numbers, "hidden %llu %llu", static_cast<unsigned long long>(device),
                   static_cast<unsigned long long>(inode));
     line += numbers;
-    line += FolderHex(folder);
-    line += ' ';
-    for (const auto unit : hiddenName)
-        AppendHex(line, Unit(unit));
+    AppendNames(line, folder, hiddenName);
     Write();
 }
 
@@ -157,35 +175,13 @@ template <class Name>
 void CrashRecord::DropHiddenName(const wxString& folder, const Name& hiddenName)
 {
     std::lock_guard<std::mutex> lock(recordMutex);
-    const std::string& folderHex = FolderHex(folder);
-    const size_t nameHex = hiddenName.length() * unitWidth;
-    // Matched in place, the newest line first: it is nearly always the last one.
-    for (size_t i = lines.size(); i-- > 0;) {
-        const std::string& line = lines[i];
-        if (line.rfind("hidden ", 0) != 0 || line.size() < folderHex.size() + nameHex + 2)
-            continue;
-        const size_t nameAt = line.size() - nameHex;
-        const size_t folderAt = nameAt - 1 - folderHex.size();
-        if (line[nameAt - 1] != ' ' || line[folderAt - 1] != ' '
-            || line.compare(folderAt, folderHex.size(), folderHex) != 0)
-            continue;
-        bool same = true;
-        size_t at = nameAt;
-        for (auto it = hiddenName.begin(); same && it != hiddenName.end(); ++it, at += unitWidth) {
-            char digits[unitWidth];
-            HexUnit(digits, Unit(*it));
-            same = line.compare(at, unitWidth, digits, unitWidth) == 0;
-        }
-        if (!same)
-            continue;
-        spare.push_back(std::move(lines[i]));
-        lines.erase(lines.begin() + long(i));
-        // Not written now: a line left over names a file that no longer has
-        // that name, which the next start checks and leaves alone. The next
-        // note, or the end of the run, writes the truth.
+    tail.clear();
+    AppendNames(tail, folder, hiddenName);
+    // Not written now: a line left over names a file that no longer has
+    // that name, which the next start checks and leaves alone. The next
+    // note, or the end of the run, writes the truth.
+    if (RemoveEndingWith("hidden ", tail))
         unwritten = true;
-        return;
-    }
 }
 
 void CrashRecord::DropHidden(const wxString& folder, const wxString& hiddenName)
@@ -221,15 +217,7 @@ void CrashRecord::Write()
 void CrashRecord::DropEndingWith(const std::string& kind, const std::string& tail)
 {
     std::lock_guard<std::mutex> lock(recordMutex);
-    const size_t before = lines.size();
-    for (auto it = lines.begin(); it != lines.end();) {
-        if (it->rfind(kind, 0) == 0 && it->size() > tail.size()
-            && it->compare(it->size() - tail.size(), std::string::npos, tail) == 0)
-            it = lines.erase(it);
-        else
-            ++it;
-    }
-    if (lines.size() != before || unwritten)
+    if (RemoveEndingWith(kind, tail) || unwritten)
         Write();
 }
 

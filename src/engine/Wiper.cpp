@@ -55,8 +55,6 @@ size_t RecordWiped(FileOutcome outcome)
     std::lock_guard<std::mutex> lock(failedMutex);
     ++totals.filesWiped;
     totals.bytesOverwritten += outcome.bytesOverwritten;
-    if (outcome.discard == Discard::Outcome::Deferred)
-        totals.periodicTrim = Discard::PeriodicTrimEnabled();
     outcomes.push_back(std::move(outcome));
     ++filesReached;
     return outcomes.size() - 1;

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The two commands a new user needs: `make run` and `make test`.
 BUILD   ?= build
 ARGS    ?=
@@ -93,13 +94,14 @@ windows-installer: windows
 	rm -f $(WIN_SETUP)
 	makensis -V2 -INPUTCHARSET UTF8 -DEXE=$(CURDIR)/$(WIN_BUILD)/Vorlix.exe -DCLI=$(CURDIR)/$(WIN_BUILD)/vorlix-wipe.exe \
 		-DLOCALE=$(CURDIR)/$(WIN_BUILD)/locale -DOUTFILE=$(CURDIR)/$(WIN_SETUP) \
-		-DICON=$(CURDIR)/res/vorlix.ico -DREADME=$(CURDIR)/dist/README-windows.txt dist/windows/vorlix.nsi
+		-DICON=$(CURDIR)/res/vorlix.ico -DREADME=$(CURDIR)/dist/README-windows.txt \
+		-DLICENSE=$(CURDIR)/COPYING dist/windows/vorlix.nsi
 	@ls -l $(WIN_SETUP)
 
 WIN_ZIP := Vorlix-1.0.0-win64.zip
 
 windows-zip: windows
 	rm -f $(WIN_ZIP)
-	zip -j -X $(WIN_ZIP) $(WIN_BUILD)/Vorlix.exe $(WIN_BUILD)/vorlix-wipe.exe dist/README-windows.txt
+	zip -j -X $(WIN_ZIP) $(WIN_BUILD)/Vorlix.exe $(WIN_BUILD)/vorlix-wipe.exe dist/README-windows.txt COPYING
 	cd $(WIN_BUILD) && zip -r -X $(CURDIR)/$(WIN_ZIP) locale
 	unzip -l $(WIN_ZIP)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # vorlix-wipe as a whole process against shred and dd on equal files, round by
 # round (each contender once per round, in the same order), so that other work
 # on the machine slows them alike. Each file is written and synced first; each

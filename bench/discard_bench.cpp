@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What discarding costs a run of small files: the same files wiped on a loop
 // device that says it spins and on one that says it is flash (where the
 // run gathers the wiped files' blocks and asks for them after the last

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the free-space wipe (one random pass) against dd filling the same
 // ext4 image with zeros until it is full, in interleaved rounds on a fresh
 // loop-mounted image. dd is also timed with random bytes read from memory:

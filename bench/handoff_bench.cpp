@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times what opening many files at once costs: with the real first instance
 // running here (its listener, window and list), 300 later instances of the
 // built program are started at once, as a file manager starts one per file,

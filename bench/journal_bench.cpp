@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times clearing an ext4 journal after a run, for journals of the sizes given
 // (MiB), on fresh loop-mounted images: as root (the system zeroes it) and as
 // an unprivileged user (pushed round with folders). Needs root.

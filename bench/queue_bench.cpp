@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times what a large queue costs the user: adding a folder of files and
 // showing them, scrolling the list to its end, removing every row at once with
 // the Remove button, and the peak memory of the process through all of it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the engine side by side with GNU shred and dd on equal files, round by
 // round (engine, shred, dd, engine, shred, dd, ...), so that other work on the
 // machine slows every contender alike; prints min / median / max of each time

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "MainFrame.h"
 
 #include <wx/msgdlg.h>
@@ -104,7 +105,9 @@ void MainFrame::ShowRefused(const std::vector<wxString>& refused)
 void MainFrame::OnAbout(wxCommandEvent&)
 {
     const wxString text = _("Vorlix - version 1.0.0") + "\n" + "\n" + _("Author:") + "\n" +
-                          _("The Vorlix developers") + "\n" + "\n" + _("Home page:") + "\n" + homePage + "\n" + "\n";
+                          _("The Vorlix developers") + "\n" + "\n" + _("Home page:") + "\n" + homePage + "\n" + "\n" +
+                          _("License: GNU General Public License, version 3 or later (GPL-3.0-or-later).") + "\n" +
+                          _("This is free software; there is NO WARRANTY, to the extent permitted by law.");
     wxMessageBox(text, _("About Vorlix"), wxOK | wxICON_INFORMATION);
 }
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Nautilus: "Wipe with Vorlix" on the selected local files and folders.
 
 Runs `vorlix --walk` with their paths: the running Vorlix window queues the

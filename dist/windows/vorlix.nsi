@@ -1,8 +1,9 @@
+; SPDX-License-Identifier: GPL-3.0-or-later
 ; The Windows installer: Vorlix.exe for all users or only the current one,
 ; a Start Menu entry, a Send To entry (files selected in Explorer and sent to
 ; Vorlix land in one queue), the Explorer verb "Wipe with Vorlix" on files and
 ; folders, and an uninstaller listed in Apps that removes all of it. Built by `make windows-installer`:
-;   makensis -INPUTCHARSET UTF8 -DEXE=<Vorlix.exe> -DCLI=<vorlix-wipe.exe> -DLOCALE=<locale folder> -DOUTFILE=<setup.exe> dist/windows/vorlix.nsi
+;   makensis -INPUTCHARSET UTF8 -DEXE=<Vorlix.exe> -DCLI=<vorlix-wipe.exe> -DLOCALE=<locale folder> -DOUTFILE=<setup.exe> -DLICENSE=<COPYING> dist/windows/vorlix.nsi
 ; It asks for its language (English, German, French, Spanish) and speaks it;
 ; the program itself follows the user's Windows language.
 ; Silent: setup.exe /S [/AllUsers | /CurrentUser]; Uninstall.exe /S.
@@ -44,6 +45,7 @@ VIAddVersionKey /LANG=1033 LegalCopyright "Copyright (C) 2026 The Vorlix develop
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
+!insertmacro MUI_PAGE_LICENSE "${LICENSE}"
 !insertmacro MULTIUSER_PAGE_INSTALLMODE
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Ctrl-C, SIGTERM and SIGHUP as the window's Stop button: the handler only

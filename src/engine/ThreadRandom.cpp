@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/ThreadRandom.h"
 
 // The vector paths need GCC's per-function targets. The 256-bit one leaves

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `vorlix`: the command line is read here, as the system's own bytes, so that
 // no argument is dropped or re-decoded. This program links no GUI library: a
 // later instance hands its paths over without loading them, which would cost

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Vorlix.exe: the command line is read here, as the system's wide text, and
 // a later instance hands its paths over before the toolkit starts.
 // The toolkit's socket header brings winsock2.h, which must come before windows.h.

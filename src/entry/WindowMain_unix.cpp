@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `vorlix-window`: the window and its toolkit. `vorlix` executes it for the
 // first instance and passes on the lock; started on its own it makes the
 // single-instance test itself.

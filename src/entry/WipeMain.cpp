@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `vorlix-wipe`: the command-line face. It links the engine alone, so it runs
 // without a display; the arguments are read as the system's own units.
 #include <wx/init.h>
@@ -69,7 +70,11 @@ int main(int argc, char** argv)
         std::cout << ConsoleText::Of(WipeOptions::Usage());
         return Finished(0);
     case WipeOptions::Action::Version:
-        std::cout << "vorlix-wipe " VORLIX_VERSION << std::endl;
+        std::cout << "vorlix-wipe " VORLIX_VERSION "\n"
+                  << ConsoleText::Of(_("License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+                                       "This is free software: you are free to change and redistribute it.\n"
+                                       "There is NO WARRANTY, to the extent permitted by law."))
+                  << std::endl;
         return Finished(0);
     case WipeOptions::Action::Invalid:
         std::cerr << "vorlix-wipe: " << ConsoleText::Of(options.error) << "\n"

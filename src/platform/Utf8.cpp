@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "Utf8.h"
 
 size_t Utf8::Sequence(const std::string& text, size_t at, char32_t& code)

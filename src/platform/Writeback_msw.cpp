@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/Writeback.h"
 
 // Windows has no call that starts a range's writing without waiting for it

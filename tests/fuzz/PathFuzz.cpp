@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target over the path conversion and the hand-off decoding: no
 // crash, no sanitizer report, every accepted path converts back to exactly
 // its bytes, and every absolute name travels.

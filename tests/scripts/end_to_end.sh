@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The installed program, driven as a user drives it: files on an ext4 image
 # are queued from the command line and by a second start, Start Wipe! is
 # clicked, and afterwards the image's raw bytes must hold none of their content.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The installed "Wipe with Vorlix" entries as their consumers read them, and
 # one real file manager (Nemo) under Xvfb: its context menu for a selection
 # shows the entry, and choosing it hands exactly the selected files, and the

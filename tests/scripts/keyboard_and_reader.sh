@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The window as a screen reader and a keyboard-only user meet it, under Xvfb
 # with the accessibility bus on a session bus of its own: the accessible tree
 # read through AT-SPI (every control's name and role, the queue as a table,

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The installed programs in the user's language: under LANG=de_DE.UTF-8 (and
 # fr, es) the window's buttons, read through the accessibility bus, and
 # vorlix-wipe's messages carry the translations found under the prefix;

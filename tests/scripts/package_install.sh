@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package as a user meets it: dpkg installs it, the installed
 # program starts, and dpkg removes it without a trace.
 # Usage: package_install.sh <vorlix binary> <build folder>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What a user installs: the desktop entry validates, and the Debian package
 # holds its files, lists its runtime libraries and satisfies lintian.
 # package_install.sh installs it for real (root only).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real program, as a user meets it: one window per user however many times
 # it is started, a lock that a killed instance does not keep, an orderly close.
 # Usage: single_instance.sh <vorlix binary>

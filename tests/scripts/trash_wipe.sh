@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Add Trash through the real window, as a user empties the Trash with Vorlix:
 # files and folders trashed by GLib (gio trash) into the home trash and into
 # the trash of a second mounted ext4 image are queued, Start Wipe! is clicked,

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # vorlix-wipe run as a user runs it, on real files: exit statuses, the
 # refusals, -r over a tree holding a folder link (named, its emptied folders
 # removed), a dry run that changes

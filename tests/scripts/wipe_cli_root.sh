@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # vorlix-wipe on a real device, as root: on an ext4 image no byte of a wiped
 # file's content is left in the raw image, while a refused twin's stays; and,
 # where the kernel has device-mapper's flakey target, --verify catches a

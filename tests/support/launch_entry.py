@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Runs a file-manager entry's command for a selection, expanded as that file
 manager expands it, and waits for it where the launcher says when it ends.
 Usage: launch_entry.py app|kio|fma|nemo|nautilus ENTRY PATH..."""

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows build checked from two sides: what the file itself carries (PE
 # header, icon, manifest, version record), and the real Vorlix.exe run under
 # Wine on a private display: single instance hand-off and a wipe run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/handoff/HandOffEndpoint.h"
 
 // The toolkit's socket header brings winsock2.h, which must come before windows.h.

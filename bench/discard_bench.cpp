@@ -33,6 +33,8 @@ double Round(bool rotational, int files, uint64_t& fell)
     LoopFilesystem fs("ext4", "256M", "-b 4096", "/dev/shm");
     if (!fs.Usable() || !fs.SetRotational(rotational))
         return -1;
+    if (!rotational && !fs.TakesDiscards())
+        std::cerr << "this kernel's loop devices take no discards: the flash rounds discard nothing\n";
     WipeQueue queue;
     for (int i = 0; i < files; ++i) {
         const std::string path = fs.Path("f" + std::to_string(i));

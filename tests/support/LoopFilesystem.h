@@ -74,6 +74,14 @@ public:
         flag.close();
         return flag.good();
     }
+    // Whether the loop device takes discard requests: some kernels give loop
+    // devices none, and then nothing on it can be discarded.
+    bool TakesDiscards() const
+    {
+        uint64_t most = 0;
+        std::ifstream(Queue() + "/discard_max_bytes") >> most;
+        return most > 0;
+    }
     // The blocks the image takes where it lives, in bytes.
     uint64_t ImageAllocated() const
     {

@@ -166,7 +166,10 @@ TEST(FilesystemWarning, SaysOnceForAllFilesOnFlashWhatOverwritingCannotReachAndN
     EXPECT_TRUE(warning.message.Contains("Full-disk encryption")) << warning.message;
     const wxString report = Box("Completed!")->message;
     EXPECT_TRUE(report.Contains("On flash storage (2):\n" + fs.Path("one") + "\n" + fs.Path("two"))) << report;
-    EXPECT_TRUE(report.Contains("Vorlix asked the drive to discard the wiped blocks (")) << report;
+    // Where the loop device takes no discards, the box says that instead.
+    EXPECT_TRUE(report.Contains(fs.TakesDiscards() ? "Vorlix asked the drive to discard the wiped blocks ("
+                                                   : "The drive or its filesystem takes no discard requests"))
+        << report;
     EXPECT_FALSE(Exists(fs.Path("one")));
 
     // The same drive when it spins: neither the warning nor the paragraph.

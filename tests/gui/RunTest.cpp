@@ -346,7 +346,9 @@ TEST(AboutBox, ShowsVersionAuthorAndHomePage)
     ASSERT_EQ(Dialogs().messages.size(), 1u);
     EXPECT_EQ(Dialogs().messages[0].message,
               "Vorlix - version 1.0.0\n\nAuthor:\nThe Vorlix developers\n\nHome page:\n"
-              "https://vorlix.example.org\n\n");
+              "https://vorlix.example.org\n\n"
+              "License: GNU General Public License, version 3 or later (GPL-3.0-or-later).\n"
+              "This is free software; there is NO WARRANTY, to the extent permitted by law.");
     EXPECT_EQ(Dialogs().messages[0].caption, "About Vorlix");
     EXPECT_TRUE(Dialogs().messages[0].style & wxICON_INFORMATION);
 }

@@ -16,7 +16,7 @@ export LC_ALL=C.UTF-8
 #   controls: "role|name" of every object outside the table
 #   focus:    "role|name" of the focused object
 #   table:    the table's size, its headings and its first row
-#   box:      "role|name" of every button of the open message box
+#   box:      "role|name" of the open message box and of its every button
 #   watch S:  every distinct gauge value and status text, for S seconds at
 #             most, or until the gauge is back to 0 after a run
 reader() {
@@ -43,8 +43,8 @@ def first(role):
 window = app()[0]
 what = sys.argv[1]
 if what == "box":
-    # GTK names a message box by its kind ("Information"), not by its title.
     box = next(frame for frame in app() if frame is not None and frame.getRole() == pyatspi.ROLE_ALERT)
+    print(line(box))
     for node in walk(box):
         if node.getRole() == pyatspi.ROLE_PUSH_BUTTON:
             print(line(node))
@@ -206,7 +206,8 @@ check "the status bar reads the progress during the run" grep -q '^status Progre
 box=$(wait_window '^Completed!$' 120)
 check "the run ends with the completion box" test -n "$box"
 buttons=$(reader box)
-check "the end box's buttons read by name" test "$(sort <<<"$buttons")" = "$(printf 'push button|OK\npush button|Save report...')"
+check "the end box reads by its title, its buttons by name" \
+    test "$(sort <<<"$buttons")" = "$(printf 'alert|Completed!\npush button|OK\npush button|Save report...')"
 timeout 5 xdotool windowfocus --sync "$box"
 keys Return
 check "Return closes the end box" gone '^Completed!$'

@@ -121,11 +121,25 @@ void Accessibility::PresentAsTable(wxListCtrl& list, const wxString& name)
         if (Widget(*child) && Widget(*child) != widget)
             atk_object_set_role(gtk_widget_get_accessible(Widget(*child)), ATK_ROLE_REDUNDANT_OBJECT);
 
-    // Moving through the rows is said as the focused row's first cell.
+    // Moving through the rows is said row by row.
     list.Bind(wxEVT_LIST_ITEM_FOCUSED, [accessible](wxListEvent& event) {
         event.Skip();
         AccessibleTable::RowFocused(accessible, static_cast<int>(event.GetIndex()));
     });
+    // Coming to the list by Tab says the row it is on, as moving there does;
+    // after GTK has told readers of the table itself, or that would be said last.
+    for (wxWindow* rows : list.GetChildren())
+        if (Widget(*rows) == widget)
+            rows->Bind(wxEVT_SET_FOCUS, [&list, rows, accessible](wxFocusEvent& event) {
+                event.Skip();
+                list.CallAfter([&list, rows, accessible] {
+                    long row = list.GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED);
+                    if (row < 0)
+                        row = list.GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
+                    if (row >= 0 && wxWindow::FindFocus() == rows)
+                        AccessibleTable::RowFocused(accessible, static_cast<int>(row));
+                });
+            });
 }
 
 void Accessibility::RowsChanged(wxListCtrl& list)
@@ -146,6 +160,74 @@ void Accessibility::PresentAsStatus(wxStatusBar& bar)
     atk_object_set_name(accessible, bar.GetStatusText(0).utf8_str());
 }
 
+namespace {
+
+const char* const announcement = "vorlix-announcement";
+
+AtkStateSet* AnnouncementStates(AtkObject*)
+{
+    AtkStateSet* states = atk_state_set_new();
+    for (AtkStateType state : {ATK_STATE_ENABLED, ATK_STATE_VISIBLE, ATK_STATE_SHOWING})
+        atk_state_set_add_state(states, state);
+    return states;
+}
+
+void AnnouncementClassInit(gpointer klass, gpointer)
+{
+    ATK_OBJECT_CLASS(klass)->ref_state_set = AnnouncementStates;
+}
+
+GType AnnouncementType()
+{
+    static GType type = g_type_register_static_simple(ATK_TYPE_OBJECT, "VorlixAnnouncement", sizeof(AtkObjectClass),
+                                                      AnnouncementClassInit, sizeof(AtkObject), nullptr,
+                                                      GTypeFlags(0));
+    return type;
+}
+
+gboolean NameBoxByTitle(GSignalInvocationHint*, guint, const GValue* values, gpointer)
+{
+    auto* widget = static_cast<GtkWidget*>(g_value_get_object(&values[0]));
+    const char* title = GTK_IS_MESSAGE_DIALOG(widget) ? gtk_window_get_title(GTK_WINDOW(widget)) : nullptr;
+    if (title && *title)
+        atk_object_set_name(gtk_widget_get_accessible(widget), title);
+    return TRUE;  // stays for the next box
+}
+
+}  // namespace
+
+// ATK 2.46 has no announcement of its own that Orca hears; Orca says a
+// notification inside a status bar as it is shown, without naming its role.
+// The notification is reached through its parent only, so it stays out of
+// the window's tree.
+void Accessibility::Announce(wxStatusBar& bar, const wxString& text)
+{
+    GtkWidget* widget = Widget(bar);
+    if (!widget || text.empty())
+        return;
+    auto* news = static_cast<AtkObject*>(g_object_get_data(G_OBJECT(widget), announcement));
+    if (!news) {
+        news = ATK_OBJECT(g_object_new(AnnouncementType(), nullptr));
+        atk_object_set_role(news, ATK_ROLE_NOTIFICATION);
+        atk_object_set_parent(news, gtk_widget_get_accessible(widget));
+        g_object_set_data_full(G_OBJECT(widget), announcement, news, g_object_unref);
+    }
+    atk_object_set_name(news, text.utf8_str());
+    atk_object_notify_state_change(news, ATK_STATE_SHOWING, TRUE);
+}
+
+// wxWidgets makes a GTK message box only as it shows it: its name is given
+// then, when the title is already set.
+void Accessibility::NameBoxesByTitle()
+{
+    static const gulong hook = [] {
+        g_type_class_unref(g_type_class_ref(GTK_TYPE_WIDGET));
+        return g_signal_add_emission_hook(g_signal_lookup("show", GTK_TYPE_WIDGET), 0, NameBoxByTitle, nullptr,
+                                          nullptr);
+    }();
+    (void)hook;
+}
+
 #else
 
 // Other toolkits describe their own controls.
@@ -155,5 +237,7 @@ void Accessibility::SingleTabStop(wxWindow&) {}
 void Accessibility::PresentAsTable(wxListCtrl&, const wxString&) {}
 void Accessibility::RowsChanged(wxListCtrl&) {}
 void Accessibility::PresentAsStatus(wxStatusBar&) {}
+void Accessibility::Announce(wxStatusBar&, const wxString&) {}
+void Accessibility::NameBoxesByTitle() {}
 
 #endif

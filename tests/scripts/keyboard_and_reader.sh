@@ -131,7 +131,7 @@ for _ in $(seq 11); do
     keys Tab
 done
 expected=("push button|Add file(s)" "push button|Add folder" "push button|Add Trash" "push button|Remove"
-          "table|Queue" "text|Algorithm"
+          "table|Queue" "text|"
           "push button|About" "push button|Wipe free space..." "push button|Start Wipe!" "push button|Close"
           "push button|Add file(s)")
 tab_order() { [ "${order[*]}" = "${expected[*]}" ] || { printf '  got: %s\n' "${order[@]}"; return 1; }; }
@@ -171,7 +171,7 @@ check "the chosen file is queued" queued
 
 # The slower algorithm, through the combo box: the run then lasts a few ticks.
 timeout 5 xdotool windowfocus --sync "$win"
-for _ in $(seq 10); do [ "$(reader focus)" = "text|Algorithm" ] && break; keys Tab; done
+for _ in $(seq 10); do [ "$(reader focus)" = "text|" ] && break; keys Tab; done
 keys Down
 controls=$(reader controls)
 check "Down in the combo box chooses the other algorithm" \

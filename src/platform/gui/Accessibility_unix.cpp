@@ -57,6 +57,33 @@ GtkWidget* RowsWidget(wxListCtrl& list)
     return nullptr;
 }
 
+// Says the row with the focus, if the list has it. A list that has the
+// focus but no row with it yet puts it on the first, as the keys start there.
+void SayFocusedRow(wxListCtrl& list, GtkWidget* widget)
+{
+    auto* accessible = static_cast<AtkObject*>(g_object_get_data(G_OBJECT(widget), ownAccessible));
+    if (!accessible || !gtk_widget_has_focus(widget) || list.GetItemCount() == 0)
+        return;
+    long row = list.GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED);
+    if (row < 0)
+        row = list.GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
+    if (row < 0) {
+        row = 0;
+        list.SetItemState(row, wxLIST_STATE_FOCUSED, wxLIST_STATE_FOCUSED);
+    }
+    AccessibleTable::RowFocused(accessible, static_cast<int>(row));
+}
+
+// Said once the toolkit is done with the focus, after GTK has told readers
+// of the table itself: said before, the row would be overridden by it.
+void OnRowsFocused(GObject* object, GParamSpec*, gpointer data)
+{
+    auto* list = static_cast<wxListCtrl*>(data);
+    GtkWidget* widget = GTK_WIDGET(object);
+    if (gtk_widget_has_focus(widget))
+        list->CallAfter([list, widget] { SayFocusedRow(*list, widget); });
+}
+
 }  // namespace
 
 void Accessibility::SetName(wxWindow& control, const wxString& name)
@@ -70,11 +97,21 @@ void Accessibility::SetLabel(wxStaticText& label, wxWindow& control)
     GtkWidget* target = Widget(control);
     if (auto* list = dynamic_cast<wxListCtrl*>(&control))
         target = RowsWidget(*list);
-    // A combo box's focus goes to its text, which readers then say.
-    if (GTK_IS_COMBO_BOX(target) && gtk_combo_box_get_has_entry(GTK_COMBO_BOX(target)))
-        target = gtk_bin_get_child(GTK_BIN(target));
     if (!GTK_IS_LABEL(Widget(label)) || !target)
         return;
+    // A combo box's focus goes to its text, inside it: readers say the box
+    // around it by its label (else by its name, the value), then the text,
+    // the value. GTK labels the text by the box's label too, which a label
+    // of its own stops: the box, which readers skip as the text's ancestor.
+    // The tooltip that shows the whole value would be its description.
+    if (GTK_IS_COMBO_BOX(target) && gtk_combo_box_get_has_entry(GTK_COMBO_BOX(target))) {
+        AtkObject* box = gtk_widget_get_accessible(target);
+        AtkObject* text = gtk_widget_get_accessible(gtk_bin_get_child(GTK_BIN(target)));
+        atk_object_add_relationship(box, ATK_RELATION_LABELLED_BY, gtk_widget_get_accessible(Widget(label)));
+        atk_object_add_relationship(text, ATK_RELATION_LABELLED_BY, box);
+        atk_object_set_description(box, "");
+        atk_object_set_description(text, "");
+    }
     gtk_label_set_mnemonic_widget(GTK_LABEL(Widget(label)), target);
     AtkObject* accessible = gtk_widget_get_accessible(target);
     const char* name = atk_object_get_name(accessible);
@@ -126,28 +163,21 @@ void Accessibility::PresentAsTable(wxListCtrl& list, const wxString& name)
         event.Skip();
         AccessibleTable::RowFocused(accessible, static_cast<int>(event.GetIndex()));
     });
-    // Coming to the list by Tab says the row it is on, as moving there does;
-    // after GTK has told readers of the table itself, or that would be said last.
-    for (wxWindow* rows : list.GetChildren())
-        if (Widget(*rows) == widget)
-            rows->Bind(wxEVT_SET_FOCUS, [&list, rows, accessible](wxFocusEvent& event) {
-                event.Skip();
-                list.CallAfter([&list, rows, accessible] {
-                    long row = list.GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED);
-                    if (row < 0)
-                        row = list.GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
-                    if (row >= 0 && wxWindow::FindFocus() == rows)
-                        AccessibleTable::RowFocused(accessible, static_cast<int>(row));
-                });
-            });
+    // Coming to the list by Tab says the row it is on, as moving there does.
+    // (wxWidgets ends the focus-in event's handling itself.)
+    g_signal_connect(widget, "notify::has-focus", G_CALLBACK(OnRowsFocused), &list);
 }
 
 void Accessibility::RowsChanged(wxListCtrl& list)
 {
     GtkWidget* widget = RowsWidget(list);
     auto* accessible = widget ? static_cast<AtkObject*>(g_object_get_data(G_OBJECT(widget), ownAccessible)) : nullptr;
-    if (accessible)
-        AccessibleTable::RowsChanged(accessible);
+    if (!accessible)
+        return;
+    AccessibleTable::RowsChanged(accessible);
+    // The row the list had just said is gone with the others: the one the
+    // focus is on now is said again.
+    list.CallAfter([&list, widget] { SayFocusedRow(list, widget); });
 }
 
 void Accessibility::PresentAsStatus(wxStatusBar& bar)

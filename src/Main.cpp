@@ -17,6 +17,7 @@
 #include "platform/handoff/HandOffEndpoint.h"
 #include "platform/InstanceLock.h"
 #include "platform/NativePath.h"
+#include "platform/gui/Accessibility.h"
 
 wxDEFINE_EVENT(EVT_HAND_OFF, wxThreadEvent);
 
@@ -62,6 +63,7 @@ MyApp::~MyApp()
 bool MyApp::OnInit()
 {
     Language::Use(catalogFolder);
+    Accessibility::NameBoxesByTitle();
     if (reportUnreachable) {
         VORLIX_LOG(wxLOG_Message, "MyApp::OnInit").Log(_("Failed to communicate with the running instance."));
         return false;

@@ -12,6 +12,7 @@
 #include "QueueEditor.h"
 #include "QueueListCtrl.h"
 #include "RunQuestions.h"
+#include "StatusLine.h"
 #include "engine/AdminFreeSpaceRun.h"
 #include "engine/FileRun.h"
 #include "engine/FreeSpaceRun.h"
@@ -236,15 +237,16 @@ void MainFrame::OnTimer(wxTimerEvent&)
         const uint64_t processed = run->BytesDone();
         const uint64_t total = run->TotalBytes();
         int gauge = 0;
+        double percentage = 0;
         wxString text = run->NoTotalText();
         // A step after the bytes shows its own share on the gauge.
         const WipeRun::Step step = finished ? WipeRun::Step() : run->CurrentStep();
         if (!step.name.empty() && step.total != 0) {
-            const double percentage = ProgressPercentage(step.done, step.total, false);
+            percentage = ProgressPercentage(step.done, step.total, false);
             gauge = static_cast<int>(percentage);
             text = step.name + wxString::Format(" %.2f%%", percentage);
         } else if (total != 0) {
-            const double percentage = ProgressPercentage(processed, total, finished);
+            percentage = ProgressPercentage(processed, total, finished);
             gauge = static_cast<int>(percentage);
             text = run->ProgressText(percentage);
         }
@@ -252,7 +254,7 @@ void MainFrame::OnTimer(wxTimerEvent&)
             progressGauge->SetValue(gauge);
             // The stop notice stays until the run has ended.
             if (!stopping)
-                SetStatusText(text, 0);
+                static_cast<StatusLine*>(GetStatusBar())->ShowProgress(text, percentage);
         }
         if (finished)
             EndRun();

@@ -29,4 +29,10 @@ public:
     // Shows bar as a status bar that reads as its first field's text; to be
     // called again whenever that text changes.
     static void PresentAsStatus(wxStatusBar& bar);
+    // Has readers say text as news from bar, wherever the focus is, and
+    // without moving it.
+    static void Announce(wxStatusBar& bar, const wxString& text);
+    // From now on every message box reads by its title, as it is seen (GTK
+    // names one by its kind, "Information", whatever it says).
+    static void NameBoxesByTitle();
 };

@@ -55,3 +55,9 @@ void Accessibility::PresentAsTable(wxListCtrl& list, const wxString& name)
 void Accessibility::RowsChanged(wxListCtrl&) {}
 
 void Accessibility::PresentAsStatus(wxStatusBar&) {}
+
+// Windows' status bar already reports its text changes to readers.
+void Accessibility::Announce(wxStatusBar&, const wxString&) {}
+
+// A Windows message box reads by its caption already.
+void Accessibility::NameBoxesByTitle() {}

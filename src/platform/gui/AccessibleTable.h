@@ -9,10 +9,10 @@ class wxListCtrl;
 
 // A report list as a table for GTK's accessibility layer (ATK, read by
 // AT-SPI), which sees the toolkit's hand-drawn list as an empty panel. Its
-// children are the column headers, then each row's cells in turn, made when
-// a reader first asks from the list's own text; the cells it has handed out
-// go defunct when the rows change or the list goes. Accessibility puts it in
-// place of the panel's own accessible.
+// children are the row of column headers, then one row per list row, each
+// holding its cells (AccessibleCell): made when a reader first asks, from
+// the list's own text, and gone defunct when the rows change or the list
+// goes. Accessibility puts it in place of the panel's own accessible.
 class AccessibleTable {
 public:
     // A table named name for list, the accessible of widget (the panel that
@@ -24,6 +24,13 @@ public:
     // To be called when the list is destroyed: a reader may hold the table
     // longer, and then finds it empty.
     static void ListGone(AtkObject* table);
-    // Tells readers that row has the keyboard focus, as its first cell.
+    // Tells readers that row has the keyboard focus.
     static void RowFocused(AtkObject* table, int row);
+
+    // For the table's parts: its list, null once gone; the part at row,
+    // column as AccessibleCell numbers them (borrowed; null outside the
+    // table); the heading of column, as UTF-8.
+    static wxListCtrl* List(AtkObject* table);
+    static AtkObject* Part(AtkObject* table, int row, int column);
+    static const char* Heading(AtkObject* table, int column);
 };

@@ -4,32 +4,23 @@
 #ifdef __WXGTK3__
 #include "platform/gui/AccessibleTable.h"
 
+#include "platform/gui/AccessibleCell.h"
+
 #include <gtk/gtk-a11y.h>
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
-// One header or one cell; its table owns it and lets go of it when the rows
-// change or the list goes, after which the cell is defunct.
-struct Cell {
-    AtkObject parent;
-    AtkObject* table;  // not owned; null once the table has let go
-    int row;           // -1 for a column header
-    int column;
-};
-
-struct CellClass {
-    AtkObjectClass parent;
-};
-
 struct Table {
     GtkWidgetAccessible parent;
     wxListCtrl* list;  // null once the list is destroyed
-    // Made when a reader first asks, by child index.
-    std::map<int, AtkObject*>* cells;
+    // Made when a reader first asks, by row and column (-1: a whole row;
+    // row -1: the headers).
+    std::map<std::pair<int, int>, AtkObject*>* parts;
     std::vector<std::string>* headings;
 };
 
@@ -37,17 +28,11 @@ struct TableClass {
     GtkWidgetAccessibleClass parent;
 };
 
-GType CellType();
 GType TableType();
 
 Table* AsTable(gpointer object)
 {
     return G_TYPE_CHECK_INSTANCE_CAST(object, TableType(), Table);
-}
-
-Cell* AsCell(gpointer object)
-{
-    return G_TYPE_CHECK_INSTANCE_CAST(object, CellType(), Cell);
 }
 
 int Columns(Table* table)
@@ -65,107 +50,41 @@ bool RowHasState(Table* table, int row, long state)
     return table->list && row >= 0 && row < Rows(table) && table->list->GetItemState(row, state) != 0;
 }
 
-// --- Cells ------------------------------------------------------------------
-
-gint CellIndexInParent(AtkObject* object)
-{
-    Cell* cell = AsCell(object);
-    if (!cell->table)
-        return -1;
-    const int columns = Columns(AsTable(cell->table));
-    return columns + cell->row * columns + cell->column;
-}
-
-AtkObject* CellParent(AtkObject* object)
-{
-    return AsCell(object)->table;
-}
-
-AtkStateSet* CellStates(AtkObject* object)
-{
-    Cell* cell = AsCell(object);
-    AtkStateSet* states = atk_state_set_new();
-    if (!cell->table) {
-        atk_state_set_add_state(states, ATK_STATE_DEFUNCT);
-        return states;
-    }
-    for (AtkStateType state : {ATK_STATE_ENABLED, ATK_STATE_SENSITIVE, ATK_STATE_VISIBLE, ATK_STATE_SHOWING,
-                               ATK_STATE_TRANSIENT})
-        atk_state_set_add_state(states, state);
-    if (cell->row >= 0) {
-        Table* table = AsTable(cell->table);
-        atk_state_set_add_state(states, ATK_STATE_SELECTABLE);
-        atk_state_set_add_state(states, ATK_STATE_FOCUSABLE);
-        if (RowHasState(table, cell->row, wxLIST_STATE_SELECTED))
-            atk_state_set_add_state(states, ATK_STATE_SELECTED);
-        GtkWidget* rows = gtk_accessible_get_widget(GTK_ACCESSIBLE(table));
-        if (rows && gtk_widget_has_focus(rows) && RowHasState(table, cell->row, wxLIST_STATE_FOCUSED))
-            atk_state_set_add_state(states, ATK_STATE_FOCUSED);
-    }
-    return states;
-}
-
-void CellClassInit(gpointer klass, gpointer)
-{
-    AtkObjectClass* atk = ATK_OBJECT_CLASS(klass);
-    atk->get_index_in_parent = CellIndexInParent;
-    atk->get_parent = CellParent;
-    atk->ref_state_set = CellStates;
-}
-
-GType CellType()
-{
-    static GType type = g_type_register_static_simple(ATK_TYPE_OBJECT, "VorlixTableCell", sizeof(CellClass),
-                                                      CellClassInit, sizeof(Cell), nullptr, GTypeFlags(0));
-    return type;
-}
-
 // --- The table --------------------------------------------------------------
 
-void DropCells(Table* table)
+void DropParts(Table* table)
 {
-    for (auto& entry : *table->cells) {
-        AsCell(entry.second)->table = nullptr;
+    for (auto& entry : *table->parts) {
+        AccessibleCell::Forget(entry.second);
         g_object_unref(entry.second);
     }
-    table->cells->clear();
+    table->parts->clear();
 }
 
-// The child at index, made on first use; null past the end.
-AtkObject* CellAt(Table* table, int index)
+// The part at row, column, made on first use; null outside the table.
+AtkObject* PartAt(Table* table, int row, int column)
 {
-    const int columns = Columns(table);
-    if (columns == 0 || index < 0 || index >= columns * (Rows(table) + 1))
+    if (Columns(table) == 0 || row < -1 || row >= Rows(table) || column < -1 || column >= Columns(table))
         return nullptr;
-    auto found = table->cells->find(index);
-    if (found != table->cells->end())
+    auto found = table->parts->find({row, column});
+    if (found != table->parts->end())
         return found->second;
-    auto* object = ATK_OBJECT(g_object_new(CellType(), nullptr));
-    Cell* cell = AsCell(object);
-    cell->table = ATK_OBJECT(table);
-    cell->row = index / columns - 1;
-    cell->column = index % columns;
-    if (cell->row < 0) {
-        atk_object_set_role(object, ATK_ROLE_TABLE_COLUMN_HEADER);
-        atk_object_set_name(object, (*table->headings)[static_cast<size_t>(cell->column)].c_str());
-    } else {
-        atk_object_set_role(object, ATK_ROLE_TABLE_CELL);
-        atk_object_set_name(object, table->list->GetItemText(cell->row, cell->column).utf8_str());
-    }
-    (*table->cells)[index] = object;
-    return object;
+    AtkObject* part = AccessibleCell::Make(ATK_OBJECT(table), row, column);
+    (*table->parts)[{row, column}] = part;
+    return part;
 }
 
+// The header row, then the rows.
 gint TableChildCount(AtkObject* object)
 {
     Table* table = AsTable(object);
-    return Columns(table) * (Rows(table) + 1);
+    return Columns(table) ? Rows(table) + 1 : 0;
 }
 
 AtkObject* TableChild(AtkObject* object, gint index)
 {
-    AtkObject* cell = CellAt(AsTable(object), index);
-    return cell ? ATK_OBJECT(g_object_ref(cell)) : nullptr;
+    AtkObject* row = PartAt(AsTable(object), index - 1, -1);
+    return row ? ATK_OBJECT(g_object_ref(row)) : nullptr;
 }
 
 AtkStateSet* TableStates(AtkObject* object)
@@ -180,8 +99,8 @@ AtkStateSet* TableStates(AtkObject* object)
 void TableFinalize(GObject* object)
 {
     Table* table = AsTable(object);
-    DropCells(table);
-    delete table->cells;
+    DropParts(table);
+    delete table->parts;
     delete table->headings;
     G_OBJECT_CLASS(g_type_class_peek(GTK_TYPE_WIDGET_ACCESSIBLE))->finalize(object);
 }
@@ -190,7 +109,7 @@ void TableInit(GTypeInstance* instance, gpointer)
 {
     Table* table = AsTable(instance);
     table->list = nullptr;
-    table->cells = new std::map<int, AtkObject*>;
+    table->parts = new std::map<std::pair<int, int>, AtkObject*>;
     table->headings = new std::vector<std::string>;
 }
 
@@ -203,19 +122,17 @@ void TableClassInit(gpointer klass, gpointer)
     atk->ref_state_set = TableStates;
 }
 
-// AtkTable: rows and columns count the list's; the header row is not one of them.
+// AtkTable: rows and columns count the list's; the header row is not one of
+// them. An index numbers the cells row by row.
 AtkObject* TableRefAt(AtkTable* object, gint row, gint column)
 {
-    Table* table = AsTable(object);
-    AtkObject* cell = column >= 0 && column < Columns(table) && row >= 0
-                          ? CellAt(table, (row + 1) * Columns(table) + column)
-                          : nullptr;
+    AtkObject* cell = row >= 0 && column >= 0 ? PartAt(AsTable(object), row, column) : nullptr;
     return cell ? ATK_OBJECT(g_object_ref(cell)) : nullptr;
 }
 
 gint TableIndexAt(AtkTable* object, gint row, gint column)
 {
-    return (row + 1) * Columns(AsTable(object)) + column;
+    return row * Columns(AsTable(object)) + column;
 }
 
 gint TableColumnAtIndex(AtkTable* object, gint index)
@@ -227,7 +144,7 @@ gint TableColumnAtIndex(AtkTable* object, gint index)
 gint TableRowAtIndex(AtkTable* object, gint index)
 {
     const int columns = Columns(AsTable(object));
-    return columns ? index / columns - 1 : -1;
+    return columns ? index / columns : -1;
 }
 
 gint TableColumnCount(AtkTable* object)
@@ -250,8 +167,7 @@ const gchar* TableColumnDescription(AtkTable* object, gint column)
 
 AtkObject* TableColumnHeader(AtkTable* object, gint column)
 {
-    Table* table = AsTable(object);
-    return column >= 0 && column < Columns(table) ? CellAt(table, column) : nullptr;
+    return column >= 0 ? PartAt(AsTable(object), -1, column) : nullptr;
 }
 
 gboolean TableRowSelected(AtkTable* object, gint row)
@@ -327,7 +243,7 @@ AtkObject* AccessibleTable::Make(wxListCtrl& list, GtkWidget* widget, const wxSt
 
 void AccessibleTable::RowsChanged(AtkObject* accessible)
 {
-    DropCells(AsTable(accessible));
+    DropParts(AsTable(accessible));
     g_signal_emit_by_name(accessible, "model-changed");
 }
 
@@ -335,17 +251,33 @@ void AccessibleTable::ListGone(AtkObject* accessible)
 {
     Table* table = AsTable(accessible);
     table->list = nullptr;
-    DropCells(table);
+    DropParts(table);
     gtk_accessible_set_widget(GTK_ACCESSIBLE(table), nullptr);
 }
 
 void AccessibleTable::RowFocused(AtkObject* accessible, int row)
 {
-    Table* table = AsTable(accessible);
-    if (AtkObject* cell = CellAt(table, (row + 1) * Columns(table))) {
-        g_signal_emit_by_name(accessible, "active-descendant-changed", cell);
-        atk_object_notify_state_change(cell, ATK_STATE_FOCUSED, TRUE);
+    if (AtkObject* part = PartAt(AsTable(accessible), row, -1)) {
+        g_signal_emit_by_name(accessible, "active-descendant-changed", part);
+        atk_object_notify_state_change(part, ATK_STATE_FOCUSED, TRUE);
     }
+}
+
+wxListCtrl* AccessibleTable::List(AtkObject* accessible)
+{
+    return AsTable(accessible)->list;
+}
+
+AtkObject* AccessibleTable::Part(AtkObject* accessible, int row, int column)
+{
+    return PartAt(AsTable(accessible), row, column);
+}
+
+const char* AccessibleTable::Heading(AtkObject* accessible, int column)
+{
+    const std::vector<std::string>& headings = *AsTable(accessible)->headings;
+    return column >= 0 && static_cast<size_t>(column) < headings.size() ? headings[static_cast<size_t>(column)].c_str()
+                                                                          : "";
 }
 
 #endif

@@ -200,6 +200,7 @@ void MainFrame::OnStartWipe(wxCommandEvent&)
         return;
     RunOptions options;
     options.clearReadOnly = RunQuestions::ClearReadOnly(*survey);
+    options.verify = verifyBox->IsShown() && verifyBox->GetValue();
     options.wholeFolders = queueEditor->TrashFolders();
 
     SetStatusText(_("Processing..."), 0);

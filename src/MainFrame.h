@@ -2,6 +2,7 @@
 #pragma once
 
 #include <wx/button.h>
+#include <wx/checkbox.h>
 #include <wx/combobox.h>
 #include <wx/frame.h>
 #include <wx/gauge.h>
@@ -59,6 +60,10 @@ public:
     wxButton* addTrashButton = nullptr;
     wxButton* removeButton = nullptr;
     wxComboBox* algorithmChoice = nullptr;
+    // Each file's last pass read back from the device before it is deleted;
+    // taken at the start, like the algorithm. Hidden where reading back
+    // cannot be done (Windows).
+    wxCheckBox* verifyBox = nullptr;
     wxButton* aboutButton = nullptr;
     wxButton* freeSpaceButton = nullptr;
     wxButton* startButton = nullptr;

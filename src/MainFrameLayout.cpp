@@ -2,6 +2,7 @@
 #include "MainFrameLayout.h"
 
 #include <wx/bitmap.h>
+#include <wx/checkbox.h>
 #include <wx/image.h>
 #include <wx/settings.h>
 #include <wx/sizer.h>
@@ -67,10 +68,24 @@ void MainFrameLayout::Build(MainFrame& frame)
     queueList->SetColumnWidth(2, frame.FromDIP(90));
 
     auto* algorithmColumn = new wxBoxSizer(wxVERTICAL);
+    auto* algorithmRow = new wxBoxSizer(wxHORIZONTAL);
     auto* algorithmLabel =
         new wxStaticText(&frame, wxID_ANY, _("Algorithm"), wxDefaultPosition, wxDefaultSize, 0);
     algorithmLabel->Wrap(-1);
-    algorithmColumn->Add(algorithmLabel, 1, wxTOP | wxLEFT, 5);
+    algorithmRow->Add(algorithmLabel, 0, wxALIGN_CENTER_VERTICAL | wxTOP | wxLEFT, 5);
+    algorithmRow->Add(0, 0, 1, wxEXPAND, 5);
+    algorithmColumn->Add(algorithmRow, 1, wxEXPAND, 0);
+    // Beside the algorithm's label, over the box's right end: the box keeps
+    // the window's width for its long names. Made before the box, so that
+    // Tab takes the two in their places' order.
+    frame.verifyBox = new wxCheckBox(&frame, wxID_ANY, _("Read &back after wiping"));
+    frame.verifyBox->SetToolTip(_("Read each file's last pass back from the device and compare it before the "
+                                  "file is deleted; a file that reads back wrong is kept and named at the end"));
+    algorithmRow->Add(frame.verifyBox, 0, wxALIGN_CENTER_VERTICAL | wxTOP | wxRIGHT, 5);
+#ifdef __WINDOWS__
+    // Reading back past the cache is not done on Windows yet.
+    frame.verifyBox->Hide();
+#endif
     const wxString choices[] = {wxGetTranslation(randomChoice), wxGetTranslation(dodChoice)};
     frame.algorithmChoice = new wxComboBox(&frame, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
                                            2, choices, wxCB_READONLY);
@@ -100,7 +115,7 @@ void MainFrameLayout::Build(MainFrame& frame)
     frame.SetSizer(topSizer, true);
     // A language with longer labels widens the window rather than cutting a
     // button off; English fits the designed width.
-    const int rowsWidth = std::max(headerRow->CalcMin().x, buttonRow->CalcMin().x);
+    const int rowsWidth = std::max({headerRow->CalcMin().x, algorithmRow->CalcMin().x, buttonRow->CalcMin().x});
     if (rowsWidth > frame.GetClientSize().x)
         frame.SetClientSize(rowsWidth, frame.GetClientSize().y);
     AddLogo(frame, *topSizer);

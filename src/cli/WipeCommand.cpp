@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/WipeCommand.h"
 
+#include "cli/NameList.h"
 #include "cli/ProgressLine.h"
 #include "cli/StopSignals.h"
 #include "engine/ConsoleText.h"
@@ -50,6 +51,11 @@ WipeCommand::WipeCommand(const WipeOptions& options, std::ostream& out, std::ost
 int WipeCommand::Run()
 {
     queue.SetMethod(options.method);
+    wxString listError;
+    if (!options.namesFrom.empty() && !NameList::Read(options.namesFrom, listedPaths, listError)) {
+        Complain("vorlix-wipe: " + listError);
+        return UsageError;
+    }
     const bool queued = QueueAll();
     survey = std::make_shared<RunSurvey>(queue);
     WarnAboutFilesystems();
@@ -100,7 +106,9 @@ bool WipeCommand::QueueAll()
                        QueueIntake::Links::Queue);
     const QueueIntake::Refusals& refused = intake.Refused();
     size_t folders = 0, unreadable = 0, notOneFile = 0;  // said already: each is said as met
-    for (const wxString& path : options.paths) {
+    std::vector<wxString> paths = options.paths;
+    paths.insert(paths.end(), listedPaths.begin(), listedPaths.end());
+    for (const wxString& path : paths) {
         intake.Add(path);
         for (; folders < refused.folders.size(); ++folders)
             Complain(_("Not wiped (a folder; -r wipes the files in it): ") + ShellQuote::Of(refused.folders[folders]));
@@ -138,10 +146,10 @@ void WipeCommand::WarnAboutFilesystems()
 
 int WipeCommand::DryRun()
 {
-    const unsigned passes = options.method == WipeMethod::DoD ? 3 : 1;
+    const unsigned passes = (options.method == WipeMethod::DoD ? 3 : 1) + (options.zero ? 1 : 0);
     int status = AllWiped;
     for (const QueueEntry& entry : queue.Snapshot()) {
-        const FileOutcome outcome = FileOverwriter::Preview(entry);
+        const FileOutcome outcome = FileOverwriter::Preview(entry, options.force);
         if (outcome.reason == WipeFailure::None) {
             Say(wxString::Format(_("Would wipe (%llu bytes, %llu written): "),
                                  static_cast<unsigned long long>(outcome.size),
@@ -208,6 +216,12 @@ int WipeCommand::WipeFiles()
     // One line per file not wiped, and this program's own lines on stdout.
     RunOptions runOptions;
     runOptions.verify = options.verify;
+    runOptions.zeroPass = options.zero;
+    runOptions.clearReadOnly = options.force;
+    if (options.verbose)
+        runOptions.passStarting = [this](const wxString& path, unsigned pass, unsigned passes, PassPattern pattern) {
+            NamePass(path, pass, passes, pattern);
+        };
     runOptions.logSteps = false;
     runOptions.keepTraces = options.keepTraces;
     // The folders named with -r and those in the Trash go as a whole.
@@ -331,11 +345,13 @@ bool WipeCommand::Follow(WipeRun& run, uint64_t files)
                                       : ProgressLine::Text(files ? Wiper::FilesReached() : 0, files, run.BytesDone(),
                                                            run.TotalBytes(), clock.Time());
             // Back to the line's start, and cleared to its end.
+            std::lock_guard<std::mutex> lock(errMutex);
             err << "\r" << ConsoleText::Of(line) << "\x1b[K" << std::flush;
             progressShown = true;
         }
         wxMilliSleep(pollMs);
     }
+    std::lock_guard<std::mutex> lock(errMutex);
     if (progressShown) {
         err << "\r\x1b[K" << std::flush;
         progressShown = false;
@@ -349,6 +365,22 @@ void WipeCommand::Say(const wxString& text)
     out << ConsoleText::Of(text) << std::endl;
     if (out.fail() && outputError == 0)
         outputError = errno;
+}
+
+void WipeCommand::NamePass(const wxString& path, unsigned pass, unsigned passes, PassPattern pattern)
+{
+    const wxString written = pattern == PassPattern::Zeros  ? _("zeros")
+                             : pattern == PassPattern::Ones ? _("ones (0xFF)")
+                                                            : _("random");
+    const wxString line =
+        "vorlix-wipe: " + wxString::Format(_("%s: pass %u/%u (%s)..."), ShellQuote::Of(path), pass, passes, written);
+    std::lock_guard<std::mutex> lock(errMutex);
+    // On its own line: the progress line is drawn again under it.
+    if (progressShown) {
+        err << "\r\x1b[K";
+        progressShown = false;
+    }
+    err << ConsoleText::Of(line) << std::endl;
 }
 
 void WipeCommand::Complain(const wxString& text)

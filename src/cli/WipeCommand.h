@@ -3,6 +3,7 @@
 
 #include "cli/WipeOptions.h"
 #include "engine/FreeSpaceWiper.h"
+#include "engine/RunOptions.h"
 #include "engine/RunRecord.h"
 #include "engine/RunSurvey.h"
 #include "engine/WipeQueue.h"
@@ -12,6 +13,8 @@
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 class WipeRun;
 
@@ -54,6 +57,9 @@ private:
     // Writes the record of the files and the free space where --report
     // asked; false (said on err) when it cannot.
     bool WriteReport();
+    // -v: "vorlix-wipe: NAME: pass 2/4 (random)..." on err, from the wipe
+    // thread, as shred says it.
+    void NamePass(const wxString& path, unsigned pass, unsigned passes, PassPattern pattern);
     void Say(const wxString& text);
     void Complain(const wxString& text);
 
@@ -63,6 +69,10 @@ private:
     WipeQueue queue;
     std::vector<wxString> trashFolders;  // trashed folders queued by --trash
     std::vector<wxString> walkedFolders;  // folders named with -r
+    std::vector<wxString> listedPaths;    // read from --files0-from
+    // Guards err's lines and progressShown: the wipe thread names passes
+    // while the progress line is drawn.
+    std::mutex errMutex;
     bool progressShown = false;
     // The queued files' places, looked at once for the warnings and the run.
     std::shared_ptr<RunSurvey> survey;

@@ -5,8 +5,9 @@
 
 namespace {
 
-const char* const longOptions[] = {"recursive", "dry-run", "verify", "quiet", "trash", "help",
-                                   "version", "free-space", "report", "method", "keep-traces"};
+const char* const longOptions[] = {"recursive", "dry-run", "verify",      "quiet", "trash",
+                                   "help",      "version", "free-space",  "report", "method",
+                                   "keep-traces", "zero",  "verbose",     "force",  "files0-from"};
 
 // The option a long name stands for, as getopt_long reads it: the name itself
 // or the one option it is the start of; empty, with error set, for none or
@@ -62,7 +63,8 @@ WipeOptions WipeOptions::Parse(const std::vector<wxString>& args)
             name = LongName(name, error);
             if (name.empty())
                 return Invalid(error);
-            const bool takesValue = name == "method" || name == "free-space" || name == "report";
+            const bool takesValue =
+                name == "method" || name == "free-space" || name == "report" || name == "files0-from";
             if (!takesValue && inlineValue)
                 return Invalid(wxString::Format(_("option --%s takes no value"), name));
             if (takesValue && !inlineValue) {
@@ -74,12 +76,18 @@ WipeOptions WipeOptions::Parse(const std::vector<wxString>& args)
                 return Invalid(wxString::Format(_("option --%s needs a value"), name));
             if (name == "free-space" && !options.freeSpaceFolder.empty())
                 return Invalid(_("option --free-space can be given only once"));
+            if (name == "files0-from" && !options.namesFrom.empty())
+                return Invalid(_("option --files0-from can be given only once"));
             if (name == "recursive") options.recursive = true;
             else if (name == "dry-run") options.dryRun = true;
             else if (name == "verify") options.verify = true;
             else if (name == "quiet") options.quiet = true;
             else if (name == "trash") options.trash = true;
             else if (name == "keep-traces") options.keepTraces = true;
+            else if (name == "zero") options.zero = true;
+            else if (name == "verbose") options.verbose = true;
+            else if (name == "force") options.force = true;
+            else if (name == "files0-from") options.namesFrom = value;
             else if (name == "help") help = true;
             else if (name == "version") version = true;
             else if (name == "free-space") options.freeSpaceFolder = value;
@@ -99,6 +107,9 @@ WipeOptions WipeOptions::Parse(const std::vector<wxString>& args)
                 case 'r': options.recursive = true; break;
                 case 'n': options.dryRun = true; break;
                 case 'q': options.quiet = true; break;
+                case 'z': options.zero = true; break;
+                case 'v': options.verbose = true; break;
+                case 'f': options.force = true; break;
                 case 'h': help = true; break;
                 default: return Invalid(wxString::Format(_("unknown option -%s"), wxString(arg[k])));
                 }
@@ -111,7 +122,11 @@ WipeOptions WipeOptions::Parse(const std::vector<wxString>& args)
         options.action = Action::Help;
     else if (version)
         options.action = Action::Version;
-    else if (options.paths.empty() && options.freeSpaceFolder.empty() && !options.trash)
+    // As du and wc: a name both in the list and after it would be ambiguous
+    // (a forgotten * would wipe more than the list).
+    else if (!options.namesFrom.empty() && !options.paths.empty())
+        return Invalid(wxString::Format(_("a path cannot be given with --files0-from: %s"), options.paths[0]));
+    else if (options.paths.empty() && options.namesFrom.empty() && options.freeSpaceFolder.empty() && !options.trash)
         return Invalid(_("no file to wipe"));
     else if (options.dryRun && !options.reportFile.empty())
         return Invalid(_("--report records a real run, not a dry run"));
@@ -139,9 +154,14 @@ wxString WipeOptions::Usage()
         {"      --free-space IMAGE ", wxTRANSLATE("or all that is unused on an ext2/3/4 device or image not mounted")},
         {"  -n, --dry-run          ", wxTRANSLATE("list what would be wiped and refused; touch nothing")},
         {"      --report FILE      ", wxTRANSLATE("write a record of the run as JSON to FILE")},
+        {"      --files0-from=F    ", wxTRANSLATE("wipe the files named in F, each name ended by a NUL;")},
+        {"                         ", wxTRANSLATE("F is - for standard input (find -print0 writes such lists)")},
+        {"  -z, --zero             ", wxTRANSLATE("add a last pass of zeros, so that the wipe does not show")},
+        {"  -f, --force            ", wxTRANSLATE("make a read-only file of yours writable to wipe it")},
         {"      --verify           ", wxTRANSLATE("read each file's last pass back from the device")},
         {"      --keep-traces      ", wxTRANSLATE("leave the thumbnails and recent-files entries of wiped files")},
         {"  -q, --quiet            ", wxTRANSLATE("no progress and no summary; refusals are still listed")},
+        {"  -v, --verbose          ", wxTRANSLATE("name each pass over each file as it begins")},
         {"      --version          ", wxTRANSLATE("print the version and exit")},
         {"  -h, --help             ", wxTRANSLATE("print this help and exit")},
     };

@@ -23,9 +23,13 @@ public:
     bool quiet = false;
     bool trash = false;  // everything in the user's Trash too
     bool keepTraces = false;  // the desktop's thumbnails and recent entries of wiped files stay
+    bool zero = false;        // a last pass of zeros over each file
+    bool verbose = false;     // each pass named as it begins
+    bool force = false;       // a read-only file is made writable to wipe it
     WipeMethod method = WipeMethod::Random;
     wxString freeSpaceFolder;  // empty: no free-space wipe
     wxString reportFile;       // empty: no report
+    wxString namesFrom;        // --files0-from: a list of NUL-ended names ("-": standard input); empty: none
     std::vector<wxString> paths;
 
     // args without the program's name. Short flags may be bundled (-rq); an

@@ -18,9 +18,10 @@ void DoDWiper::Wipe(WipeQueue* queue)
         // Filled for every opened file, also an empty one.
         unsigned char random[WIPE_BLOCK_SIZE];
         ThreadRandom::Fill(random, sizeof random);
-        return file.Pass([](uint64_t, size_t n, unsigned char* into) { std::memset(into, 0x00, n); })
-            && file.Pass([](uint64_t, size_t n, unsigned char* into) { std::memset(into, 0xFF, n); })
-            && file.Pass([&random](uint64_t offset, size_t n, unsigned char* into) {
+        const auto zeros = [](uint64_t, size_t n, unsigned char* into) { std::memset(into, 0x00, n); };
+        const auto ones = [](uint64_t, size_t n, unsigned char* into) { std::memset(into, 0xFF, n); };
+        return file.Pass(PassPattern::Zeros, zeros) && file.Pass(PassPattern::Ones, ones)
+            && file.Pass(PassPattern::Random, [&random](uint64_t offset, size_t n, unsigned char* into) {
                    // The random block repeats by file offset, wherever a pass resumes.
                    for (size_t done = 0; done < n;) {
                        const size_t in = (offset + done) % WIPE_BLOCK_SIZE;

@@ -35,10 +35,12 @@ void FileOverwriter::Report(const char* what) const
         std::cerr << what << ConsoleText::Of(path) << std::endl;
 }
 
-FileOutcome FileOverwriter::Preview(const QueueEntry& entry)
+FileOutcome FileOverwriter::Preview(const QueueEntry& entry, bool clearReadOnly)
 {
     std::atomic<uint64_t> unused{0};
-    FileOverwriter file(entry, unused);
+    Control control;
+    control.clearReadOnly = clearReadOnly;
+    FileOverwriter file(entry, unused, nullptr, control);
     FileOutcome outcome{QueuedFile::Named(entry.path), 0, 0, WipeFailure::None, wxString()};
     if (entry.size != QueueEntry::unknownSize)
         outcome.size = entry.size.GetValue();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "engine/RunOptions.h"
 #include "engine/RunOutcome.h"
 #include "engine/WipeQueue.h"
 #include "platform/DiscardGathering.h"
@@ -37,7 +38,8 @@ public:
         const std::atomic<bool>* stopNow = nullptr;  // once true, stop at the next write call
         bool verifyLastPass = false;                 // read the last pass back and compare it
         bool logSteps = true;                        // say each failed step on standard error
-        bool clearReadOnly = false;                  // a read-only attribute (Windows) may be cleared
+        bool clearReadOnly = false;                  // a read-only file may be made writable
+        const PassStarting* passStarting = nullptr;  // told as each pass begins; must outlive the run
     };
 
     FileOverwriter(const QueueEntry& entry, std::atomic<uint64_t>& processed, HeldFolder* folder, Control control);
@@ -48,7 +50,8 @@ public:
     // What a run would do with entry, found without writing a byte or
     // opening anything for writing (InPlaceFile::Inspect). The outcome's reason is
     // the refusal, if any, and bytesOverwritten what one pass would write.
-    static FileOutcome Preview(const QueueEntry& entry);
+    // clearReadOnly: as Control's, for a file the run would make writable.
+    static FileOutcome Preview(const QueueEntry& entry, bool clearReadOnly = false);
 
     // Opens the queued file for writing in place. False, after "Failed to open
     // file for writing: ", for a missing path, a folder, a link, a file with
@@ -82,8 +85,9 @@ public:
     // after "Failed to overwrite file: ", if a write, the position or the sync
     // fails or the file keeps growing, and (with no line) when the run is
     // stopped at once.
+    // pattern, what the pass writes, is only told to Control's passStarting.
     template <class Fill>
-    bool Pass(Fill fill);
+    bool Pass(PassPattern pattern, Fill fill);
 
     // Closes the file and deletes it. False, after "Failed to overwrite file: "
     // if closing fails, or after "Failed to delete file: " if deleting fails or
@@ -193,8 +197,10 @@ private:
 };
 
 template <class Fill>
-bool FileOverwriter::Pass(Fill fill)
+bool FileOverwriter::Pass(PassPattern pattern, Fill fill)
 {
+    if (control.passStarting && *control.passStarting)
+        (*control.passStarting)(path, passesDone + 1, passesPerFile, pattern);
     size_t first = 0;
     Ranges();
     verifying = control.verifyLastPass && passesDone + 1 >= passesPerFile;

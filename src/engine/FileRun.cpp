@@ -27,7 +27,7 @@ FileRun::~FileRun()
 
 bool FileRun::Start()
 {
-    record.Begin(wiper->Survey(), method, wiper->Options().verify);
+    record.Begin(wiper->Survey(), method, wiper->Options().verify, wiper->Options().zeroPass);
     queue.wiper = wiper.get();
     Wiper::ResetRun();
     auto* thread = new WipeThread(&queue);

@@ -17,7 +17,7 @@ void RandomWiper::Wipe(WipeQueue* queue)
         // Ended before the final line: once it is written, a face may end the process.
         RandomAhead random;
         RunBatches(queue, std::move(batch), 1, [&random](FileOverwriter& file) {
-            return file.Pass([&random](uint64_t, size_t n, unsigned char* into) { return random.Next(n, into); });
+            return file.Pass(PassPattern::Random, [&random](uint64_t, size_t n, unsigned char* into) { return random.Next(n, into); });
         });
     }
     EndRun("[PseudoRandom] ");

@@ -3,7 +3,15 @@
 
 #include <wx/string.h>
 
+#include <functional>
 #include <vector>
+
+// What one pass writes, for the faces that name the passes.
+enum class PassPattern { Random, Zeros, Ones };
+
+// Called on the wipe thread as a pass over a queued file begins: pass counts
+// from 1 up to passes.
+using PassStarting = std::function<void(const wxString& path, unsigned pass, unsigned passes, PassPattern pattern)>;
 
 // How one file run goes, chosen by a face before the run and handed to it as
 // a value: no face sets anything in the floors below.
@@ -11,7 +19,12 @@ struct RunOptions {
     // Each file's last pass is read back from the device and compared before
     // the file is deleted.
     bool verify = false;
-    // A read-only file's attribute (Windows) may be cleared to wipe it: only
+    // A last pass of zeros over each file after the method's own: a disk image
+    // then compacts, and the wipe does not stand out. With verify it is the
+    // pass read back.
+    bool zeroPass = false;
+    // A read-only file's attribute (Windows) may be cleared, or a file of the
+    // user's own without write permission made writable, to wipe it: only
     // once the user has agreed.
     bool clearReadOnly = false;
     // The window's log lines: the total and final lines on standard output and
@@ -25,4 +38,6 @@ struct RunOptions {
     // the recent-files entries inside them go with them too, where their
     // files are gone.
     std::vector<wxString> wholeFolders;
+    // Told of each pass over a queued file (not over its traces); none when empty.
+    PassStarting passStarting;
 };

@@ -70,8 +70,10 @@ FileOutcome NotReached(const QueuedFile& file)
 
 }  // namespace
 
-void RunRecord::Begin(std::shared_ptr<const RunSurvey> runSurvey, WipeMethod runMethod, bool verifyRun)
+void RunRecord::Begin(std::shared_ptr<const RunSurvey> runSurvey, WipeMethod runMethod, bool verifyRun,
+                      bool zeroPassRun)
 {
+    zeroPass = zeroPassRun;
     host = wxGetHostName();
     user = wxGetUserId();
     started = wxDateTime::UNow();
@@ -250,7 +252,8 @@ void RunRecord::JsonPieces(const Pieces& write) const
     json += "  \"started\": " + Quoted(Time(started)) + ",\n";
     json += "  \"ended\": " + Quoted(Time(ended)) + ",\n";
     json += std::string("  \"method\": \"") + MethodName(method) + "\",\n";
-    json += "  \"passes\": " + std::to_string(Passes(method)) + ",\n";
+    json += "  \"passes\": " + std::to_string(Passes(method) + zeroPass) + ",\n";
+    json += std::string("  \"zero_pass\": ") + (zeroPass ? "true" : "false") + ",\n";
     json += std::string("  \"verified\": ") + (verify ? "true" : "false") + ",\n";
     json += std::string("  \"stopped\": ") + (stopped ? "true" : "false") + ",\n";
     json += "  \"files\": [\n";
@@ -345,8 +348,8 @@ void RunRecord::TextPieces(const Pieces& write) const
     wxString text = "Vorlix " VORLIX_VERSION " wipe report\n";
     text += "Host: " + host + "\nUser: " + user + "\n";
     text += "Started: " + wxString(Time(started)) + "\nEnded: " + wxString(Time(ended)) + "\n";
-    text += wxString::Format("Method: %s, %u pass(es)%s%s\n\n", MethodName(method), Passes(method),
-                             verify ? ", verified" : "", stopped ? ", stopped" : "");
+    text += wxString::Format("Method: %s, %u pass(es)%s%s%s\n\n", MethodName(method), Passes(method) + zeroPass,
+                             zeroPass ? ", zeros last" : "", verify ? ", verified" : "", stopped ? ", stopped" : "");
     const auto flush = [&write, &text](size_t atLeast) {
         if (text.length() < atLeast)
             return;

@@ -23,8 +23,8 @@ class RunRecord {
 public:
     // Before the run: the start time, and the run's survey of where each
     // queued file is, taken while the files still exist (none for a
-    // free-space wipe alone).
-    void Begin(std::shared_ptr<const RunSurvey> survey, WipeMethod method, bool verify);
+    // free-space wipe alone). zeroPass: the files' last pass of zeros.
+    void Begin(std::shared_ptr<const RunSurvey> survey, WipeMethod method, bool verify, bool zeroPass = false);
     // After it: what the engine did with each file it reached, moved in,
     // the files it never reached (still queued after a stop), and the
     // desktop's traces of the wiped files, in the order of their files.
@@ -84,6 +84,7 @@ private:
     wxDateTime started, ended;
     WipeMethod method = WipeMethod::Random;
     bool verify = false;
+    bool zeroPass = false;
     bool stopped = false;
     RunTotals totals;
     std::shared_ptr<const RunSurvey> survey;

@@ -11,6 +11,7 @@
 #include "platform/PathBinding.h"
 
 #include <chrono>
+#include <cstring>
 #include <iostream>
 #include <map>
 #include <mutex>
@@ -216,6 +217,7 @@ std::vector<QueuedFile> Wiper::BeginRun(WipeQueue* queue, unsigned passesPerFile
     if (!survey)
         survey = std::make_shared<RunSurvey>(*queue, true);
     std::vector<QueuedFile> batch = survey->TakeBatch();
+    passesPerFile = WithZeroPass(passesPerFile);
     uint64_t total = 0;
     for (const QueuedFile& file : batch) {
         // A path that did not exist when queued adds its present size when opened.
@@ -228,13 +230,23 @@ std::vector<QueuedFile> Wiper::BeginRun(WipeQueue* queue, unsigned passesPerFile
     return batch;
 }
 
-void Wiper::RunBatches(WipeQueue* queue, std::vector<QueuedFile> batch, unsigned passesPerFile,
-                       const PassesFunction& passes)
+void Wiper::RunBatches(WipeQueue* queue, std::vector<QueuedFile> batch, unsigned methodPasses,
+                       const PassesFunction& methodPassesOf)
 {
+    const unsigned passesPerFile = WithZeroPass(methodPasses);
+    const PassesFunction zeroPassAfter = [&methodPassesOf](FileOverwriter& file) {
+        const auto zeros = [](uint64_t, size_t n, unsigned char* into) { std::memset(into, 0, n); };
+        return methodPassesOf(file) && file.Pass(PassPattern::Zeros, zeros);
+    };
+    const PassesFunction& passes = options.zeroPass ? zeroPassAfter : methodPassesOf;
     // Entries of the first batch are in totalBytes with their queued size,
     // later ones are not in it at all; nor are they in the survey yet.
     bool firstBatch = true;
-    const FileOverwriter::Control control{&stopNowRequested, options.verify, options.logSteps, options.clearReadOnly};
+    FileOverwriter::Control control{&stopNowRequested, options.verify, options.logSteps, options.clearReadOnly};
+    // The traces are the run's own business: their passes are named to no one.
+    const FileOverwriter::Control traceControl = control;
+    if (options.passStarting)
+        control.passStarting = &options.passStarting;
     // Open from one file to the next in it, so that none walks down from the root.
     HeldFolder folder;
     std::vector<wxString> wipedFolders;
@@ -302,7 +314,7 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueuedFile> batch, unsigned
     discards.All(record);
     folder.Release();
     if (!options.keepTraces && !IsStopNowRequested())
-        RemoveTraces(wipedOutcomes, control, passesPerFile, passes, wipedFolders);
+        RemoveTraces(wipedOutcomes, traceControl, passesPerFile, passes, wipedFolders);
     // The journal may still hold the wiped files' names, and their data where
     // it logs data: no copy may outlive the run.
     const JournalPush::State journal =

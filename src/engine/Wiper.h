@@ -84,11 +84,12 @@ protected:
     using PassesFunction = std::function<bool(FileOverwriter& file)>;
 
     // The start of every run: resets the counters, sums the queued sizes times
-    // passesPerFile into totalBytes, writes the total line and returns the first
+    // passesPerFile (the method's; the zero pass is added here) into totalBytes, writes the total line and returns the first
     // batch, the survey's, as it was summed.
     std::vector<QueuedFile> BeginRun(WipeQueue* queue, unsigned passesPerFile);
     // The batch loop, starting with firstBatch: wipes and dequeues batch after
-    // batch until the queue is empty or a stop was requested.
+    // batch until the queue is empty or a stop was requested. passesPerFile
+    // and passes are the method's; the options' zero pass follows them.
     void RunBatches(WipeQueue* queue, std::vector<QueuedFile> firstBatch, unsigned passesPerFile,
                     const PassesFunction& passes);
     // Writes the algorithm's final line (methodTag followed by "Secure file
@@ -103,6 +104,7 @@ protected:
     static std::atomic<uint64_t> totalBytes;
 
 private:
+    unsigned WithZeroPass(unsigned methodPasses) const { return methodPasses + (options.zeroPass ? 1 : 0); }
     // Once the files are wiped: their thumbnails and recent-files entries,
     // wiped with passes; the folders touched are added to wipedFolders.
     void RemoveTraces(const std::vector<size_t>& wiped, const FileOverwriter::Control& control, unsigned passesPerFile,

@@ -23,8 +23,9 @@ public:
     InPlaceFile& operator=(const InPlaceFile&) = delete;
     ~InPlaceFile();
 
-    // Whether Open may clear the file's read-only attribute (Windows) to wipe
-    // it: only once the user has agreed. Nothing to clear elsewhere.
+    // Whether Open may clear the file's read-only attribute (Windows), or add
+    // the owner's write permission to a file of the user's own (elsewhere),
+    // to wipe it: only once the user has agreed.
     void SetClearReadOnly(bool allowed) { clearReadOnly = allowed; }
     // True for a file whose read-only attribute (Windows) keeps it from being
     // written; always false where write permission is the only guard.

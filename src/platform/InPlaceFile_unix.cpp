@@ -58,6 +58,26 @@ WipeFailure Kind(const struct stat& st)
     return WipeFailure::None;
 }
 
+// The owner's write permission added to a file the user has allowed to be
+// made writable, and the file (reached through /proc, as by Open) opened
+// again; the mode goes back as it was when even that fails. -1 with errno
+// EACCES when the permission is not the owner's to add.
+int OpenMadeWritable(const char* reopen, const struct stat& st)
+{
+    const mode_t mode = st.st_mode & 07777;
+    if ((mode & S_IWUSR) || st.st_uid != ::geteuid() || ::chmod(reopen, mode | S_IWUSR) != 0) {
+        errno = EACCES;
+        return -1;
+    }
+    const int opened = ::open(reopen, O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (opened < 0) {
+        const int error = errno;
+        ::chmod(reopen, mode);
+        errno = error;
+    }
+    return opened;
+}
+
 }  // namespace
 
 InPlaceFile::~InPlaceFile()
@@ -126,6 +146,8 @@ WipeFailure InPlaceFile::Open(const wxString& folder, const wxString& name, uint
     char reopen[32];
     std::snprintf(reopen, sizeof reopen, "/proc/self/fd/%d", entry);
     int opened = ::open(reopen, O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (opened < 0 && errno == EACCES && clearReadOnly)
+        opened = OpenMadeWritable(reopen, st);
     const bool byName = opened < 0 && errno == ENOENT;
     if (byName)  // no /proc: open by name, and check below
         opened = ::openat(dir, nativeName.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -178,6 +200,9 @@ WipeFailure InPlaceFile::Inspect(const wxString& folder, const wxString& name, u
         error = errno;
     if (error == ENOENT)  // no /proc: by name, which was just looked at
         error = ::faccessat(folderFd, nativeName.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
+    // A file of the user's own that Open would make writable (-f).
+    if (error == EACCES && clearReadOnly && !(st.st_mode & S_IWUSR) && st.st_uid == ::geteuid())
+        error = 0;
     if (error != 0) {
         ::close(entry);
         return Refuse(error, detail);
@@ -337,7 +362,8 @@ WipeFailure InPlaceFile::DeleteOpenedName(int dir, const std::string& name, wxSt
 std::function<void()> InPlaceFile::afterRename;
 
 // Unix has no read-only attribute apart from the permissions, which are the
-// owner's to change, not this program's.
+// owner's to change: only a run told so (vorlix-wipe -f) adds the owner's
+// write permission, and the window never asks.
 
 bool InPlaceFile::IsReadOnly(const wxString&)
 {

@@ -42,6 +42,17 @@ TEST(WipeOptions, ReadsEveryOptionInBothSpellings)
     EXPECT_TRUE(c.recursive && c.dryRun && c.verify);
     EXPECT_EQ(c.method, WipeMethod::DoD);
     EXPECT_EQ(c.freeSpaceFolder, "/mnt");
+
+    const WipeOptions d = Parse({"-rzvf", "x"});
+    EXPECT_TRUE(d.recursive && d.zero && d.verbose && d.force) << d.error;
+    const WipeOptions e = Parse({"--zero", "--verb", "--force", "--files0-from", "-"});
+    EXPECT_EQ(e.action, WipeOptions::Action::Wipe) << e.error;
+    EXPECT_TRUE(e.zero && e.verbose && e.force);
+    EXPECT_FALSE(e.recursive);
+    EXPECT_TRUE(d.namesFrom.empty());
+    EXPECT_EQ(e.namesFrom, "-");
+    EXPECT_TRUE(e.paths.empty());
+    EXPECT_EQ(Parse({"--files0=list"}).namesFrom, "list");
 }
 
 TEST(WipeOptions, EverythingAfterTheDoubleDashIsAPath)
@@ -57,7 +68,8 @@ TEST(WipeOptions, EverythingAfterTheDoubleDashIsAPath)
 TEST(WipeOptions, RefusesWhatItCannotDoBeforeAnythingIsTouched)
 {
     for (const std::vector<wxString>& args : std::vector<std::vector<wxString>>{
-             {}, {"-rf", "x"}, {"--force", "x"}, {"--method", "gost", "x"}, {"--method"}, {"x", "--report"},
+             {}, {"-rfy", "x"}, {"--force=yes", "x"}, {"--files0-from=l", "x"}, {"--files0-from="},
+             {"--files0-from=a", "--files0-from=b"}, {"-z"}, {"--method", "gost", "x"}, {"--method"}, {"x", "--report"},
              {"--report=", "x"}, {"--quiet=yes", "x"}, {"-n", "--report", "r", "x"}, {"-r", "-q"}}) {
         const WipeOptions options = Parse(args);
         EXPECT_EQ(options.action, WipeOptions::Action::Invalid) << wxJoin(wxArrayString(args.size(), args.data()), ' ');
@@ -68,8 +80,10 @@ TEST(WipeOptions, RefusesWhatItCannotDoBeforeAnythingIsTouched)
     // all a run can do.
     EXPECT_EQ(Parse({"--bogus=1", "x"}).error, "unknown option --bogus");
     EXPECT_EQ(Parse({"--re", "x"}).error, "option --re is ambiguous (--recursive, --report)");
-    EXPECT_EQ(Parse({"--ver", "x"}).error, "option --ver is ambiguous (--verify, --version)");
+    EXPECT_EQ(Parse({"--ver", "x"}).error, "option --ver is ambiguous (--verify, --version, --verbose)");
     EXPECT_EQ(Parse({"--rec=yes", "x"}).error, "option --recursive takes no value");
+    // As du and wc: names come from the list or from the arguments, never both.
+    EXPECT_EQ(Parse({"--files0-from=l", "--", "*"}).error, "a path cannot be given with --files0-from: *");
     EXPECT_EQ(Parse({"--free-space", "/a", "--free=/b"}).action, WipeOptions::Action::Invalid);
     // Help and the version win over everything else but a usage error before them.
     EXPECT_EQ(Parse({"x", "--help"}).action, WipeOptions::Action::Help);

@@ -25,13 +25,15 @@ wxString StaticText(MainFrame* frame, size_t index)
     return wxString();
 }
 
-// Every label is shown whole: each button and static text has at least its
-// best size and lies inside the window, and the algorithm's name fits its box.
+// Every label is shown whole: each button, check box and static text has at
+// least its best size and lies inside the window, and the algorithm's name
+// fits its box.
 void ExpectNothingCut(MainFrame* frame)
 {
     const wxRect client(frame->GetClientSize());
     for (wxWindow* child : frame->GetChildren()) {
-        if (!dynamic_cast<wxButton*>(child) && !dynamic_cast<wxStaticText*>(child))
+        if (!dynamic_cast<wxButton*>(child) && !dynamic_cast<wxStaticText*>(child)
+            && !dynamic_cast<wxCheckBox*>(child))
             continue;
         const wxString label = child->GetLabel();
         EXPECT_GE(child->GetSize().x, child->GetBestSize().x) << label;

@@ -18,6 +18,7 @@
 #include "QueueListCtrl.h"
 #include "engine/RunReport.h"
 #include "engine/DoDWiper.h"
+#include "engine/FileOverwriter.h"
 #include "engine/RandomWiper.h"
 #include "engine/Wiper.h"
 #include "support/GuiHarness.h"
@@ -258,6 +259,53 @@ TEST(StartWipe, EachFileNotWipedIsNamedUnderItsReasonAndLeftInPlace)
     EXPECT_EQ(ReadFile(dir.Path("elsewhere/changed")), "still here");
     EXPECT_FALSE(Exists(plain));
     ExpectIdleAfterARun(frame);
+}
+
+// The box ticked, one read-back spoiled as a device that lost a write would:
+// that file is kept and named under its reason, the other is wiped. Not
+// ticked, the same spoiling hook is never reached.
+TEST(StartWipe, ReadBackAfterWipingKeepsAndNamesTheFileThatReadsBackWrong)
+{
+    TempDir dir;
+    Frame frame;
+    std::string passed;     // the file whose pass last reached the device
+    std::string spoiled;    // the file whose read-back was spoiled
+    int readBacks = 0;
+    struct Hooks {
+        ~Hooks()
+        {
+            FileOverwriter::afterPass = nullptr;
+            FileOverwriter::afterReadBack = nullptr;
+        }
+    } hooks;
+    FileOverwriter::afterPass = [&passed](const wxString& path) { passed = path.ToStdString(); };
+    FileOverwriter::afterReadBack = [&](unsigned char* data, size_t n) {
+        if (readBacks++ == 0 && n != 0) {
+            data[0] ^= 0xFF;
+            spoiled = passed;
+        }
+    };
+    Queue(frame, {dir.File("first", std::string(70000, 'f')), dir.File("second", std::string(5000, 's'))});
+    frame->verifyBox->SetValue(true);
+    wxCommandEvent tick(wxEVT_CHECKBOX, frame->verifyBox->GetId());
+    tick.SetInt(1);
+    frame->verifyBox->ProcessWindowEvent(tick);
+    ShownMessage box = RunToCompletion(frame);
+    ASSERT_FALSE(spoiled.empty()) << box.message;
+    EXPECT_EQ(readBacks, 2);
+    EXPECT_TRUE(box.style & wxICON_WARNING);
+    EXPECT_TRUE(box.message.StartsWith("Wiping process completed!\n1 file wiped, ")) << box.message;
+    EXPECT_TRUE(box.message.Contains(Heading(WipeFailure::VerificationFailed, 1) + "\n" + spoiled)) << box.message;
+    EXPECT_TRUE(Exists(spoiled));
+    EXPECT_FALSE(Exists(dir.Path(spoiled == dir.Path("first") ? "second" : "first")));
+
+    frame->verifyBox->SetValue(false);
+    readBacks = 0;
+    Queue(frame, {dir.File("third", "t")});
+    box = RunToCompletion(frame);
+    EXPECT_EQ(readBacks, 0);
+    EXPECT_FALSE(Exists(dir.Path("third")));
+    EXPECT_TRUE(box.style & wxICON_INFORMATION) << box.message;
 }
 
 TEST(StartWipe, AFileQueuedAfterTheEngineFinishedStaysQueued)

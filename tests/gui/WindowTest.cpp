@@ -94,6 +94,9 @@ TEST(MainWindow, LooksAsDescribedWhenConstructed)
     EXPECT_EQ(choice->GetString(0), "Overwrite with Random - Fastest (Default) - Suitable for Home/Organization");
     EXPECT_EQ(choice->GetString(1), "US DoD 5220.22-M - Slowest - Highly recommended for TOP SECRET materials");
     EXPECT_EQ(choice->GetSelection(), 0);
+    EXPECT_EQ(frame->verifyBox->GetLabel(), "Read &back after wiping");
+    EXPECT_FALSE(frame->verifyBox->GetValue());
+    EXPECT_TRUE(frame->verifyBox->IsShown());
     // Both names show whole in the window's width.
     EXPECT_LE(choice->GetBestSize().x, choice->GetSize().x);
     EXPECT_EQ(frame->GetSize(), wxSize(538, 550));
@@ -110,18 +113,20 @@ TEST(MainWindow, EveryButtonHasAMnemonicOfItsOwn)
 {
     Frame frame;
     std::set<wxUniChar> keys;
-    size_t buttons = 0;
+    size_t buttons = 0, boxes = 0;
     for (wxWindow* child : frame->GetChildren()) {
         auto* button = dynamic_cast<wxButton*>(child);
-        if (!button)
+        auto* box = dynamic_cast<wxCheckBox*>(child);
+        if (!button && !box)
             continue;
-        ++buttons;
-        const wxString label = button->GetLabel();
+        ++(button ? buttons : boxes);
+        const wxString label = child->GetLabel();
         const size_t mark = label.find('&');
         ASSERT_TRUE(mark != wxString::npos && mark + 1 < label.size()) << label;
         EXPECT_TRUE(keys.insert(wxTolower(label[mark + 1])).second) << "clash: " << label;
     }
     EXPECT_EQ(buttons, 8u);
+    EXPECT_EQ(boxes, 1u);
 }
 
 TEST(MainWindow, AlgorithmChoiceSetsTheCodeBothWays)
@@ -149,6 +154,7 @@ TEST(MainWindow, DisablingLeavesTheAlgorithmAndGaugeAlone)
         EXPECT_FALSE(button->IsEnabled()) << button->GetLabel();
     EXPECT_FALSE(frame->queueList->IsEnabled());
     EXPECT_TRUE(frame->algorithmChoice->IsEnabled());
+    EXPECT_TRUE(frame->verifyBox->IsEnabled());
     EXPECT_TRUE(frame->progressGauge->IsEnabled());
     frame->EnableControls();
     for (wxButton* button : Buttons(frame.frame))

@@ -126,19 +126,19 @@ sleep 0.5
 # The first control has the focus; Tab goes through the controls top to
 # bottom, left to right, and around. The combo box's focus is on its text.
 order=()
-for _ in $(seq 11); do
+for _ in $(seq 12); do
     order+=("$(reader focus)")
     keys Tab
 done
 expected=("push button|Add file(s)" "push button|Add folder" "push button|Add Trash" "push button|Remove"
-          "table|Queue" "text|"
+          "table|Queue" "check box|Read back after wiping" "text|"
           "push button|About" "push button|Wipe free space..." "push button|Start Wipe!" "push button|Close"
           "push button|Add file(s)")
 tab_order() { [ "${order[*]}" = "${expected[*]}" ] || { printf '  got: %s\n' "${order[@]}"; return 1; }; }
 check "Tab goes through every control in layout order and around" tab_order
 
 # Delete in the list takes the selected row off the queue, and only off it.
-keys shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab
+keys shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab
 check "Shift+Tab goes back the same way to the list" test "$(reader focus)" = "table|Queue"
 keys space
 keys Delete

@@ -3,7 +3,9 @@
 # vorlix-wipe run as a user runs it, on real files: exit statuses, the
 # refusals, -r over a tree holding a folder link (named, its emptied folders
 # removed), a dry run that changes
-# nothing, "--" before a file named -rf, and Ctrl-C during a big file.
+# nothing, "--" before a file named -rf, Ctrl-C during a big file, names
+# read from --files0-from, the passes -v names and -z adds, and -f on a
+# read-only file.
 # Usage: wipe_cli.sh <vorlix binary> <build folder>
 set -uo pipefail
 wipe=$(cd "$(dirname "$1")" && pwd)/vorlix-wipe
@@ -304,6 +306,81 @@ check "dod: the line says 15 B, as the record" test $status -eq 0 \
     -a "$(grep -c '^1 file wiped, 15 B overwritten, in ' "$tmp/out")" -eq 1 \
     -a "$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["totals"]["bytes_overwritten"])' "$tmp/dod.json")" = 15
 
+
+# --files0-from: NUL-ended names, a newline part of one, from a file and from
+# standard input, a folder walked with -r; an empty name refuses the run and
+# names its place; paths beside the list are refused. Nothing is touched by
+# a refusal.
+fresh; mkdir "$tmp/w/dir"; echo a >"$tmp/w/one"$'\n'"line"; echo b >"$tmp/w/dir/inner"; echo c >"$tmp/w/stays"
+printf 'one\nline\0dir' >"$tmp/names0"
+run -r --files0-from="$tmp/names0"
+check "--files0-from: status 0, the name with a newline and the walked folder gone" \
+    test $status -eq 0 -a ! -e "$tmp/w/one"$'\n'"line" -a ! -e "$tmp/w/dir" -a -e "$tmp/w/stays"
+check "--files0-from: both files counted" grep -q '^2 files wiped, ' "$tmp/out"
+fresh; echo a >"$tmp/w/x"$'\n'; echo b >"$tmp/w/y"
+(cd "$tmp/w" && printf 'x\n\0y\0' | "$wipe" --files0-from - >"$tmp/out" 2>"$tmp/err")
+check "--files0-from -: names read from standard input" test $? -eq 0 -a ! -e "$tmp/w/x"$'\n' -a ! -e "$tmp/w/y"
+fresh; echo a >"$tmp/w/a"; echo b >"$tmp/w/b"; before=$(sums)
+printf 'a\0\0b\0' >"$tmp/names0"
+run --files0-from "$tmp/names0"
+check "an empty name in the list: status 2, nothing touched" test $status -eq 2 -a "$(sums)" = "$before"
+check "an empty name: its place named" grep -qxF "vorlix-wipe: name 2 in the list $tmp/names0 is empty; nothing was wiped" "$tmp/err"
+run --files0-from "$tmp/no-such-list"
+check "a list that cannot be read: status 2, said why" test $status -eq 2 -a "$(sums)" = "$before" \
+    -a "$(cat "$tmp/err")" = "vorlix-wipe: cannot read the list of names $tmp/no-such-list: No such file or directory"
+printf 'a\0' >"$tmp/names0"
+run --files0-from "$tmp/names0" b
+check "a path beside the list: status 2, nothing touched" test $status -eq 2 -a "$(sums)" = "$before"
+
+# -v names each pass as it begins, -z adds the zero pass last: counted in
+# the bytes and in the record, and read back by --verify.
+fresh; head -c 3000 /dev/urandom >"$tmp/w/p"$'\n'"q"
+run -vz --verify --method dod --report "$tmp/zero.json" -- p$'\n'q
+check "-vz: status 0" test $status -eq 0 -a ! -e "$tmp/w/p"$'\n'"q"
+check "-v: four passes named, in order, the name quoted" test "$(cat "$tmp/err")" = "vorlix-wipe: 'p'\$'\\n''q': pass 1/4 (zeros)...
+vorlix-wipe: 'p'\$'\\n''q': pass 2/4 (ones (0xFF))...
+vorlix-wipe: 'p'\$'\\n''q': pass 3/4 (random)...
+vorlix-wipe: 'p'\$'\\n''q': pass 4/4 (zeros)..."
+check "-z: the line and the record count four passes" test "$(grep -c '^1 file wiped, 11.72 KB overwritten, ' "$tmp/out")" -eq 1
+check "-z: the record says so" python3 - "$tmp/zero.json" <<'PY'
+import json, sys
+report = json.load(open(sys.argv[1]))
+assert report["passes"] == 4 and report["zero_pass"] is True and report["verified"] is True, report
+assert report["files"][0]["bytes_overwritten"] == 12000, report["files"]
+PY
+fresh; head -c 100 /dev/urandom >"$tmp/w/r"
+run -n -z r
+check "-z, dry run: the zero pass counted in what would be written" grep -qxF 'Would wipe (100 bytes, 200 written): r' "$tmp/out"
+
+# -f: a read-only file of the user's own is made writable and wiped; without
+# it, and for a file of another user, it is refused. Root writes any file, so
+# as root this runs as nobody.
+as_user=()
+if [ "$(id -u)" -eq 0 ]; then
+    as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups env XDG_RUNTIME_DIR="$tmp/nobody-runtime"
+             XDG_STATE_HOME="$tmp/nobody-state" HOME="$tmp/nobody-home")
+    chmod 755 "$tmp"
+    mkdir -m 700 "$tmp/nobody-runtime" "$tmp/nobody-state" "$tmp/nobody-home"
+fi
+fresh; echo locked >"$tmp/w/ro"; echo theirs >"$tmp/w/other"; chmod 444 "$tmp/w/ro"
+if [ "$(id -u)" -eq 0 ]; then
+    chown -R 65534:65534 "$tmp/w" "$tmp/nobody-runtime" "$tmp/nobody-state" "$tmp/nobody-home"
+    chown 0:0 "$tmp/w/other"; chmod 644 "$tmp/w/other"
+fi
+runas() { (cd "$tmp/w" && "${as_user[@]}" "$wipe" "$@" >"$tmp/out" 2>"$tmp/err"); status=$?; }
+runas ro
+check "a read-only file without -f: refused, kept" test $status -eq 1 -a "$(cat "$tmp/w/ro" 2>/dev/null)" = locked \
+    -a "$(cat "$tmp/err")" = 'Not wiped (permission denied or read-only: Permission denied): ro'
+runas -n -f ro
+check "-f, dry run: would wipe, the mode unchanged" \
+    test $status -eq 0 -a "$(stat -c %a "$tmp/w/ro")" = 444 -a -n "$(grep -xF 'Would wipe (7 bytes, 7 written): ro' "$tmp/out")"
+if [ "$(id -u)" -eq 0 ]; then
+    runas -f other
+    check "-f on another user's file: refused, kept as it was" \
+        test $status -eq 1 -a "$(cat "$tmp/w/other")" = theirs -a "$(stat -c %a "$tmp/w/other")" = 644
+fi
+runas -f ro
+check "-f: the read-only file wiped" test $status -eq 0 -a ! -e "$tmp/w/ro"
 
 # The manual pages render without a warning, and no font-alternating macro
 # runs words together (".IR x ). The next" prints "x).Thenext").

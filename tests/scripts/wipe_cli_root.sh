@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # vorlix-wipe on a real device, as root: on an ext4 image no byte of a wiped
-# file's content is left in the raw image, while a refused twin's stays; and,
+# file's content is left in the raw image, while a refused twin's stays, and
+# with -z the file's own blocks hold zeros; and,
 # where the kernel has device-mapper's flakey target, --verify catches a
 # device that drops writes and keeps the file; a write failing with EIO (a
 # FUSE filesystem) or a full disk keeps the file and names the error.
@@ -59,6 +60,37 @@ for tag in tree_a tree_sub_b single; do
     check "no byte of $tag's content is left on the device" test "$(count "$tmp/marker.$tag" "$tmp/disk.img")" -eq 0
 done
 check "the refused twin's content is still there" test "$(count "$tmp/marker.twin" "$tmp/disk.img")" -gt 0
+
+# -z: the last pass is zeros, and --verify reads that pass back. The file's
+# folder is append-only, so the wiped file cannot be deleted: its own blocks,
+# found before the run, are seen in the raw image as the last pass left
+# them, just before the delete. (A deleted file's blocks may be discarded
+# and read as zeros whatever was written.)
+mount -o loop "$tmp/disk.img" "$mnt"
+mkdir "$mnt/kept"
+marker zeroed >"$tmp/marker.zeroed"
+yes "$(cat "$tmp/marker.zeroed")" | head -c 102400 >"$mnt/kept/zeroed"
+sync
+extents=$(filefrag -v "$mnt/kept/zeroed")
+block=$(sed -n 's/.* blocks of \([0-9]*\) bytes).*/\1/p' <<<"$extents")
+ranges=$(awk '/^ *[0-9]+:/ { gsub(/\.\./, " "); gsub(/:/, " "); print $4, $5 }' <<<"$extents")
+chattr +a "$mnt/kept"
+(cd "$mnt/kept" && "$wipe" -q -z --verify --method dod zeroed >"$tmp/out.z" 2>"$tmp/err.z")
+check "-z --verify, the delete refused: status 1, only the delete failed" test $? -eq 1 -a \
+    "$(cat "$tmp/err.z")" = 'Not wiped (overwritten, but could not be deleted: Operation not permitted): zeroed'
+check "-z: the file reads as zeros" cmp -s -n 102400 "$mnt/kept/zeroed" /dev/zero
+chattr -a "$mnt/kept"
+umount "$mnt"
+zero_blocks() {
+    local start end
+    [ -n "$block" ] && [ -n "$ranges" ] || { echo "  no extents in: $extents"; return 1; }
+    while read -r start end; do
+        [ "$(dd if="$tmp/disk.img" bs="$block" skip="$start" count=$((end - start + 1)) 2>/dev/null \
+            | tr -d '\0' | wc -c)" -eq 0 ] || return 1
+    done <<<"$ranges"
+}
+check "-z: the file's blocks in the raw image are zeros" zero_blocks
+check "-z: no byte of its content is left on the device" test "$(count "$tmp/marker.zeroed" "$tmp/disk.img")" -eq 0
 
 # The free space: a file deleted without wiping is gone from the device
 # afterwards; stopped by SIGINT, the filler files are removed and the status

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/WipeCommand.h"
 
+#include "cli/DriveCommand.h"
 #include "cli/ProgressLine.h"
 #include "cli/StopSignals.h"
 #include "engine/ConsoleText.h"
@@ -49,6 +50,8 @@ WipeCommand::WipeCommand(const WipeOptions& options, std::ostream& out, std::ost
 
 int WipeCommand::Run()
 {
+    if (options.listDrives || !options.drive.empty())
+        return DriveCommand(options, out, err).Run();
     queue.SetMethod(options.method);
     const bool queued = QueueAll();
     survey = std::make_shared<RunSurvey>(queue);

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <string>
 
 class DriveRun;
 

@@ -140,7 +140,7 @@ wxString PrivilegedCommand::DriveRefusal()
     if (args.size() != 4)
         return _("usage: vorlix-privileged wipe-drive DEVICE random|dod all|sample|none");
     const wxString& path = args[1];
-    DriveWiper::Verification verification;
+    DriveWiper::Verification verification = DriveWiper::Verification::All;
     if (args[2] != "random" && args[2] != "dod")
         return wxString::Format(_("unknown method: %s"), args[2]);
     if (!DriveWiper::VerificationFrom(args[3], verification))

@@ -95,8 +95,9 @@ wxString DriveRun::Summary(const DriveWiper::Result& result)
     }
     wxString text;
     if (facts.complete)
-        text = wxString::Format(_("Drive %s wiped: %s written in %d passes."), facts.device,
-                                ByteSize::Text(facts.bytesWritten), facts.passes);
+        text = wxString::Format(wxPLURAL("Drive %s wiped: %s written in %d pass.",
+                                         "Drive %s wiped: %s written in %d passes.", facts.passes),
+                                facts.device, ByteSize::Text(facts.bytesWritten), facts.passes);
     else
         text = wxString::Format(_("Drive %s not completely wiped: %s written (%d of %d passes; the last reached byte "
                                   "%llu of %llu)."),

@@ -213,16 +213,13 @@ bool DriveWiper::Prepare(DriveDevice& device)
     facts.discardNote = !device.IsBlockDevice() ? _("An image file: no discard.")
                         : drive.discard        ? wxString()
                                                : _("The drive takes no discard requests.");
-    totalBytes = facts.size * facts.passes
-                 + (verification == Verification::All ? facts.size
-                    : verification == Verification::Sample
-                        ? [&] {
-                              uint64_t sum = 0;
-                              for (const Stretch& s : SampleStretches(facts.size, device.SectorSize()))
-                                  sum += s.length;
-                              return sum;
-                          }()
-                        : 0);
+    uint64_t readBack = 0;
+    if (verification == Verification::All)
+        readBack = facts.size;
+    else if (verification == Verification::Sample)
+        for (const Stretch& stretch : SampleStretches(facts.size, device.SectorSize()))
+            readBack += stretch.length;
+    totalBytes = facts.size * static_cast<uint64_t>(facts.passes) + readBack;
     return true;
 }
 

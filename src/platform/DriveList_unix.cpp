@@ -126,6 +126,8 @@ void AddBelow(uint64_t device, std::set<uint64_t>& into, int depth)
 
 struct InUse {
     std::vector<MountTable::Mount> mounts;
+    // Each mount's source device where it names one: btrfs numbers its mounts on its own.
+    std::vector<uint64_t> sources;
     std::set<uint64_t> swaps;
     std::set<uint64_t> system;
 };
@@ -134,6 +136,12 @@ InUse FindUse()
 {
     InUse use;
     use.mounts = MountTable::All();
+    for (const MountTable::Mount& mount : use.mounts) {
+        struct stat source;
+        const bool device = mount.source.compare(0, 5, "/dev/") == 0 && ::stat(mount.source.c_str(), &source) == 0
+                            && S_ISBLK(source.st_mode);
+        use.sources.push_back(device ? source.st_rdev : 0);
+    }
     std::ifstream swaps("/proc/swaps");
     std::string line;
     std::getline(swaps, line);  // the heading
@@ -148,16 +156,12 @@ InUse FindUse()
             use.swaps.insert(device);
         AddBelow(device, use.system, 0);
     }
-    for (const MountTable::Mount& mount : use.mounts) {
-        const std::string& at = mount.mountPoint;
+    for (size_t i = 0; i < use.mounts.size(); ++i) {
+        const std::string& at = use.mounts[i].mountPoint;
         if (at != "/" && at != "/boot" && at != "/boot/efi" && at != "/usr")
             continue;
-        AddBelow(mount.device, use.system, 0);
-        // btrfs and others number their mounts on their own: the source names the device.
-        struct stat source;
-        if (mount.source.compare(0, 5, "/dev/") == 0 && ::stat(mount.source.c_str(), &source) == 0
-            && S_ISBLK(source.st_mode))
-            AddBelow(source.st_rdev, use.system, 0);
+        AddBelow(use.mounts[i].device, use.system, 0);
+        AddBelow(use.sources[i], use.system, 0);
     }
     return use;
 }
@@ -166,10 +170,10 @@ InUse FindUse()
 void AddReasons(const std::string& sys, const std::string& name, const InUse& use, std::vector<wxString>& into)
 {
     const uint64_t device = DeviceOf(sys);
-    for (const MountTable::Mount& mount : use.mounts)
-        if (mount.device == device)
+    for (size_t i = 0; i < use.mounts.size(); ++i)
+        if (use.mounts[i].device == device || use.sources[i] == device)
             into.push_back(wxString::Format(_("%s holds a filesystem mounted on %s."), Text(name),
-                                            Text(mount.mountPoint)));
+                                            Text(use.mounts[i].mountPoint)));
     if (use.swaps.count(device))
         into.push_back(wxString::Format(_("%s is an active swap area."), Text(name)));
     const std::vector<std::string> holders = Entries(sys + "/holders");

@@ -13,6 +13,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <thread>
 
 namespace {
@@ -84,7 +88,7 @@ TEST(DriveWiper, EachMethodOverwritesEveryByteAndReadsItBack)
     EXPECT_LT(Count(content, std::string(64, '\0')), 4u);
 
     // DoD: its last pass, the random block repeated from the start, over all of it.
-    WriteFile(path, ReadFile(MarkedImage(dir)));
+    MarkedImage(dir);
     const DriveWiper::Result dod = Wipe(path, WipeMethod::DoD, DriveWiper::Verification::Sample);
     EXPECT_TRUE(dod.facts.complete) << dod.facts.stopReason;
     EXPECT_EQ(dod.facts.passes, 3);
@@ -151,6 +155,68 @@ TEST(DriveWiper, AStopLeavesTheDrivePartlyWipedAndSaysHowFar)
     ASSERT_LT(facts.passesDone, 3);
     EXPECT_EQ(facts.bytesWritten, facts.passesDone * size + facts.reached);
     EXPECT_LT(facts.reached, size);
+}
+
+// A loop device of this test's own, detached at the end; empty path when
+// none can be made (not root).
+class OwnLoop {
+public:
+    explicit OwnLoop(const std::string& image)
+    {
+        if (geteuid() != 0)
+            return;
+        FILE* attached = ::popen(("losetup -f --show '" + image + "'").c_str(), "r");
+        char line[64] = {};
+        if (attached && std::fgets(line, sizeof line, attached))
+            device = std::string(line, std::strcspn(line, "\n"));
+        if (attached)
+            ::pclose(attached);
+        // The guard before any wipe: /dev/loopN, backed by the test's own image.
+        char real[PATH_MAX];
+        const std::string backing = ReadFile("/sys/block/" + device.substr(device.rfind('/') + 1) + "/loop/backing_file");
+        if (device.compare(0, 9, "/dev/loop") != 0 || !::realpath(image.c_str(), real)
+            || backing != std::string(real) + "\n")
+            device.clear();
+    }
+    ~OwnLoop()
+    {
+        if (!device.empty())
+            std::system(("losetup -d " + device).c_str());
+    }
+    const std::string& Device() const { return device; }
+
+private:
+    std::string device;
+};
+
+TEST(DriveWiperOnALoopDevice, TheReadBackFromTheDeviceFindsAChangedByteAndATrueOneIsDiscarded)
+{
+    HookReset reset;
+    TempDir dir;
+    const std::string image = MarkedImage(dir);
+    const OwnLoop loop(image);
+    if (loop.Device().empty())
+        GTEST_SKIP() << "no loop device of this test's own";
+    const uint64_t changed = imageSize - 3;
+    // Changed under the device, in the file behind it: only a read from the
+    // device sees it, not one from what the run wrote into a cache.
+    DriveWiper::afterWrite = [&](const wxString&) {
+        ChangeByte(image, changed);
+        ::sync();
+    };
+    const DriveWiper::Result bad = Wipe(loop.Device(), WipeMethod::Random, DriveWiper::Verification::All);
+    EXPECT_TRUE(bad.refusals.empty());
+    EXPECT_EQ(bad.facts.bus, "loop");
+    EXPECT_EQ(bad.facts.serial, wxString(image));
+    EXPECT_TRUE(bad.facts.mismatch);
+    EXPECT_EQ(bad.facts.mismatchOffset, changed);
+    EXPECT_FALSE(bad.facts.complete);
+    EXPECT_FALSE(bad.facts.discarded) << "a drive that failed its read-back is discarded";
+    DriveWiper::afterWrite = nullptr;
+    const DriveWiper::Result good = Wipe(loop.Device(), WipeMethod::Random, DriveWiper::Verification::All);
+    EXPECT_TRUE(good.facts.complete) << good.facts.stopReason;
+    EXPECT_TRUE(good.facts.discarded);
+    EXPECT_EQ(good.facts.discardKind, "discard");  // loop devices take no secure discard
 }
 
 TEST(DriveWiper, ASampleIsAtLeastAThousandEvenlySpreadStretchesCoveringATenth)

@@ -2,6 +2,7 @@
 #include "engine/DriveWiper.h"
 
 #include "engine/ByteSize.h"
+#include "engine/DeviceReadAhead.h"
 #include "engine/DriveRun.h"
 #include "engine/RandomAhead.h"
 #include "engine/ThreadRandom.h"
@@ -190,8 +191,10 @@ bool DriveWiper::Prepare(DriveDevice& device)
         }
     }
     // Held now, nothing new can take it; whatever took it just before shows here.
-    if (refusals.empty() && device.IsBlockDevice()) {
-        refusals = DriveList::Refusals(device.Device());
+    if (refusals.empty() && (device.IsBlockDevice() || listed)) {
+        refusals = device.Device() == drive.device
+                       ? DriveList::Refusals(device.Device())
+                       : std::vector<wxString>{_("It was replaced by another device while it was being opened.")};
         if (!refusals.empty())
             device.Close();
     }
@@ -321,19 +324,25 @@ bool DriveWiper::Verify(DriveDevice& device)
 
 bool DriveWiper::VerifyStretch(DriveDevice& device, const Stretch& stretch, uint32_t& state)
 {
-    // A long stretch has its expected bytes made ahead, beside the reads.
+    // A long stretch is read a piece ahead, and has its expected bytes made
+    // ahead, each beside the comparison.
+    const bool longStretch = stretch.length > ioSize;
     std::unique_ptr<RandomAhead> ahead;
-    if (method == WipeMethod::Random && stretch.length > ioSize) {
+    if (method == WipeMethod::Random && longStretch) {
         ThreadRandom::Seed(state);
         ahead = std::make_unique<RandomAhead>();
     }
+    std::unique_ptr<DeviceReadAhead> reader;
+    if (longStretch)
+        reader = std::make_unique<DeviceReadAhead>(device, stretch.offset, stretch.length, ioSize, bufferAlignment);
     wxString detail;
     for (uint64_t done = 0; done < stretch.length;) {
         if (ShouldStop())
             return false;
         const uint64_t at = stretch.offset + done;
         const size_t n = static_cast<size_t>(std::min<uint64_t>(ioSize, stretch.length - done));
-        if (!device.Read(at, buffer, n, detail)) {
+        const unsigned char* got = reader ? reader->Next(detail) : buffer;
+        if (!got || (!reader && !device.Read(at, buffer, n, detail))) {
             const wxString text = wxString::Format(_("Reading back at byte %llu failed: %s"),
                                                    static_cast<unsigned long long>(at), detail);
             std::lock_guard<std::mutex> lock(resultMutex);
@@ -344,9 +353,9 @@ bool DriveWiper::VerifyStretch(DriveDevice& device, const Stretch& stretch, uint
         const unsigned char* want = ahead ? ahead->Next(n, expected) : expected;
         if (!ahead)
             Expected(at, n, expected, state);
-        if (std::memcmp(buffer, want, n) != 0) {
+        if (std::memcmp(got, want, n) != 0) {
             size_t i = 0;
-            while (buffer[i] == want[i])
+            while (got[i] == want[i])
                 ++i;
             const uint64_t offset = at + i;
             const wxString text = wxString::Format(_("Byte %llu read back differs from what was written."),

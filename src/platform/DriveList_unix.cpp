@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 
@@ -137,7 +138,7 @@ InUse FindUse()
     InUse use;
     use.mounts = MountTable::All();
     for (const MountTable::Mount& mount : use.mounts) {
-        struct stat source;
+        struct stat source {};
         const bool device = mount.source.compare(0, 5, "/dev/") == 0 && ::stat(mount.source.c_str(), &source) == 0
                             && S_ISBLK(source.st_mode);
         use.sources.push_back(device ? source.st_rdev : 0);

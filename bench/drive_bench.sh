@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # vorlix-wipe --drive against dd on a loop device this script makes, backed
 # by a file on disk (not tmpfs): one random pass without read-back against
-# dd writing zeros with O_DIRECT, and the full read-back (the whole run with
+# dd writing zeros with O_DIRECT (with and without a final fsync), and the full read-back (the whole run with
 # --verify=all, less the pass alone) against dd reading with O_DIRECT. Round
 # by round, each contender once per round in the same order, so that other
 # work on the machine slows them alike. Needs root; wipes nothing but its
@@ -25,7 +25,9 @@ export XDG_RUNTIME_DIR=$work/runtime XDG_STATE_HOME=$work/state
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 # Written whole, so that every pass overwrites allocated blocks.
 dd if=/dev/zero of="$work/drive.img" bs=1M count="$mib" conv=fsync status=none
-loop=$(losetup -f --show "$work/drive.img")
+# In direct-I/O mode the loop device reads and writes the file past the page
+# cache: every contender meets the disk, none a cached copy.
+loop=$(losetup --direct-io=on -f --show "$work/drive.img")
 name=${loop#/dev/}
 # The guard: only ever this script's own loop device.
 [[ $loop =~ ^/dev/loop[0-9]+$ ]] && [ "$(cat "/sys/block/$name/loop/backing_file")" = "$work/drive.img" ] || {
@@ -46,12 +48,15 @@ timed() {
     times[$name]+="$(echo "$end - $start" | bc) "
 }
 vorlix() { "$wipe" -q --drive "$loop" "--yes-wipe-$name" --method random "$@"; }
-dd_write() { dd if=/dev/zero of="$loop" bs=1M count="$mib" oflag=direct conv=fsync status=none; }
+dd_write() { dd if=/dev/zero of="$loop" bs=1M count="$mib" oflag=direct status=none; }
+# vorlix-wipe ends each pass with a flush of the drive's cache: so does this one.
+dd_write_sync() { dd if=/dev/zero of="$loop" bs=1M count="$mib" oflag=direct conv=fsync status=none; }
 dd_read() { dd if="$loop" of=/dev/null bs=1M iflag=direct status=none; }
 
 for round in $(seq "$rounds"); do
     timed "vorlix-wipe --verify=none" vorlix --verify=none
     timed "dd zeros oflag=direct" dd_write
+    timed "dd zeros oflag=direct conv=fsync" dd_write_sync
     timed "vorlix-wipe --verify=all" vorlix --verify=all
     timed "dd read iflag=direct" dd_read
     echo "round $round done" >&2
@@ -64,7 +69,7 @@ for i in "${!all[@]}"; do
 done
 
 echo "$mib MiB loop device on $folder, $rounds rounds; seconds min / median / max"
-for name in "vorlix-wipe --verify=none" "dd zeros oflag=direct" "vorlix-wipe --verify=all" \
+for name in "vorlix-wipe --verify=none" "dd zeros oflag=direct" "dd zeros oflag=direct conv=fsync" "vorlix-wipe --verify=all" \
     "vorlix read-back (all - none)" "dd read iflag=direct"; do
     printf '%-34s %s\n' "$name" "$(tr ' ' '\n' <<<"${times[$name]}" | grep . | sort -g |
         awk '{v[NR]=$1} END {printf "%.2f / %.2f / %.2f", v[1], v[int((NR+1)/2)], v[NR]}')"

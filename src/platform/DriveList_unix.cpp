@@ -240,14 +240,20 @@ DriveList::Drive Describe(const std::string& sys, const std::string& disk, const
         drive.parent = Text(disk);
     const std::string diskName = disk.empty() ? name : disk;
     const uint64_t diskDevice = DeviceOf(diskSys);
-    drive.bus = BusOf(diskName, diskSys);
+    // The bus shows in the device's place under /sys/devices, past the link.
+    drive.bus = BusOf(diskName, SysOf(diskDevice));
     if (drive.bus == "loop") {
         drive.serial = Text(FirstLine(diskSys + "/loop/backing_file"));
         drive.model = "Loop device";
     } else {
         drive.vendor = Text(Trimmed(FirstLine(diskSys + "/device/vendor")));
         drive.model = Text(Trimmed(FirstLine(diskSys + "/device/model")));
+        // virtio's PCI vendor number names no manufacturer.
+        if (drive.vendor.StartsWith("0x"))
+            drive.vendor.clear();
         std::string serial = Trimmed(FirstLine(diskSys + "/device/serial"));
+        if (serial.empty())
+            serial = Trimmed(FirstLine(diskSys + "/serial"));  // virtio
         if (serial.empty())
             serial = SerialPage(diskSys + "/device/vpd_pg80");
         if (serial.empty())

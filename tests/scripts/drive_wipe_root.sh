@@ -3,7 +3,7 @@
 # vorlix-wipe --drive, as root, on loop devices this test makes and on
 # nothing else: a marked image wiped whole keeps no marker byte; one on
 # tmpfs, marked as flash, is discarded afterwards and gives its space back;
-# a run stopped by SIGINT says how far it got; the privileged job runs the
+# a run stopped by a signal says how far it got; the privileged job runs the
 # same wipe. Every refusal on a real set-up (mounted, swap, a mounted
 # partition, read-only) leaves the backing file unchanged, and the drive
 # under / is only ever listed and dry-run.
@@ -33,12 +33,14 @@ check() {
     local what=$1; shift
     if "$@"; then passes=$((passes + 1)); echo "ok: $what"; else failures=$((failures + 1)); echo "FAILED: $what"; fi
 }
-# Attaches a loop device to a file of this test's; prints its path.
+# Attaches a loop device to a file of this test's, its path in the variable
+# named first (set here, not in a subshell, so that cleanup detaches it).
 attach() {
-    local loop
+    local var=$1 loop
+    shift
     loop=$(losetup -f --show "$@") || return 1
     loops+=("$loop")
-    echo "$loop"
+    printf -v "$var" '%s' "$loop"
 }
 # The guard before every wipe: the target must be /dev/loopN backed by a file
 # in this test's own folder. Anything else ends the test at once.
@@ -64,7 +66,7 @@ sum() { sha256sum "$1" | cut -d' ' -f1; }
 # A marked image on disk, wiped whole and read back; its discards are
 # switched off so that what is left is what the pass wrote.
 fill_marked "$tmp/marked.img" $((48 << 20))
-if ! marked=$(attach "$tmp/marked.img"); then echo "skipped: no loop devices here"; exit 77; fi
+if ! attach marked "$tmp/marked.img"; then echo "skipped: no loop devices here"; exit 77; fi
 echo 0 >"/sys/block/${marked#/dev/}/queue/discard_max_bytes"
 "$wipe" -n --drive "$marked" >"$tmp/out0" 2>"$tmp/err0"
 check "dry run of a free loop device: status 0" test $? -eq 0
@@ -89,14 +91,16 @@ assert c["serial"] == sys.argv[2] and c["bus"] == "loop" and c["size"] == 48 << 
 assert c["bytes_written"] == 48 << 20 and not c["discarded"], c
 PY
 
-# Stopped by SIGINT: status 130, and the end says how far it got.
+# Stopped by a signal: status 130, and the end says how far it got.
 fill_marked "$tmp/stopped.img" $((512 << 20))
-stopped=$(attach "$tmp/stopped.img")
+attach stopped "$tmp/stopped.img"
 echo 0 >"/sys/block/${stopped#/dev/}/queue/discard_max_bytes"
-wipe_drive "$stopped" "$tmp/stopped.img" --method dod >"$tmp/out3" 2>"$tmp/err3" &
+# Started here rather than through wipe_drive, so that the signal goes to it.
+own_loop "$stopped" "$tmp/stopped.img" || { echo "FAILED: $stopped is not this test's"; exit 1; }
+"$wipe" --drive "$stopped" "--yes-wipe-${stopped#/dev/}" --method dod >"$tmp/out3" 2>"$tmp/err3" &
 pid=$!
-sleep 0.5
-kill -INT "$pid"
+sleep 0.3
+kill -TERM "$pid"
 wait "$pid"
 check "stopped: status 130" test $? -eq 130
 check "stopped: says it is not completely wiped and how far" grep -q "not completely wiped: .* passes; the last reached byte" "$tmp/err3"
@@ -106,7 +110,7 @@ check "stopped: says it is not completely wiped and how far" grep -q "not comple
 mkdir "$tmp/tmpfs"
 mount -t tmpfs -o size=96m tmpfs "$tmp/tmpfs"
 fill_marked "$tmp/tmpfs/flash.img" $((64 << 20))
-flash=$(attach "$tmp/tmpfs/flash.img")
+attach flash "$tmp/tmpfs/flash.img"
 echo 0 >"/sys/block/${flash#/dev/}/queue/rotational"
 "$wipe" --list-drives >"$tmp/list" 2>&1
 check "--list-drives: the flash loop device can be wiped" grep -qE "^${flash#/dev/} .* flash +can be wiped" "$tmp/list"
@@ -121,7 +125,7 @@ check "the backing file's blocks are given back ($before -> $after)" test "$afte
 
 # The privileged job: the same wipe, its lines a result the window can read.
 fill_marked "$tmp/job.img" $((16 << 20))
-job=$(attach "$tmp/job.img")
+attach job "$tmp/job.img"
 "$privileged" wipe-drive "/dev/disk/../${job#/dev/}" random all >"$tmp/out5" 2>"$tmp/err5"
 check "privileged: a path that is no plain /dev node is refused" test $? -eq 2
 "$privileged" wipe-drive "$job" random most >"$tmp/out5" 2>"$tmp/err5"
@@ -152,7 +156,7 @@ refused() {
 }
 truncate -s 32M "$tmp/mounted.img"
 mkfs.ext4 -q -F -E lazy_itable_init=0,lazy_journal_init=0 "$tmp/mounted.img"
-mounted=$(attach "$tmp/mounted.img")
+attach mounted "$tmp/mounted.img"
 mkdir "$tmp/mnt"
 mount -o ro "$mounted" "$tmp/mnt"
 refused "mounted" "$mounted" "$tmp/mounted.img" "mounted on $tmp/mnt"
@@ -160,7 +164,7 @@ umount "$tmp/mnt"
 
 fill_marked "$tmp/swap.img" $((16 << 20))
 mkswap -q "$tmp/swap.img" >/dev/null
-swap=$(attach "$tmp/swap.img")
+attach swap "$tmp/swap.img"
 if swapon "$swap" 2>/dev/null; then
     refused "swap" "$swap" "$tmp/swap.img" "is an active swap area"
     swapoff "$swap"
@@ -170,7 +174,7 @@ fi
 
 truncate -s 48M "$tmp/parted.img"
 printf 'label: dos\n,16M,L\n,,L\n' | sfdisk -q "$tmp/parted.img" >/dev/null
-parted=$(attach -P "$tmp/parted.img")
+attach parted -P "$tmp/parted.img"
 udevadm settle 2>/dev/null
 mkfs.ext4 -q -F -E lazy_itable_init=0,lazy_journal_init=0 "${parted}p1"
 mkdir "$tmp/pmnt"
@@ -181,7 +185,7 @@ check "--list-drives: the partition is listed under its disk" grep -qE "^  ${par
 umount "$tmp/pmnt"
 
 fill_marked "$tmp/readonly.img" $((8 << 20))
-readonly_loop=$(attach -r "$tmp/readonly.img")
+attach readonly_loop -r "$tmp/readonly.img"
 refused "read-only" "$readonly_loop" "$tmp/readonly.img" "It is read-only."
 
 # The drive under /: listed as refused, dry-run only. Never wiped.

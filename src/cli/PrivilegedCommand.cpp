@@ -3,9 +3,11 @@
 
 #include "cli/StopSignals.h"
 #include "engine/ConsoleText.h"
+#include "engine/DriveLines.h"
 #include "engine/FreeSpaceLines.h"
 #include "engine/FreeSpaceWiper.h"
 #include "platform/CallerAccess.h"
+#include "platform/DriveList.h"
 
 #include <wx/log.h>
 #include <wx/stopwatch.h>
@@ -19,6 +21,10 @@
 #include <ostream>
 #include <thread>
 #include <utility>
+
+#ifndef __WINDOWS__
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -66,6 +72,8 @@ int PrivilegedCommand::Run()
         err << "vorlix-privileged: " << ConsoleText::Of(refusal) << std::endl;
         return Refused;
     }
+    if (args[0] == "wipe-drive")
+        return WipeDrive();
     return args[0] == "clear-journal" ? ClearJournal() : WipeFreeSpace();
 }
 
@@ -76,6 +84,8 @@ wxString PrivilegedCommand::Refusal()
         return usage;
     if (args[0] == "clear-journal")
         return JournalRefusal();
+    if (args[0] == "wipe-drive")
+        return DriveRefusal();
     if (args[0] != "free-space")
         return wxString::Format(_("unknown job: %s"), args[0]);
     if (args.size() != 3)
@@ -123,6 +133,68 @@ wxString PrivilegedCommand::JournalRefusal()
         return wxString::Format(_("not an ext3 or ext4 filesystem: %s"), folder);
     journalled.root = path;
     return wxString();
+}
+
+wxString PrivilegedCommand::DriveRefusal()
+{
+    if (args.size() != 4)
+        return _("usage: vorlix-privileged wipe-drive DEVICE random|dod all|sample|none");
+    const wxString& path = args[1];
+    DriveWiper::Verification verification = DriveWiper::Verification::All;
+    if (args[2] != "random" && args[2] != "dod")
+        return wxString::Format(_("unknown method: %s"), args[2]);
+    if (!DriveWiper::VerificationFrom(args[3], verification))
+        return wxString::Format(_("unknown verification: %s"), args[3]);
+#ifdef __WINDOWS__
+    return wxString::Format(_("not a block device under /dev: %s"), path);
+#else
+    // The node itself, named plainly: no link, no way out of /dev.
+    struct stat st;
+    if (!path.StartsWith("/dev/") || path.Contains("/.") || path.Contains("//")
+        || ::lstat(path.fn_str(), &st) != 0 || !S_ISBLK(st.st_mode))
+        return wxString::Format(_("not a block device under /dev: %s"), path);
+    DriveList::Drive drive;
+    if (!DriveList::Find(path, drive) || drive.device != st.st_rdev)
+        return wxString::Format(_("not a drive: %s"), path);
+    wxString reasons;
+    for (const wxString& reason : drive.refusals)
+        reasons += (reasons.empty() ? "" : " ") + reason;
+    return reasons;
+#endif
+}
+
+int PrivilegedCommand::WipeDrive()
+{
+    StopSignals::Install();
+    std::thread(ListenForStop).detach();
+    DriveWiper::Verification verification = DriveWiper::Verification::All;
+    DriveWiper::VerificationFrom(args[3], verification);
+    DriveWiper wiper(args[1], args[2] == "dod" ? WipeMethod::DoD : WipeMethod::Random, verification);
+    Tell(DriveLines::Progress(0, 0));
+    std::thread worker([&wiper] { wiper.Run(); });
+    wxStopWatch clock;
+    long lastTold = 0;
+    DriveWiper::Phase told = DriveWiper::Phase::Starting;
+    while (!wiper.IsFinished()) {
+        if (StopSignals::Received() || stopAsked || !outputOk)
+            wiper.RequestStop();
+        if (wiper.CurrentPhase() != told) {
+            told = wiper.CurrentPhase();
+            Tell(DriveLines::PhaseLine(told));
+        }
+        if (clock.Time() - lastTold >= progressEveryMs) {
+            lastTold = clock.Time();
+            Tell(DriveLines::Progress(wiper.BytesDone(), wiper.TotalBytes()));
+        }
+        wxMilliSleep(pollMs);
+    }
+    worker.join();
+    const DriveWiper::Result result = wiper.GetResult();
+    Tell(DriveLines::Progress(wiper.BytesDone(), wiper.TotalBytes()));
+    Tell(DriveLines::Result(result));
+    if (result.facts.stopped)
+        return Stopped;
+    return result.facts.complete ? Done : result.refusals.empty() ? NotDone : Refused;
 }
 
 int PrivilegedCommand::ClearJournal()

@@ -23,6 +23,12 @@
 // It stops as on the window's Stop at SIGINT, SIGTERM, SIGHUP, a "stop" line
 // on its input, and once out has nobody reading.
 //
+//   wipe-drive DEVICE random|dod all|sample|none
+//
+// wipes the whole drive DEVICE (a block device node under /dev, not a link)
+// with DriveWiper, writing DriveLines on out; refused when DriveList gives
+// any reason, and stopped as free-space is.
+//
 //   clear-journal MOUNTPOINT
 //
 // empties the journal of the ext3/ext4 filesystem mounted there into place
@@ -43,7 +49,9 @@ private:
     // Why the arguments are refused; empty when they are sound.
     wxString Refusal();
     wxString JournalRefusal();
+    wxString DriveRefusal();
     int WipeFreeSpace();
+    int WipeDrive();
     int ClearJournal();
     // Writes text to out; false once it cannot.
     bool Tell(const std::string& text);

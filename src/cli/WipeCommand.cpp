@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/WipeCommand.h"
 
+#include "cli/DriveCommand.h"
 #include "cli/NameList.h"
 #include "cli/ProgressLine.h"
 #include "cli/StopSignals.h"
@@ -50,6 +51,8 @@ WipeCommand::WipeCommand(const WipeOptions& options, std::ostream& out, std::ost
 
 int WipeCommand::Run()
 {
+    if (options.listDrives || !options.drive.empty())
+        return DriveCommand(options, out, err).Run();
     queue.SetMethod(options.method);
     wxString listError;
     if (!options.namesFrom.empty() && !NameList::Read(options.namesFrom, listedPaths, listError)) {

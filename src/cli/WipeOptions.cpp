@@ -5,9 +5,10 @@
 
 namespace {
 
-const char* const longOptions[] = {"recursive", "dry-run", "verify",      "quiet", "trash",
-                                   "help",      "version", "free-space",  "report", "method",
-                                   "keep-traces", "zero",  "verbose",     "force",  "files0-from"};
+const char* const longOptions[] = {"recursive",   "dry-run", "verify",      "quiet",       "trash",
+                                   "help",        "version", "free-space",  "report",      "method",
+                                   "keep-traces", "zero",    "verbose",     "force",       "files0-from",
+                                   "drive",       "list-drives", "certificate"};
 
 // The option a long name stands for, as getopt_long reads it: the name itself
 // or the one option it is the start of; empty, with error set, for none or
@@ -59,12 +60,26 @@ WipeOptions WipeOptions::Parse(const std::vector<wxString>& args)
                 value = name.AfterFirst('=');
                 name = name.BeforeFirst('=');
             }
+            // The drive's name typed again: never shortened, never guessed.
+            if (name.StartsWith("yes-wipe-") && !inlineValue && name.length() > 9) {
+                if (!options.confirmedName.empty())
+                    return Invalid(_("option --yes-wipe-NAME can be given only once"));
+                options.confirmedName = name.Mid(9);
+                continue;
+            }
             wxString error;
             name = LongName(name, error);
             if (name.empty())
                 return Invalid(error);
-            const bool takesValue =
-                name == "method" || name == "free-space" || name == "report" || name == "files0-from";
+            const bool takesValue = name == "method" || name == "free-space" || name == "report"
+                                    || name == "files0-from" || name == "drive" || name == "certificate";
+            // --verify takes a value only after '=': a word after it is a path.
+            if (name == "verify" && inlineValue) {
+                if (!DriveWiper::VerificationFrom(value, options.driveVerify))
+                    return Invalid(wxString::Format(_("unknown verification '%s' (all, sample or none)"), value));
+                options.verify = options.driveVerify != DriveWiper::Verification::None;
+                continue;
+            }
             if (!takesValue && inlineValue)
                 return Invalid(wxString::Format(_("option --%s takes no value"), name));
             if (takesValue && !inlineValue) {
@@ -78,6 +93,8 @@ WipeOptions WipeOptions::Parse(const std::vector<wxString>& args)
                 return Invalid(_("option --free-space can be given only once"));
             if (name == "files0-from" && !options.namesFrom.empty())
                 return Invalid(_("option --files0-from can be given only once"));
+            if (name == "drive" && !options.drive.empty())
+                return Invalid(_("option --drive can be given only once"));
             if (name == "recursive") options.recursive = true;
             else if (name == "dry-run") options.dryRun = true;
             else if (name == "verify") options.verify = true;
@@ -92,6 +109,9 @@ WipeOptions WipeOptions::Parse(const std::vector<wxString>& args)
             else if (name == "version") version = true;
             else if (name == "free-space") options.freeSpaceFolder = value;
             else if (name == "report") options.reportFile = value;
+            else if (name == "drive") options.drive = value;
+            else if (name == "list-drives") options.listDrives = true;
+            else if (name == "certificate") options.certificateFile = value;
             else if (name == "method") {
                 if (value == "random") options.method = WipeMethod::Random;
                 else if (value == "dod") options.method = WipeMethod::DoD;
@@ -118,10 +138,31 @@ WipeOptions WipeOptions::Parse(const std::vector<wxString>& args)
         }
         options.paths.push_back(arg);
     }
+    const bool wholeDrive = options.listDrives || !options.drive.empty();
     if (help)
         options.action = Action::Help;
     else if (version)
         options.action = Action::Version;
+#ifdef __WINDOWS__
+    else if (wholeDrive)
+        return Invalid(_("Wiping a whole drive is not available on Windows yet."));
+#endif
+    else if (wholeDrive && (!options.paths.empty() || !options.namesFrom.empty() || !options.freeSpaceFolder.empty()
+                            || options.trash))
+        return Invalid(_("--drive and --list-drives go without files, --free-space and --trash"));
+    else if (options.listDrives && !options.drive.empty())
+        return Invalid(_("--list-drives goes without --drive"));
+    else if (!options.confirmedName.empty() && options.drive.empty())
+        return Invalid(_("--yes-wipe-NAME confirms a --drive"));
+    else if (!options.certificateFile.empty() && options.drive.empty())
+        return Invalid(_("--certificate records a --drive wipe"));
+    else if (!options.certificateFile.empty() && options.dryRun)
+        return Invalid(_("--certificate records a real wipe, not a dry run"));
+    else if (!options.drive.empty() && !options.reportFile.empty())
+        return Invalid(_("--report records files and free space; a drive has --certificate"));
+    else if (wholeDrive) {
+        // Checked by DriveCommand against the drive itself.
+    }
     // As du and wc: a name both in the list and after it would be ambiguous
     // (a forgotten * would wipe more than the list).
     else if (!options.namesFrom.empty() && !options.paths.empty())
@@ -159,6 +200,11 @@ wxString WipeOptions::Usage()
         {"  -z, --zero             ", wxTRANSLATE("add a last pass of zeros, so that the wipe does not show")},
         {"  -f, --force            ", wxTRANSLATE("make a read-only file of yours writable to wipe it")},
         {"      --verify           ", wxTRANSLATE("read each file's last pass back from the device")},
+        {"      --list-drives      ", wxTRANSLATE("list the drives, and why any of them cannot be wiped")},
+        {"      --drive DEVICE     ", wxTRANSLATE("wipe the whole drive DEVICE (/dev/sdb): every block, then discard")},
+        {"      --yes-wipe-NAME    ", wxTRANSLATE("confirm --drive with the drive's name (sdb) where no terminal asks")},
+        {"      --verify=HOW       ", wxTRANSLATE("for --drive: all (the default), sample (10 %) or none read back")},
+        {"      --certificate FILE ", wxTRANSLATE("for --drive: write a certificate of the wipe to FILE")},
         {"      --keep-traces      ", wxTRANSLATE("leave the thumbnails and recent-files entries of wiped files")},
         {"  -q, --quiet            ", wxTRANSLATE("no progress and no summary; refusals are still listed")},
         {"  -v, --verbose          ", wxTRANSLATE("name each pass over each file as it begins")},
@@ -166,6 +212,7 @@ wxString WipeOptions::Usage()
         {"  -h, --help             ", wxTRANSLATE("print this help and exit")},
     };
     wxString text = _("Usage: vorlix-wipe [OPTION]... [--] PATH...") + "\n"
+                    + _("  or:  vorlix-wipe [OPTION]... --drive DEVICE") + "\n"
                     + _("Overwrite each file in place, synced to the device, then delete it.") + "\n\n";
     for (const auto& line : lines)
         text += line.option + wxGetTranslation(line.description) + "\n";

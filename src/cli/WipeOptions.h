@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "engine/DriveWiper.h"
 #include "engine/WipeMethod.h"
 
 #include <wx/string.h>
@@ -31,6 +32,15 @@ public:
     wxString reportFile;       // empty: no report
     wxString namesFrom;        // --files0-from: a list of NUL-ended names ("-": standard input); empty: none
     std::vector<wxString> paths;
+
+    // A whole drive: --list-drives, or --drive DEVICE with its name again in
+    // --yes-wipe-NAME (needed where standard input is no terminal).
+    bool listDrives = false;
+    wxString drive;
+    wxString confirmedName;
+    // --verify=all|sample|none; a bare --verify is all (and, for files, on).
+    DriveWiper::Verification driveVerify = DriveWiper::Verification::All;
+    wxString certificateFile;  // empty: no certificate
 
     // args without the program's name. Short flags may be bundled (-rq); an
     // option's value may follow as the next argument or after '='; "--" ends

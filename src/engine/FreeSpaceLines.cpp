@@ -105,6 +105,26 @@ bool Flag(const std::string& value, bool& flag)
 
 }  // namespace
 
+std::string FreeSpaceLines::EscapedText(const wxString& text)
+{
+    return Escape(text);
+}
+
+bool FreeSpaceLines::TextFrom(const std::string& value, wxString& text)
+{
+    return Unescape(value, text);
+}
+
+bool FreeSpaceLines::NumberFrom(const std::string& value, uint64_t& number)
+{
+    return Number(value, number);
+}
+
+bool FreeSpaceLines::FlagFrom(const std::string& value, bool& flag)
+{
+    return Flag(value, flag);
+}
+
 std::string FreeSpaceLines::Progress(uint64_t done, uint64_t total)
 {
     return "progress " + std::to_string(done) + " " + std::to_string(total) + "\n";

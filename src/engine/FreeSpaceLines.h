@@ -16,6 +16,14 @@ public:
     static std::string Progress(uint64_t done, uint64_t total);
     static std::string Result(const FreeSpaceWiper::Result& result);
 
+    // The pieces of a line's value, shared with DriveLines: a text escaped
+    // and back (false for a bad escape or bytes that are not UTF-8), a
+    // number without a sign or leading zeros, and a flag of 0 or 1.
+    static std::string EscapedText(const wxString& text);
+    static bool TextFrom(const std::string& value, wxString& text);
+    static bool NumberFrom(const std::string& value, uint64_t& number);
+    static bool FlagFrom(const std::string& value, bool& flag);
+
     // Takes one line without its newline; false when it is malformed (an
     // unknown or repeated field, a bad number or escape, anything after
     // "end"), after which every further line is refused too.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <thread>
 
 // The calling thread's ThreadRandom stream, made a window ahead on a thread
@@ -32,16 +33,23 @@ public:
 
     // A window's size: a whole write call of FileOverwriter.
     static constexpr size_t windowSize = 1 << 20;
+    // Where a window starts: a request of windowSize bytes after others of
+    // that size gets its bytes at such a boundary, ready for a write that
+    // bypasses the page cache (DriveWiper).
+    static constexpr size_t windowAlignment = 4096;
     // Requests this large (a file of more than a few write calls) start the
     // thread and have the next window made; smaller ones cost less made in
     // line than handed across.
     static constexpr size_t aheadFrom = 64 << 10;
 
 private:
+    struct Aligned {
+        void operator()(unsigned char* bytes) const { ::operator delete[](bytes, std::align_val_t(windowAlignment)); }
+    };
     // A stretch of the stream, from stream offset start on.
     struct Window {
         enum class Stage { Free, Ordered, Ready };
-        std::unique_ptr<unsigned char[]> bytes;
+        std::unique_ptr<unsigned char[], Aligned> bytes;
         uint64_t start = 0;
         size_t length = 0;
         uint32_t state = 0;  // the generator's state before its first byte

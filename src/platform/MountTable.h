@@ -14,6 +14,7 @@ public:
         std::string type;          // "ext4"
         std::string source;        // "/dev/sda2", or what the filesystem names there
         std::string superOptions;  // the filesystem's own options ("rw,data=journal")
+        uint64_t device = 0;       // the filesystem's device number, as mountinfo gives it
     };
 
     // Every mount of the filesystem on this device number, in the kernel's order.

@@ -3,6 +3,7 @@
 
 #include <sys/sysmacros.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -43,6 +44,9 @@ std::vector<MountTable::Mount> Read(const std::string& wanted)
         rest >> mount.type >> mount.source >> mount.superOptions;
         mount.source = Unescape(mount.source);
         mount.mountPoint = Unescape(mountPoint);
+        unsigned high = 0, low = 0;
+        if (std::sscanf(numbers.c_str(), "%u:%u", &high, &low) == 2)
+            mount.device = makedev(high, low);
         mounts.push_back(mount);
     }
     return mounts;

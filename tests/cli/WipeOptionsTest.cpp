@@ -90,6 +90,34 @@ TEST(WipeOptions, RefusesWhatItCannotDoBeforeAnythingIsTouched)
     EXPECT_EQ(Parse({"--version"}).action, WipeOptions::Action::Version);
 }
 
+TEST(WipeOptions, ReadsAWholeDriveWipeBesideTheFilesVerifyFlag)
+{
+    const WipeOptions a = Parse({"--drive", "/dev/loop3", "--yes-wipe-loop3", "--verify=sample", "--certificate=c.json"});
+    EXPECT_EQ(a.action, WipeOptions::Action::Wipe) << a.error;
+    EXPECT_EQ(a.drive, "/dev/loop3");
+    EXPECT_EQ(a.confirmedName, "loop3");
+    EXPECT_EQ(a.driveVerify, DriveWiper::Verification::Sample);
+    EXPECT_EQ(a.certificateFile, "c.json");
+    EXPECT_EQ(Parse({"--drive=/dev/sdb", "--verify=none"}).driveVerify, DriveWiper::Verification::None);
+    EXPECT_EQ(Parse({"--drive=/dev/sdb"}).driveVerify, DriveWiper::Verification::All);
+    EXPECT_EQ(Parse({"--list-drives"}).action, WipeOptions::Action::Wipe);
+    // A bare --verify is still the files' flag, and a word after it still a path.
+    const WipeOptions files = Parse({"--verify", "all"});
+    EXPECT_TRUE(files.verify);
+    EXPECT_EQ(files.paths, std::vector<wxString>{"all"});
+    // The confirmation is never taken from a shortened or guessed name, and
+    // a drive goes alone.
+    for (const std::vector<wxString>& args : std::vector<std::vector<wxString>>{
+             {"--drive", "/dev/sdb", "x"}, {"--drive", "/dev/sdb", "--free-space", "/"}, {"--yes-wipe-sdb", "x"},
+             {"--drive", "/dev/sdb", "--verify=most"}, {"--list-drives", "--drive", "/dev/sdb"},
+             {"--drive", "/dev/sdb", "-n", "--certificate", "c"}, {"--certificate", "c", "x"},
+             {"--drive", "/dev/sdb", "--yes-wipe-sdb", "--yes-wipe-sdc"}, {"--drive", "/dev/sdb", "--yes-wipe-sdb=1"},
+             {"--drive", "/dev/sdb", "--report", "r"}, {"--drive"}}) {
+        const WipeOptions options = Parse(args);
+        EXPECT_EQ(options.action, WipeOptions::Action::Invalid) << wxJoin(wxArrayString(args.size(), args.data()), ' ');
+    }
+}
+
 TEST(ProgressLine, SaysFilesBytesRateAndTimeLeftOnlyWhenKnown)
 {
     EXPECT_EQ(ProgressLine::Text(3, 10, 100 << 20, 400 << 20, 2000),

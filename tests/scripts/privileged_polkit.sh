@@ -110,6 +110,11 @@ check "granted: polkitd starts" polkit YES
 pkaction --verbose --action-id org.vorlix.free-space >"$tmp/pkaction" 2>&1
 check "pkaction lists the action and the program it runs" \
     grep -q 'exec.path -> /usr/libexec/vorlix/vorlix-privileged' "$tmp/pkaction"
+# A whole drive is wiped only after an administrator's password, every time.
+pkaction --verbose --action-id org.vorlix.wipe-drive >"$tmp/pkaction.drive" 2>&1
+check "the drive's action runs wipe-drive and always asks for an administrator" bash -c "
+    grep -q 'exec.argv1 -> wipe-drive' '$tmp/pkaction.drive' &&
+    test \$(grep -c -E 'implicit (any|inactive|active): +auth_admin$' '$tmp/pkaction.drive') -eq 3"
 # The authentication dialog in the user's language, from Vorlix's catalogs.
 mkdir -p /usr/share/locale/de/LC_MESSAGES
 install -m 644 "$build/share/locale/de/LC_MESSAGES/vorlix.mo" /usr/share/locale/de/LC_MESSAGES/

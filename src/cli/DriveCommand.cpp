@@ -6,9 +6,8 @@
 #include "cli/WipeCommand.h"
 #include "engine/ByteSize.h"
 #include "engine/ConsoleText.h"
+#include "engine/DriveCertificate.h"
 #include "engine/DriveRun.h"
-#include "engine/JsonText.h"
-#include "platform/WholeFile.h"
 
 #include <wx/stopwatch.h>
 #include <wx/translation.h>
@@ -26,24 +25,12 @@ namespace {
 const long pollMs = 10;
 const long progressEveryMs = 500;
 
-std::string Iso(const wxDateTime& time)
-{
-    return time.IsValid() ? std::string(time.Format("%Y-%m-%dT%H:%M:%SZ", wxDateTime::UTC).ToUTF8()) : std::string();
-}
-
-bool WriteJson(const DriveWipeFacts& facts, const wxString& file, wxString& error)
-{
-    return WholeFile::Write(file, DriveCommand::CertificateJson(facts), error) == WholeFile::Result::Done;
-}
-
 wxString Padded(const wxString& text, size_t width)
 {
     return text.length() >= width ? text + " " : text + wxString(' ', width - text.length());
 }
 
 }  // namespace
-
-std::function<bool(const DriveWipeFacts&, const wxString&, wxString&)> DriveCommand::writeCertificate = WriteJson;
 
 DriveCommand::DriveCommand(const WipeOptions& options, std::ostream& out, std::ostream& err)
     : options(options), out(out), err(err)
@@ -144,7 +131,7 @@ int DriveCommand::Wipe(const DriveList::Drive& drive)
         return WipeCommand::SomeNotWiped;
     }
     wxString error;
-    if (!options.certificateFile.empty() && WholeFile::Check(options.certificateFile, error) != WholeFile::Result::Done) {
+    if (!options.certificateFile.empty() && !DriveCertificate::CanSave(options.certificateFile, error)) {
         Complain(wxString::Format(_("Not wiped: the certificate cannot be written (%s): %s"), error,
                                   options.certificateFile));
         return WipeCommand::UsageError;
@@ -167,7 +154,7 @@ int DriveCommand::Wipe(const DriveList::Drive& drive)
     }
     // Refused at the opening: nothing was written, and nothing to certify.
     if (!options.certificateFile.empty() && result.refusals.empty()
-        && !writeCertificate(result.facts, options.certificateFile, error)) {
+        && !DriveCertificate::Save(result.facts, options.certificateFile, error)) {
         Complain(wxString::Format(_("Certificate not written (%s): %s"), error, options.certificateFile));
         status = WipeCommand::SomeNotWiped;
     }
@@ -201,40 +188,6 @@ bool DriveCommand::Follow(DriveRun& run)
     if (shown)
         err << "\r\x1b[K" << std::flush;
     return stopped || StopSignals::Received();
-}
-
-std::string DriveCommand::CertificateJson(const DriveWipeFacts& f)
-{
-    using JsonText::Quoted;
-    const auto flag = [](bool b) { return std::string(b ? "true" : "false"); };
-    std::string json = "{\n";
-    json += "  \"device\": " + Quoted(f.device) + ",\n";
-    json += "  \"name\": " + Quoted(f.name) + ",\n";
-    json += "  \"manufacturer\": " + Quoted(f.manufacturer) + ",\n";
-    json += "  \"model\": " + Quoted(f.model) + ",\n";
-    json += "  \"serial\": " + Quoted(f.serial) + ",\n";
-    json += "  \"bus\": " + Quoted(f.bus) + ",\n";
-    json += "  \"media\": " + Quoted(f.media) + ",\n";
-    json += "  \"size\": " + std::to_string(f.size) + ",\n";
-    json += "  \"method\": " + Quoted(f.method == WipeMethod::DoD ? "dod" : "random") + ",\n";
-    json += "  \"passes\": " + std::to_string(f.passes) + ",\n";
-    json += "  \"pattern\": " + Quoted(f.pattern) + ",\n";
-    json += "  \"verification\": " + Quoted(f.verification) + ",\n";
-    json += "  \"verified\": " + flag(f.verified) + ",\n";
-    json += "  \"verify_result\": " + Quoted(f.verifyResult) + ",\n";
-    json += "  \"discarded\": " + flag(f.discarded) + ",\n";
-    json += "  \"discard_kind\": " + JsonText::OrNull(f.discardKind) + ",\n";
-    json += "  \"start\": " + Quoted(Iso(f.start)) + ",\n";
-    json += "  \"end\": " + Quoted(Iso(f.end)) + ",\n";
-    json += "  \"complete\": " + flag(f.complete) + ",\n";
-    json += "  \"bytes_written\": " + std::to_string(f.bytesWritten) + ",\n";
-    json += "  \"passes_done\": " + std::to_string(f.passesDone) + ",\n";
-    json += "  \"reached\": " + std::to_string(f.reached) + ",\n";
-    json += "  \"stop_reason\": " + JsonText::OrNull(f.stopReason) + ",\n";
-    json += "  \"host\": " + Quoted(f.host) + ",\n";
-    json += "  \"operator\": " + Quoted(f.operatorName) + ",\n";
-    json += "  \"tool\": " + Quoted(f.toolVersion) + "\n";
-    return json + "}\n";
 }
 
 void DriveCommand::Say(const wxString& text)

@@ -7,7 +7,6 @@
 
 #include <wx/string.h>
 
-#include <functional>
 #include <iosfwd>
 #include <string>
 
@@ -21,13 +20,6 @@ class DriveCommand {
 public:
     DriveCommand(const WipeOptions& options, std::ostream& out, std::ostream& err);
     int Run();
-
-    // Writes the certificate of a finished wipe to file; false with the
-    // reason in error. Replaceable, for a fuller certificate than the JSON
-    // written here.
-    static std::function<bool(const DriveWipeFacts& facts, const wxString& file, wxString& error)> writeCertificate;
-    // The JSON written when nothing else is set: every fact, no signature.
-    static std::string CertificateJson(const DriveWipeFacts& facts);
 
 private:
     int ListDrives();

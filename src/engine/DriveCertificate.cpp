@@ -209,14 +209,29 @@ std::vector<CertificatePdf::Line> DriveCertificate::Lines(const DriveWipeFacts& 
     return lines;
 }
 
+namespace {
+
+// The name without a .pdf or .json ending, which either of the two may be given by.
+wxString Stem(const wxString& file)
+{
+    const wxString lower = file.Lower();
+    if (lower.EndsWith(".pdf"))
+        return file.Left(file.length() - 4);
+    if (lower.EndsWith(".json"))
+        return file.Left(file.length() - 5);
+    return file;
+}
+
+}  // namespace
+
 wxString DriveCertificate::PdfPath(const wxString& file)
 {
-    return file.Lower().EndsWith(".pdf") ? file : file + ".pdf";
+    return file.Lower().EndsWith(".pdf") ? file : Stem(file) + ".pdf";
 }
 
 wxString DriveCertificate::JsonPath(const wxString& file)
 {
-    return (file.Lower().EndsWith(".pdf") ? file.Left(file.length() - 4) : file) + ".json";
+    return file.Lower().EndsWith(".json") ? file : Stem(file) + ".json";
 }
 
 namespace {

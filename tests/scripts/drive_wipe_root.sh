@@ -102,10 +102,13 @@ check "what is left is not zeros" test "$(tr -d '\0' <"$tmp/ramfs/marked.img" | 
 check "the certificate holds the drive and the outcome" python3 - "$tmp/cert.json" "$tmp/ramfs/marked.img" <<'PY'
 import json, sys
 c = json.load(open(sys.argv[1]))
-assert c["complete"] and c["verified"] and c["verification"] == "all", c
-assert c["serial"] == sys.argv[2] and c["bus"] == "loop" and c["size"] == 48 << 20, c
-assert c["bytes_written"] == 48 << 20 and not c["discarded"], c
+assert c["status"] == "complete" and c["verification"]["verified"] and c["verification"]["method"] == "all", c
+d = c["drive"]
+assert d["serial"] == sys.argv[2] and d["bus"] == "loop" and d["size"] == 48 << 20, c
+assert c["progress"]["bytes_written"] == 48 << 20 and not c["discard"]["done"], c
 PY
+check "the certificate's PDF beside it prints the JSON's SHA-256" \
+    grep -q "$(sha256sum "$tmp/cert.json" | cut -c1-64)" <(pdftotext "$tmp/cert.pdf" - | tr -d ' \n')
 
 # Stopped by a signal: status 130, and the end says how far it got.
 fill_marked "$tmp/stopped.img" $((512 << 20))

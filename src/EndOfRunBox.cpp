@@ -6,12 +6,32 @@
 #include <wx/msgdlg.h>
 #include <wx/translation.h>
 
+#include "engine/DriveWipeFacts.h"
 #include "engine/RunRecord.h"
 #include "platform/NativePath.h"
 
-void EndOfRunBox::Show(const WipeRun::Outcome& outcome, const RunRecord* record)
+namespace {
+
+// The one call into the certificate's writer (PDF and its JSON beside it).
+// CERTIFICATE: to be wired to DriveCertificate's Save once it is merged.
+bool WriteCertificate(const DriveWipeFacts&, const wxString&, wxString& error)
+{
+    error = _("This build cannot write certificates.");
+    return false;
+}
+
+}  // namespace
+
+void EndOfRunBox::Show(const WipeRun::Outcome& outcome, const RunRecord* record, const DriveWipeFacts* drive)
 {
     const long icon = outcome.clean ? wxICON_INFORMATION : wxICON_WARNING;
+    if (drive) {
+        wxMessageDialog box(nullptr, outcome.message, outcome.caption, wxOK | wxHELP | icon);
+        box.SetHelpLabel(_("&Save certificate..."));
+        if (box.ShowModal() == wxID_HELP)
+            SaveCertificate(*drive);
+        return;
+    }
     if (!record) {
         wxMessageBox(outcome.message, outcome.caption, wxOK | icon);
         return;
@@ -39,5 +59,26 @@ bool EndOfRunBox::SaveReport(const RunRecord& record)
     wxMessageBox(_("The report could not be saved:") + "\n" + NativePath::Display(dialog.GetPath())
                      + (error.empty() ? "" : "\n\n" + error),
                  _("Save report"), wxOK | wxICON_ERROR);
+    return false;
+}
+
+bool EndOfRunBox::SaveCertificate(const DriveWipeFacts& facts)
+{
+    const wxString name = "vorlix-certificate-" + facts.name + "-"
+                          + (facts.start.IsValid() ? facts.start : wxDateTime::Now()).Format("%Y%m%d-%H%M%S") + ".pdf";
+    wxFileDialog dialog(nullptr, _("Save certificate"), wxEmptyString, name, _("PDF certificate (*.pdf)|*.pdf"),
+                        wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    if (dialog.ShowModal() == wxID_CANCEL)
+        return false;
+    wxString path = NativePath::FromToolkit(dialog.GetPath());
+    // The JSON twin is named after the PDF: the name must end as one.
+    if (!path.empty() && !path.Lower().EndsWith(".pdf"))
+        path += ".pdf";
+    wxString error;
+    if (!path.empty() && WriteCertificate(facts, path, error))
+        return true;
+    wxMessageBox(_("The certificate could not be saved:") + "\n" + NativePath::Display(path)
+                     + (error.empty() ? "" : "\n\n" + error),
+                 _("Save certificate"), wxOK | wxICON_ERROR);
     return false;
 }

@@ -46,6 +46,10 @@ public:
     // target: a folder, or a device or image that is not mounted.
     bool WipeFreeSpace(const wxString& target);
     bool IsWipingFreeSpace() const;
+    // Asks which drive to wipe whole and starts it; false when declined or
+    // not started.
+    bool WipeDrive();
+    bool IsWipingDrive() const;
     // The share of a run that is done, as the gauge and status bar show it;
     // total must not be 0.
     static double ProgressPercentage(wxULongLong processed, wxULongLong total, bool finished);
@@ -61,6 +65,8 @@ public:
     wxComboBox* algorithmChoice = nullptr;
     wxButton* aboutButton = nullptr;
     wxButton* freeSpaceButton = nullptr;
+    // None on Windows.
+    wxButton* driveButton = nullptr;
     wxButton* startButton = nullptr;
     wxButton* closeButton = nullptr;
     wxGauge* progressGauge = nullptr;
@@ -69,6 +75,7 @@ public:
 private:
     void OnAbout(wxCommandEvent& event);
     void OnWipeFreeSpace(wxCommandEvent& event);
+    void OnWipeDrive(wxCommandEvent& event);
     void OnClose(wxCommandEvent& event);
     void OnStartWipe(wxCommandEvent& event);
     void OnAlgorithmChanged(wxCommandEvent& event);

@@ -87,6 +87,11 @@ void MainFrameLayout::Build(MainFrame& frame)
     frame.freeSpaceButton =
         new wxButton(&frame, wxID_ANY, _("&Wipe free space..."), wxDefaultPosition, wxDefaultSize, 0);
     buttonRow->Add(frame.freeSpaceButton, 0, wxALL, 5);
+#ifndef __WXMSW__
+    // Windows gets no whole-drive wipe: DriveList finds nothing there.
+    frame.driveButton = new wxButton(&frame, wxID_ANY, _("Wipe &drive..."), wxDefaultPosition, wxDefaultSize, 0);
+    buttonRow->Add(frame.driveButton, 0, wxALL, 5);
+#endif
     buttonRow->Add(0, 0, 1, wxEXPAND, 5);
     frame.startButton = new wxButton(&frame, wxID_ANY, _("&Start Wipe!"), wxDefaultPosition, wxDefaultSize, 0);
     buttonRow->Add(frame.startButton, 0, wxALL, 5);

@@ -30,9 +30,13 @@ MainFrame::MainFrame(const wxString& title)
     wipeQueue.SetMethod(WipeMethod::Random);
 
     queueEditor = std::make_unique<QueueEditor>(*this);
+#ifdef __WXMSW__
     freeSpaceButton->Bind(wxEVT_BUTTON, &MainFrame::OnWipeFreeSpace, this);
-    if (driveButton)
-        driveButton->Bind(wxEVT_BUTTON, &MainFrame::OnWipeDrive, this);
+#else
+    freeSpaceButton->Bind(wxEVT_BUTTON, &MainFrame::OnDrivesButton, this);
+    Bind(wxEVT_MENU, &MainFrame::OnWipeFreeSpace, this, WIPE_FREE_SPACE_ID);
+    Bind(wxEVT_MENU, &MainFrame::OnWipeDrive, this, WIPE_DRIVE_ID);
+#endif
     aboutButton->Bind(wxEVT_BUTTON, &MainFrame::OnAbout, this);
     closeButton->Bind(wxEVT_BUTTON, &MainFrame::OnClose, this);
     startButton->Bind(wxEVT_BUTTON, &MainFrame::OnStartWipe, this);
@@ -70,8 +74,6 @@ void MainFrame::SetControlsEnabled(bool enabled)
         focusBeforeDisabling = FindFocus();
     for (wxWindow* control : controls)
         control->Enable(enabled);
-    if (driveButton)
-        driveButton->Enable(enabled);
     if (enabled && focusBeforeDisabling) {
         // The toolkit may still name the control it lost the focus from.
         if (focusBeforeDisabling->IsEnabled() && (!HasKeyboardFocus() || FindFocus() == focusBeforeDisabling))
@@ -150,6 +152,11 @@ bool MainFrame::IsWipingFreeSpace() const
     const WipeRun* const now = run.get();
     return dynamic_cast<const FreeSpaceRun*>(now) || dynamic_cast<const VolumeRun*>(now) ||
            dynamic_cast<const AdminFreeSpaceRun*>(now);
+}
+
+void MainFrame::OnDrivesButton(wxCommandEvent&)
+{
+    MainFrameLayout::ShowDrivesMenu(*this);
 }
 
 void MainFrame::OnWipeDrive(wxCommandEvent&)

@@ -19,6 +19,9 @@ class QueueListCtrl;
 class WipeRun;
 
 constexpr int PROGRESS_TIMER_ID = 1001;
+// The Drives button's menu entries.
+constexpr int WIPE_FREE_SPACE_ID = 1002;
+constexpr int WIPE_DRIVE_ID = 1003;
 
 // The program's one window: the wipe queue, its controls and the run's progress.
 // It wires the controls to the queue and to a WipeRun and shows what they say.
@@ -64,9 +67,9 @@ public:
     wxButton* removeButton = nullptr;
     wxComboBox* algorithmChoice = nullptr;
     wxButton* aboutButton = nullptr;
+    // "Wipe free space..."; where drives can be wiped (not on Windows),
+    // "Drives...", whose menu offers that and the whole-drive wipe.
     wxButton* freeSpaceButton = nullptr;
-    // None on Windows.
-    wxButton* driveButton = nullptr;
     wxButton* startButton = nullptr;
     wxButton* closeButton = nullptr;
     wxGauge* progressGauge = nullptr;
@@ -76,6 +79,7 @@ private:
     void OnAbout(wxCommandEvent& event);
     void OnWipeFreeSpace(wxCommandEvent& event);
     void OnWipeDrive(wxCommandEvent& event);
+    void OnDrivesButton(wxCommandEvent& event);
     void OnClose(wxCommandEvent& event);
     void OnStartWipe(wxCommandEvent& event);
     void OnAlgorithmChanged(wxCommandEvent& event);

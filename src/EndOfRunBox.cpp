@@ -6,21 +6,10 @@
 #include <wx/msgdlg.h>
 #include <wx/translation.h>
 
+#include "engine/DriveCertificate.h"
 #include "engine/DriveWipeFacts.h"
 #include "engine/RunRecord.h"
 #include "platform/NativePath.h"
-
-namespace {
-
-// The one call into the certificate's writer (PDF and its JSON beside it).
-// CERTIFICATE: to be wired to DriveCertificate's Save once it is merged.
-bool WriteCertificate(const DriveWipeFacts&, const wxString&, wxString& error)
-{
-    error = _("This build cannot write certificates.");
-    return false;
-}
-
-}  // namespace
 
 void EndOfRunBox::Show(const WipeRun::Outcome& outcome, const RunRecord* record, const DriveWipeFacts* drive)
 {
@@ -70,14 +59,11 @@ bool EndOfRunBox::SaveCertificate(const DriveWipeFacts& facts)
                         wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() == wxID_CANCEL)
         return false;
-    wxString path = NativePath::FromToolkit(dialog.GetPath());
-    // The JSON twin is named after the PDF: the name must end as one.
-    if (!path.empty() && !path.Lower().EndsWith(".pdf"))
-        path += ".pdf";
+    const wxString path = NativePath::FromToolkit(dialog.GetPath());
     wxString error;
-    if (!path.empty() && WriteCertificate(facts, path, error))
+    if (!path.empty() && DriveCertificate::Save(facts, path, error))
         return true;
-    wxMessageBox(_("The certificate could not be saved:") + "\n" + NativePath::Display(path)
+    wxMessageBox(_("The certificate could not be saved:") + "\n" + NativePath::Display(dialog.GetPath())
                      + (error.empty() ? "" : "\n\n" + error),
                  _("Save certificate"), wxOK | wxICON_ERROR);
     return false;

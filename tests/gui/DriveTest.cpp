@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "DriveTarget.h"
+#include "EndOfRunBox.h"
 #include "MainFrame.h"
 #include "support/GuiHarness.h"
 #include "support/LoopFilesystem.h"
@@ -124,6 +125,15 @@ const ShownMessage* Box(const wxString& caption)
         if (box.caption == caption)
             return &box;
     return nullptr;
+}
+
+// The certificate's printed text, as pdftotext reads it.
+std::string PdfText(const std::string& pdf)
+{
+    const std::string text = pdf + ".txt";
+    if (std::system(("pdftotext '" + pdf + "' '" + text + "'").c_str()) != 0)
+        return std::string();
+    return ReadFile(text);
 }
 
 // The Drives button's "Wipe a whole drive..." entry.
@@ -254,7 +264,14 @@ TEST(DriveWipe, ListsTheDrivesWithWhyNotAsksForTheNameAndWipesAllOfIt)
     EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "Completed");
     EXPECT_TRUE(frame->freeSpaceButton->IsEnabled());
     EXPECT_EQ(own.Markers(), 0u);
-    EXPECT_TRUE(PumpUntil([&] { return Exists(certificate); }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return Exists(certificate); }, 3000));
+    const std::string printed = PdfText(certificate);
+    EXPECT_NE(printed.find("Certificate of Sanitization"), std::string::npos) << printed;
+    EXPECT_NE(printed.find(own.device), std::string::npos) << printed;
+    EXPECT_NE(printed.find(own.backing), std::string::npos) << printed;
+    EXPECT_EQ(printed.find("Incomplete"), std::string::npos) << printed;
+    const std::string json = ReadFile(own.dir.Path() + "/certificate.json");
+    EXPECT_NE(json.find("\"status\": \"complete\""), std::string::npos) << json;
 }
 
 // Closing during a drive's wipe asks first, naming the drive; Stop leaves it
@@ -268,15 +285,13 @@ TEST(DriveWipe, StopLeavesTheDrivePartlyWipedAndClosingAsksFirst)
 
     Frame frame;
     Dialogs().messages.clear();
-    // No to closing, then Save certificate... at the end, cancelled.
+    // No to closing, then Save certificate... at the end.
     Dialogs().answers = {wxID_NO, wxID_HELP};
-    bool offered = false;
+    const std::string certificate = own.dir.Path() + "/stopped.pdf";
     Dialogs().onOtherDialog = [&](wxDialog* dialog) {
         auto* target = dynamic_cast<DriveTarget*>(dialog);
-        if (!target) {
-            offered = dynamic_cast<wxFileDialog*>(dialog) != nullptr;
-            return int(wxID_CANCEL);
-        }
+        if (!target)
+            return SaveAs(dialog, certificate);
         const long mine = Row(*target, own.Name());
         if (mine < 0)
             return int(wxID_CANCEL);
@@ -301,10 +316,26 @@ TEST(DriveWipe, StopLeavesTheDrivePartlyWipedAndClosingAsksFirst)
     EXPECT_TRUE(end.message.StartsWith("Drive " + own.device + " not completely wiped: ")) << end.message;
     EXPECT_TRUE(end.message.Contains("Stopped before the end.")) << end.message;
     EXPECT_TRUE(end.style & wxICON_WARNING);
-    EXPECT_TRUE(offered) << "no certificate offered for a stopped run";
+    ASSERT_TRUE(Exists(certificate)) << "no certificate of a stopped run";
+    const std::string printed = PdfText(certificate);
+    EXPECT_NE(printed.find("Incomplete"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("not sanitized"), std::string::npos) << printed;
     EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "Stopped");
     EXPECT_GT(own.Markers(), 0u) << "stopped at once, yet all of it was wiped";
     ASSERT_TRUE(frame.frame);
+
+    // A certificate that cannot be written is said so, naming the file:
+    // a folder is in the way.
+    Dialogs().messages.clear();
+    const std::string nowhere = own.dir.Path() + "/taken.pdf";
+    ASSERT_EQ(::mkdir(nowhere.c_str(), 0755), 0);
+    Dialogs().onOtherDialog = [&](wxDialog* dialog) { return SaveAs(dialog, nowhere); };
+    EXPECT_FALSE(EndOfRunBox::SaveCertificate(DriveWipeFacts()));
+    ASSERT_EQ(Dialogs().messages.size(), 1u);
+    EXPECT_EQ(Dialogs().messages[0].caption, "Save certificate");
+    EXPECT_TRUE(Dialogs().messages[0].message.Contains("could not be saved:\n" + nowhere)) << Dialogs().messages[0].message;
+    EXPECT_TRUE(Dialogs().messages[0].style & wxICON_ERROR);
+    Dialogs().onOtherDialog = nullptr;
 }
 
 // An ordinary user's wipe of a drive, through vorlix-privileged and a real

@@ -28,26 +28,28 @@ dd if=/dev/zero of="$work/drive.img" bs=1M count="$mib" conv=fsync status=none
 # In direct-I/O mode the loop device reads and writes the file past the page
 # cache: every contender meets the disk, none a cached copy.
 loop=$(losetup --direct-io=on -f --show "$work/drive.img")
-name=${loop#/dev/}
+loopname=${loop#/dev/}
 # The guard: only ever this script's own loop device.
-[[ $loop =~ ^/dev/loop[0-9]+$ ]] && [ "$(cat "/sys/block/$name/loop/backing_file")" = "$work/drive.img" ] || {
+[[ $loop =~ ^/dev/loop[0-9]+$ ]] && [ "$(cat "/sys/block/$loopname/loop/backing_file")" = "$work/drive.img" ] || {
     echo "drive_bench.sh: $loop is not this script's loop device" >&2
     exit 1
 }
-# A discard would punch the backing file: the next pass would then write holes.
-echo 0 >"/sys/block/$name/queue/discard_max_bytes"
+# vorlix-wipe's discard at its end punches the backing file: it is allocated
+# again before each contender, so that none writes into holes.
 
 now() { date +%s.%N; }
 declare -A times
 timed() {
     local name=$1; shift
     local start end
+    fallocate -l "${mib}M" "$work/drive.img"
+    sync
     start=$(now)
     "$@" >/dev/null 2>"$work/err" || { echo "$name failed:"; cat "$work/err"; }
     end=$(now)
     times[$name]+="$(echo "$end - $start" | bc) "
 }
-vorlix() { "$wipe" -q --drive "$loop" "--yes-wipe-$name" --method random "$@"; }
+vorlix() { "$wipe" -q --drive "$loop" "--yes-wipe-$loopname" --method random "$@"; }
 dd_write() { dd if=/dev/zero of="$loop" bs=1M count="$mib" oflag=direct status=none; }
 # vorlix-wipe ends each pass with a flush of the drive's cache: so does this one.
 dd_write_sync() { dd if=/dev/zero of="$loop" bs=1M count="$mib" oflag=direct conv=fsync status=none; }

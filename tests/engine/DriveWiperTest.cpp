@@ -57,8 +57,12 @@ DriveWiper::Result Wipe(const std::string& path, WipeMethod method, DriveWiper::
     DriveWiper wiper(path, method, verification);
     wiper.Run();
     EXPECT_TRUE(wiper.IsFinished());
-    EXPECT_EQ(wiper.BytesDone(), wiper.TotalBytes());
-    return wiper.GetResult();
+    const DriveWiper::Result result = wiper.GetResult();
+    // What the progress counted to is what it said it would.
+    if (result.facts.complete) {
+        EXPECT_EQ(wiper.BytesDone(), wiper.TotalBytes());
+    }
+    return result;
 }
 
 struct HookReset {
@@ -215,8 +219,12 @@ TEST(DriveWiperOnALoopDevice, TheReadBackFromTheDeviceFindsAChangedByteAndATrueO
     DriveWiper::afterWrite = nullptr;
     const DriveWiper::Result good = Wipe(loop.Device(), WipeMethod::Random, DriveWiper::Verification::All);
     EXPECT_TRUE(good.facts.complete) << good.facts.stopReason;
-    EXPECT_TRUE(good.facts.discarded);
-    EXPECT_EQ(good.facts.discardKind, "discard");  // loop devices take no secure discard
+    // Where the loop device takes discards (the kernel keeps a setting of 0 made earlier).
+    const std::string queue = "/sys/block/" + loop.Device().substr(5) + "/queue/discard_max_bytes";
+    if (ReadFile(queue) != "0\n") {
+        EXPECT_TRUE(good.facts.discarded) << good.facts.discardNote;
+        EXPECT_EQ(good.facts.discardKind, "discard");  // loop devices take no secure discard
+    }
 }
 
 TEST(DriveWiper, ASampleIsAtLeastAThousandEvenlySpreadStretchesCoveringATenth)
@@ -288,10 +296,10 @@ TEST(DriveLines, AResultRoundTripsAndMalformedLinesAreRefused)
     EXPECT_EQ(read.refusals, result.refusals);
     EXPECT_FALSE(reader.Read("progress 1 2"));  // after the end
 
-    for (const std::string& bad : {"progress 1", "phase flying", "result", "size x"}) {
+    for (const char* bad : {"progress 1", "phase flying", "result", "size x"}) {
         DriveLines broken;
         bool ok = true;
-        for (const std::string& line : {std::string("result"), bad})
+        for (const std::string& line : {std::string("result"), std::string(bad)})
             ok = broken.Read(line) && ok;
         EXPECT_TRUE(!ok || !broken.Read("end")) << bad;
     }

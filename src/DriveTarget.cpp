@@ -79,7 +79,8 @@ DriveTarget::DriveTarget(wxWindow* parent, WipeMethod method)
 
     details = new wxStaticText(this, wxID_ANY, drives.empty() ? _("No drive was found.") : _("Choose a drive."));
     sizer->Add(details, 0, wxALL | wxEXPAND, 10);
-    namePrompt = new wxStaticText(this, wxID_ANY, wxString());
+    // Never empty: the field is named after it for screen readers.
+    namePrompt = new wxStaticText(this, wxID_ANY, _("To wipe a drive, type its name:"));
     sizer->Add(namePrompt, 0, wxLEFT | wxRIGHT | wxEXPAND, 10);
     nameField = new wxTextCtrl(this, wxID_ANY);
     nameField->Enable(false);
@@ -176,7 +177,7 @@ void DriveTarget::OnChanged(wxCommandEvent&)
 void DriveTarget::ShowSelection()
 {
     const DriveList::Drive* drive = Selected();
-    wxString text, prompt;
+    wxString text, prompt = _("To wipe a drive, type its name:");
     if (!drive) {
         text = _("Choose a drive.");
     } else if (!drive->refusals.empty()) {

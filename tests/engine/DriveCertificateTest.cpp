@@ -137,7 +137,7 @@ TEST(DriveCertificate, StatesEveryFactInBothFilesWithTheJsonsChecksumOnThePage)
 
     const std::string text = PdfText(dir.Path("cert.pdf"));
     const std::string start = json["started"].substr(1, 25), end = json["ended"].substr(1, 25);
-    for (const std::string& line :
+    for (const char* line :
          {"Certificate of Sanitization", "Device: /dev/sdz", "Manufacturer: Sämsung Électronique",
           "Model: Portable SSD Ωmega 1TB", "Serial number: S5XYNJ0R123456K", "(1000204886016 bytes)",
           "Interface: USB", "Media type: Flash memory", "Method: Clear, as NIST SP 800-88",
@@ -190,7 +190,7 @@ TEST(DriveCertificate, AStoppedWipeIsIncompleteWithHowFarItGotAndWhy)
     EXPECT_EQ(json["discard.done"], "false");
 
     const std::string text = PdfText(dir.Path("stopped.pdf"));
-    for (const std::string& line : {"this drive is not sanitized", "Status: Incomplete", "(41.1 %), 1 of 3 passes done",
+    for (const char* line : {"this drive is not sanitized", "Status: Incomplete", "(41.1 %), 1 of 3 passes done",
                                     "Reason: stopped by the user", "Discard: Not done: the wipe was stopped.",
                                     "SHA-256 of the JSON record stopped.json:"})
         EXPECT_TRUE(Has(text, line)) << line << "\n" << text;
@@ -220,7 +220,7 @@ TEST(DriveCertificate, AFailedVerificationSaysSoWithTheOffset)
     EXPECT_EQ(json["verification.mismatch_offset"], "7340032");
     EXPECT_EQ(json["status"], "\"incomplete\"");
     const std::string text = PdfText(dir.Path("failed.PDF"));
-    for (const std::string& line : {"Result: Failed: the byte at offset 7340032 differs",
+    for (const char* line : {"Result: Failed: the byte at offset 7340032 differs",
                                     "First differing byte: at offset 7340032", "Status: Incomplete"})
         EXPECT_TRUE(Has(text, line)) << line << "\n" << text;
 }

@@ -6,12 +6,21 @@
 #include <wx/msgdlg.h>
 #include <wx/translation.h>
 
+#include "engine/DriveCertificate.h"
+#include "engine/DriveWipeFacts.h"
 #include "engine/RunRecord.h"
 #include "platform/NativePath.h"
 
-void EndOfRunBox::Show(const WipeRun::Outcome& outcome, const RunRecord* record)
+void EndOfRunBox::Show(const WipeRun::Outcome& outcome, const RunRecord* record, const DriveWipeFacts* drive)
 {
     const long icon = outcome.clean ? wxICON_INFORMATION : wxICON_WARNING;
+    if (drive) {
+        wxMessageDialog box(nullptr, outcome.message, outcome.caption, wxOK | wxHELP | icon);
+        box.SetHelpLabel(_("&Save certificate..."));
+        if (box.ShowModal() == wxID_HELP)
+            SaveCertificate(*drive);
+        return;
+    }
     if (!record) {
         wxMessageBox(outcome.message, outcome.caption, wxOK | icon);
         return;
@@ -39,5 +48,23 @@ bool EndOfRunBox::SaveReport(const RunRecord& record)
     wxMessageBox(_("The report could not be saved:") + "\n" + NativePath::Display(dialog.GetPath())
                      + (error.empty() ? "" : "\n\n" + error),
                  _("Save report"), wxOK | wxICON_ERROR);
+    return false;
+}
+
+bool EndOfRunBox::SaveCertificate(const DriveWipeFacts& facts)
+{
+    const wxString name = "vorlix-certificate-" + facts.name + "-"
+                          + (facts.start.IsValid() ? facts.start : wxDateTime::Now()).Format("%Y%m%d-%H%M%S") + ".pdf";
+    wxFileDialog dialog(nullptr, _("Save certificate"), wxEmptyString, name, _("PDF certificate (*.pdf)|*.pdf"),
+                        wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    if (dialog.ShowModal() == wxID_CANCEL)
+        return false;
+    const wxString path = NativePath::FromToolkit(dialog.GetPath());
+    wxString error;
+    if (!path.empty() && DriveCertificate::Save(facts, path, error))
+        return true;
+    wxMessageBox(_("The certificate could not be saved:") + "\n" + NativePath::Display(dialog.GetPath())
+                     + (error.empty() ? "" : "\n\n" + error),
+                 _("Save certificate"), wxOK | wxICON_ERROR);
     return false;
 }

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "Main.h"
+#include "DriveTarget.h"
 #include "EndOfRunBox.h"
 #include "FreeSpaceTarget.h"
 #include "MainFrameLayout.h"
@@ -30,7 +31,13 @@ MainFrame::MainFrame(const wxString& title)
     wipeQueue.SetMethod(WipeMethod::Random);
 
     queueEditor = std::make_unique<QueueEditor>(*this);
+#ifdef __WXMSW__
     freeSpaceButton->Bind(wxEVT_BUTTON, &MainFrame::OnWipeFreeSpace, this);
+#else
+    freeSpaceButton->Bind(wxEVT_BUTTON, &MainFrame::OnDrivesButton, this);
+    Bind(wxEVT_MENU, &MainFrame::OnWipeFreeSpace, this, WIPE_FREE_SPACE_ID);
+    Bind(wxEVT_MENU, &MainFrame::OnWipeDrive, this, WIPE_DRIVE_ID);
+#endif
     aboutButton->Bind(wxEVT_BUTTON, &MainFrame::OnAbout, this);
     closeButton->Bind(wxEVT_BUTTON, &MainFrame::OnClose, this);
     startButton->Bind(wxEVT_BUTTON, &MainFrame::OnStartWipe, this);
@@ -146,6 +153,33 @@ bool MainFrame::IsWipingFreeSpace() const
     const WipeRun* const now = run.get();
     return dynamic_cast<const FreeSpaceRun*>(now) || dynamic_cast<const VolumeRun*>(now) ||
            dynamic_cast<const AdminFreeSpaceRun*>(now);
+}
+
+void MainFrame::OnDrivesButton(wxCommandEvent&)
+{
+    MainFrameLayout::ShowDrivesMenu(*this);
+}
+
+void MainFrame::OnWipeDrive(wxCommandEvent&)
+{
+    WipeDrive();
+}
+
+bool MainFrame::WipeDrive()
+{
+    if (IsWipeThreadAlive())
+        return false;
+    retiredRun.reset();
+    std::unique_ptr<WipeRun> next = DriveTarget::Ask(this, wipeQueue.Method());
+    if (!next)
+        return false;
+    SetStatusText(_("Wiping the drive..."), 0);
+    return StartRun(std::move(next));
+}
+
+bool MainFrame::IsWipingDrive() const
+{
+    return run && DriveTarget::IsDriveRun(*run);
 }
 
 void MainFrame::OnClose(wxCommandEvent&)
@@ -300,7 +334,7 @@ void MainFrame::StopRun()
 void MainFrame::EndRun()
 {
     progressTimer.Stop();
-    if (!IsWipingFreeSpace())
+    if (!IsWipingFreeSpace() && !IsWipingDrive())
         queueEditor->RemoveEmptiedTrash();
     // Kept past the box: its record can still be saved from there.
     const std::unique_ptr<WipeRun> ended = std::move(run);
@@ -326,7 +360,7 @@ void MainFrame::EndRun()
         }
         return;
     }
-    EndOfRunBox::Show(outcome, ended->Record());
+    EndOfRunBox::Show(outcome, ended->Record(), DriveTarget::FactsOf(*ended));
 }
 
 void MainFrame::AbandonRun()
@@ -351,9 +385,12 @@ void MainFrame::OnCloseWindow(wxCloseEvent& event)
     // modal loop would otherwise end the run under it.
     if (run && run->AsksBeforeClosing() && !stopping && event.CanVeto()) {
         progressTimer.Stop();
-        if (wxMessageBox(_("A wipe is running. Stop it now and close?\n\nThe file being overwritten "
-                           "is left partly overwritten; files not reached stay as they are."),
-                         _("Stop wiping?"), wxYES_NO | wxICON_QUESTION) != wxYES) {
+        const wxString question =
+            IsWipingDrive() ? _("A drive is being wiped. Stop it now and close?\n\nThe drive is left partly "
+                                "wiped: what was not reached yet stays readable.")
+                            : _("A wipe is running. Stop it now and close?\n\nThe file being overwritten "
+                                "is left partly overwritten; files not reached stay as they are.");
+        if (wxMessageBox(question, _("Stop wiping?"), wxYES_NO | wxICON_QUESTION) != wxYES) {
             progressTimer.Start(500, wxTIMER_CONTINUOUS);
             event.Veto();
             return;

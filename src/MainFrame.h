@@ -20,6 +20,9 @@ class QueueListCtrl;
 class WipeRun;
 
 constexpr int PROGRESS_TIMER_ID = 1001;
+// The Drives button's menu entries.
+constexpr int WIPE_FREE_SPACE_ID = 1002;
+constexpr int WIPE_DRIVE_ID = 1003;
 
 // The program's one window: the wipe queue, its controls and the run's progress.
 // It wires the controls to the queue and to a WipeRun and shows what they say.
@@ -47,6 +50,10 @@ public:
     // target: a folder, or a device or image that is not mounted.
     bool WipeFreeSpace(const wxString& target);
     bool IsWipingFreeSpace() const;
+    // Asks which drive to wipe whole and starts it; false when declined or
+    // not started.
+    bool WipeDrive();
+    bool IsWipingDrive() const;
     // The share of a run that is done, as the gauge and status bar show it;
     // total must not be 0.
     static double ProgressPercentage(wxULongLong processed, wxULongLong total, bool finished);
@@ -65,6 +72,8 @@ public:
     // cannot be done (Windows).
     wxCheckBox* verifyBox = nullptr;
     wxButton* aboutButton = nullptr;
+    // "Wipe free space..."; where drives can be wiped (not on Windows),
+    // "Drives...", whose menu offers that and the whole-drive wipe.
     wxButton* freeSpaceButton = nullptr;
     wxButton* startButton = nullptr;
     wxButton* closeButton = nullptr;
@@ -74,6 +83,8 @@ public:
 private:
     void OnAbout(wxCommandEvent& event);
     void OnWipeFreeSpace(wxCommandEvent& event);
+    void OnWipeDrive(wxCommandEvent& event);
+    void OnDrivesButton(wxCommandEvent& event);
     void OnClose(wxCommandEvent& event);
     void OnStartWipe(wxCommandEvent& event);
     void OnAlgorithmChanged(wxCommandEvent& event);

@@ -4,6 +4,7 @@
 #include <wx/bitmap.h>
 #include <wx/checkbox.h>
 #include <wx/image.h>
+#include <wx/menu.h>
 #include <wx/settings.h>
 #include <wx/sizer.h>
 #include <wx/statbmp.h>
@@ -99,8 +100,14 @@ void MainFrameLayout::Build(MainFrame& frame)
     auto* buttonRow = new wxBoxSizer(wxHORIZONTAL);
     frame.aboutButton = new wxButton(&frame, wxID_ANY, _("&About"), wxDefaultPosition, wxDefaultSize, 0);
     buttonRow->Add(frame.aboutButton, 0, wxALL, 5);
-    frame.freeSpaceButton =
-        new wxButton(&frame, wxID_ANY, _("&Wipe free space..."), wxDefaultPosition, wxDefaultSize, 0);
+#ifdef __WXMSW__
+    // Windows gets no whole-drive wipe: DriveList finds nothing there.
+    const wxString freeSpaceLabel = _("&Wipe free space...");
+#else
+    // Two buttons would not fit the row: one, whose menu holds both wipes.
+    const wxString freeSpaceLabel = _("&Drives...");
+#endif
+    frame.freeSpaceButton = new wxButton(&frame, wxID_ANY, freeSpaceLabel, wxDefaultPosition, wxDefaultSize, 0);
     buttonRow->Add(frame.freeSpaceButton, 0, wxALL, 5);
     buttonRow->Add(0, 0, 1, wxEXPAND, 5);
     frame.startButton = new wxButton(&frame, wxID_ANY, _("&Start Wipe!"), wxDefaultPosition, wxDefaultSize, 0);
@@ -137,6 +144,15 @@ void MainFrameLayout::Build(MainFrame& frame)
     Accessibility::SetLabel(*algorithmLabel, *frame.algorithmChoice);
     Accessibility::SingleTabStop(*frame.algorithmChoice);
     Accessibility::SetName(*frame.progressGauge, _("Wipe progress"));
+}
+
+void MainFrameLayout::ShowDrivesMenu(MainFrame& frame)
+{
+    wxMenu menu;
+    menu.Append(WIPE_FREE_SPACE_ID, _("Wipe &free space..."));
+    menu.Append(WIPE_DRIVE_ID, _("Wipe a whole &drive..."));
+    // Its choice goes up from the button to the window.
+    frame.freeSpaceButton->PopupMenu(&menu, 0, frame.freeSpaceButton->GetSize().y);
 }
 
 // The logo spans the window, above everything else: at any DPI it is scaled

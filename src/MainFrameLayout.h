@@ -18,6 +18,8 @@ public:
     // Creates every control into the frame's members and lays them out;
     // binds nothing.
     static void Build(MainFrame& frame);
+    // Where drives can be wiped: the menu of the Drives button, under it.
+    static void ShowDrivesMenu(MainFrame& frame);
 
 private:
     static void AddLogo(MainFrame& frame, wxSizer& sizer);

@@ -62,7 +62,7 @@ TEST(MainWindow, LooksAsDescribedWhenConstructed)
     EXPECT_EQ(status->GetStatusText(1), "https://vorlix.example.org");
 
     const std::vector<wxString> labels{"Add file(s)", "Add folder",  "Remove", "About",
-                                       "Wipe free space...", "Start Wipe!", "Close"};
+                                       "Drives...", "Start Wipe!", "Close"};
     const std::vector<wxButton*> buttons = Buttons(frame.frame);
     for (size_t i = 0; i < buttons.size(); ++i) {
         EXPECT_EQ(buttons[i]->GetLabelText(), labels[i]);

@@ -104,7 +104,7 @@ win=$(wait_window '^Vorlix$' 20)
 check "the window opens" test -n "$win"
 controls=$(reader controls)
 has() { grep -qxF "$1" <<<"$controls" || { echo "  missing: $1"; return 1; }; }
-for button in "Add file(s)" "Add folder" "Add Trash" "Remove" "About" "Wipe free space..." "Start Wipe!" "Close"; do
+for button in "Add file(s)" "Add folder" "Add Trash" "Remove" "About" "Drives..." "Start Wipe!" "Close"; do
     check "the button '$button' reads as a push button by its name" has "push button|$button"
 done
 check "the queue reads as a table named by its label" has "table|Queue"
@@ -132,7 +132,7 @@ for _ in $(seq 12); do
 done
 expected=("push button|Add file(s)" "push button|Add folder" "push button|Add Trash" "push button|Remove"
           "table|Queue" "check box|Read back after wiping" "text|"
-          "push button|About" "push button|Wipe free space..." "push button|Start Wipe!" "push button|Close"
+          "push button|About" "push button|Drives..." "push button|Start Wipe!" "push button|Close"
           "push button|Add file(s)")
 tab_order() { [ "${order[*]}" = "${expected[*]}" ] || { printf '  got: %s\n' "${order[@]}"; return 1; }; }
 check "Tab goes through every control in layout order and around" tab_order

@@ -63,7 +63,7 @@ check "LANG=fr_FR.UTF-8: the window's buttons are French" \
 check "LANG=es_ES.UTF-8: the window's buttons are Spanish" \
     in_language es_ES.UTF-8 "Añadir archivos" "Quitar" "¡Iniciar borrado!" "Cerrar"
 check "LANG=C: the window's buttons read as written" \
-    in_language C "Add file(s)" "Add folder" "Add Trash" "Remove" "About" "Wipe free space..." "Start Wipe!" "Close"
+    in_language C "Add file(s)" "Add folder" "Add Trash" "Remove" "About" "Drives..." "Start Wipe!" "Close"
 
 wipe_says() {  # wipe_says LANG TEXT: vorlix-wipe with no file says TEXT
     local said

@@ -13,6 +13,8 @@
 # After a file run by nobody, granted, vorlix-privileged clears the journal
 # and nothing is pushed round; refused, the push does it; either way no
 # wiped name is left. The job refuses anything but an ext3/4 mount point.
+# The window's whole-drive wipe of a loop device of the test's own goes
+# through the wipe-drive job when granted, and changes nothing when refused.
 # Nothing outside the namespace changes.
 # Usage: privileged_polkit.sh <vorlix binary> <build folder>
 set -uo pipefail
@@ -34,8 +36,9 @@ fi
 tmp=$(mktemp -d)
 chmod 755 "$tmp"
 mnt=$tmp/mnt
-dbus_pid= polkit_pid=
+dbus_pid= polkit_pid= drive_loop=
 cleanup() {
+    [ -n "$drive_loop" ] && losetup -d "$drive_loop"
     [ -n "$polkit_pid" ] && kill "$polkit_pid" 2>/dev/null
     [ -n "$dbus_pid" ] && kill "$dbus_pid" 2>/dev/null
     mountpoint -q "$mnt" && umount "$mnt"
@@ -52,7 +55,7 @@ check() {
 }
 . "$source_dir/tests/scripts/polkit-sandbox.sh"
 # polkit's answer for nobody: polkit.Result.YES or NO, for the free-space
-# wipe and (the same unless given) the journal.
+# wipe, (the same unless given) the journal, and (NO unless given) a drive.
 polkit() {
     start_polkitd 50-vorlix-test.rules <<JS
 polkit.addRule(function(action, subject) {
@@ -60,6 +63,8 @@ polkit.addRule(function(action, subject) {
         return polkit.Result.$1;
     if (action.id == "org.vorlix.clear-journal" && subject.user == "nobody")
         return polkit.Result.${2:-$1};
+    if (action.id == "org.vorlix.wipe-drive" && subject.user == "nobody")
+        return polkit.Result.${3:-NO};
 });
 JS
 }
@@ -221,6 +226,38 @@ check "journal, refused: pushed round instead (its work folder in the journal)" 
 used=$(journal_used refused)
 echo "journal blocks in use after the push: $used %"
 check "journal, refused: the raw image holds no wiped name or content" no_wiped_name
+
+# The window's whole-drive wipe as nobody, of a loop device of this test's
+# own over a marked file in its folder: granted, wipe-drive runs it as root
+# and no marker is left; refused, the window says so and the file is as it was.
+drive_file=$tmp/drive.img
+yes "$marker" | head -c 256M >"$drive_file"
+drive_loop=$(losetup -f --show "$drive_file")
+# The guard before any wipe: /dev/loopN on this test's own file, nothing else.
+if ! [[ $drive_loop =~ ^/dev/loop[0-9]+$ ]] \
+    || [ "$(cat "/sys/block/${drive_loop#/dev/}/loop/backing_file")" != "$(realpath "$drive_file")" ]; then
+    echo "FAILED: $drive_loop is not this test's own loop device; nothing is wiped"
+    exit 1
+fi
+echo 0 >"/sys/block/${drive_loop#/dev/}/queue/discard_max_bytes"
+drive_window() {
+    runuser -u nobody -- env HOME="$tmp/home" XDG_STATE_HOME="$tmp/home/state" LANGUAGE=en \
+        VORLIX_TEST_ADMIN_DRIVE="$drive_loop" VORLIX_TEST_ADMIN_DRIVE_FILE="$(realpath "$drive_file")" \
+        VORLIX_TEST_ADMIN_EXPECT="$1" \
+        xvfb-run -a -s "-screen 0 1280x1024x24" "$build/tests/gui_tests" --gtest_filter='AdministratorDrive.*' \
+        >"$tmp/drive-$1.log" 2>&1
+    local status=$?
+    grep -q '^\[  PASSED  \] 1 test' "$tmp/drive-$1.log" && [ "$status" -eq 0 ] || { cat "$tmp/drive-$1.log"; false; }
+}
+drive_markers() { grep -c -a -F "$marker" "$drive_file"; }
+before=$(drive_markers)
+check "drive, refused: polkitd starts" polkit NO NO NO
+check "drive, refused: the window says so" drive_window refused
+check "drive, refused: the drive is as it was" test "$(drive_markers)" -eq "$before"
+check "drive, granted: polkitd starts" polkit NO NO YES
+check "drive, granted: the window wipes it through wipe-drive, its progress shown" drive_window granted
+grep -o 'admin-drive: .*' "$tmp/drive-granted.log"
+check "drive, granted: no marker byte is left on it" test "$(drive_markers)" -eq 0
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -6,7 +6,6 @@
 #include "engine/DriveRun.h"
 #include "engine/RandomAhead.h"
 #include "engine/ThreadRandom.h"
-#include "engine/Wiper.h"
 #include "platform/DriveDevice.h"
 #include "platform/DriveList.h"
 
@@ -107,7 +106,9 @@ DriveWiper::Result DriveWiper::GetResult() const
 
 bool DriveWiper::ShouldStop() const
 {
-    return stopRequested.load(std::memory_order_relaxed) || Wiper::IsStopNowRequested();
+    // Its own flag only: a file run's stop, left over from an earlier run,
+    // must not end this one.
+    return stopRequested.load(std::memory_order_relaxed);
 }
 
 bool DriveWiper::Fail(const wxString& reason)

@@ -76,9 +76,14 @@ void MainFrameLayout::Build(MainFrame& frame)
     algorithmRow->Add(algorithmLabel, 0, wxALIGN_CENTER_VERTICAL | wxTOP | wxLEFT, 5);
     algorithmRow->Add(0, 0, 1, wxEXPAND, 5);
     algorithmColumn->Add(algorithmRow, 1, wxEXPAND, 0);
+    const wxString choices[] = {wxGetTranslation(randomChoice), wxGetTranslation(dodChoice)};
+    frame.algorithmChoice = new wxComboBox(&frame, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+                                           2, choices, wxCB_READONLY);
+    frame.algorithmChoice->SetSelection(0);
+    algorithmColumn->Add(frame.algorithmChoice, 0, wxALL | wxEXPAND, 5);
     // Beside the algorithm's label, over the box's right end: the box keeps
-    // the window's width for its long names. Made before the box, so that
-    // Tab takes the two in their places' order.
+    // the window's width for its long names. Made after the box, so that a
+    // screen reader takes the label for the box, not for this.
     frame.verifyBox = new wxCheckBox(&frame, wxID_ANY, _("Read &back after wiping"));
     frame.verifyBox->SetToolTip(_("Read each file's last pass back from the device and compare it before the "
                                   "file is deleted; a file that reads back wrong is kept and named at the end"));
@@ -87,11 +92,6 @@ void MainFrameLayout::Build(MainFrame& frame)
     // Reading back past the cache is not done on Windows yet.
     frame.verifyBox->Hide();
 #endif
-    const wxString choices[] = {wxGetTranslation(randomChoice), wxGetTranslation(dodChoice)};
-    frame.algorithmChoice = new wxComboBox(&frame, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
-                                           2, choices, wxCB_READONLY);
-    frame.algorithmChoice->SetSelection(0);
-    algorithmColumn->Add(frame.algorithmChoice, 0, wxALL | wxEXPAND, 5);
     frame.progressGauge = new wxGauge(&frame, wxID_ANY, 100, wxDefaultPosition, frame.FromDIP(wxSize(-1, 30)),
                                       wxGA_HORIZONTAL | wxGA_PROGRESS | wxGA_SMOOTH | wxBORDER_NONE);
     frame.progressGauge->SetValue(0);

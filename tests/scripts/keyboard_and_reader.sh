@@ -131,7 +131,7 @@ for _ in $(seq 12); do
     keys Tab
 done
 expected=("push button|Add file(s)" "push button|Add folder" "push button|Add Trash" "push button|Remove"
-          "table|Queue" "check box|Read back after wiping" "text|"
+          "table|Queue" "text|" "check box|Read back after wiping"
           "push button|About" "push button|Drives..." "push button|Start Wipe!" "push button|Close"
           "push button|Add file(s)")
 tab_order() { [ "${order[*]}" = "${expected[*]}" ] || { printf '  got: %s\n' "${order[@]}"; return 1; }; }

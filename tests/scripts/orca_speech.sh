@@ -127,7 +127,9 @@ settle
 
 # Back to the list; Delete takes the photo off, and the new count is said
 # while the focus stays in the list.
-keys shift+Tab
+keys Tab
+check "Tab reaches the read-back box, said by its label" hear "$before" "Read back after wiping check box"
+keys shift+Tab shift+Tab
 check "Shift+Tab goes back to the queue" hear "$before" "File name: "
 settle
 before=$(mark)

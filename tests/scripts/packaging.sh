@@ -16,8 +16,8 @@ check() {
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-check "the desktop entry is valid" desktop-file-validate "$source_dir/dist/vorlix.desktop"
-check "it opens all selected files with one start" grep -qx 'Exec=vorlix %F' "$source_dir/dist/vorlix.desktop"
+check "the desktop entry is valid" desktop-file-validate "$source_dir/dist/org.vorlix.Vorlix.desktop"
+check "it opens all selected files with one start" grep -qx 'Exec=vorlix %F' "$source_dir/dist/org.vorlix.Vorlix.desktop"
 
 (cd "$build" && cpack -G DEB -B "$tmp" >"$tmp/cpack.log" 2>&1)
 deb=$(ls "$tmp"/vorlix_*.deb 2>/dev/null | head -1)
@@ -25,7 +25,7 @@ check "a Debian package is built" test -n "$deb"
 if [ -z "$deb" ]; then cat "$tmp/cpack.log"; echo "$passes passed, $failures failed"; exit 1; fi
 contents=$(dpkg-deb -c "$deb")
 for file in ./usr/bin/vorlix ./usr/bin/vorlix-wipe ./usr/share/man/man1/vorlix-wipe.1.gz \
-    ./usr/share/applications/vorlix.desktop ./usr/share/man/man1/vorlix.1.gz \
+    ./usr/share/applications/org.vorlix.Vorlix.desktop ./usr/share/man/man1/vorlix.1.gz \
     ./usr/share/doc/vorlix/copyright ./usr/share/doc/vorlix/changelog.gz \
     ./usr/share/icons/hicolor/16x16/apps/vorlix.png ./usr/share/icons/hicolor/256x256/apps/vorlix.png \
     ./usr/lib/vorlix/vorlix-window ./usr/share/kio/servicemenus/vorlix-wipe.desktop \

@@ -46,11 +46,21 @@ install:
 	if [ "$$(id -u)" -eq 0 ] && [ "$$owner" != root ]; then runuser -u "$$owner" -- $(MAKE) build; else $(MAKE) build; fi
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
-# A Debian package that installs the same files under /usr.
-package: build
+# The Debian packages vorlix-wipe and vorlix (and their -dbgsym), built by
+# dpkg-buildpackage from a copy of the sources in $(DEB_DIR) (the files git
+# knows, as they are now): it writes its results beside the tree it builds,
+# which would be outside the clone.
+DEB_DIR ?= build-deb
+DEB_SOURCE := $(DEB_DIR)/vorlix-1.0.0
+package:
 	@scripts/install-deps package
-	cd $(BUILD) && rm -f vorlix_*.deb && cpack -G DEB
-	lintian --fail-on error $(BUILD)/vorlix_*.deb
+	rm -rf $(DEB_SOURCE) $(DEB_DIR)/vorlix*_1.0.0-1_* && mkdir -p $(DEB_SOURCE)
+	{ git ls-files -z --cached --others --exclude-standard 2>/dev/null || \
+	  find . -path ./.git -prune -o -path './build*' -prune -o -type f -print0; } | \
+	  tar --null --ignore-failed-read -T - -cf - | tar -xf - -C $(DEB_SOURCE)
+	cd $(DEB_SOURCE) && DEB_BUILD_OPTIONS="parallel=$(JOBS) $(DEB_BUILD_OPTIONS)" dpkg-buildpackage -us -uc -b
+	lintian --fail-on warning $(DEB_DIR)/vorlix_1.0.0-1_*.changes
+	@ls -l $(DEB_DIR)/*.deb
 
 # The whole suite under a sanitizer, each in its own build folder.
 asan:
@@ -60,7 +70,7 @@ tsan:
 	$(MAKE) test BUILD=build-tsan CMAKE_FLAGS="-DVORLIX_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug"
 
 clean:
-	rm -rf build build-asan build-tsan build-windows Vorlix-1.0.0-win64.zip Vorlix-1.0.0-setup.exe
+	rm -rf build build-asan build-tsan build-windows build-deb Vorlix-1.0.0-win64.zip Vorlix-1.0.0-setup.exe
 
 # Windows build, cross-compiled with MinGW-w64 against a static wxWidgets that
 # scripts/build-wx-msw builds once and caches outside the clone.

@@ -68,7 +68,7 @@ TEST(FileManagerEntries, NamesThatLookLikeCommandsOrOptionsAreQueuedAsFilesAndRu
 {
     ASSERT_NE(mainFrame, nullptr);
     for (const auto& [kind, entry] : std::vector<std::pair<std::string, std::string>>{
-             {"app", "../vorlix.desktop"},
+             {"app", "../org.vorlix.Vorlix.desktop"},
              {"kio", "vorlix-wipe.kio.desktop"},
              {"fma", "vorlix-wipe.fma.desktop"},
              {"nemo", "vorlix-wipe.nemo_action"},

@@ -51,7 +51,7 @@ exec_valid() {
     desktop-file-validate "$tmp/exec.desktop"
 }
 check "desktop-file-validate: the menus' command is a valid Exec line" exec_valid "vorlix --walk %F"
-check "desktop-file-validate: the installed application entry" desktop-file-validate "$share/applications/vorlix.desktop"
+check "desktop-file-validate: the installed application entry" desktop-file-validate "$share/applications/org.vorlix.Vorlix.desktop"
 nautilus_imports() {
     $py -c 'import gi; gi.require_version("Nautilus", "4.0")' 2>/dev/null || { echo "  (no Nautilus typelib: python3-nautilus)"; return 1; }
     $py - "$share/nautilus-python/extensions/vorlix_wipe.py" <<'PY'

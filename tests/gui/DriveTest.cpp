@@ -62,9 +62,9 @@ public:
         const std::string listed = dir.Path() + "/losetup";
         if (std::system(("losetup -f --show '" + backing + "' >'" + listed + "' 2>/dev/null").c_str()) != 0)
             return;
+        // Its discard limit is left alone: a 0 written there stays with the
+        // loop device for every later user of it.
         device = FirstLine(listed);
-        // Nothing a pass writes may be discarded unseen.
-        std::ofstream(Sys() + "/queue/discard_max_bytes") << "0";
     }
     ~OwnLoop()
     {

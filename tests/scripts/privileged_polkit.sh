@@ -239,7 +239,6 @@ if ! [[ $drive_loop =~ ^/dev/loop[0-9]+$ ]] \
     echo "FAILED: $drive_loop is not this test's own loop device; nothing is wiped"
     exit 1
 fi
-echo 0 >"/sys/block/${drive_loop#/dev/}/queue/discard_max_bytes"
 drive_window() {
     runuser -u nobody -- env HOME="$tmp/home" XDG_STATE_HOME="$tmp/home/state" LANGUAGE=en \
         VORLIX_TEST_ADMIN_DRIVE="$drive_loop" VORLIX_TEST_ADMIN_DRIVE_FILE="$(realpath "$drive_file")" \

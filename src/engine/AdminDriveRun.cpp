@@ -24,6 +24,7 @@ AdminDriveRun::~AdminDriveRun()
 bool AdminDriveRun::Start()
 {
     DriveWipeFacts& facts = details.facts;
+    clock.Start();
     facts.start = wxDateTime::UNow();
     facts.device = path;
     facts.name = path.AfterLast('/');
@@ -64,11 +65,7 @@ void AdminDriveRun::Read()
 
 wxString AdminDriveRun::ProgressText(double percentage) const
 {
-    switch (phase.load()) {
-    case DriveWiper::Phase::Verifying: return wxString::Format(_("Verifying the drive: %.2f%%"), percentage);
-    case DriveWiper::Phase::Discarding: return _("Discarding the drive's blocks...");
-    default: return wxString::Format(_("Wiping the drive: %.2f%%"), percentage);
-    }
+    return DriveRun::PhaseText(phase.load(), percentage, BytesDone(), TotalBytes(), clock.Time());
 }
 
 WipeRun::Outcome AdminDriveRun::Finish()

@@ -7,6 +7,7 @@
 #include "engine/WipeRun.h"
 #include "platform/PrivilegedStep.h"
 
+#include <wx/stopwatch.h>
 #include <wx/string.h>
 
 #include <atomic>
@@ -49,6 +50,7 @@ private:
     const WipeMethod method;
     const DriveWiper::Verification verification;
     PrivilegedStep step;
+    wxStopWatch clock;  // since Start, for the rate
     std::thread thread;
     std::atomic<bool> finished{false};
     std::atomic<uint64_t> done{0};

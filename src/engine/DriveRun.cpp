@@ -2,6 +2,7 @@
 #include "engine/DriveRun.h"
 
 #include "engine/ByteSize.h"
+#include "engine/RunReport.h"
 #include "engine/Wiper.h"
 
 #include <wx/translation.h>
@@ -25,6 +26,7 @@ bool DriveRun::Start()
 {
     // A stop asked of an earlier file run must not end this one at once.
     Wiper::ResetRun();
+    clock.Start();
     try {
         thread = std::thread([this] { wiper.Run(); });
     } catch (const std::system_error&) {
@@ -35,11 +37,23 @@ bool DriveRun::Start()
 
 wxString DriveRun::ProgressText(double percentage) const
 {
-    switch (wiper.CurrentPhase()) {
-    case DriveWiper::Phase::Verifying: return wxString::Format(_("Verifying the drive: %.2f%%"), percentage);
-    case DriveWiper::Phase::Discarding: return _("Discarding the drive's blocks...");
-    default: return wxString::Format(_("Wiping the drive: %.2f%%"), percentage);
-    }
+    return PhaseText(wiper.CurrentPhase(), percentage, wiper.BytesDone(), wiper.TotalBytes(), clock.Time());
+}
+
+wxString DriveRun::PhaseText(DriveWiper::Phase phase, double percentage, uint64_t done, uint64_t total,
+                             long long elapsedMs)
+{
+    if (phase == DriveWiper::Phase::Discarding)
+        return _("Discarding the drive's blocks...");
+    wxString text = phase == DriveWiper::Phase::Verifying
+                        ? wxString::Format(_("Verifying the drive: %.2f%%"), percentage)
+                        : wxString::Format(_("Wiping the drive: %.2f%%"), percentage);
+    if (elapsedMs <= 0 || done == 0 || total < done)
+        return text;
+    const double rate = static_cast<double>(done) * 1000.0 / static_cast<double>(elapsedMs);
+    const double leftMs = static_cast<double>(total - done) * 1000.0 / rate;
+    return text + ", " + ByteSize::Text(static_cast<uint64_t>(rate)) + "/s"
+           + wxString::Format(_(", %s left"), RunReport::DurationText(static_cast<long long>(leftMs)));
 }
 
 WipeRun::Outcome DriveRun::Finish()

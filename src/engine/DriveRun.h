@@ -5,6 +5,7 @@
 #include "engine/WipeRun.h"
 #include "platform/DriveList.h"
 
+#include <wx/stopwatch.h>
 #include <wx/string.h>
 
 #include <thread>
@@ -25,7 +26,8 @@ public:
     bool IsFinished() const override { return wiper.IsFinished(); }
     uint64_t BytesDone() const override { return wiper.BytesDone(); }
     uint64_t TotalBytes() const override { return wiper.TotalBytes(); }
-    // "Wiping the drive: 12.34%", "Verifying the drive: ...", "Discarding...".
+    // "Wiping the drive: 12.34%, 85.30 MB/s, 5 min left", "Verifying the
+    // drive: ...", "Discarding...".
     wxString ProgressText(double percentage) const override;
     bool AsksBeforeClosing() const override { return true; }
     Outcome Finish() override;
@@ -40,11 +42,16 @@ public:
     static wxString Summary(const DriveWiper::Result& result);
     // What the box at the end of a run with result says.
     static Outcome Ended(const DriveWiper::Result& result);
+    // The status text of a run in phase, done of total bytes after
+    // elapsedMs: the share, the rate and the time left.
+    static wxString PhaseText(DriveWiper::Phase phase, double percentage, uint64_t done, uint64_t total,
+                              long long elapsedMs);
     // The passes of a method, as the facts name them ("0x00, 0xFF, random block").
     static wxString PatternText(WipeMethod method);
 
 private:
     DriveWiper wiper;
+    wxStopWatch clock;  // since Start, for the rate
     std::thread thread;
     DriveWiper::Result details;
 };

@@ -248,16 +248,18 @@ TEST(DriveWipe, ListsTheDrivesWithWhyNotAsksForTheNameAndWipesAllOfIt)
     EXPECT_FALSE(frame->freeSpaceButton->IsEnabled());
     EXPECT_FALSE(frame->WipeDrive()) << "one run at a time";
     EXPECT_EQ(frame->startButton->GetLabelText(), "Stop");
-    bool writing = false, verifying = false;
+    bool writing = false, verifying = false, rated = false;
     ASSERT_TRUE(PumpUntil([&] {
         const wxString status = frame->GetStatusBar()->GetStatusText(0);
         writing = writing || status.StartsWith("Wiping the drive: ");
         verifying = verifying || status.StartsWith("Verifying the drive: ");
+        rated = rated || (status.Contains("/s, ") && status.EndsWith(" left"));
         return !frame->IsRunning() && Box("Wipe a drive");
     }, 120000));
     std::cout << "window drive run: 256 MiB, 3 passes and a read-back of all, in " << clock.Time() << " ms"
               << std::endl;
     EXPECT_TRUE(writing || verifying) << "no progress was shown";
+    EXPECT_TRUE(rated) << "the progress never named the rate and the time left";
     const wxString summary = Box("Wipe a drive")->message;
     EXPECT_TRUE(summary.StartsWith("Drive " + own.device + " wiped: 768.00 MB written in 3 passes.")) << summary;
     EXPECT_TRUE(Box("Wipe a drive")->style & wxICON_INFORMATION);

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/DriveCommand.h"
 
-#include "cli/ProgressLine.h"
 #include "cli/StopSignals.h"
 #include "cli/WipeCommand.h"
 #include "engine/ByteSize.h"
@@ -178,8 +177,8 @@ bool DriveCommand::Follow(DriveRun& run)
             lastShown = clock.Time();
             const uint64_t done = run.BytesDone(), total = run.TotalBytes();
             const double percentage = total ? 100.0 * static_cast<double>(done) / static_cast<double>(total) : 0;
-            const wxString line =
-                run.ProgressText(percentage) + ", " + ProgressLine::Text(0, 0, done, total, clock.Time());
+            // The run's own text names the phase, the rate and the time left.
+            const wxString line = run.ProgressText(percentage);
             err << "\r" << ConsoleText::Of(line) << "\x1b[K" << std::flush;
             shown = true;
         }

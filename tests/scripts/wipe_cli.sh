@@ -356,18 +356,22 @@ check "-z, dry run: the zero pass counted in what would be written" grep -qxF 'W
 # it, and for a file of another user, it is refused. Root writes any file, so
 # as root this runs as nobody.
 as_user=()
+user_wipe=$wipe
 if [ "$(id -u)" -eq 0 ]; then
     as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups env XDG_RUNTIME_DIR="$tmp/nobody-runtime"
              XDG_STATE_HOME="$tmp/nobody-state" HOME="$tmp/nobody-home")
     chmod 755 "$tmp"
     mkdir -m 700 "$tmp/nobody-runtime" "$tmp/nobody-state" "$tmp/nobody-home"
+    # The build may lie in a folder nobody cannot enter (root's home).
+    install -m 755 "$wipe" "$tmp/vorlix-wipe"
+    user_wipe=$tmp/vorlix-wipe
 fi
 fresh; echo locked >"$tmp/w/ro"; echo theirs >"$tmp/w/other"; chmod 444 "$tmp/w/ro"
 if [ "$(id -u)" -eq 0 ]; then
     chown -R 65534:65534 "$tmp/w" "$tmp/nobody-runtime" "$tmp/nobody-state" "$tmp/nobody-home"
     chown 0:0 "$tmp/w/other"; chmod 644 "$tmp/w/other"
 fi
-runas() { (cd "$tmp/w" && "${as_user[@]}" "$wipe" "$@" >"$tmp/out" 2>"$tmp/err"); status=$?; }
+runas() { (cd "$tmp/w" && "${as_user[@]}" "$user_wipe" "$@" >"$tmp/out" 2>"$tmp/err"); status=$?; }
 runas ro
 check "a read-only file without -f: refused, kept" test $status -eq 1 -a "$(cat "$tmp/w/ro" 2>/dev/null)" = locked \
     -a "$(cat "$tmp/err")" = 'Not wiped (permission denied or read-only: Permission denied): ro'

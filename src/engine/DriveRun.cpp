@@ -3,7 +3,6 @@
 
 #include "engine/ByteSize.h"
 #include "engine/RunReport.h"
-#include "engine/Wiper.h"
 
 #include <wx/translation.h>
 
@@ -24,8 +23,6 @@ DriveRun::~DriveRun()
 
 bool DriveRun::Start()
 {
-    // A stop asked of an earlier file run must not end this one at once.
-    Wiper::ResetRun();
     clock.Start();
     try {
         thread = std::thread([this] { wiper.Run(); });

@@ -70,6 +70,19 @@ public:
     // read it back (the size) are pushed, not the file's times.
     static bool Sync(int fd);
 
+    // As Sync for each of the open files, in as few calls as the system
+    // allows: one filesystem-wide sync for those on a local disk filesystem
+    // (or in memory), each file's own elsewhere, since a network or
+    // user-space filesystem may sync only what is asked of it by file.
+    // synced[i] says whether files[i]'s bytes reached its device.
+    static void SyncTogether(const std::vector<const InPlaceFile*>& files, std::vector<bool>& synced);
+
+    // Keeps the folder the file was opened in for CloseAndDelete even once
+    // the run's held folder has moved on: a file whose deletion waits for
+    // others' sync needs it. False when it cannot be kept (no descriptor
+    // left); then the file is to be deleted before the held folder moves.
+    bool KeepFolder();
+
     // Reads length bytes at offset of the open file as the device holds them,
     // not as the page cache does (O_DIRECT, or the file's cached pages dropped
     // first where direct reads are refused), into data. False, with the
@@ -106,6 +119,7 @@ private:
 #else
     HeldFolder ownFolder;  // when Open was given none
     int folderFd = -1;     // the folder the file was opened in; not owned
+    int keptFolderFd = -1;  // KeepFolder's own copy of it
 #endif
     wxString fileName;
     wxString folderPath;  // as Open was given it

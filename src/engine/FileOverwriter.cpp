@@ -83,6 +83,12 @@ bool FileOverwriter::CloseAndDelete(DiscardGathering* discards)
 {
     // Where the blocks lie is asked while the file is still open: once it
     // is deleted nothing says which were its.
+    // Never deleted before its last pass is on the device.
+    if (syncOwed) {
+        syncOwed = false;
+        if (!InPlaceFile::Sync(fd))
+            return Failed("Failed to overwrite file: ", WipeFailure::OverwriteFailed);
+    }
     if (discards)
         discardTicket = discards->Note(fd, entry.folder);
     failure = file.CloseAndDelete(failureDetail);
@@ -178,12 +184,42 @@ bool FileOverwriter::WriteGathered(const unsigned char* data, size_t n)
 
 bool FileOverwriter::EndRound(bool wrote)
 {
-    // Nothing was written for an empty file, so there is nothing to push.
-    if (wrote && !InPlaceFile::Sync(fd))
+    // One sync per small file cost more than its writing: the last pass
+    // (the one before the delete) may reach the device with others'.
+    const bool lastPass = passesPerFile != 0 && passesDone + 1 >= passesPerFile;
+    if (wrote && control.batchLastSync && lastPass && !verifying && passSize <= batchedUpTo
+        && (syncOwed || file.KeepFolder())) {
+        syncOwed = true;
+    } else if (wrote && !InPlaceFile::Sync(fd)) {
+        // Nothing was written for an empty file, so there is nothing to push.
         return Failed("Failed to overwrite file: ", WipeFailure::OverwriteFailed);
+    }
     if (afterPass)
         afterPass(path);
     return true;
+}
+
+void FileOverwriter::SyncTogether(const std::vector<FileOverwriter*>& files)
+{
+    std::vector<const InPlaceFile*> open;
+    std::vector<FileOverwriter*> owing;
+    for (FileOverwriter* overwriter : files) {
+        if (overwriter->syncOwed && overwriter->fd >= 0) {
+            open.push_back(&overwriter->file);
+            owing.push_back(overwriter);
+        }
+    }
+    std::vector<bool> synced;
+    InPlaceFile::SyncTogether(open, synced);
+    const int error = errno;
+    for (size_t i = 0; i < owing.size(); ++i) {
+        FileOverwriter& overwriter = *owing[i];
+        overwriter.syncOwed = false;
+        if (!synced[i]) {
+            errno = error;
+            overwriter.Failed("Failed to overwrite file: ", WipeFailure::OverwriteFailed);
+        }
+    }
 }
 
 // Sets grown if the file now ends past passSize, and then adds its new data to

@@ -40,6 +40,9 @@ public:
         bool logSteps = true;                        // say each failed step on standard error
         bool clearReadOnly = false;                  // a read-only file may be made writable
         const PassStarting* passStarting = nullptr;  // told as each pass begins; must outlive the run
+        // A small file's last pass may leave its sync to SyncTogether with
+        // other files' (OwesSync), not read back.
+        bool batchLastSync = false;
     };
 
     FileOverwriter(const QueueEntry& entry, std::atomic<uint64_t>& processed, HeldFolder* folder, Control control);
@@ -97,6 +100,15 @@ public:
     // not deleted is dropped from it again.
     bool CloseAndDelete(DiscardGathering* discards = nullptr);
     size_t DiscardTicket() const { return discardTicket; }
+    // Files up to this size may leave their last pass's sync to SyncTogether.
+    static constexpr uint64_t batchedUpTo = 1 << 20;
+    // True once the last pass is written but waits for SyncTogether to reach
+    // the device; CloseAndDelete syncs it first if that never came.
+    bool OwesSync() const { return syncOwed; }
+    // The files that owe their sync pushed to their devices together: one
+    // sync per filesystem rather than one per file. A file whose bytes did
+    // not get there is left as OverwriteFailed, after the line.
+    static void SyncTogether(const std::vector<FileOverwriter*>& files);
 
     // What the passes have written to the file so far.
     uint64_t BytesWritten() const { return writtenBytes; }
@@ -112,8 +124,9 @@ public:
     static std::function<void(unsigned char* data, size_t n)> afterReadBack;
 
     // Called each time a pass, or its round over bytes the file has grown by,
-    // has reached the device; lets the tests read and change the file between
-    // passes. Set only while no wipe runs.
+    // has reached the device (a last pass that waits for SyncTogether: once
+    // written); lets the tests read and change the file between passes. Set
+    // only while no wipe runs.
     static std::function<void(const wxString& path)> afterPass;
 
 private:
@@ -193,6 +206,7 @@ private:
     uint64_t writtenBytes = 0;
     size_t discardTicket = 0;
     bool verifying = false;  // this pass is the last and is to be read back
+    bool syncOwed = false;   // the last pass waits for SyncTogether
     std::vector<Written> lastPass;
 };
 

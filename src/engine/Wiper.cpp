@@ -6,6 +6,7 @@
 #include "engine/FileOverwriter.h"
 #include "engine/JournalPush.h"
 #include "engine/ShellQuote.h"
+#include "engine/SyncBatch.h"
 #include "engine/TraceSweep.h"
 #include "platform/CrashRecord.h"
 #include "platform/PathBinding.h"
@@ -245,6 +246,7 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueuedFile> batch, unsigned
     FileOverwriter::Control control{&stopNowRequested, options.verify, options.logSteps, options.clearReadOnly};
     // The traces are the run's own business: their passes are named to no one.
     const FileOverwriter::Control traceControl = control;
+    control.batchLastSync = true;
     if (options.passStarting)
         control.passStarting = &options.passStarting;
     // Open from one file to the next in it, so that none walks down from the root.
@@ -263,17 +265,40 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueuedFile> batch, unsigned
         RecordDiscard(index->second, discard, bytes);
         discarded.erase(index);
     };
+    // A file whose passes all succeeded, deleted once they are on the device.
+    const SyncBatch::Finish finish = [&](SyncBatch::Item& item) {
+        FileOverwriter& file = item.file;
+        const bool flash = item.medium == StorageMedium::Kind::Flash;
+        const bool wiped = file.Failure() == WipeFailure::None && file.CloseAndDelete(flash ? &discards : nullptr);
+        FileOutcome outcome = OutcomeOf(item.queued, item.entry, file);
+        outcome.medium = item.medium;
+        if (!wiped) {
+            RecordFailure(std::move(outcome), options.logSteps);
+            return;
+        }
+        wipedOutcomes.push_back(RecordWiped(std::move(outcome)));
+        if (flash) {
+            discarded[file.DiscardTicket()] = wipedOutcomes.back();
+            discards.Full(record);
+        }
+        if (wipedFolders.empty() || wipedFolders.back() != item.entry.folder)
+            wipedFolders.push_back(item.entry.folder);
+    };
+    SyncBatch waiting(finish);
     while (!batch.empty()) {
         reached.clear();
         for (const QueuedFile& queued : batch) {
             if (stopRequested)
                 break;
             reached.push_back(queued.Serial());
-            const QueueEntry entry = queued.Entry();
+            auto item = std::make_unique<SyncBatch::Item>(queued, bytesProcessed, &folder, control);
+            const QueueEntry& entry = item->entry;
+            FileOverwriter& file = item->file;
             if (!firstBatch)
                 survey->Add(entry, true);
-            FileOverwriter file(entry, bytesProcessed, &folder, control);
             if (!file.Open()) {
+                // Recorded in the order met: the files before it first.
+                waiting.Settle();
                 RecordFailure(OutcomeOf(queued, entry, file), options.logSteps);
                 continue;
             }
@@ -285,23 +310,23 @@ void Wiper::RunBatches(WipeQueue* queue, std::vector<QueuedFile> batch, unsigned
             // On flash the drive is asked to discard the blocks the file
             // leaves; a spinning disk has nothing to discard.
             const RunSurvey::Filesystem* filesystem = survey->Of(entry.folder);
-            const StorageMedium::Kind medium = filesystem ? filesystem->medium : StorageMedium::Kind::Unknown;
-            const bool flash = medium == StorageMedium::Kind::Flash;
-            const bool wiped = passes(file) && file.CloseAndDelete(flash ? &discards : nullptr);
-            FileOutcome outcome = OutcomeOf(queued, entry, file);
-            outcome.medium = medium;
-            if (wiped) {
-                wipedOutcomes.push_back(RecordWiped(std::move(outcome)));
-                if (flash) {
-                    discarded[file.DiscardTicket()] = wipedOutcomes.back();
-                    discards.Full(record);
-                }
-                if (wipedFolders.empty() || wipedFolders.back() != entry.folder)
-                    wipedFolders.push_back(entry.folder);
-            } else {
+            item->medium = filesystem ? filesystem->medium : StorageMedium::Kind::Unknown;
+            if (!passes(file)) {
+                waiting.Settle();
+                FileOutcome outcome = OutcomeOf(queued, entry, file);
+                outcome.medium = item->medium;
                 RecordFailure(std::move(outcome), options.logSteps);
+                continue;
             }
+            if (file.OwesSync()) {
+                waiting.Add(std::move(item));
+                continue;
+            }
+            waiting.Settle();
+            finish(*item);
         }
+        // Every file reached is wiped or said not to be before it leaves the queue.
+        waiting.Settle();
         // A file stopped halfway leaves the queue like every file reached: it
         // is reported as stopped. Unreached entries stay queued, untouched.
         queue->Remove(reached);

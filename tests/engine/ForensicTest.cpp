@@ -5,6 +5,7 @@
 #include "engine/RandomWiper.h"
 #include "engine/RunReport.h"
 #include "engine/Wiper.h"
+#include "platform/InPlaceFile.h"
 #include "platform/StorageMedium.h"
 #include "support/LoopFilesystem.h"
 #include "support/TempDir.h"
@@ -194,6 +195,55 @@ TEST(Forensic, WipedFilesLeaveNoTraceAndOthersKeepTheirBytes)
     EXPECT_EQ(ReadFile(fs.Path("link-target")), kept[1].content);
     EXPECT_EQ(ReadFile(fs.Path("linked")), kept[2].content);
     EXPECT_EQ(ReadFile(fs.Path("other-name")), kept[2].content);
+}
+
+// Small files reach their devices together, one sync per filesystem, yet
+// each file's last pass is on its device before its name goes; over two
+// filesystems and many folders alike.
+TEST(Forensic, SmallFilesAreOnTheirDevicesBeforeTheirNamesGo)
+{
+    LoopFilesystem first, second;
+    if (::geteuid() != 0 || !first.Usable() || !second.Usable())
+        GTEST_SKIP() << "skipped: needs root, loop devices and ext4 tools";
+    struct File {
+        const LoopFilesystem* fs;
+        std::string path, unit;
+    };
+    std::vector<File> files;
+    WipeQueue queue;
+    for (int i = 0; i < 10; ++i) {
+        const LoopFilesystem& fs = i % 2 ? second : first;
+        ASSERT_EQ(::mkdir(fs.Path("d" + std::to_string(i)).c_str(), 0700), 0);
+        File file{&fs, fs.Path("d" + std::to_string(i) + "/f"), ""};
+        const std::string content = Marker(file.path, file.unit).substr(0, 4096 << (i % 4));
+        WriteSynced(file.path, content);
+        files.push_back(file);
+        queue.AddPath(file.path);
+    }
+    ::sync();
+    // The images hold what their loop devices were given, not what the
+    // filesystems above them still keep in memory. The first name to go on
+    // each filesystem is looked at: all ten wait for one sync.
+    size_t renamed = 0;
+    InPlaceFile::afterRename = [&] {
+        if (++renamed > 2)
+            return;
+        for (const LoopFilesystem* fs : {&first, &second}) {
+            const std::string raw = ReadFile(fs->Image());
+            for (size_t i = 0; i < renamed; ++i) {
+                if (files[i].fs == fs) {
+                    EXPECT_EQ(CountOccurrences(raw, files[i].unit), 0u) << files[i].path << " at rename " << renamed;
+                }
+            }
+        }
+    };
+    RandomWiper wiper;
+    const std::string failed = WipeOnFreshThread(wiper, queue);
+    InPlaceFile::afterRename = nullptr;
+    EXPECT_EQ(failed, "");
+    EXPECT_EQ(renamed, files.size());
+    for (const File& file : files)
+        EXPECT_NE(::access(file.path.c_str(), F_OK), 0) << file.path;
 }
 
 // Only what holds data is overwritten: a sparse file larger than the whole

@@ -2,7 +2,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # vorlix-wipe --drive against dd on a loop device this script makes, backed
 # by a file on disk (not tmpfs): one random pass without read-back against
-# dd writing zeros with O_DIRECT (with and without a final fsync), and the full read-back (the whole run with
+# dd writing zeros with O_DIRECT (without and with a final fsync, and with it
+# and a blkdiscard after: the pass, its flush and the discard, as
+# vorlix-wipe does them), and the full read-back (the whole run with
 # --verify=all, less the pass alone) against dd reading with O_DIRECT. Round
 # by round, each contender once per round in the same order, so that other
 # work on the machine slows them alike. Needs root; wipes nothing but its
@@ -53,10 +55,13 @@ vorlix() { "$wipe" -q --drive "$loop" "--yes-wipe-$loopname" --method random "$@
 dd_write() { dd if=/dev/zero of="$loop" bs=1M count="$mib" oflag=direct status=none; }
 # vorlix-wipe ends each pass with a flush of the drive's cache: so does this one.
 dd_write_sync() { dd if=/dev/zero of="$loop" bs=1M count="$mib" oflag=direct conv=fsync status=none; }
+# The like of --verify=none on a device that takes discards: pass, flush, discard.
+dd_write_discard() { dd_write_sync && blkdiscard "$loop"; }
 dd_read() { dd if="$loop" of=/dev/null bs=1M iflag=direct status=none; }
 
 for round in $(seq "$rounds"); do
     timed "vorlix-wipe --verify=none" vorlix --verify=none
+    timed "dd conv=fsync + blkdiscard" dd_write_discard
     timed "dd zeros oflag=direct" dd_write
     timed "dd zeros oflag=direct conv=fsync" dd_write_sync
     # Right after a write, so that it reads written blocks, as the read-back
@@ -73,7 +78,7 @@ for i in "${!all[@]}"; do
 done
 
 echo "$mib MiB loop device on $folder, $rounds rounds; seconds min / median / max"
-for name in "vorlix-wipe --verify=none" "dd zeros oflag=direct" "dd zeros oflag=direct conv=fsync" "vorlix-wipe --verify=all" \
+for name in "vorlix-wipe --verify=none" "dd conv=fsync + blkdiscard" "dd zeros oflag=direct" "dd zeros oflag=direct conv=fsync" "vorlix-wipe --verify=all" \
     "vorlix read-back (all - none)" "dd read iflag=direct"; do
     printf '%-34s %s\n' "$name" "$(tr ' ' '\n' <<<"${times[$name]}" | grep . | sort -g |
         awk '{v[NR]=$1} END {printf "%.2f / %.2f / %.2f", v[1], v[int((NR+1)/2)], v[NR]}')"

@@ -6,45 +6,61 @@
 #include <algorithm>
 
 DeviceReadAhead::DeviceReadAhead(DriveDevice& device, uint64_t offset, uint64_t length, size_t pieceSize,
-                                 size_t alignment)
-    : device(device), offset(offset), length(length), pieceSize(pieceSize)
+                                 size_t alignment, unsigned depth)
+    : device(device), offset(offset), length(length), pieceSize(pieceSize), depth(std::max(depth, 1u)),
+      slots(this->depth + 1)
 {
-    for (Piece& piece : pieces)
-        piece.bytes = std::unique_ptr<unsigned char[], Aligned>(
+    for (size_t s = 0; s < slots.size(); ++s) {
+        slots[s].bytes = std::unique_ptr<unsigned char[], Aligned>(
             new (std::align_val_t(alignment)) unsigned char[pieceSize], Aligned{alignment});
-    reader = std::thread(&DeviceReadAhead::OnReaderThread, this);
+        slots[s].piece = s;
+    }
+    try {
+        for (unsigned j = 0; j < this->depth; ++j)
+            readers.emplace_back(&DeviceReadAhead::OnReaderThread, this, j);
+    } catch (...) {
+        Stop();
+        throw;
+    }
 }
 
 DeviceReadAhead::~DeviceReadAhead()
+{
+    Stop();
+}
+
+void DeviceReadAhead::Stop()
 {
     {
         std::lock_guard<std::mutex> lock(mutex);
         quit = true;
     }
     changed.notify_all();
-    reader.join();
+    for (std::thread& reader : readers)
+        if (reader.joinable())
+            reader.join();
 }
 
-void DeviceReadAhead::OnReaderThread()
+void DeviceReadAhead::OnReaderThread(unsigned reader)
 {
-    for (uint64_t k = 0; k * pieceSize < length; ++k) {
-        Piece& piece = pieces[k % 2];
+    for (uint64_t k = reader; k * pieceSize < length; k += depth) {
+        Slot& slot = slots[k % slots.size()];
         {
             std::unique_lock<std::mutex> lock(mutex);
-            changed.wait(lock, [&] { return quit || !piece.ready; });
+            changed.wait(lock, [&] { return quit || (slot.piece == k && !slot.ready); });
             if (quit)
                 return;
         }
-        // Read without the lock: the caller leaves a piece that is not ready alone.
+        // Read without the lock: the caller leaves a slot that is not ready alone.
         const uint64_t at = k * pieceSize;
         const size_t n = static_cast<size_t>(std::min<uint64_t>(pieceSize, length - at));
         wxString detail;
-        const bool read = device.Read(offset + at, piece.bytes.get(), n, detail);
+        const bool read = device.Read(offset + at, slot.bytes.get(), n, detail);
         {
             std::lock_guard<std::mutex> lock(mutex);
-            piece.failed = !read;
-            piece.detail = detail;
-            piece.ready = true;
+            slot.failed = !read;
+            slot.detail = detail;
+            slot.ready = true;
         }
         changed.notify_all();
         if (!read)
@@ -55,17 +71,19 @@ void DeviceReadAhead::OnReaderThread()
 const unsigned char* DeviceReadAhead::Next(wxString& detail)
 {
     std::unique_lock<std::mutex> lock(mutex);
-    // The piece handed out last time is free for the reader again.
+    // The slot handed out last time is free for the piece that comes next to it.
     if (handedOut != 0) {
-        pieces[(handedOut - 1) % 2].ready = false;
+        Slot& last = slots[(handedOut - 1) % slots.size()];
+        last.piece += slots.size();
+        last.ready = false;
         changed.notify_all();
     }
-    Piece& piece = pieces[handedOut % 2];
-    changed.wait(lock, [&] { return piece.ready; });
+    Slot& slot = slots[handedOut % slots.size()];
+    changed.wait(lock, [&] { return slot.ready; });
     ++handedOut;
-    if (piece.failed) {
-        detail = piece.detail;
+    if (slot.failed) {
+        detail = slot.detail;
         return nullptr;
     }
-    return piece.bytes.get();
+    return slot.bytes.get();
 }

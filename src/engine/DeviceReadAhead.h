@@ -10,18 +10,24 @@
 #include <mutex>
 #include <new>
 #include <thread>
+#include <vector>
 
 class DriveDevice;
 
-// A stretch of a drive read in order on a thread of its own, one piece
-// ahead of the caller: the drive reads the next piece while the last one is
-// compared, as dd's reads never wait for anything else. Pieces are
-// pieceSize bytes (the last may be shorter), in buffers aligned for direct
-// reads. One per stretch, owned and called by one thread.
+// A stretch of a drive read in order by `depth` threads of its own, that
+// many pieces ahead of the caller: the drive reads the next pieces while the
+// last one is compared, and a drive past the page cache takes two reads at
+// once faster than one after the other. Pieces are pieceSize bytes (the
+// last may be shorter), in depth + 1 buffers aligned for direct reads;
+// reader j reads the pieces k with k % depth == j, in order. One per
+// stretch, owned and called by one thread.
 class DeviceReadAhead {
 public:
-    DeviceReadAhead(DriveDevice& device, uint64_t offset, uint64_t length, size_t pieceSize, size_t alignment);
-    // Stops the thread after the read it is in.
+    static constexpr unsigned defaultDepth = 2;
+
+    DeviceReadAhead(DriveDevice& device, uint64_t offset, uint64_t length, size_t pieceSize, size_t alignment,
+                    unsigned depth = defaultDepth);
+    // Stops the threads after the reads they are in.
     ~DeviceReadAhead();
     DeviceReadAhead(const DeviceReadAhead&) = delete;
     DeviceReadAhead& operator=(const DeviceReadAhead&) = delete;
@@ -35,24 +41,30 @@ private:
         size_t alignment;
         void operator()(unsigned char* bytes) const { ::operator delete[](bytes, std::align_val_t(alignment)); }
     };
-    struct Piece {
+    // Piece k goes through slot k % (depth + 1); a slot holds the next piece
+    // that will use it, ready from the end of its read until the caller is
+    // done with it.
+    struct Slot {
         std::unique_ptr<unsigned char[], Aligned> bytes;
-        bool ready = false;   // read, not yet handed back
+        uint64_t piece = 0;
+        bool ready = false;
         bool failed = false;
         wxString detail;
     };
 
-    void OnReaderThread();
+    void OnReaderThread(unsigned reader);
+    void Stop();
 
     DriveDevice& device;
     const uint64_t offset;
     const uint64_t length;
     const size_t pieceSize;
+    const unsigned depth;
     uint64_t handedOut = 0;  // pieces given to the caller; the caller's own
 
-    std::mutex mutex;  // guards the pieces' flags and quit
-    Piece pieces[2];
+    std::mutex mutex;  // guards the slots' fields but their bytes, and quit
+    std::vector<Slot> slots;
     bool quit = false;
     std::condition_variable changed;
-    std::thread reader;
+    std::vector<std::thread> readers;
 };

@@ -3,6 +3,7 @@
 
 #include "engine/ByteSize.h"
 #include "engine/DeviceReadAhead.h"
+#include "engine/DeviceWriteBehind.h"
 #include "engine/DriveRun.h"
 #include "engine/RandomAhead.h"
 #include "engine/ThreadRandom.h"
@@ -243,40 +244,54 @@ bool DriveWiper::WritePass(DriveDevice& device, int pass)
         ThreadRandom::Seed(static_cast<uint32_t>(std::time(nullptr)));
         randomStart = ThreadRandom::State();
     }
-    std::unique_ptr<RandomAhead> ahead;
-    if (random)
-        ahead = std::make_unique<RandomAhead>();
     wxString detail;
-    uint64_t unpushed = 0;
-    for (uint64_t at = 0; at < size;) {
-        if (ShouldStop()) {
+    uint64_t failedAt = 0;
+    bool wrote = true, stopped = false;
+    {
+        // Each piece made on this thread while the last ones are written.
+        DeviceWriteBehind writer(device, 0, size, ioSize, bufferAlignment);
+        uint64_t counted = 0, unpushed = 0;
+        // What the writers have done, into the progress and the facts.
+        const auto account = [&] {
+            const uint64_t written = writer.Written(), reached = writer.Reached();
+            bytesDone.fetch_add(written - counted, std::memory_order_relaxed);
             std::lock_guard<std::mutex> lock(resultMutex);
-            result.facts.reached = at;
-            return false;
-        }
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(ioSize, size - at));
-        const unsigned char* data = random ? ahead->Next(n, buffer) : buffer;
-        if (!device.Write(at, data, n, detail)) {
-            {
-                std::lock_guard<std::mutex> lock(resultMutex);
-                result.facts.reached = at;
+            result.facts.bytesWritten += written - counted;
+            result.facts.reached = reached;
+            counted = written;
+            return reached;
+        };
+        for (;;) {
+            if (ShouldStop()) {
+                stopped = true;
+                break;
             }
-            return Fail(wxString::Format(_("Writing at byte %llu failed: %s"), static_cast<unsigned long long>(at),
-                                         detail));
+            size_t n = 0;
+            unsigned char* piece = writer.Next(n);
+            if (!piece)
+                break;
+            if (random)
+                ThreadRandom::Fill(piece, n);
+            else
+                std::memcpy(piece, buffer, n);
+            writer.Submit();
+            const uint64_t reached = account();
+            if (reached - unpushed >= (8 << 20)) {
+                device.StartWriteback(unpushed, reached - unpushed);
+                device.Settle(unpushed);
+                unpushed = reached;
+            }
         }
-        at += n;
-        bytesDone.fetch_add(n, std::memory_order_relaxed);
-        {
-            std::lock_guard<std::mutex> lock(resultMutex);
-            result.facts.bytesWritten += n;
-            result.facts.reached = at;
-        }
-        if (at - unpushed >= (8 << 20)) {
-            device.StartWriteback(unpushed, at - unpushed);
-            device.Settle(unpushed);
-            unpushed = at;
-        }
+        // A stop still lets the pieces handed over be written: at most depth
+        // of them, and what the facts say was written is then all of it.
+        wrote = writer.Finish(failedAt, detail);
+        account();
     }
+    if (!wrote)
+        return Fail(wxString::Format(_("Writing at byte %llu failed: %s"), static_cast<unsigned long long>(failedAt),
+                                     detail));
+    if (stopped)
+        return false;
     // Each pass on the device before the next: else the cache would only
     // ever hand the last one to it.
     if (!device.Sync(detail))

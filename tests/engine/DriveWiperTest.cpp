@@ -10,10 +10,12 @@
 #include "support/TempDir.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -138,6 +140,46 @@ TEST(DriveWiper, TheReadBackNamesTheFirstChangedByteAndTheRunIsNotComplete)
     EXPECT_TRUE(none.facts.complete);
     EXPECT_FALSE(none.facts.verified);
     EXPECT_EQ(none.facts.verification, "none");
+}
+
+TEST(DriveWiper, ADriveOfFewerWritesThanAreInFlightAndAnUnevenEndIsWrittenWhole)
+{
+    TempDir dir;
+    // Less than one write call; three calls, the last a short one, over two writers.
+    for (const uint64_t size : {uint64_t(700003), uint64_t(5 << 20) / 2 + 7}) {
+        const std::string path = MarkedImage(dir, size);
+        const DriveWiper::Result result = Wipe(path, WipeMethod::Random, DriveWiper::Verification::All);
+        EXPECT_TRUE(result.facts.complete) << size << ": " << result.facts.stopReason;
+        EXPECT_EQ(result.facts.bytesWritten, size);
+        EXPECT_EQ(result.facts.reached, size);
+        const std::string content = ReadFile(path);
+        EXPECT_EQ(content.size(), size);
+        EXPECT_EQ(Count(content, "MARKER"), 0u) << size;
+    }
+}
+
+TEST(DriveWiper, AFailedWriteNamesTheLowestFailingOffsetAndHowFarTheRunGot)
+{
+    TempDir dir;
+    const std::string path = MarkedImage(dir);
+    // The file may not grow past this: every write call from the sixth on
+    // fails, whichever writer meets its failure first.
+    const uint64_t limit = 5 * 1048576 + 12345;
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit lower = old;
+    lower.rlim_cur = limit;
+    void (*oldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lower), 0);
+    const DriveWiper::Result result = Wipe(path, WipeMethod::Random, DriveWiper::Verification::All);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(result.facts.complete);
+    EXPECT_FALSE(result.facts.stopped);
+    EXPECT_NE(result.facts.stopReason.Find("Writing at byte 5242880 failed"), wxNOT_FOUND) << result.facts.stopReason;
+    EXPECT_EQ(result.facts.reached, 5u * 1048576);
+    EXPECT_EQ(result.facts.bytesWritten, 5u * 1048576);
+    EXPECT_EQ(result.facts.passesDone, 0);
 }
 
 TEST(DriveWiper, AStopLeavesTheDrivePartlyWipedAndSaysHowFar)

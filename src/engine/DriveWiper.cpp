@@ -24,10 +24,11 @@ std::function<void(const wxString& path)> DriveWiper::afterWrite;
 
 namespace {
 
-// One write or read call: RandomAhead's window, so that every random chunk
-// comes aligned from it; as large as dd's usual bs=1M.
+// One write or read call, as large as dd's usual bs=1M: a read-back's
+// expected bytes come from RandomAhead a window at a time.
 constexpr size_t ioSize = RandomAhead::windowSize;
-constexpr size_t bufferAlignment = RandomAhead::windowAlignment;
+// Direct I/O wants its buffers aligned to the sector; a page covers them all.
+constexpr size_t bufferAlignment = 4096;
 // A sample's stretches stay this small, so that there are more of them on a
 // large drive rather than longer ones.
 constexpr uint64_t longestSample = 4 << 20;

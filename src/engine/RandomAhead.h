@@ -34,8 +34,7 @@ public:
     // A window's size: a whole write call of FileOverwriter.
     static constexpr size_t windowSize = 1 << 20;
     // Where a window starts: a request of windowSize bytes after others of
-    // that size gets its bytes at such a boundary, ready for a write that
-    // bypasses the page cache (DriveWiper).
+    // that size gets its bytes at such a boundary.
     static constexpr size_t windowAlignment = 4096;
     // Requests this large (a file of more than a few write calls) start the
     // thread and have the next window made; smaller ones cost less made in

@@ -5,7 +5,9 @@
 # dd writing zeros with O_DIRECT (without and with a final fsync, and with it
 # and a blkdiscard after: the pass, its flush and the discard, as
 # vorlix-wipe does them), and the full read-back (the whole run with
-# --verify=all, less the pass alone) against dd reading with O_DIRECT. Round
+# --verify=all, less the pass alone) against dd reading with O_DIRECT. Each
+# step is also timed inside one run by drive_pass_bench, where it is built:
+# a whole process's start and the steps around a pass then stay out. Round
 # by round, each contender once per round in the same order, so that other
 # work on the machine slows them alike. Needs root; wipes nothing but its
 # own loop device.
@@ -57,12 +59,26 @@ dd_write() { dd if=/dev/zero of="$loop" bs=1M count="$mib" oflag=direct status=n
 dd_write_sync() { dd if=/dev/zero of="$loop" bs=1M count="$mib" oflag=direct conv=fsync status=none; }
 # The like of --verify=none on a device that takes discards: pass, flush, discard.
 dd_write_discard() { dd_write_sync && blkdiscard "$loop"; }
+# The pass and its flush alone, timed inside the run (the bench program
+# beside the built vorlix-wipe), when it is there.
+pass_bench=$(dirname "$wipe")/../bench/drive_pass_bench
+inside() {
+    fallocate -l "${mib}M" "$work/drive.img"
+    sync
+    local parts
+    parts=$("$pass_bench" "$loop" 2>"$work/err") || { echo "drive_pass_bench failed:"; cat "$work/err"; return; }
+    read -r pass readback discard <<<"$parts"
+    times["vorlix pass + flush (in process)"]+="$pass "
+    times["vorlix read-back (in process)"]+="$readback "
+    times["vorlix discard (in process)"]+="$discard "
+}
 dd_read() { dd if="$loop" of=/dev/null bs=1M iflag=direct status=none; }
 
 for round in $(seq "$rounds"); do
     timed "vorlix-wipe --verify=none" vorlix --verify=none
     timed "dd conv=fsync + blkdiscard" dd_write_discard
     timed "dd zeros oflag=direct" dd_write
+    [ -x "$pass_bench" ] && inside
     timed "dd zeros oflag=direct conv=fsync" dd_write_sync
     # Right after a write, so that it reads written blocks, as the read-back
     # does, and not the holes a discard leaves.
@@ -78,8 +94,8 @@ for i in "${!all[@]}"; do
 done
 
 echo "$mib MiB loop device on $folder, $rounds rounds; seconds min / median / max"
-for name in "vorlix-wipe --verify=none" "dd conv=fsync + blkdiscard" "dd zeros oflag=direct" "dd zeros oflag=direct conv=fsync" "vorlix-wipe --verify=all" \
-    "vorlix read-back (all - none)" "dd read iflag=direct"; do
+for name in "vorlix-wipe --verify=none" "dd conv=fsync + blkdiscard" "vorlix pass + flush (in process)" "dd zeros oflag=direct" "dd zeros oflag=direct conv=fsync" "vorlix-wipe --verify=all" \
+    "vorlix read-back (all - none)" "vorlix read-back (in process)" "dd read iflag=direct" "vorlix discard (in process)"; do
     printf '%-34s %s\n' "$name" "$(tr ' ' '\n' <<<"${times[$name]}" | grep . | sort -g |
         awk '{v[NR]=$1} END {printf "%.2f / %.2f / %.2f", v[1], v[int((NR+1)/2)], v[NR]}')"
 done

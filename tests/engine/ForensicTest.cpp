@@ -674,6 +674,63 @@ TEST(Forensic, OnFlashAnUnprivilegedWipeLeavesTheBlocksToTheNextFstrimRun)
     EXPECT_GE(written - std::min(written, fs.ImageAllocated()), (8u << 20) - (256u << 10));
 }
 
+// Small files whose shared sync fails are kept, not deleted with their old
+// bytes still on the disk: the loop device's image lies on a full tmpfs and
+// the files' own blocks were taken out of it, so that only their writes fail.
+TEST(Forensic, SmallFilesWhoseSharedSyncFailsAreKept)
+{
+    TempDir dir;
+    struct SmallTmpfs {
+        std::string at;
+        bool mounted;
+        explicit SmallTmpfs(const std::string& at)
+            : at(at), mounted(::geteuid() == 0 && std::system(("mount -t tmpfs -o size=48M tmpfs '" + at + "'").c_str()) == 0)
+        {
+        }
+        ~SmallTmpfs()
+        {
+            if (mounted)
+                std::system(("umount '" + at + "'").c_str());
+        }
+    } tmpfs(dir.Path(""));
+    if (!tmpfs.mounted)
+        GTEST_SKIP() << "skipped: mounting needs root";
+    // Journal and inode tables written out, so that only the files' blocks are holes.
+    LoopFilesystem fs("ext4", "32M", "-b 4096 -E lazy_itable_init=0,lazy_journal_init=0", tmpfs.at);
+    if (!fs.Usable())
+        GTEST_SKIP() << "skipped: no loop device or ext4 tools here";
+    const std::vector<std::string> names = {"a", "b", "c"};
+    for (const std::string& name : names)
+        WriteSynced(fs.Path(name), Pattern(16384));
+    ::sync();
+    const int image = ::open(fs.Image().c_str(), O_RDWR);
+    ASSERT_GE(image, 0);
+    for (const std::string& name : names) {
+        const std::vector<uint64_t> blocks = BlocksOf(fs.Image(), name);
+        ASSERT_EQ(blocks.size(), 4u) << name;
+        for (const uint64_t block : blocks)
+            ASSERT_EQ(::fallocate(image, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, off_t(block) * 4096, 4096), 0);
+    }
+    ::close(image);
+    {
+        std::ofstream filler(tmpfs.at + "/filler", std::ios::binary);
+        const std::string chunk(1 << 20, 'f');
+        while (filler.write(chunk.data(), chunk.size()))
+            ;
+    }
+    WipeQueue queue;
+    for (const std::string& name : names)
+        queue.AddPath(fs.Path(name));
+    RandomWiper wiper;
+    const std::string failed = WipeOnFreshThread(wiper, queue);
+    EXPECT_EQ(failed, fs.Path("a") + "\n" + fs.Path("b") + "\n" + fs.Path("c") + "\n");
+    for (const FailedEntry& entry : Wiper::GetFailures())
+        EXPECT_EQ(entry.reason, WipeFailure::OverwriteFailed) << entry.path;
+    for (const std::string& name : names)
+        EXPECT_EQ(::access(fs.Path(name).c_str(), F_OK), 0) << name << " was deleted";
+    std::remove((tmpfs.at + "/filler").c_str());
+}
+
 // After a file run, the journal holds no copy of a wiped file's name or data:
 // on data=ordered (names), data=journal (every block) and with inline data
 // (small files). Root has the system zero the journal; another user pushes

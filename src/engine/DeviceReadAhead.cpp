@@ -11,8 +11,7 @@ DeviceReadAhead::DeviceReadAhead(DriveDevice& device, uint64_t offset, uint64_t 
       slots(this->depth + 1)
 {
     for (size_t s = 0; s < slots.size(); ++s) {
-        slots[s].bytes = std::unique_ptr<unsigned char[], Aligned>(
-            new (std::align_val_t(alignment)) unsigned char[pieceSize], Aligned{alignment});
+        slots[s].bytes = AlignedBytes(pieceSize, alignment);
         slots[s].piece = s;
     }
     try {

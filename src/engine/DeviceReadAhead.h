@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "engine/AlignedBytes.h"
+
 #include <wx/string.h>
 
 #include <condition_variable>
@@ -8,7 +10,6 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <new>
 #include <thread>
 #include <vector>
 
@@ -37,15 +38,11 @@ public:
     const unsigned char* Next(wxString& detail);
 
 private:
-    struct Aligned {
-        size_t alignment;
-        void operator()(unsigned char* bytes) const { ::operator delete[](bytes, std::align_val_t(alignment)); }
-    };
     // Piece k goes through slot k % (depth + 1); a slot holds the next piece
     // that will use it, ready from the end of its read until the caller is
     // done with it.
     struct Slot {
-        std::unique_ptr<unsigned char[], Aligned> bytes;
+        AlignedBytes bytes;
         uint64_t piece = 0;
         bool ready = false;
         bool failed = false;

@@ -17,8 +17,7 @@ DeviceWriteBehind::DeviceWriteBehind(DriveDevice& device, uint64_t offset, uint6
       unwritten(this->depth)
 {
     for (size_t s = 0; s < slots.size(); ++s) {
-        slots[s].bytes = std::unique_ptr<unsigned char[], Aligned>(
-            new (std::align_val_t(alignment)) unsigned char[pieceSize], Aligned{alignment});
+        slots[s].bytes = AlignedBytes(pieceSize, alignment);
         slots[s].piece = s;
     }
     for (unsigned j = 0; j < this->depth; ++j)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "engine/AlignedBytes.h"
+
 #include <wx/string.h>
 
 #include <atomic>
@@ -9,7 +11,6 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <new>
 #include <thread>
 #include <vector>
 
@@ -48,14 +49,10 @@ public:
     uint64_t Reached();
 
 private:
-    struct Aligned {
-        size_t alignment;
-        void operator()(unsigned char* bytes) const { ::operator delete[](bytes, std::align_val_t(alignment)); }
-    };
     // Piece k goes through slot k % (depth + 1); a slot holds the next piece
     // that will use it, Queued from its Submit() to the end of its write.
     struct Slot {
-        std::unique_ptr<unsigned char[], Aligned> bytes;
+        AlignedBytes bytes;
         uint64_t piece = 0;
         bool queued = false;
     };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/DriveWiper.h"
 
+#include "engine/AlignedBytes.h"
 #include "engine/ByteSize.h"
 #include "engine/DeviceReadAhead.h"
 #include "engine/DeviceWriteBehind.h"
@@ -33,15 +34,6 @@ constexpr size_t bufferAlignment = 4096;
 // large drive rather than longer ones.
 constexpr uint64_t longestSample = 4 << 20;
 
-struct AlignedFree {
-    void operator()(unsigned char* bytes) const { ::operator delete[](bytes, std::align_val_t(bufferAlignment)); }
-};
-using AlignedBuffer = std::unique_ptr<unsigned char[], AlignedFree>;
-
-AlignedBuffer MakeBuffer()
-{
-    return AlignedBuffer(new (std::align_val_t(bufferAlignment)) unsigned char[ioSize]);
-}
 
 uint64_t RoundUp(uint64_t n, uint64_t unit)
 {
@@ -136,7 +128,7 @@ void DriveWiper::Run()
         facts.operatorName = wxGetUserId();
         facts.toolVersion = "Vorlix " VORLIX_VERSION;
     }
-    AlignedBuffer own = MakeBuffer(), compare = MakeBuffer();
+    AlignedBytes own(ioSize, bufferAlignment), compare(ioSize, bufferAlignment);
     buffer = own.get();
     expected = compare.get();
     DriveDevice device;

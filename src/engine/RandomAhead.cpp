@@ -27,7 +27,7 @@ void RandomAhead::Start()
     started = true;
     try {
         for (Window& window : windows)
-            window.bytes.reset(new (std::align_val_t(windowAlignment)) unsigned char[windowSize]);
+            window.bytes = AlignedBytes(windowSize, windowAlignment);
         maker = std::thread(&RandomAhead::OnMakerThread, this);
     } catch (const std::exception&) {
         // No thread or no room for its windows: every byte is made in line.

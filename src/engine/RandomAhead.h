@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "engine/AlignedBytes.h"
+
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <new>
 #include <thread>
 
 // The calling thread's ThreadRandom stream, made a window ahead on a thread
@@ -42,13 +43,10 @@ public:
     static constexpr size_t aheadFrom = 64 << 10;
 
 private:
-    struct Aligned {
-        void operator()(unsigned char* bytes) const { ::operator delete[](bytes, std::align_val_t(windowAlignment)); }
-    };
     // A stretch of the stream, from stream offset start on.
     struct Window {
         enum class Stage { Free, Ordered, Ready };
-        std::unique_ptr<unsigned char[], Aligned> bytes;
+        AlignedBytes bytes;
         uint64_t start = 0;
         size_t length = 0;
         uint32_t state = 0;  // the generator's state before its first byte

@@ -2,6 +2,7 @@
 #include "engine/FileOverwriter.h"
 
 #include "engine/ConsoleText.h"
+#include "platform/SharedSync.h"
 
 #include <wx/log.h>
 
@@ -201,16 +202,16 @@ bool FileOverwriter::EndRound(bool wrote)
 
 void FileOverwriter::SyncTogether(const std::vector<FileOverwriter*>& files)
 {
-    std::vector<const InPlaceFile*> open;
+    std::vector<SharedSync::File> open;
     std::vector<FileOverwriter*> owing;
     for (FileOverwriter* overwriter : files) {
         if (overwriter->syncOwed && overwriter->fd >= 0) {
-            open.push_back(&overwriter->file);
+            open.push_back(SharedSync::File{overwriter->fd, overwriter->file.Device()});
             owing.push_back(overwriter);
         }
     }
     std::vector<bool> synced;
-    InPlaceFile::SyncTogether(open, synced);
+    SharedSync::Of(open, synced);
     const int error = errno;
     for (size_t i = 0; i < owing.size(); ++i) {
         FileOverwriter& overwriter = *owing[i];

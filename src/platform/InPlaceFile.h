@@ -53,6 +53,8 @@ public:
 
     // The open file's descriptor, in blocking mode; -1 when none is open.
     int Descriptor() const { return fd; }
+    // The device it lies on, as the system numbers it; 0 where not known.
+    uint64_t Device() const { return device; }
 
     // A named data stream of the open file (Windows: "file.txt:name"), opened
     // by Open for writing in place: its clusters are freed with the file, so
@@ -69,13 +71,6 @@ public:
     // the old content stays on the disk. Only the data and what is needed to
     // read it back (the size) are pushed, not the file's times.
     static bool Sync(int fd);
-
-    // As Sync for each of the open files, in as few calls as the system
-    // allows: one filesystem-wide sync for those on a local disk filesystem
-    // (or in memory), each file's own elsewhere, since a network or
-    // user-space filesystem may sync only what is asked of it by file.
-    // synced[i] says whether files[i]'s bytes reached its device.
-    static void SyncTogether(const std::vector<const InPlaceFile*>& files, std::vector<bool>& synced);
 
     // Keeps the folder the file was opened in for CloseAndDelete even once
     // the run's held folder has moved on: a file whose deletion waits for

@@ -262,14 +262,6 @@ bool InPlaceFile::Sync(int fd)
     return handle != -1 && ::FlushFileBuffers(reinterpret_cast<HANDLE>(handle)) != 0;
 }
 
-// Flushing a whole volume takes an administrator: each file is flushed alone.
-void InPlaceFile::SyncTogether(const std::vector<const InPlaceFile*>& files, std::vector<bool>& synced)
-{
-    synced.assign(files.size(), false);
-    for (size_t i = 0; i < files.size(); ++i)
-        synced[i] = Sync(files[i]->fd);
-}
-
 // The file's own open holds every folder above it until it is deleted.
 bool InPlaceFile::KeepFolder()
 {

@@ -4,11 +4,11 @@
 #include "engine/DoDWiper.h"
 #include "engine/RandomWiper.h"
 #include "engine/RunReport.h"
-#include "engine/WipeThread.h"
 
 #include <wx/translation.h>
 
 #include <iostream>
+#include <system_error>
 
 FileRun::FileRun(WipeQueue& queue, WipeMethod method, const RunOptions& options, std::shared_ptr<RunSurvey> survey)
     : queue(queue),
@@ -21,6 +21,8 @@ FileRun::FileRun(WipeQueue& queue, WipeMethod method, const RunOptions& options,
 
 FileRun::~FileRun()
 {
+    if (thread.joinable())
+        thread.join();
     Wiper* expected = wiper.get();
     queue.wiper.compare_exchange_strong(expected, nullptr);
 }
@@ -30,16 +32,15 @@ bool FileRun::Start()
     record.Begin(wiper->Survey(), method, wiper->Options().verify, wiper->Options().zeroPass);
     queue.wiper = wiper.get();
     Wiper::ResetRun();
-    auto* thread = new WipeThread(&queue);
-    const char* failure = nullptr;
-    if (thread->Create(0) != wxTHREAD_NO_ERROR)
-        failure = "Failed to create wipe thread!";
-    else if (thread->Run() != wxTHREAD_NO_ERROR)
-        failure = "Failed to run wipe thread!";
-    if (!failure)
+    try {
+        thread = std::thread([this] {
+            if (Wiper* running = queue.wiper.load())
+                running->Wipe(&queue);
+        });
         return true;
-    std::cerr << failure << std::endl;
-    delete thread;
+    } catch (const std::system_error&) {
+        std::cerr << "Failed to create wipe thread!" << std::endl;
+    }
     // No run happened: nothing is waited for.
     Wiper::FinishRun();
     queue.wiper = nullptr;
@@ -79,6 +80,9 @@ void FileRun::LogProgress() const
 
 WipeRun::Outcome FileRun::Finish()
 {
+    // The run is finished: its thread is only leaving.
+    if (thread.joinable())
+        thread.join();
     // The outcomes are as many as the files: moved, never copied.
     const RunTotals totals = Wiper::GetTotals();
     std::vector<FileOutcome> outcomes = Wiper::TakeOutcomes();

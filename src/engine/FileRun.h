@@ -10,23 +10,24 @@
 #include "engine/Wiper.h"
 
 #include <memory>
+#include <thread>
 
 // A run over the queue: the method's Wiper, stored in the queue's wiper field
-// while the run goes on, on a detached WipeThread. Its end is told by a
-// RunReport.
+// while the run goes on, on a thread of its own, joined before the Wiper
+// goes. Its end is told by a RunReport.
 class FileRun : public WipeRun {
 public:
     // survey: the queue's places, looked at for the run's questions; made
     // here when none is given.
     FileRun(WipeQueue& queue, WipeMethod method, const RunOptions& options = RunOptions(),
             std::shared_ptr<RunSurvey> survey = nullptr);
-    // Deletes the Wiper: only once IsFinished(), as the thread uses it until then.
+    // Waits for the thread, then deletes the Wiper.
     ~FileRun() override;
     FileRun(const FileRun&) = delete;
     FileRun& operator=(const FileRun&) = delete;
 
-    // Writes "Failed to create wipe thread!" or "Failed to run wipe thread!"
-    // to standard error when the thread cannot start.
+    // Writes "Failed to create wipe thread!" to standard error when the
+    // thread cannot start.
     bool Start() override;
     void Stop() override;
     // The queue no longer names the Wiper; the file being overwritten is
@@ -50,6 +51,9 @@ private:
     WipeQueue& queue;
     const WipeMethod method;
     std::unique_ptr<Wiper> wiper;
+    // Joined, not detached: a process that ended as soon as the run said it
+    // was finished could tear the toolkit down under a thread still leaving.
+    std::thread thread;
     bool stopped = false;
     RunRecord record;
 };

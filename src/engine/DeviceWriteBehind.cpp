@@ -26,21 +26,21 @@ DeviceWriteBehind::DeviceWriteBehind(DriveDevice& device, uint64_t offset, uint6
         for (unsigned j = 0; j < this->depth; ++j)
             writers.emplace_back(&DeviceWriteBehind::OnWriterThread, this, j);
     } catch (...) {
-        Join();
+        Join(quit);
         throw;
     }
 }
 
 DeviceWriteBehind::~DeviceWriteBehind()
 {
-    Join();
+    Join(quit);
 }
 
-void DeviceWriteBehind::Join()
+void DeviceWriteBehind::Join(bool& end)
 {
     {
         std::lock_guard<std::mutex> lock(mutex);
-        quit = true;
+        end = true;
     }
     changed.notify_all();
     for (std::thread& writer : writers)
@@ -114,14 +114,7 @@ void DeviceWriteBehind::Submit()
 
 bool DeviceWriteBehind::Finish(uint64_t& failedAt, wxString& detail)
 {
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        finishing = true;
-    }
-    changed.notify_all();
-    for (std::thread& writer : writers)
-        if (writer.joinable())
-            writer.join();
+    Join(finishing);
     std::lock_guard<std::mutex> lock(mutex);
     if (!failed)
         return true;

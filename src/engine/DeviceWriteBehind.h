@@ -59,7 +59,8 @@ private:
 
     void OnWriterThread(unsigned writer);
     size_t PieceLength(uint64_t piece) const;
-    void Join();
+    // Sets end (quit, or finishing) and waits for the writers to leave.
+    void Join(bool& end);
 
     DriveDevice& device;
     const uint64_t offset;

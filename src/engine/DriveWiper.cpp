@@ -34,7 +34,6 @@ constexpr size_t bufferAlignment = 4096;
 // large drive rather than longer ones.
 constexpr uint64_t longestSample = 4 << 20;
 
-
 uint64_t RoundUp(uint64_t n, uint64_t unit)
 {
     return (n + unit - 1) / unit * unit;
